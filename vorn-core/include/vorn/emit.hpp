@@ -1,0 +1,15 @@
+// The writing side: tree to document text.
+#pragma once
+
+#include <string>
+
+#include "vorn/value.hpp"
+
+namespace vorn {
+
+// Writes `value` as document text (block style, two spaces per level, keys in
+// byte order, comments in their places). Never fails; the text always ends
+// with a line feed.
+std::string emit(const Value& value);
+
+}  // namespace vorn

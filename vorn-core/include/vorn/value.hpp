@@ -1,0 +1,163 @@
+// The in-memory tree of one document: string scalars, sequences and
+// byte-ordered mappings, with the comments the reader kept beside each node.
+//
+// Trees are strict: every node has exactly one owner, values move without
+// copying, and the only copies are explicit (`deep_copy`). Destruction,
+// copying and comparison never recurse on the depth of the tree, so a tree
+// of any depth that fits in memory can be built, copied and dropped.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace vorn {
+
+class Sequence;
+class Mapping;
+
+// One whole-line comment as it stood in the source: its trimmed text (which
+// begins with '#') and the number of spaces before it.
+struct CommentLine {
+    std::string text;
+    std::uint64_t indent = 0;
+
+    friend bool operator==(const CommentLine&, const CommentLine&) = default;
+};
+
+class Value {
+public:
+    enum class Kind : std::uint8_t { scalar, sequence, mapping };
+
+    // The empty scalar.
+    Value() = default;
+    explicit Value(std::string text) : data_(std::move(text)) {}
+    explicit Value(Sequence items);
+    explicit Value(Mapping entries);
+
+    static Value empty_sequence();
+    static Value empty_mapping();
+
+    Value(Value&&) noexcept = default;
+    Value& operator=(Value&& other) noexcept;
+    Value(const Value&) = delete;
+    Value& operator=(const Value&) = delete;
+    ~Value();
+
+    Kind kind() const noexcept { return static_cast<Kind>(data_.index()); }
+    bool is_scalar() const noexcept { return kind() == Kind::scalar; }
+    bool is_sequence() const noexcept { return kind() == Kind::sequence; }
+    bool is_mapping() const noexcept { return kind() == Kind::mapping; }
+
+    // Accessors require the matching kind.
+    const std::string& scalar() const { return std::get<std::string>(data_); }
+    std::string& scalar() { return std::get<std::string>(data_); }
+    const Sequence& sequence() const { return *std::get<SequencePtr>(data_); }
+    Sequence& sequence() { return *std::get<SequencePtr>(data_); }
+    const Mapping& mapping() const { return *std::get<MappingPtr>(data_); }
+    Mapping& mapping() { return *std::get<MappingPtr>(data_); }
+
+private:
+    using SequencePtr = std::unique_ptr<Sequence>;
+    using MappingPtr = std::unique_ptr<Mapping>;
+    // Alternatives in the order of `Kind`. A moved-from container value holds
+    // a null pointer; it may only be destroyed or assigned to.
+    std::variant<std::string, SequencePtr, MappingPtr> data_;
+
+    friend class TreeDismantler;
+    friend class TreeCopier;
+};
+
+// An element of a sequence, or the value side of a mapping entry.
+struct Node {
+    Value value;
+    std::vector<CommentLine> comments;
+    std::optional<std::string> inline_comment;
+
+    Node() = default;
+    explicit Node(Value v) : value(std::move(v)) {}
+};
+
+class Sequence {
+public:
+    void append(Node node) { items_.push_back(std::move(node)); }
+    void reserve(std::size_t n) { items_.reserve(n); }
+    std::size_t size() const noexcept { return items_.size(); }
+    bool empty() const noexcept { return items_.empty(); }
+
+    auto begin() noexcept { return items_.begin(); }
+    auto end() noexcept { return items_.end(); }
+    auto begin() const noexcept { return items_.begin(); }
+    auto end() const noexcept { return items_.end(); }
+    Node& operator[](std::size_t i) { return items_[i]; }
+    const Node& operator[](std::size_t i) const { return items_[i]; }
+
+private:
+    std::vector<Node> items_;
+};
+
+// Unique string keys kept in ascending byte order (which is code point order
+// for UTF-8); insertion order is not remembered.
+class Mapping {
+    using Map = std::map<std::string, Node, std::less<>>;
+
+public:
+    // Adds the entry, or replaces the node stored under `key` and hands the
+    // previous node back.
+    std::optional<Node> insert(std::string key, Node node);
+    // Adds the entry only if `key` is absent; returns whether it was added.
+    bool insert_if_absent(std::string key, Node&& node);
+
+    // Adds an entry whose key sorts after every key present (as when copying
+    // another mapping in its order) and returns the stored node.
+    Node& append_in_order(std::string key, Node&& node) {
+        return entries_.emplace_hint(entries_.end(), std::move(key), std::move(node))->second;
+    }
+
+    Node* find(std::string_view key);
+    const Node* find(std::string_view key) const;
+
+    std::size_t size() const noexcept { return entries_.size(); }
+    bool empty() const noexcept { return entries_.empty(); }
+
+    // Iteration yields (key, node) pairs in ascending key order.
+    Map::iterator begin() noexcept { return entries_.begin(); }
+    Map::iterator end() noexcept { return entries_.end(); }
+    Map::const_iterator begin() const noexcept { return entries_.begin(); }
+    Map::const_iterator end() const noexcept { return entries_.end(); }
+
+    // Removes every entry, handing each to `sink` in key order; used to move
+    // a whole mapping into another one without copying.
+    template <typename Sink>
+    void drain(Sink&& sink) {
+        while (!entries_.empty()) {
+            auto handle = entries_.extract(entries_.begin());
+            sink(std::move(handle.key()), std::move(handle.mapped()));
+        }
+    }
+
+private:
+    Map entries_;
+};
+
+// An independent copy of `value`, comments of every node included.
+Value deep_copy(const Value& value);
+Node deep_copy(const Node& node);
+
+// The number of values in the tree (the root included), counting at most up
+// to `limit + 1` so that a caller can refuse a huge tree without walking it.
+std::uint64_t count_values(const Value& value, std::uint64_t limit);
+
+// Structural equality of values, comments and inline comments included.
+bool operator==(const Value& a, const Value& b);
+bool operator==(const Node& a, const Node& b);
+// Structural equality of the values alone, as a Python caller sees them.
+bool same_values(const Value& a, const Value& b);
+
+}  // namespace vorn
