@@ -1,0 +1,95 @@
+"""Turning parsed JSON into data that vorn can hold: strings, lists and
+objects only."""
+
+from __future__ import annotations
+
+import json
+import re
+from collections.abc import Iterator
+from typing import Any
+
+
+class JsonNumber(str):
+    """A JSON number kept as its own text, so that --stringify writes it as
+    it was written (1.50 stays 1.50, 1e3 stays 1e3)."""
+
+
+class NotAString(ValueError):
+    """A JSON number, boolean or null where vorn needs a string."""
+
+    def __init__(self, path: str, value: Any) -> None:
+        super().__init__(
+            f"{path}: {_describe(value)} has no vorn form; vorn holds only strings "
+            "(quote it in the JSON, or pass --stringify)"
+        )
+        self.path = path
+
+
+def parse_json(text: str) -> Any:
+    """``json.loads`` keeping numbers as JsonNumber."""
+    return json.loads(text, parse_int=JsonNumber, parse_float=JsonNumber, parse_constant=JsonNumber)
+
+
+def vorn_data(root: dict[str, Any], *, stringify: bool) -> dict[str, Any]:
+    """A copy of ``root`` in which every value is a str, list or dict.
+
+    Numbers, booleans and null become their JSON text when ``stringify`` is
+    set; otherwise the first one in document order raises NotAString naming
+    its JSON path. The walk keeps its own stack, so nesting depth is bounded
+    by memory only.
+    """
+    result: dict[str, Any] = {}
+    stack = [(_children(root, "$"), result)]
+    while stack:
+        children, target = stack[-1]
+        for key, path, value in children:
+            if isinstance(value, (dict, list)):
+                copy: dict[str, Any] | list[Any] = {} if isinstance(value, dict) else []
+                _put(target, key, copy)
+                stack.append((_children(value, path), copy))
+                break
+            _put(target, key, _string(value, path, stringify))
+        else:
+            stack.pop()
+    return result
+
+
+def _children(container: dict[str, Any] | list[Any], path: str) -> Iterator[tuple[str | None, str, Any]]:
+    if isinstance(container, dict):
+        for key, value in container.items():
+            yield key, path + _key_step(key), value
+    else:
+        for index, value in enumerate(container):
+            yield None, f"{path}[{index}]", value
+
+
+def _put(target: dict[str, Any] | list[Any], key: str | None, value: Any) -> None:
+    if isinstance(target, dict):
+        target[key] = value
+    else:
+        target.append(value)
+
+
+def _string(value: Any, path: str, stringify: bool) -> str:
+    if isinstance(value, str) and not isinstance(value, JsonNumber):
+        return value
+    if not stringify:
+        raise NotAString(path, value)
+    return str(value) if isinstance(value, JsonNumber) else json.dumps(value)
+
+
+_IDENTIFIER = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
+
+
+def _key_step(key: str) -> str:
+    if _IDENTIFIER.fullmatch(key):
+        return f".{key}"
+    return f"[{json.dumps(key, ensure_ascii=False)}]"
+
+
+def _describe(value: Any) -> str:
+    if isinstance(value, JsonNumber):
+        return f"the number {value}"
+    if isinstance(value, bool):
+        return f"the boolean {json.dumps(value)}"
+    return "null"
