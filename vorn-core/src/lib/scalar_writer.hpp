@@ -1,0 +1,36 @@
+// How one scalar, one mapping key and a node's comment lines are spelled in
+// document text. Each writer appends to the emitter's output buffer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vorn/value.hpp"
+
+namespace vorn {
+
+// Appends the scalar and, when present, one space and `inline_comment`, then
+// ends the line. Text with a line feed becomes a literal block whose content
+// lines sit at `indent` + 2; any other text is double-quoted with only two
+// escapes (\" and \\).
+void write_scalar(std::string& out, std::uint64_t indent, std::string_view text,
+                  const std::optional<std::string>& inline_comment);
+
+// Appends the key bare, or double-quoted when the reading side would
+// otherwise split, trim, comment out or unquote it. Writes no colon.
+void write_key(std::string& out, std::string_view key);
+
+// Appends one line per comment, each at its own recorded indentation.
+void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments);
+
+// Appends one space and the comment, if there is one; nothing otherwise.
+inline void write_inline_comment(std::string& out, const std::optional<std::string>& inline_comment) {
+    if (!inline_comment) return;
+    out += ' ';
+    out += *inline_comment;
+}
+
+}  // namespace vorn
