@@ -1,0 +1,79 @@
+#include "entry_points.hpp"
+
+#include <string>
+#include <string_view>
+
+#include "arguments.hpp"
+#include "conversions.hpp"
+#include "error_state.hpp"
+#include "type_names.hpp"
+#include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
+
+namespace vorn::binding {
+namespace {
+
+constexpr ArgumentSpec loads_spec{"loads", "s"};
+constexpr ArgumentSpec dumps_spec{"dumps", "obj"};
+
+// A TypeError about an argument is reworded to name the parameter, keeping
+// its cause. Only TypeError itself is reworded (not its subclasses), so the
+// UnicodeEncodeError of a str that has no UTF-8 form passes unchanged.
+ErrorState with_argument_prefix(ErrorState error, const char* parameter_name) {
+    ErrorState original = std::move(error).concretize();
+    if (Py_TYPE(original.exception()) != reinterpret_cast<PyTypeObject*>(PyExc_TypeError)) return original;
+
+    PyRef text = PyRef::steal(PyObject_Str(original.exception()));
+    Py_ssize_t size = 0;
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
+    if (utf8 == nullptr) return fetch_current_error();
+
+    std::string message = "argument '";
+    message += parameter_name;
+    message += "': ";
+    message.append(utf8, static_cast<std::size_t>(size));
+    ErrorState prefixed = ErrorState::type_error(std::move(message)).concretize();
+    // Both calls deal in new references: the cause handed over is stolen.
+    PyException_SetCause(prefixed.exception(), PyException_GetCause(original.exception()));
+    return prefixed;
+}
+
+// The UTF-8 text of a str argument, read in place: it stays valid while the
+// caller holds the argument.
+std::string_view read_str_argument(PyObject* argument, const char* parameter_name) {
+    if (!PyUnicode_Check(argument)) throw with_argument_prefix(cannot_cast_as_str(argument), parameter_name);
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(argument, &size);
+    if (text == nullptr) throw with_argument_prefix(fetch_current_error(), parameter_name);
+    return {text, static_cast<std::size_t>(size)};
+}
+
+}  // namespace
+
+PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count, PyObject* keyword_names) {
+    return guarded_entry([&]() -> PyObject* {
+        PyObject* s = bind_arguments(loads_spec, arguments, positional_count, keyword_names);
+        std::string_view text = read_str_argument(s, loads_spec.parameter_name);
+        Result<Value> parsed = parse_document(text);
+        if (!parsed) throw ErrorState::value_error("parse error: " + parsed.error().render());
+        // The tree is destroyed on the way out, whether or not this succeeds.
+        return value_to_python(parsed.value()).release();
+    });
+}
+
+PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count, PyObject* keyword_names) {
+    return guarded_entry([&]() -> PyObject* {
+        PyObject* obj = bind_arguments(dumps_spec, arguments, positional_count, keyword_names);
+        std::string text;
+        {
+            PyRef held = PyRef::borrow(obj);
+            Value tree = python_to_value(obj);
+            text = emit(tree);
+        }
+        PyRef result = PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        if (!result) throw api_call_failed();
+        return result.release();
+    });
+}
+
+}  // namespace vorn::binding
