@@ -1,0 +1,113 @@
+// Parse and emit throughput of the Document core on a directory of
+// documents: `vorn_core_bench --docs=DIR [google benchmark flags]`.
+// Every `*.vorn` file in DIR becomes two benchmarks, parse/NAME and
+// emit/NAME, whose bytes-per-second counter is the document's size (the
+// emitted text's size for emit).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Document {
+    std::string name;
+    std::string text;
+};
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<Document> read_documents(const fs::path& dir) {
+    std::vector<Document> documents;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.is_regular_file() && entry.path().extension() == ".vorn") {
+            documents.push_back({entry.path().stem().string(), read_file(entry.path())});
+        }
+    }
+    // Directory order is arbitrary; a stable order keeps reports comparable.
+    std::sort(documents.begin(), documents.end(),
+              [](const Document& a, const Document& b) { return a.name < b.name; });
+    return documents;
+}
+
+void parse_benchmark(benchmark::State& state, const Document* document) {
+    for (auto _ : state) {
+        auto result = vorn::parse_document(document->text);
+        if (!result) {
+            state.SkipWithError(result.error().render().c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * document->text.size()));
+}
+
+void emit_benchmark(benchmark::State& state, const Document* document) {
+    auto parsed = vorn::parse_document(document->text);
+    if (!parsed) {
+        state.SkipWithError(parsed.error().render().c_str());
+        for (auto _ : state) {
+        }
+        return;
+    }
+    std::size_t emitted_size = 0;
+    for (auto _ : state) {
+        std::string text = vorn::emit(parsed.value());
+        emitted_size = text.size();
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * emitted_size));
+}
+
+// Takes `--docs=DIR` out of the arguments that Google Benchmark left over.
+std::string take_docs_flag(int argc, char** argv) {
+    constexpr std::string_view prefix = "--docs=";
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg.starts_with(prefix)) {
+            return std::string(arg.substr(prefix.size()));
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    const std::string docs_dir = take_docs_flag(argc, argv);
+    if (docs_dir.empty() || !fs::is_directory(docs_dir)) {
+        std::fprintf(stderr, "usage: %s --docs=DIR [benchmark flags]\n", argv[0]);
+        return 2;
+    }
+    // The benchmarks hold pointers into this list; it must outlive the run.
+    const auto documents = std::make_unique<std::vector<Document>>(read_documents(docs_dir));
+    if (documents->empty()) {
+        std::fprintf(stderr, "no .vorn documents in %s\n", docs_dir.c_str());
+        return 2;
+    }
+    for (const auto& document : *documents) {
+        benchmark::RegisterBenchmark(("parse/" + document.name).c_str(), parse_benchmark, &document)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("emit/" + document.name).c_str(), emit_benchmark, &document)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
