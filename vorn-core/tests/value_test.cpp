@@ -1,3 +1,204 @@
+// The value tree: key order, replacement on insert, deep copies, ownership
+// and trees far deeper than the native stack could walk recursively.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tree_builders.hpp"
 #include "vorn/value.hpp"
-TEST(Value, placeholder) { EXPECT_TRUE(vorn::Value().is_scalar()); }
+
+namespace {
+
+using vorn::CommentLine;
+using vorn::Mapping;
+using vorn::Node;
+using vorn::Sequence;
+using vorn::Value;
+using vorn::testing::annotated;
+using vorn::testing::entry;
+using vorn::testing::map;
+using vorn::testing::scalar;
+using vorn::testing::seq;
+
+std::vector<std::string> keys_of(const Mapping& mapping) {
+    std::vector<std::string> keys;
+    for (const auto& [key, node] : mapping) keys.push_back(key);
+    return keys;
+}
+
+TEST(MappingOrder, KeysIterateInByteOrderWhateverTheInsertionOrder) {
+    std::array<std::string, 6> keys{"b", "a", "ab", "B", "_vorn_version", "\xC3\xA9"};
+    const std::vector<std::string> expected{"B", "_vorn_version", "a", "ab", "b", "\xC3\xA9"};
+    std::sort(keys.begin(), keys.end());  // so that every order is visited
+    int orders = 0;
+    do {
+        Mapping mapping;
+        for (const std::string& key : keys) mapping.insert(key, Node(scalar(key)));
+        ASSERT_EQ(keys_of(mapping), expected);
+        ++orders;
+    } while (std::next_permutation(keys.begin(), keys.end()));
+    EXPECT_EQ(orders, 720);
+}
+
+TEST(MappingOrder, EmptyKeyComesFirstAndNonAsciiLast) {
+    Value value = map(entry("\xE4\xB8\x80", scalar("x")), entry("~", scalar("x")), entry("", scalar("x")),
+                      entry("0", scalar("x")));
+    EXPECT_EQ(keys_of(value.mapping()), (std::vector<std::string>{"", "0", "~", "\xE4\xB8\x80"}));
+}
+
+TEST(MappingInsert, SecondInsertReplacesAndHandsBackTheFirstNode) {
+    Mapping mapping;
+    EXPECT_FALSE(mapping.insert("k", annotated(scalar("first"), {{"# above first", 2}}, "# first")).has_value());
+    std::optional<Node> previous = mapping.insert("k", Node(scalar("second")));
+
+    ASSERT_TRUE(previous.has_value());
+    EXPECT_EQ(previous->value.scalar(), "first");
+    EXPECT_EQ(previous->comments, (std::vector<CommentLine>{{"# above first", 2}}));
+    EXPECT_EQ(previous->inline_comment, "# first");
+    ASSERT_EQ(mapping.size(), 1u);
+    EXPECT_EQ(mapping.find("k")->value.scalar(), "second");
+    EXPECT_TRUE(mapping.find("k")->comments.empty());
+}
+
+TEST(MappingInsert, InsertIfAbsentKeepsTheStoredNode) {
+    Mapping mapping;
+    EXPECT_TRUE(mapping.insert_if_absent("k", Node(scalar("first"))));
+    Node later(scalar("second"));
+    EXPECT_FALSE(mapping.insert_if_absent("k", std::move(later)));
+    EXPECT_EQ(mapping.find("k")->value.scalar(), "first");
+}
+
+TEST(MappingFind, MatchesBytesExactly) {
+    Value value = map(entry("a", scalar("1")), entry(std::string("a\0b", 3), scalar("2")));
+    const Mapping& mapping = value.mapping();
+    EXPECT_EQ(mapping.find("a")->value.scalar(), "1");
+    EXPECT_EQ(mapping.find(std::string_view("a\0b", 3))->value.scalar(), "2");
+    EXPECT_EQ(mapping.find("A"), nullptr);
+    EXPECT_EQ(mapping.find("a "), nullptr);
+}
+
+TEST(ScalarValues, EmptyAndMultiLineTextAreValid) {
+    EXPECT_EQ(Value().scalar(), "");
+    EXPECT_EQ(scalar("line one\nline two\t\"'").scalar(), "line one\nline two\t\"'");
+}
+
+// A tree with comments at several levels, used by the copy tests.
+Value annotated_tree() {
+    return map(entry("list", annotated(seq(annotated(scalar("x"), {{"# on x", 4}}, "# after x"),
+                                           map(entry("inner", annotated(scalar("y"), {}, "# after y")))),
+                                       {{"# top", 0}, {"# second", 1}})),
+               entry("text", scalar("plain")));
+}
+
+TEST(DeepCopy, IsEqualIncludingComments) {
+    Value original = annotated_tree();
+    Value copy = vorn::deep_copy(original);
+    EXPECT_TRUE(copy == original);
+    const Node& list = *copy.mapping().find("list");
+    EXPECT_EQ(list.comments, (std::vector<CommentLine>{{"# top", 0}, {"# second", 1}}));
+    EXPECT_EQ(list.value.sequence()[0].inline_comment, "# after x");
+    EXPECT_EQ(list.value.sequence()[1].value.mapping().find("inner")->inline_comment, "# after y");
+}
+
+TEST(DeepCopy, SharesNothingWithTheOriginal) {
+    Value original = annotated_tree();
+    Value copy = vorn::deep_copy(original);
+    Node& copied_list = *copy.mapping().find("list");
+    const Node& original_list = *original.mapping().find("list");
+    EXPECT_NE(&copied_list.value.sequence(), &original_list.value.sequence());
+
+    copied_list.value.sequence()[0].value.scalar() = "changed";
+    copied_list.value.sequence()[0].comments[0].text = "# changed";
+    copied_list.value.sequence()[1].value.mapping().insert("new", Node(scalar("z")));
+    copy.mapping().find("text")->value.scalar().append("!");
+
+    EXPECT_TRUE(original == annotated_tree());
+    EXPECT_FALSE(copy == original);
+}
+
+TEST(DeepCopy, OfANodeKeepsItsOwnComments) {
+    Node node = annotated(seq(scalar("a")), {{"# c", 3}}, "# i");
+    Node copy = vorn::deep_copy(node);
+    EXPECT_TRUE(copy == node);
+    EXPECT_NE(&copy.value.sequence(), &node.value.sequence());
+}
+
+TEST(Equality, CommentsCountForEqualityButNotForSameValues) {
+    Value plain = map(entry("k", scalar("v")));
+    Value commented = map(entry("k", annotated(scalar("v"), {{"# c", 0}})));
+    EXPECT_FALSE(plain == commented);
+    EXPECT_TRUE(vorn::same_values(plain, commented));
+    EXPECT_FALSE(vorn::same_values(plain, map(entry("k", scalar("w")))));
+    EXPECT_FALSE(vorn::same_values(plain, map(entry("K", scalar("v")))));
+    EXPECT_FALSE(vorn::same_values(seq(scalar("v")), map(entry("k", scalar("v")))));
+    EXPECT_FALSE(vorn::same_values(seq(scalar("a")), seq(scalar("a"), scalar("b"))));
+}
+
+TEST(Ownership, MovingAContainerKeepsItsStorage) {
+    Value value = seq(scalar("a"), scalar("b"));
+    const Sequence* storage = &value.sequence();
+    Value moved = std::move(value);
+    EXPECT_EQ(&moved.sequence(), storage);
+
+    Node node(std::move(moved));
+    EXPECT_EQ(&node.value.sequence(), storage);
+}
+
+TEST(CountValues, CountsEveryValueUpToTheLimit) {
+    Value value = map(entry("a", seq(scalar("x"), scalar("y"))), entry("b", map()));
+    EXPECT_EQ(vorn::count_values(value, 100), 5u);
+    EXPECT_EQ(vorn::count_values(value, 2), 3u);  // stops just past the limit
+}
+
+// A chain of `depth` containers, sequences and mappings alternating, each
+// child carrying a comment line, with a scalar at the bottom.
+Value deep_chain(std::size_t depth) {
+    Value current = scalar("bottom");
+    for (std::size_t level = 0; level < depth; ++level) {
+        Node child = annotated(std::move(current), {{"# level", level}});
+        if (level % 2 == 0) {
+            Sequence items;
+            items.append(std::move(child));
+            current = Value(std::move(items));
+        } else {
+            Mapping entries;
+            entries.insert("k", std::move(child));
+            current = Value(std::move(entries));
+        }
+    }
+    return current;
+}
+
+constexpr std::size_t deep = 100'000;
+
+TEST(DeepTrees, CopyCompareCountAndDestroyWithoutRecursion) {
+    Value original = deep_chain(deep);
+    Value copy = vorn::deep_copy(original);
+    EXPECT_TRUE(copy == original);
+    EXPECT_TRUE(vorn::same_values(copy, original));
+    EXPECT_EQ(vorn::count_values(copy, deep * 2), deep + 1);
+
+    // Change the bottom of the copy: the comparison must reach it.
+    const Value* bottom = &copy;
+    while (!bottom->is_scalar())
+        bottom = bottom->is_sequence() ? &bottom->sequence()[0].value : &bottom->mapping().begin()->second.value;
+    const_cast<Value*>(bottom)->scalar() = "changed";
+    EXPECT_FALSE(copy == original);
+}
+
+TEST(DeepTrees, AssignmentOverADeepTreeReleasesIt) {
+    Value value = deep_chain(deep);
+    value = scalar("small");
+    EXPECT_EQ(value.scalar(), "small");
+    Node node(deep_chain(deep));
+    node.value = deep_chain(deep);
+    EXPECT_EQ(vorn::count_values(node.value, deep * 2), deep + 1);
+}
+
+}  // namespace
