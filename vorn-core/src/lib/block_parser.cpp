@@ -1,0 +1,193 @@
+#include "block_parser.hpp"
+
+#include <utility>
+#include <vector>
+
+#include "entry_steps.hpp"
+#include "merge_entries.hpp"
+#include "parse_messages.hpp"
+#include "parse_state.hpp"
+#include "scalar_syntax.hpp"
+
+namespace vorn {
+
+namespace {
+
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+
+// What the top frame does with the next line.
+enum class Dispatch { close, take_comment, read_line };
+
+// A line belongs to the top frame when it sits at the frame's indentation
+// and is of the frame's kind; comment lines go to the innermost frame that
+// is not deeper than they are. Anything else closes the frame and is tried
+// again against its parent.
+Dispatch dispatch(const SourceLine* line, std::uint64_t frame_indent, bool frame_is_sequence) noexcept {
+    if (line == nullptr || line->indent < frame_indent) return Dispatch::close;
+    if (line->text[0] == '#') return Dispatch::take_comment;
+    if (is_item_line(line->text) != frame_is_sequence) return Dispatch::close;
+    if (line->indent > frame_indent) return Dispatch::close;
+    return Dispatch::read_line;
+}
+
+// The indentation of the block the frame awaits, if it awaits one.
+std::optional<std::uint64_t> awaited_indent(const Frame& frame) noexcept {
+    if (const auto* mapping = std::get_if<MappingFrame>(&frame)) {
+        if (mapping->pending_entry) return mapping->pending_entry->child_indent;
+        return std::nullopt;
+    }
+    const auto& pending = std::get<SequenceFrame>(frame).pending_item;
+    if (!pending) return std::nullopt;
+    return std::visit([](const auto& item) { return item.child_indent; }, *pending);
+}
+
+class BlockParser {
+public:
+    BlockParser(std::span<const SourceLine> lines, AnchorTable& anchors) : state_{lines, 0, anchors} {}
+
+    Result<Value> run(Frame root) {
+        stack_.push_back(std::move(root));
+        while (true) {
+            Frame& top = stack_.back();
+            if (auto child_indent = awaited_indent(top)) {
+                open_nested(*child_indent);
+                continue;
+            }
+            const SourceLine* line = state_.peek();
+            StepFailure failure;
+            Dispatch action;
+            if (auto* mapping = std::get_if<MappingFrame>(&top)) {
+                action = dispatch(line, mapping->indent, false);
+                if (action == Dispatch::take_comment) take_comment(mapping->pending_comments, *line);
+                if (action == Dispatch::read_line) failure = read_mapping_entry(*mapping, state_);
+            } else {
+                auto& sequence = std::get<SequenceFrame>(top);
+                action = dispatch(line, sequence.indent, true);
+                if (action == Dispatch::take_comment) take_comment(sequence.pending_comments, *line);
+                if (action == Dispatch::read_line) failure = read_sequence_item(sequence, state_);
+            }
+            if (failure) return std::move(*failure);
+            if (action != Dispatch::close) continue;
+
+            Value closed = close_top();
+            if (stack_.empty()) return closed;
+            if (auto attach_failure = attach(std::move(closed))) return std::move(*attach_failure);
+        }
+    }
+
+private:
+    void take_comment(std::vector<CommentLine>& pending_comments, const SourceLine& line) {
+        pending_comments.push_back(CommentLine{std::string(line.text), line.indent});
+        ++state_.next_line;
+    }
+
+    // The nested block's kind is chosen by its first line, which stays
+    // unread for the new frame to take.
+    void open_nested(std::uint64_t child_indent) {
+        if (is_item_line(state_.peek()->text)) {
+            SequenceFrame frame;
+            frame.indent = child_indent;
+            stack_.emplace_back(std::move(frame));
+        } else {
+            MappingFrame frame;
+            frame.indent = child_indent;
+            stack_.emplace_back(std::move(frame));
+        }
+    }
+
+    // Pops the top frame; its uncollected comment lines go with it.
+    Value close_top() {
+        Frame frame = std::move(stack_.back());
+        stack_.pop_back();
+        if (auto* mapping = std::get_if<MappingFrame>(&frame)) return Value(std::move(mapping->entries));
+        return Value(std::move(std::get<SequenceFrame>(frame).items));
+    }
+
+    // Places a closed block's value where the new top frame awaited it,
+    // recording its anchor first.
+    StepFailure attach(Value value) {
+        if (auto* mapping = std::get_if<MappingFrame>(&stack_.back())) {
+            PendingEntry entry = std::move(*mapping->pending_entry);
+            mapping->pending_entry.reset();
+            if (entry.anchor) {
+                if (auto failure = record_anchor(*entry.anchor, value, entry.position)) return failure;
+            }
+            // A nested "<<" block is an ordinary entry: only an alias merges.
+            mapping->entries.insert(std::move(entry.key),
+                                    node_with_comments(std::move(value), mapping->pending_comments,
+                                                       std::move(entry.inline_comment)));
+            return std::nullopt;
+        }
+        auto& sequence = std::get<SequenceFrame>(stack_.back());
+        PendingItem pending = std::move(*sequence.pending_item);
+        sequence.pending_item.reset();
+        return std::visit(Overloaded{
+                              [&](NestedItem& item) { return attach_item(sequence, item, std::move(value)); },
+                              [&](InlineContinuation& item) {
+                                  return attach_continuation(sequence, item, std::move(value));
+                              },
+                              [&](InlineNestedValue& item) {
+                                  return attach_inline_value(sequence, item, std::move(value));
+                              },
+                          },
+                          pending);
+    }
+
+    StepFailure attach_item(SequenceFrame& sequence, NestedItem& item, Value value) {
+        if (item.anchor) {
+            if (auto failure = record_anchor(*item.anchor, value, item.position)) return failure;
+        }
+        sequence.items.append(
+            node_with_comments(std::move(value), sequence.pending_comments, std::move(item.inline_comment)));
+        return std::nullopt;
+    }
+
+    // The deeper lines after "- key: value" add entries to the item's
+    // mapping, replacing the inline one under the same key.
+    StepFailure attach_continuation(SequenceFrame& sequence, InlineContinuation& item, Value value) {
+        if (!value.is_mapping()) {
+            return ParseError{must_be_mapping("inline mapping continuation"), item.position.line,
+                              item.position.column};
+        }
+        value.mapping().drain(
+            [&item](std::string&& key, Node&& node) { item.entries.insert(std::move(key), std::move(node)); });
+        sequence.items.append(node_with_comments(Value(std::move(item.entries)), sequence.pending_comments,
+                                                 std::move(item.inline_comment)));
+        return std::nullopt;
+    }
+
+    // "- key: &name" with its block closed: the entry is made, and deeper
+    // lines still to come continue the item's mapping.
+    StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, Value value) {
+        if (auto failure = record_anchor(item.anchor, value, item.position)) return failure;
+        if (auto failure = insert_entry(item.entries, std::move(item.key), Node(std::move(value)),
+                                        item.position.line, item.position.column))
+            return failure;
+        if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
+            sequence.pending_item = InlineContinuation{std::move(item.inline_comment), std::move(item.entries),
+                                                       child->indent, item.position};
+            return std::nullopt;
+        }
+        sequence.items.append(node_with_comments(Value(std::move(item.entries)), sequence.pending_comments,
+                                                 std::move(item.inline_comment)));
+        return std::nullopt;
+    }
+
+    StepFailure record_anchor(const std::string& name, const Value& value, SourcePosition at) {
+        return state_.anchors.record(name, value, at.line, at.column);
+    }
+
+    ParseState state_;
+    std::vector<Frame> stack_;
+};
+
+}  // namespace
+
+Result<Value> parse_blocks(std::span<const SourceLine> lines, AnchorTable& anchors, Frame root) {
+    return BlockParser(lines, anchors).run(std::move(root));
+}
+
+}  // namespace vorn

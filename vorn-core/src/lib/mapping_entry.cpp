@@ -1,0 +1,60 @@
+#include <string>
+
+#include "entry_steps.hpp"
+#include "merge_entries.hpp"
+#include "parse_messages.hpp"
+#include "scalar_syntax.hpp"
+#include "trim.hpp"
+#include "value_reading.hpp"
+
+namespace vorn {
+
+namespace {
+
+// "<<: *name" takes in the entries of the named mapping that the frame
+// lacks so far. The line's comments belong to no node and are dropped.
+StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseState& state, SourcePosition at) {
+    const std::string_view name = anchor_name(value_text);
+    const Value* stored = state.anchors.lookup(name);
+    if (stored == nullptr) return ParseError{unknown_anchor(name), at.line, at.column};
+    if (!stored->is_mapping()) return ParseError{must_be_mapping("merge source"), at.line, at.column};
+    Result<Value> copied = state.anchors.copy(*stored, at.line, at.column);
+    if (!copied) return std::move(copied).error();
+    merge_mapping(frame.entries, std::move(copied.value().mapping()));
+    frame.pending_comments.clear();
+    return std::nullopt;
+}
+
+}  // namespace
+
+StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
+    const SourceLine& line = state.lines[state.next_line++];
+    const CommentSplit split = split_inline_comment(line.text);
+    const std::size_t colon = find_entry_colon(split.entry);
+    if (colon == std::string_view::npos) return ParseError{"expected ':' in mapping entry", line.number, 1};
+
+    const SourcePosition at{line.number, colon + 1};
+    std::string key = unquote_scalar(trim(split.entry.substr(0, colon)));
+    const std::string_view value_text = trim_start(split.entry.substr(colon + 1));
+    const ValueForm form = classify_value(value_text);
+
+    if (form == ValueForm::alias && key == "<<") return merge_alias(frame, value_text, state, at);
+
+    if (form == ValueForm::empty || form == ValueForm::anchor) {
+        if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
+            std::optional<std::string> anchor;
+            if (form == ValueForm::anchor) anchor.emplace(anchor_name(value_text));
+            frame.pending_entry = PendingEntry{std::move(key), owned_comment(split.comment), std::move(anchor), child->indent, at};
+            return std::nullopt;
+        }
+        if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
+    }
+
+    Result<Value> value = read_value(form, value_text, state, frame.indent + 1, at);
+    if (!value) return std::move(value).error();
+    frame.entries.insert(std::move(key),
+                         node_with_comments(std::move(value).value(), frame.pending_comments, owned_comment(split.comment)));
+    return std::nullopt;
+}
+
+}  // namespace vorn

@@ -1,0 +1,35 @@
+// What the line steps share during one load: the prepared lines, the
+// position of the next unread one, and the anchor table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "anchors.hpp"
+#include "source_lines.hpp"
+#include "vorn/parse_error.hpp"
+
+namespace vorn {
+
+// What a step returns: nothing when it went well, else the error that ends
+// the load.
+using StepFailure = std::optional<ParseError>;
+
+struct ParseState {
+    std::span<const SourceLine> lines;
+    std::size_t next_line = 0;
+    AnchorTable& anchors;
+
+    const SourceLine* peek() const noexcept { return next_line < lines.size() ? &lines[next_line] : nullptr; }
+
+    // The next line, if there is one and it is indented deeper than
+    // `threshold`: the first line of a nested block.
+    const SourceLine* next_deeper_than(std::uint64_t threshold) const noexcept {
+        const SourceLine* line = peek();
+        return line != nullptr && line->indent > threshold ? line : nullptr;
+    }
+};
+
+}  // namespace vorn

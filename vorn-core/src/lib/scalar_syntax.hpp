@@ -1,0 +1,61 @@
+// The character-level rules inside one line: inline comments, quoted runs,
+// the colon that ends a key, unquoting, item lines and the forms a value
+// text can take. Views returned point into the text given.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorn {
+
+struct CommentSplit {
+    // The text before the comment, without trailing White_Space.
+    std::string_view entry;
+    // From the '#' to the end of the text, when a comment was found.
+    std::optional<std::string_view> comment;
+};
+
+// A '#' outside quotes starts a comment when it opens the text or follows
+// White_Space. Quotes are tracked from the first character; inside double
+// quotes a backslash hides the next character.
+CommentSplit split_inline_comment(std::string_view text) noexcept;
+
+// The length of the quoted run that opens `text` (from its opening quote
+// through its closing one), or 0 when `text` does not begin with a quote
+// or the quote never closes.
+std::size_t closed_quoted_run_length(std::string_view text) noexcept;
+
+// The offset of the colon that ends the key of an entry or of an inline
+// mapping item: the first ':' after the quoted run that opens the text, if
+// one does, else the first ':' at all. npos when there is none.
+std::size_t find_entry_colon(std::string_view text) noexcept;
+
+// Removes one matching pair of enclosing quotes. Inside double quotes, \"
+// and \\ stand for " and \ (which is how the writer spells them); every
+// other character stays as it is. Text without such a pair is returned
+// unchanged.
+std::string unquote_scalar(std::string_view text);
+
+// "-" alone, or "-" followed by one of U+0020, U+0009, U+000A, U+000C, U+000D.
+bool is_item_line(std::string_view text) noexcept;
+
+enum class ValueForm {
+    empty,
+    literal_block,   // "|"
+    empty_sequence,  // "[]"
+    empty_mapping,   // "{}"
+    quoted,          // a quote, and the same quote as the last of 2+ bytes
+    alias,           // "*name"
+    anchor,          // "&name"
+    plain,
+};
+
+// The form of a value text that has no White_Space at either end.
+ValueForm classify_value(std::string_view text) noexcept;
+
+// The name after the leading '*' or '&' of an alias or anchor, trimmed.
+std::string_view anchor_name(std::string_view text) noexcept;
+
+}  // namespace vorn

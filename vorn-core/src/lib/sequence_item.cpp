@@ -1,0 +1,86 @@
+#include <string>
+
+#include "entry_steps.hpp"
+#include "merge_entries.hpp"
+#include "parse_messages.hpp"
+#include "scalar_syntax.hpp"
+#include "trim.hpp"
+#include "value_reading.hpp"
+
+namespace vorn {
+
+namespace {
+
+// "- key: value": the item is a mapping whose first entry is on the item
+// line; deeper lines that follow continue it.
+StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text, std::size_t colon,
+                                std::optional<std::string_view> comment, std::uint64_t line_number,
+                                ParseState& state) {
+    const SourcePosition at{line_number, colon + 1};
+    std::string key = unquote_scalar(trim(item_text.substr(0, colon)));
+    const std::string_view value_text = trim_start(item_text.substr(colon + 1));
+    const ValueForm form = classify_value(value_text);
+
+    if (form == ValueForm::anchor) {
+        // The nested value must sit deeper than the key after "- ", not
+        // merely deeper than the hyphen.
+        const SourceLine* child = state.next_deeper_than(frame.indent + 1);
+        if (child == nullptr) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
+        frame.pending_item = InlineNestedValue{std::move(key), std::string(anchor_name(value_text)),
+                                               owned_comment(comment), Mapping{}, child->indent, at};
+        return std::nullopt;
+    }
+
+    Result<Value> value = read_value(form, value_text, state, frame.indent + 2, at);
+    if (!value) return std::move(value).error();
+    Mapping entries;
+    if (auto failure = insert_entry(entries, std::move(key), Node(std::move(value).value()), at.line, at.column))
+        return failure;
+
+    if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
+        frame.pending_item = InlineContinuation{owned_comment(comment), std::move(entries), child->indent, at};
+        return std::nullopt;
+    }
+    frame.items.append(
+        node_with_comments(Value(std::move(entries)), frame.pending_comments, owned_comment(comment)));
+    return std::nullopt;
+}
+
+}  // namespace
+
+StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
+    const SourceLine& line = state.lines[state.next_line++];
+    const CommentSplit split = split_inline_comment(line.text);
+    // The entry text starts with the item's "-".
+    const std::string_view item_text = trim_start(split.entry.substr(1));
+    const ValueForm form = classify_value(item_text);
+    const SourcePosition at{line.number, 1};
+
+    // An item text holding a colon is a mapping, unless it is just one
+    // quoted scalar (a quoted run that reaches the end).
+    const bool whole_form = form == ValueForm::empty || form == ValueForm::literal_block ||
+                            form == ValueForm::empty_sequence || form == ValueForm::empty_mapping;
+    if (!whole_form) {
+        const std::size_t colon = find_entry_colon(item_text);
+        if (colon != std::string_view::npos)
+            return read_inline_mapping(frame, item_text, colon, split.comment, line.number, state);
+    }
+
+    if (form == ValueForm::empty || form == ValueForm::anchor) {
+        if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
+            std::optional<std::string> anchor;
+            if (form == ValueForm::anchor) anchor.emplace(anchor_name(item_text));
+            frame.pending_item = NestedItem{owned_comment(split.comment), std::move(anchor), child->indent, at};
+            return std::nullopt;
+        }
+        if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
+    }
+
+    Result<Value> value = read_value(form, item_text, state, frame.indent + 1, at);
+    if (!value) return std::move(value).error();
+    frame.items.append(
+        node_with_comments(std::move(value).value(), frame.pending_comments, owned_comment(split.comment)));
+    return std::nullopt;
+}
+
+}  // namespace vorn
