@@ -17,6 +17,10 @@ template <typename... Handlers>
 struct Overloaded : Handlers... {
     using Handlers::operator()...;
 };
+// Spelled out for compilers without deduction for aggregates (clang 14,
+// which builds the fuzz targets).
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 // What the top frame does with the next line.
 enum class Dispatch { close, take_comment, read_line };
