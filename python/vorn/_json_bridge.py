@@ -6,7 +6,7 @@ from __future__ import annotations
 import json
 import re
 from collections.abc import Iterator
-from typing import Any
+from typing import Any, cast
 
 
 class JsonNumber(str):
@@ -39,6 +39,7 @@ def vorn_data(root: dict[str, Any], *, stringify: bool) -> dict[str, Any]:
     by memory only.
     """
     result: dict[str, Any] = {}
+    stack: list[tuple[Iterator[tuple[str | None, str, Any]], dict[str, Any] | list[Any]]]
     stack = [(_children(root, "$"), result)]
     while stack:
         children, target = stack[-1]
@@ -64,10 +65,11 @@ def _children(container: dict[str, Any] | list[Any], path: str) -> Iterator[tupl
 
 
 def _put(target: dict[str, Any] | list[Any], key: str | None, value: Any) -> None:
-    if isinstance(target, dict):
-        target[key] = value
+    # List items come without a key.
+    if key is None:
+        cast(list[Any], target).append(value)
     else:
-        target.append(value)
+        cast(dict[str, Any], target)[key] = value
 
 
 def _string(value: Any, path: str, stringify: bool) -> str:

@@ -17,7 +17,7 @@ def dump(obj: str | list[Any] | dict[str, Any], fp: IO[str] | IO[bytes]) -> None
     if isinstance(fp, (io.RawIOBase, io.BufferedIOBase)):
         fp.write(text.encode("utf-8"))
     else:
-        fp.write(text)  # type: ignore[arg-type]
+        fp.write(text)
 
 
 def dump_path(obj: str | list[Any] | dict[str, Any], path: str | os.PathLike[str]) -> None:
