@@ -1,0 +1,337 @@
+"""dumps: exact text for every layout and quoting rule, the type errors, and
+that nothing passed in is kept, leaked or freed early."""
+
+import sys
+import threading
+
+import pytest
+
+from _vorn_native import dumps
+
+UNSUPPORTED = "Unsupported Python type for vorn (expected str, list, or dict)"
+
+
+# (object, exact text)
+LAYOUT = [
+    ({}, "{}\n"),
+    ([], "[]\n"),
+    ("", '""\n'),
+    ("plain", '"plain"\n'),
+    ({"k": "v"}, 'k: "v"\n'),
+    (["a", "b"], '- "a"\n- "b"\n'),
+    # Keys in byte order whatever the insertion order; the version key is
+    # not moved to the front, and a capital letter sorts before it.
+    (
+        {"b": "", "é": "", "a": "", "_vorn_version": "1.0", "B": "", "ab": "", "": ""},
+        ': ""\nB: ""\n_vorn_version: "1.0"\na: ""\nab: ""\nb: ""\né: ""\n',
+    ),
+    (
+        {"_vorn_version": "1.0", "list": ["x", {"k": "v"}, [], ["y"]], "empty": {}},
+        '_vorn_version: "1.0"\nempty: {}\nlist:\n  - "x"\n  - \n    k: "v"\n  - []\n  - \n    - "y"\n',
+    ),
+    ({"a": {"b": {"c": "d"}}}, 'a:\n  b:\n    c: "d"\n'),
+    ({"s": [{"m": ["x"]}]}, 's:\n  - \n    m:\n      - "x"\n'),
+    ([[[]], [{}]], "- \n  - []\n- \n  - {}\n"),
+    ({"k": "one\ntwo"}, 'k: |\n  one\n  two\n'),
+    (["one\ntwo"], '- |\n  one\n  two\n'),
+    ({"a": [{"b": "x\ny"}]}, 'a:\n  - \n    b: |\n      x\n      y\n'),
+    ("\n", "|\n  \n  \n"),
+    ({"k": "end\n"}, "k: |\n  end\n  \n"),
+]
+
+
+@pytest.mark.parametrize(("obj", "text"), LAYOUT)
+def test_layout(obj, text):
+    assert dumps(obj) == text
+
+
+# (scalar, how it is written as a mapping value)
+SCALARS = [
+    ('say "hi"', r'"say \"hi\""'),
+    ("back\\slash", r'"back\\slash"'),
+    ('\\"', r'"\\\""'),
+    ("tab\there", '"tab\there"'),
+    ("cr\rhere", '"cr\rhere"'),
+    ("nul\0here", '"nul\0here"'),
+    ("  padded  ", '"  padded  "'),
+    ("x # not a comment", '"x # not a comment"'),
+    ("[]", '"[]"'),
+    ("{}", '"{}"'),
+    ("|", '"|"'),
+    ("*alias", '"*alias"'),
+    ("&anchor", '"&anchor"'),
+    ("- item", '"- item"'),
+    ("a: b", '"a: b"'),
+    ("'single'", "\"'single'\""),
+    ("true", '"true"'),
+    ("\u2028\u00a0café", '"\u2028\u00a0café"'),
+]
+
+
+@pytest.mark.parametrize(("scalar", "written"), SCALARS)
+def test_scalars_are_always_double_quoted_with_two_escapes(scalar, written):
+    assert dumps({"k": scalar}) == f"k: {written}\n"
+    assert dumps([scalar]) == f"- {written}\n"
+
+
+# (key, how it is written before the colon)
+KEYS = [
+    ("plain", "plain"),
+    ("", ""),
+    ("a-b", "a-b"),
+    ("-x", "-x"),
+    ("&x", "&x"),
+    ("*x", "*x"),
+    ("<<", "<<"),
+    ("[]", "[]"),
+    ("{}", "{}"),
+    ("|", "|"),
+    ("\u200b", "\u200b"),  # zero width space is not White_Space
+    ("\ufeffbom", "\ufeffbom"),
+    ("back\\slash", "back\\slash"),
+    ("a b", '"a b"'),
+    ("a\u00a0b", '"a\u00a0b"'),
+    ("\u3000", '"\u3000"'),
+    ("x\u2029", '"x\u2029"'),
+    ("a#b", '"a#b"'),
+    ("a:b", '"a:b"'),
+    ("why?", '"why?"'),
+    ("cr\r", '"cr\r"'),
+    ("vt\x0b", '"vt\x0b"'),
+    # Quote characters anywhere in a key: the reader would strip an outer
+    # pair, or let an inner one hide a later comment marker.
+    ("'q'", "\"'q'\""),
+    ('"q"', r'"\"q\""'),
+    ('"', r'"\""'),
+    ("'", "\"'\""),
+    ("it's", "\"it's\""),
+    ('a"b', r'"a\"b"'),
+    ('a "b', r'"a \"b"'),
+    ("a\\ b", r'"a\\ b"'),
+]
+
+
+@pytest.mark.parametrize(("key", "written"), KEYS)
+def test_keys_are_bare_unless_the_reader_would_change_them(key, written):
+    assert dumps({key: "v"}) == f'{written}: "v"\n'
+
+
+def test_result_is_a_new_exact_str():
+    result = dumps({"k": "v"})
+    assert type(result) is str
+    assert dumps({"k": "v"}) is not result
+
+
+def test_argument_by_keyword():
+    assert dumps(obj=["x"]) == '- "x"\n'
+
+
+class Text(str):
+    def __str__(self):
+        return "other text"
+
+
+class Items(list):
+    def __iter__(self):
+        return iter(["other"])
+
+    def __len__(self):
+        return 0
+
+    def __getitem__(self, index):
+        return "other"
+
+
+class Table(dict):
+    def items(self):
+        return [("other", "x")]
+
+    def keys(self):
+        return ["other"]
+
+    def __iter__(self):
+        return iter(["other"])
+
+    def __getitem__(self, key):
+        return "other"
+
+
+def test_subclasses_are_read_through_their_own_storage():
+    obj = Table({"k": Items([Text("own"), Text("data")])})
+    assert dumps(obj) == 'k:\n  - "own"\n  - "data"\n'
+    assert dumps(Text("root")) == '"root"\n'
+
+
+class DistinctKey(str):
+    """Equal text, yet a different dict key."""
+
+    def __hash__(self):
+        return id(self)
+
+    def __eq__(self, other):
+        return self is other
+
+
+def test_keys_with_the_same_text_keep_the_later_value():
+    obj = {DistinctKey("k"): "first", DistinctKey("k"): "second"}
+    assert len(obj) == 2
+    assert dumps(obj) == 'k: "second"\n'
+
+
+class Opaque:
+    pass
+
+
+def make_local_class():
+    class Local:
+        pass
+
+    return Local
+
+
+# (object, exception type, exact message)
+TYPE_ERRORS = [
+    ((), TypeError, UNSUPPORTED),
+    (("a",), TypeError, UNSUPPORTED),
+    (1, TypeError, UNSUPPORTED),
+    (True, TypeError, UNSUPPORTED),
+    (None, TypeError, UNSUPPORTED),
+    (1.5, TypeError, UNSUPPORTED),
+    (b"bytes", TypeError, UNSUPPORTED),
+    ({"a"}, TypeError, UNSUPPORTED),
+    (Opaque(), TypeError, UNSUPPORTED),
+    (["a", ["b", {"c": [None]}]], TypeError, UNSUPPORTED),
+    ({"k": ("tuple",)}, TypeError, UNSUPPORTED),
+    ({1: "v"}, TypeError, "'int' object cannot be cast as 'str'"),
+    ({b"k": "v"}, TypeError, "'bytes' object cannot be cast as 'str'"),
+    ({None: "v"}, TypeError, "'NoneType' object cannot be cast as 'str'"),
+    ({make_local_class()(): "v"}, TypeError, "'make_local_class.<locals>.Local' object cannot be cast as 'str'"),
+    # The key is tested before its value is converted.
+    ({1: None}, TypeError, "'int' object cannot be cast as 'str'"),
+    # Depth first in list order and dict order: the first offender decides.
+    ([None, {1: "v"}], TypeError, UNSUPPORTED),
+    ([{1: "v"}, None], TypeError, "'int' object cannot be cast as 'str'"),
+    ({"a": None, 2: "v"}, TypeError, UNSUPPORTED),
+    ({2: "v", "a": None}, TypeError, "'int' object cannot be cast as 'str'"),
+]
+
+
+@pytest.mark.parametrize(("obj", "error", "message"), TYPE_ERRORS)
+def test_type_errors(obj, error, message):
+    with pytest.raises(error) as raised:
+        dumps(obj)
+    assert type(raised.value) is error
+    assert str(raised.value) == message
+    assert raised.value.__cause__ is None
+
+
+@pytest.mark.parametrize("obj", ["\ud800", ["ok", "\udfff"], {"\ud800": "v"}, {"k": "\udc00"}])
+def test_lone_surrogates_raise_the_unchanged_encode_error(obj):
+    with pytest.raises(UnicodeEncodeError) as raised:
+        dumps(obj)
+    assert raised.value.reason == "surrogates not allowed"
+
+
+def all_objects(obj):
+    """Every object reachable from `obj`, keys included, each once."""
+    seen, pending, found = set(), [obj], []
+    while pending:
+        current = pending.pop()
+        if id(current) in seen:
+            continue
+        seen.add(id(current))
+        found.append(current)
+        if isinstance(current, list):
+            pending.extend(current)
+        elif isinstance(current, dict):
+            pending.extend(current.keys())
+            pending.extend(current.values())
+    return found
+
+
+def self_containing_list():
+    items = ["a"]
+    items.append(items)
+    return items
+
+
+def self_containing_dict():
+    table = {"a": "b"}
+    table["self"] = table
+    return table
+
+
+def mutually_containing():
+    inner = {"k": []}
+    outer = [inner]
+    inner["k"].append(outer)
+    return outer
+
+
+REFCOUNT_CASES = [
+    {"k": ["a", {"b": "c"}], "é": "x\ny", "": []},
+    ["a", ["b", {"c": [None]}]],
+    {"a": "ok", 2: "v"},
+    {"a": [1.5]},
+    {"k": ["ok", "\ud800"]},
+    {"\udfff": "v"},
+    {DistinctKey("k"): "x", DistinctKey("k"): "y"},
+    self_containing_list(),
+    self_containing_dict(),
+    mutually_containing(),
+]
+
+
+@pytest.mark.parametrize("obj", REFCOUNT_CASES)
+def test_reference_counts_are_unchanged_on_success_and_failure(obj):
+    objects = all_objects(obj)
+    before = [sys.getrefcount(o) for o in objects]
+    for _ in range(3):
+        try:
+            dumps(obj)
+        except (TypeError, UnicodeEncodeError, RecursionError):
+            pass
+    assert [sys.getrefcount(o) for o in objects] == before
+
+
+def nested_lists(depth):
+    obj = "leaf"
+    for _ in range(depth):
+        obj = [obj]
+    return obj
+
+
+def nested_dicts(depth):
+    obj = "leaf"
+    for _ in range(depth):
+        obj = {"k": obj}
+    return obj
+
+
+@pytest.mark.parametrize(
+    "obj",
+    [self_containing_list(), self_containing_dict(), mutually_containing(), nested_lists(200_000), nested_dicts(200_000)],
+    ids=["list", "dict", "mutual", "deep-list", "deep-dict"],
+)
+def test_structures_too_deep_raise_recursion_error(obj):
+    with pytest.raises(RecursionError):
+        dumps(obj)
+    # The interpreter's recursion budget was given back in full.
+    assert dumps(nested_lists(2)) == '- \n  - "leaf"\n'
+    with pytest.raises(RecursionError):
+        dumps(obj)
+
+
+def test_deep_nesting_within_the_limit_needs_little_native_stack():
+    depth = 1000
+    results = []
+    old_size = threading.stack_size(256 * 1024)
+    try:
+        worker = threading.Thread(target=lambda: results.append(dumps(nested_lists(depth))))
+        worker.start()
+        worker.join()
+    finally:
+        threading.stack_size(old_size)
+    [text] = results
+    assert text.endswith(" " * (2 * (depth - 1)) + '- "leaf"\n')
+    assert text.count("\n") == depth
