@@ -5,7 +5,7 @@ from __future__ import annotations
 import io
 import os
 import secrets
-from typing import IO, Any
+from typing import IO, Any, cast
 
 from _vorn_native import dumps
 
@@ -17,7 +17,7 @@ def dump(obj: str | list[Any] | dict[str, Any], fp: IO[str] | IO[bytes]) -> None
     if isinstance(fp, (io.RawIOBase, io.BufferedIOBase)):
         fp.write(text.encode("utf-8"))
     else:
-        fp.write(text)
+        cast(IO[str], fp).write(text)
 
 
 def dump_path(obj: str | list[Any] | dict[str, Any], path: str | os.PathLike[str]) -> None:
