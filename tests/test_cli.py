@@ -1,0 +1,193 @@
+import io
+import json
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+import vorn
+from vorn.cli import main
+
+EXAMPLES = Path(__file__).resolve().parent.parent / "examples"
+VALID_EXAMPLES = sorted(path for path in EXAMPLES.glob("*.vorn") if path.name != "broken.vorn")
+
+
+def run(capsys, *argv, stdin=None, monkeypatch=None):
+    if stdin is not None:
+        monkeypatch.setattr(sys, "stdin", io.TextIOWrapper(io.BytesIO(stdin)))
+    status = main([str(arg) for arg in argv])
+    out, err = capsys.readouterr()
+    return status, out, err
+
+
+def write(folder, name, content):
+    path = folder / name
+    path.write_bytes(content if isinstance(content, bytes) else content.encode())
+    return path
+
+
+# (document, what check prints for it after "FILE:"), the caret line included.
+CHECK_REPORTS = [
+    pytest.param(
+        "_vorn_version: 1.0\nservice:\n  name api\n",
+        "3:1: expected ':' in mapping entry\n  name api\n  ^\n",
+        id="column-1-points-at-the-content"),
+    pytest.param(
+        "_vorn_version: 1.0\nworkers:\n    <<: *defualts\n",
+        "3:3: unknown anchor: defualts\n    <<: *defualts\n      ^\n",
+        id="column-counts-from-the-content"),
+    pytest.param(
+        "_vorn_version: 1.0\nbildgröße: *thumb\n",
+        "2:12: unknown anchor: thumb\nbildgröße: *thumb\n         ^\n",
+        id="two-byte-characters"),
+    pytest.param(
+        "_vorn_version: 1.0\nnames:\n  名前: *x\n",
+        "3:7: unknown anchor: x\n  名前: *x\n      ^\n",
+        id="wide-characters"),
+    pytest.param(
+        "_vorn_version: 1.0\nlist:\n  - key: *gone\n",
+        "3:4: unknown anchor: gone\n  - key: *gone\n       ^\n",
+        id="inline-mapping-after-the-hyphen"),
+    pytest.param(
+        "\n# settings\nname: x\n",
+        "2:1: missing required _vorn_version at root (Semantic Date Versioning)\n# settings\n^\n",
+        id="version-checked-at-the-first-line"),
+    pytest.param(
+        "_vorn_version: 1.0\r\nname:\tx\r\n",
+        "2:1: tabs are not allowed; use spaces for indentation\nname:\tx\n^\n",
+        id="tab-and-crlf"),
+    pytest.param(
+        b"_vorn_version: 1.0\nname: caf\xe9\n",
+        "2:10: not valid UTF-8 (invalid continuation byte)\nname: caf\ufffd\n         ^\n",
+        id="bytes-that-are-not-utf8"),
+]
+
+
+@pytest.mark.parametrize(("content", "report"), CHECK_REPORTS)
+def test_check_reports_position_line_and_caret(tmp_path, capsys, content, report):
+    path = write(tmp_path, "doc.vorn", content)
+    assert run(capsys, "check", path) == (1, "", f"{path}:{report}")
+
+
+def test_check_is_silent_for_valid_documents_unless_verbose(tmp_path, capsys):
+    good = write(tmp_path, "good.vorn", "_vorn_version: 1.0\n")
+    assert run(capsys, "check", good) == (0, "", "")
+    assert run(capsys, "check", "-v", good) == (0, f"{good}: OK\n", "")
+
+
+def test_check_goes_on_after_a_bad_file_and_exits_with_the_worst_status(tmp_path, capsys):
+    good = write(tmp_path, "good.vorn", "_vorn_version: 1.0\n")
+    bad = write(tmp_path, "bad.vorn", "_vorn_version: 1.0\noops\n")
+    missing = tmp_path / "missing.vorn"
+    status, out, err = run(capsys, "check", "-v", bad, good)
+    assert (status, out) == (1, f"{good}: OK\n")
+    assert err.startswith(f"{bad}:2:1: ")
+    status, out, err = run(capsys, "check", missing, bad, good)
+    assert status == 2
+    assert err.startswith(f"vorn: cannot read {missing}: No such file or directory\n{bad}:2:1: ")
+
+
+def test_check_reads_standard_input_for_a_dash(capsys, monkeypatch):
+    assert run(capsys, "check", "-", stdin=b"oops\n", monkeypatch=monkeypatch) == (
+        1, "", "<stdin>:1:1: expected ':' in mapping entry\noops\n^\n")
+
+
+@pytest.mark.parametrize("argv", [["check"], [], ["lint", "x.vorn"], ["to-json", "x", "--indent", "-1"]])
+def test_usage_errors_exit_with_2(capsys, argv):
+    with pytest.raises(SystemExit) as info:
+        main(argv)
+    assert info.value.code == 2
+    assert "usage: vorn" in capsys.readouterr().err
+
+
+def test_to_json_prints_the_document(tmp_path, capsys):
+    path = write(tmp_path, "doc.vorn", "_vorn_version: 1.0\nnames:\n  - Zoë\n  - k: v\n")
+    value = {"_vorn_version": "1.0", "names": ["Zoë", {"k": "v"}]}
+    assert run(capsys, "to-json", path) == (0, json.dumps(value, indent=2, ensure_ascii=False) + "\n", "")
+    assert run(capsys, "to-json", path, "--indent", "0") == (0, json.dumps(value, indent=0, ensure_ascii=False) + "\n", "")
+
+
+def test_to_json_of_an_invalid_document_prints_only_the_report(tmp_path, capsys):
+    path = write(tmp_path, "doc.vorn", "_vorn_version: 1.0\noops\n")
+    assert run(capsys, "to-json", path) == (1, "", f"{path}:2:1: expected ':' in mapping entry\noops\n^\n")
+
+
+def test_from_json_writes_the_document(tmp_path, capsys):
+    value = {"_vorn_version": "1.0", "list": ["x", {"k": "v"}, []], "empty": {}}
+    path = write(tmp_path, "in.json", json.dumps(value))
+    assert run(capsys, "from-json", path) == (0, vorn.dumps(value), "")
+
+
+STRINGIFY_OFF = "has no vorn form; vorn holds only strings (quote it in the JSON, or pass --stringify)\n"
+
+
+# (JSON text, the complaint about its first non-string value)
+NOT_STRINGS = [
+    ('{"servers": [{"port": 8080}]}', "$.servers[0].port: the number 8080"),
+    ('{"a": {"enabled": true}, "b": null}', "$.a.enabled: the boolean true"),
+    ('{"my key": [null]}', '$["my key"][0]: null'),
+    ('{"a": {"b": ["x", -1.5e3]}, "c": false}', "$.a.b[1]: the number -1.5e3"),
+]
+
+
+@pytest.mark.parametrize(("text", "complaint"), NOT_STRINGS)
+def test_from_json_names_the_path_of_the_first_non_string(tmp_path, capsys, text, complaint):
+    path = write(tmp_path, "in.json", text)
+    assert run(capsys, "from-json", path) == (1, "", f"{path}: {complaint} {STRINGIFY_OFF}")
+
+
+def test_from_json_stringify_keeps_the_json_text(tmp_path, capsys):
+    path = write(tmp_path, "in.json", '{"_vorn_version": "1.0", "n": 1.50, "e": 1e3, "t": true, "z": [null, false]}')
+    status, out, err = run(capsys, "from-json", "--stringify", path)
+    assert (status, err) == (0, "")
+    assert vorn.loads(out) == {"_vorn_version": "1.0", "n": "1.50", "e": "1e3", "t": "true", "z": ["null", "false"]}
+
+
+# (JSON text, exit status, what is printed on standard error after "FILE")
+FROM_JSON_REFUSALS = [
+    ('["a"]', 1, ": the JSON must be an object, as a vorn document is a mapping\n"),
+    # The column counts bytes (é takes two); the caret stands under the second quote.
+    ('{"é" "x"}', 1, ':1:7: invalid JSON: Expecting \':\' delimiter\n{"é" "x"}\n     ^\n'),
+]
+
+
+@pytest.mark.parametrize(("text", "status", "report"), FROM_JSON_REFUSALS)
+def test_from_json_refusals(tmp_path, capsys, text, status, report):
+    path = write(tmp_path, "in.json", text)
+    assert run(capsys, "from-json", path) == (status, "", f"{path}{report}")
+
+
+def test_from_json_warns_when_the_version_is_missing(tmp_path, capsys):
+    path = write(tmp_path, "in.json", '{"a": "b"}')
+    status, out, err = run(capsys, "from-json", path)
+    assert (status, out) == (0, vorn.dumps({"a": "b"}))
+    assert "has no _vorn_version at its root" in err
+
+
+@pytest.mark.parametrize("example", VALID_EXAMPLES, ids=lambda path: path.name)
+def test_valid_examples_round_trip_through_json(tmp_path, capsys, example):
+    status, json_text, _ = run(capsys, "to-json", example)
+    assert status == 0
+    json_path = write(tmp_path, "example.json", json_text)
+    status, vorn_text, _ = run(capsys, "from-json", json_path)
+    assert status == 0
+    assert vorn.loads(vorn_text) == vorn.load_path(example)
+
+
+def test_examples_hold_one_invalid_document(capsys):
+    status, _, err = run(capsys, "check", *sorted(EXAMPLES.glob("*.vorn")))
+    assert status == 1
+    assert err.startswith(f"{EXAMPLES / 'broken.vorn'}:7:3: unknown anchor: defualts\n")
+    assert err.count("\n") == 3
+
+
+@pytest.mark.parametrize("command", [[sys.executable, "-m", "vorn"], [str(Path(sys.executable).with_name("vorn"))]],
+                         ids=["python-m", "console-script"])
+def test_installed_entry_points_run_the_tool(tmp_path, command):
+    bad = write(tmp_path, "bad.vorn", "oops\n")
+    result = subprocess.run([*command, "check", bad], capture_output=True, text=True)
+    assert (result.returncode, result.stderr) == (1, f"{bad}:1:1: expected ':' in mapping entry\noops\n^\n")
+    result = subprocess.run([*command, "--help"], capture_output=True, text=True)
+    assert result.returncode == 0
+    assert all(name in result.stdout for name in ("check", "to-json", "from-json"))

@@ -1,0 +1,191 @@
+import importlib.metadata
+import io
+import os
+import pickle
+import stat
+from pathlib import Path
+
+import pytest
+
+import _vorn_native
+import vorn
+
+DOC = "_vorn_version: 1.0\nname: demo\n"
+VALUE = {"_vorn_version": "1.0", "name": "demo"}
+
+
+def test_loads_and_dumps_are_the_native_functions():
+    assert vorn.loads is _vorn_native.loads
+    assert vorn.dumps is _vorn_native.dumps
+
+
+def test_native_namespace_gains_nothing_from_the_package():
+    public = {name for name in vars(_vorn_native) if not name.startswith("__")}
+    assert public == {"loads", "dumps"}
+    assert _vorn_native.__all__ == ["loads", "dumps"]
+
+
+def test_version_and_typed_marker_ship_with_the_package():
+    assert vorn.__version__ == importlib.metadata.version("vorn")
+    assert Path(vorn.__file__).with_name("py.typed").is_file()
+
+
+# (document, message, line, column)
+DECODE_ERRORS = [
+    ("_vorn_version: 1.0\njust text\n", "expected ':' in mapping entry", 2, 1),
+    ("_vorn_version: 1.0\n\nkey: *nothing\n", "unknown anchor: nothing", 3, 4),
+    ("\n\n# settings\nname: x\n", "missing required _vorn_version at root (Semantic Date Versioning)", 3, 1),
+    ("_vorn_version: 1.0\nname: a\n\tb: c\n", "tabs are not allowed; use spaces for indentation", 3, 1),
+    # Columns count bytes: ö and ß take two each.
+    ("_vorn_version: 1.0\nbildgröße: *thumb\n", "unknown anchor: thumb", 2, 12),
+    ("_vorn_version: 2.0\n", "unsupported _vorn_version '2.0', expected 1.0", 1, 1),
+]
+
+
+@pytest.mark.parametrize(("doc", "msg", "lineno", "colno"), DECODE_ERRORS)
+def test_parse_raises_decode_error_with_the_native_message(doc, msg, lineno, colno):
+    with pytest.raises(ValueError) as native:
+        vorn.loads(doc)
+    with pytest.raises(vorn.DecodeError) as info:
+        vorn.parse(doc)
+    error = info.value
+    assert (error.msg, error.lineno, error.colno, error.doc, error.path) == (msg, lineno, colno, doc, None)
+    assert str(error) == str(native.value)
+    assert error.args == native.value.args
+
+
+def test_loads_still_raises_a_plain_value_error():
+    with pytest.raises(ValueError) as info:
+        vorn.loads("just text\n")
+    assert type(info.value) is ValueError
+
+
+def test_decode_error_survives_pickling():
+    with pytest.raises(vorn.DecodeError) as info:
+        vorn.parse("_vorn_version: 1.0\noops\n", path="conf.vorn")
+    copy = pickle.loads(pickle.dumps(info.value))
+    assert (copy.msg, copy.lineno, copy.colno, copy.doc, copy.path, str(copy)) == (
+        info.value.msg, 2, 1, info.value.doc, "conf.vorn", str(info.value))
+
+
+def test_parse_passes_other_value_errors_through():
+    with pytest.raises(UnicodeEncodeError):
+        vorn.parse("_vorn_version: 1.0\nk: \ud800\n")
+
+
+@pytest.mark.parametrize("make_file", [io.StringIO, lambda text: io.BytesIO(text.encode())], ids=["text", "binary"])
+def test_load_reads_text_and_binary_files(make_file):
+    assert vorn.load(make_file("_vorn_version: 1.0\ncafé: crème\n")) == {"_vorn_version": "1.0", "café": "crème"}
+
+
+def test_load_refuses_a_reader_of_other_things():
+    class Numbers:
+        def read(self):
+            return 42
+
+    with pytest.raises(TypeError, match="read\\(\\) returns str or bytes, not int"):
+        vorn.load(Numbers())
+
+
+def test_load_of_binary_data_that_is_not_utf8_fails():
+    with pytest.raises(UnicodeDecodeError):
+        vorn.load(io.BytesIO(b"_vorn_version: 1.0\nk: \xff\n"))
+
+
+def test_load_names_the_file_in_its_error(tmp_path):
+    path = tmp_path / "bad.vorn"
+    path.write_text("_vorn_version: 1.0\noops\n")
+    with open(path) as file, pytest.raises(vorn.DecodeError) as info:
+        vorn.load(file)
+    assert info.value.path == str(path)
+
+
+@pytest.mark.parametrize("as_path", [str, Path], ids=["str", "PathLike"])
+def test_load_path_and_dump_path_round_trip(tmp_path, as_path):
+    target = as_path(tmp_path / "doc.vorn")
+    value = {"_vorn_version": "1.0", "lines": "one\ntwo", "list": ["a", {"k": "v"}]}
+    vorn.dump_path(value, target)
+    assert vorn.load_path(target) == value
+    assert Path(target).read_text() == vorn.dumps(value)
+
+
+def test_load_path_keeps_carriage_returns_for_the_reader(tmp_path):
+    path = tmp_path / "crlf.vorn"
+    path.write_bytes(b"_vorn_version: 1.0\r\nname: x\r\n")
+    assert vorn.load_path(path) == {"_vorn_version": "1.0", "name": "x"}
+
+
+def test_load_path_error_carries_the_path(tmp_path):
+    path = tmp_path / "bad.vorn"
+    path.write_text("_vorn_version: 1.0\nk: *missing\n")
+    with pytest.raises(vorn.DecodeError) as info:
+        vorn.load_path(path)
+    assert (info.value.path, info.value.lineno, info.value.colno) == (str(path), 2, 2)
+
+
+@pytest.mark.parametrize("make_file", [io.StringIO, io.BytesIO], ids=["text", "binary"])
+def test_dump_writes_to_text_and_binary_files(make_file):
+    file = make_file()
+    vorn.dump(VALUE, file)
+    written = file.getvalue()
+    assert (written.decode() if isinstance(written, bytes) else written) == vorn.dumps(VALUE)
+
+
+def _folder_listing(folder):
+    return sorted(entry.name for entry in folder.iterdir())
+
+
+def test_dump_path_failure_in_dumps_leaves_the_file_alone(tmp_path):
+    target = tmp_path / "doc.vorn"
+    target.write_text(DOC)
+    with pytest.raises(TypeError):
+        vorn.dump_path({"_vorn_version": "1.0", "port": 8080}, target)
+    assert target.read_text() == DOC
+    assert _folder_listing(tmp_path) == ["doc.vorn"]
+
+
+def test_dump_path_failure_while_writing_removes_the_temporary_file(tmp_path, monkeypatch):
+    target = tmp_path / "doc.vorn"
+    target.write_text(DOC)
+
+    def failing_fsync(fd):
+        raise OSError(28, "No space left on device")
+
+    monkeypatch.setattr(os, "fsync", failing_fsync)
+    with pytest.raises(OSError, match="No space left"):
+        vorn.dump_path({"_vorn_version": "1.0", "name": "new"}, target)
+    assert target.read_text() == DOC
+    assert _folder_listing(tmp_path) == ["doc.vorn"]
+
+
+def test_dump_path_into_a_missing_folder_fails_without_leftovers(tmp_path):
+    with pytest.raises(FileNotFoundError):
+        vorn.dump_path(VALUE, tmp_path / "missing" / "doc.vorn")
+    assert _folder_listing(tmp_path) == []
+
+
+def test_dump_path_keeps_the_permissions_of_the_file_it_replaces(tmp_path):
+    target = tmp_path / "doc.vorn"
+    target.write_text(DOC)
+    target.chmod(0o640)
+    vorn.dump_path(VALUE, target)
+    assert stat.S_IMODE(target.stat().st_mode) == 0o640
+
+
+def test_dump_path_creates_new_files_with_the_umask_applied(tmp_path):
+    previous = os.umask(0o027)
+    try:
+        vorn.dump_path(VALUE, tmp_path / "new.vorn")
+    finally:
+        os.umask(previous)
+    assert stat.S_IMODE((tmp_path / "new.vorn").stat().st_mode) == 0o640
+
+
+def test_dump_path_writes_through_a_symbolic_link(tmp_path):
+    real = tmp_path / "real.vorn"
+    real.write_text(DOC)
+    link = tmp_path / "link.vorn"
+    link.symlink_to(real)
+    vorn.dump_path({"_vorn_version": "1.0", "name": "changed"}, link)
+    assert link.is_symlink()
+    assert vorn.load_path(real)["name"] == "changed"
