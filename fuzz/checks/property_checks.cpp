@@ -1,0 +1,169 @@
+#include "property_checks.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "hostile_tree.hpp"
+#include "text_facts.hpp"
+#include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
+
+namespace vorn::fuzz {
+
+namespace {
+
+// The alias expansion budget: copies made for anchors, aliases and merges
+// may create this many nodes in one load.
+std::uint64_t alias_budget(std::uint64_t non_blank_lines) { return 1'000'000 + 10 * non_blank_lines; }
+
+constexpr std::string_view budget_message_prefix = "alias expansion exceeds limit of ";
+
+// Every message the reader may produce: fixed texts, or the fixed start of
+// a composed one.
+constexpr std::array<std::string_view, 11> known_message_starts = {
+    "tabs are not allowed; use spaces for indentation",
+    "expected ':' in mapping entry",
+    "anchor without nested value",
+    "unknown anchor: ",
+    "merge source must be a mapping",
+    "inline mapping continuation must be a mapping",
+    "root of document must be a mapping",
+    "missing required _vorn_version at root (Semantic Date Versioning)",
+    "_vorn_version must be a string scalar",
+    "unsupported _vorn_version '",
+    budget_message_prefix,
+};
+
+// Shows a text with control characters escaped, for failure reports.
+std::string printable(std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string shown = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\\' || c == '"') {
+            shown += '\\';
+            shown += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += hex[byte >> 4];
+            shown += hex[byte & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return shown + "\"";
+}
+
+CheckFailure check_error(const ParseError& error, const TextFacts& facts) {
+    bool known = false;
+    for (std::string_view start : known_message_starts)
+        known = known || error.message.starts_with(start);
+    if (!known) return "unknown error message: " + error.render();
+    if (error.line < 1 || error.line > std::max<std::uint64_t>(facts.physical_lines, 1))
+        return "error line outside the text: " + error.render();
+    if (error.column < 1 || error.column > facts.longest_line + 1)
+        return "error column outside every line: " + error.render();
+    if (error.message.starts_with(budget_message_prefix)) {
+        const std::string expected =
+            std::string(budget_message_prefix) + std::to_string(alias_budget(facts.non_blank_lines)) + " nodes";
+        if (error.message != expected) return "budget error names the wrong limit: " + error.render();
+    }
+    return std::nullopt;
+}
+
+CheckFailure check_tree(const Value& root, const TextFacts& facts) {
+    if (!root.is_mapping()) return std::string("parse succeeded with a root that is not a mapping");
+    const Mapping& entries = root.mapping();
+    if (!entries.empty() && entries.find("_vorn_version") == nullptr)
+        return std::string("parse succeeded without _vorn_version");
+    // Each line creates at most two values itself (an inline mapping and its
+    // first value); everything else comes from counted copies.
+    const std::uint64_t bound = alias_budget(facts.non_blank_lines) + 2 * facts.non_blank_lines + 1;
+    const std::uint64_t values = count_values(root, bound);
+    if (values > bound) return "tree holds more than " + std::to_string(bound) + " values";
+    if (!(deep_copy(root) == root)) return std::string("deep copy differs from the parsed tree");
+    return std::nullopt;
+}
+
+// Moves every comment line to the indentation at which the writer puts its
+// node. The reader records a comment at the indentation it had in the
+// source, which can be deeper or shallower than where its node is written
+// (nested blocks are re-indented by two spaces per level); written there, a
+// comment before the first line of a block decides that block's indentation
+// and breaks the layout. Known and reported; this keeps the fixpoint check
+// on everything else the comments carry.
+void place_comments_at_their_nodes(Value& root) {
+    std::vector<std::pair<Value*, std::uint64_t>> work{{&root, 0}};
+    while (!work.empty()) {
+        auto [value, indent] = work.back();
+        work.pop_back();
+        auto place = [&, indent = indent](Node& node) {
+            for (CommentLine& comment : node.comments) comment.indent = indent;
+            if (!node.value.is_scalar()) work.emplace_back(&node.value, indent + 2);
+        };
+        if (value->is_sequence()) {
+            for (Node& node : value->sequence()) place(node);
+        } else if (value->is_mapping()) {
+            for (auto& [key, node] : value->mapping()) place(node);
+        }
+    }
+}
+
+}  // namespace
+
+CheckFailure check_parse(std::string_view input) {
+    if (!is_valid_utf8(input)) return std::nullopt;
+    const TextFacts facts = measure_text(input);
+    const Result<Value> result = parse_document(input);
+    if (!result) return check_error(result.error(), facts);
+    return check_tree(result.value(), facts);
+}
+
+CheckFailure check_text_round_trip(std::string_view input) {
+    if (!is_valid_utf8(input) || measure_text(input).has_tab) return std::nullopt;
+    Result<Value> first = parse_document(input);
+    // A blank text reads as the empty mapping, which the writer spells
+    // "{}": a root without the version, which the reader refuses. That is
+    // the one accepted tree without a version, so it cannot round-trip.
+    if (!first || first.value().mapping().empty()) return std::nullopt;
+    place_comments_at_their_nodes(first.value());
+    const std::string first_text = emit(first.value());
+    const Result<Value> second = parse_document(first_text);
+    if (!second)
+        return "emitted text of " + printable(input) + " does not parse: " + second.error().render() +
+               "\nemitted: " + printable(first_text);
+    const std::string second_text = emit(second.value());
+    if (second_text != first_text)
+        return "emit is no fixpoint for " + printable(input) + "\nfirst:  " + printable(first_text) +
+               "\nsecond: " + printable(second_text);
+    return std::nullopt;
+}
+
+CheckFailure check_tree_round_trip(std::string_view input) {
+    const Value tree = build_hostile_tree(input);
+    const std::string text = emit(tree);
+    const Result<Value> reread = parse_document(text);
+    if (!reread) return "emitted tree does not parse: " + reread.error().render() + "\ntext: " + printable(text);
+    const std::string reread_text = emit(reread.value());
+    if (!same_values(reread.value(), tree))
+        return "tree changed in the round trip\nwritten: " + printable(text) + "\nread:    " + printable(reread_text);
+    if (reread_text != text)
+        return "second emit differs\nfirst:  " + printable(text) + "\nsecond: " + printable(reread_text);
+    return std::nullopt;
+}
+
+std::span<const FuzzTarget> fuzz_targets() {
+    static constexpr std::array<FuzzTarget, 3> targets = {{
+        {"parse", check_parse},
+        {"text_round_trip", check_text_round_trip},
+        {"tree_round_trip", check_tree_round_trip},
+    }};
+    return targets;
+}
+
+}  // namespace vorn::fuzz

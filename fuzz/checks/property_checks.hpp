@@ -1,0 +1,39 @@
+// The properties each fuzz target asserts on one input. The libFuzzer
+// targets abort on a failure; the regression test replays saved inputs
+// through the same functions and reports the failure text.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vorn::fuzz {
+
+// Nothing when the input passed (or lies outside the check's domain);
+// otherwise what went wrong, with the texts involved.
+using CheckFailure = std::optional<std::string>;
+
+// Parses any valid UTF-8 text (other bytes are skipped) and destroys the
+// result. An error must be one of the reader's messages at a position inside
+// the text; a tree must stay within the alias expansion budget and survive a
+// deep copy unchanged.
+CheckFailure check_parse(std::string_view input);
+
+// Parse, emit, parse: when the first parse succeeds on a text without a tab,
+// the emitted text parses again and emitting that tree gives the same text.
+CheckFailure check_text_round_trip(std::string_view input);
+
+// Builds a tree with hostile strings from the input, emits and parses it:
+// the result holds exactly the tree's values, and emitting it again gives
+// the same text.
+CheckFailure check_tree_round_trip(std::string_view input);
+
+struct FuzzTarget {
+    std::string_view name;  // directory name under fuzz/corpus and fuzz/regressions
+    CheckFailure (*check)(std::string_view input);
+};
+
+std::span<const FuzzTarget> fuzz_targets();
+
+}  // namespace vorn::fuzz
