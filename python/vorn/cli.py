@@ -49,7 +49,7 @@ def _check(args: argparse.Namespace) -> int:
             status = max(status, failure.status)
             continue
         if args.verbose:
-            print(f"{path}: OK")
+            print(f"{path}: OK", flush=True)
     return status
 
 
