@@ -55,6 +55,7 @@ def parse_arguments(argv):
         arguments.sizes = arguments.sizes or list(QUICK_SIZES)
         arguments.peers = arguments.peers or list(QUICK_PEERS)
         arguments.json = arguments.json or build / "quick.json"
+        arguments.core_bench = None
     else:
         arguments.sizes = arguments.sizes or list(SIZES)
         arguments.report = arguments.report or ROOT / "bench" / "RESULTS.md"
