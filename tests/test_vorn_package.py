@@ -109,12 +109,6 @@ def test_load_path_and_dump_path_round_trip(tmp_path, as_path):
     assert Path(target).read_text() == vorn.dumps(value)
 
 
-def test_load_path_keeps_carriage_returns_for_the_reader(tmp_path):
-    path = tmp_path / "crlf.vorn"
-    path.write_bytes(b"_vorn_version: 1.0\r\nname: x\r\n")
-    assert vorn.load_path(path) == {"_vorn_version": "1.0", "name": "x"}
-
-
 def test_load_path_error_carries_the_path(tmp_path):
     path = tmp_path / "bad.vorn"
     path.write_text("_vorn_version: 1.0\nk: *missing\n")
