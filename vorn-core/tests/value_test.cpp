@@ -83,11 +83,6 @@ TEST(MappingFind, MatchesBytesExactly) {
     EXPECT_EQ(mapping.find("a "), nullptr);
 }
 
-TEST(ScalarValues, EmptyAndMultiLineTextAreValid) {
-    EXPECT_EQ(Value().scalar(), "");
-    EXPECT_EQ(scalar("line one\nline two\t\"'").scalar(), "line one\nline two\t\"'");
-}
-
 // A tree with comments at several levels, used by the copy tests.
 Value annotated_tree() {
     return map(entry("list", annotated(seq(annotated(scalar("x"), {{"# on x", 4}}, "# after x"),
