@@ -2,6 +2,7 @@
 // included) are accepted, and each is read through its built-in storage so
 // that no Python code runs: no __iter__, __len__, items() or __str__.
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,13 +17,22 @@ namespace {
 constexpr const char* unsupported_type_message = "Unsupported Python type for vorn (expected str, list, or dict)";
 constexpr const char* recursion_context = " while converting an object for dumps";
 
-// A copy of the str's UTF-8 bytes (NUL characters included). A str holding a
-// lone surrogate has no UTF-8 form; its UnicodeEncodeError is passed on.
-std::string copy_utf8(PyObject* text) {
+// The str's UTF-8 bytes (NUL characters included), cached by the str and
+// valid while it lives. A str holding a lone surrogate has no UTF-8 form;
+// its UnicodeEncodeError is passed on.
+std::string_view utf8_of(PyObject* text) {
     Py_ssize_t size = 0;
     const char* bytes = PyUnicode_AsUTF8AndSize(text, &size);
     if (bytes == nullptr) throw fetch_current_error();
-    return std::string(bytes, static_cast<std::size_t>(size));
+    return {bytes, static_cast<std::size_t>(size)};
+}
+
+// A node holding a copy of the str, built in place: the copy is the only
+// time its bytes are moved.
+Node scalar_node(PyObject* text) {
+    Node node;
+    node.value.scalar().assign(utf8_of(text));
+    return node;
 }
 
 // One list or dict being read. Containers are walked with an explicit stack
@@ -67,16 +77,16 @@ struct OpenContainer {
         PyRef held_key = PyRef::borrow(key);
         PyRef held_item = PyRef::borrow(item);
         if (!PyUnicode_Check(key)) throw cannot_cast_as_str(key);
-        pending_key = copy_utf8(key);
+        pending_key.assign(utf8_of(key));
         return held_item;
     }
 
-    void attach(Value child) {
+    void attach(Node&& child) {
         if (is_list) {
-            value.sequence().append(Node(std::move(child)));
+            value.sequence().append(std::move(child));
         } else {
             // Two str subclass keys may carry the same text; the later wins.
-            value.mapping().insert(std::move(pending_key), Node(std::move(child)));
+            value.mapping().insert(std::move(pending_key), std::move(child));
         }
     }
 };
@@ -86,7 +96,7 @@ bool is_container(PyObject* object) { return PyList_Check(object) || PyDict_Chec
 }  // namespace
 
 Value python_to_value(PyObject* object) {
-    if (PyUnicode_Check(object)) return Value(copy_utf8(object));
+    if (PyUnicode_Check(object)) return Value(std::string(utf8_of(object)));
     if (!is_container(object)) throw ErrorState::type_error(unsupported_type_message);
 
     std::vector<OpenContainer> stack;
@@ -97,12 +107,12 @@ Value python_to_value(PyObject* object) {
             Value finished = std::move(stack.back().value);
             stack.pop_back();
             if (stack.empty()) return finished;
-            stack.back().attach(std::move(finished));
+            stack.back().attach(Node(std::move(finished)));
             continue;
         }
         PyObject* element = child.get();
         if (PyUnicode_Check(element)) {
-            stack.back().attach(Value(copy_utf8(element)));
+            stack.back().attach(scalar_node(element));
         } else if (is_container(element)) {
             stack.emplace_back(std::move(child));
         } else {
