@@ -27,8 +27,8 @@ std::string_view utf8_of(PyObject* text) {
     return {bytes, static_cast<std::size_t>(size)};
 }
 
-// A node holding a copy of the str, built in place: the copy is the only
-// time its bytes are moved.
+// A node holding a copy of the str, the bytes copied straight into the
+// node's own string rather than through a temporary.
 Node scalar_node(PyObject* text) {
     Node node;
     node.value.scalar().assign(utf8_of(text));
