@@ -120,9 +120,8 @@ private:
                 if (auto failure = record_anchor(*entry.anchor, value, entry.position)) return failure;
             }
             // A nested "<<" block is an ordinary entry: only an alias merges.
-            mapping->entries.insert(std::move(entry.key),
-                                    node_with_comments(std::move(value), mapping->pending_comments,
-                                                       std::move(entry.inline_comment)));
+            put_entry(mapping->entries, std::move(entry.key),
+                      node_with_comments(std::move(value), mapping->pending_comments, std::move(entry.inline_comment)));
             return std::nullopt;
         }
         auto& sequence = std::get<SequenceFrame>(stack_.back());
@@ -157,7 +156,7 @@ private:
                               item.position.column};
         }
         value.mapping().drain(
-            [&item](std::string&& key, Node&& node) { item.entries.insert(std::move(key), std::move(node)); });
+            [&item](std::string&& key, Node&& node) { put_entry(item.entries, std::move(key), std::move(node)); });
         sequence.items.append(node_with_comments(Value(std::move(item.entries)), sequence.pending_comments,
                                                  std::move(item.inline_comment)));
         return std::nullopt;

@@ -52,8 +52,8 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
 
     Result<Value> value = read_value(form, value_text, state, frame.indent + 1, at);
     if (!value) return std::move(value).error();
-    frame.entries.insert(std::move(key),
-                         node_with_comments(std::move(value).value(), frame.pending_comments, owned_comment(split.comment)));
+    put_entry(frame.entries, std::move(key),
+              node_with_comments(std::move(value).value(), frame.pending_comments, owned_comment(split.comment)));
     return std::nullopt;
 }
 

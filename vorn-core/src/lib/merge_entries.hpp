@@ -1,4 +1,6 @@
-// Merging the entries of one mapping into another ("<<" entries).
+// Adding entries to a mapping being built: one at a time, the later
+// replacing the earlier under the same key, or merged in from another
+// mapping ("<<" entries), where keys already present win.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,11 @@
 #include "vorn/value.hpp"
 
 namespace vorn {
+
+// Inserts the entry, replacing (and destroying) a node under the same key.
+// Keys that arrive in ascending order, as in any document the writer made,
+// are appended without searching the map.
+void put_entry(Mapping& target, std::string key, Node node);
 
 // Moves every entry of `source` whose key `target` lacks into `target`;
 // keys already present keep their node.
