@@ -69,6 +69,18 @@ def test_budget_error_names_the_alias_that_crossed_it() -> None:
     assert str(raised.value) == "parse error: parse error at line 64, column 1: " + BUDGET_MESSAGE.format(1_001_000)
 
 
+def test_long_text_copied_through_nested_aliases_is_refused() -> None:
+    # Few nodes but a 100 kB literal block: each copy costs one node per 64
+    # bytes, so the third level is refused long before memory runs out.
+    block = "".join(f"    line {i:04} " + "x" * 80 + "\n" for i in range(1000))
+    text = VERSION + "l0: &l0\n  - |\n" + block
+    for level in range(1, 6):
+        text += f"l{level}: &l{level}\n" + f"  - *l{level - 1}\n" * 10
+    limit = 1_000_000 + 10 * (1 + 2 + 1000 + 5 * 11)
+    with pytest.raises(ValueError, match=BUDGET_MESSAGE.format(limit) + "$"):
+        loads(text)
+
+
 def test_twenty_thousand_aliases_of_a_fifty_entry_mapping_load() -> None:
     entries = "".join(f"  key{i}: value {i}\n" for i in range(50))
     aliases = "".join(f"  - *base\n" for _ in range(20_000))

@@ -1,7 +1,8 @@
 // The bound on what anchors, aliases and merges may copy during one load.
 // Nested aliases can make a few hundred bytes expand to billions of nodes,
 // so every copy is counted before it is made and refused once the total
-// would pass the limit.
+// would pass the limit. A node counts once, plus once more for every 64
+// bytes of text it carries, so that long strings cannot slip through.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +21,9 @@ class CopyBudget {
 public:
     explicit CopyBudget(std::uint64_t limit) noexcept : limit_(limit) {}
 
-    // A deep copy of `value`, or, when its nodes do not fit in what is
-    // left, the error at (line, column). Counting stops at the first node
-    // past the limit, so a refused copy costs no more than the allowance.
+    // A deep copy of `value`, or, when its cost does not fit in what is
+    // left, the error at (line, column). Counting stops once past the
+    // limit, so a refused copy costs no more than the allowance.
     Result<Value> copy(const Value& value, std::uint64_t line, std::uint64_t column);
 
     std::uint64_t used() const noexcept { return used_; }
