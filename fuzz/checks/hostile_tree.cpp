@@ -97,7 +97,7 @@ std::string as_literal_block_text(std::string_view text) {
 
 std::string read_key(RecipeReader& reader) {
     std::string key = read_raw_string(reader);
-    erase_all(key, "\t\n\r");
+    erase_all(key, "\t\n");
     return key;
 }
 

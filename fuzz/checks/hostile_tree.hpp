@@ -11,7 +11,7 @@ namespace vorn::fuzz {
 
 // A root Mapping holding `_vorn_version: 1.0` and whatever the recipe
 // describes. Every string in it is one the format carries unchanged through
-// emit and parse: no tab anywhere, no line break in a key, and a multi-line
+// emit and parse: no tab anywhere, no line feed in a key, and a multi-line
 // scalar only in the shape a literal block reads back (no blank lines, no
 // White_Space at the end of a line or before the first character after the
 // indentation, and at least one line that starts without indentation).
