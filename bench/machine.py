@@ -60,6 +60,11 @@ def _command_output(command, cwd=None) -> str:
         return "unknown"
 
 
+def load_average() -> str:
+    """The one-minute load average: other work on the machine shares its cores."""
+    return f"{os.getloadavg()[0]:.1f}"
+
+
 def describe(root: Path) -> dict:
     """Labelled facts, in the order a report shows them."""
     try:
@@ -71,6 +76,7 @@ def describe(root: Path) -> dict:
         "CPU": _cpu(),
         "cores": f"{os.cpu_count()} logical",
         "memory": _memory_gib(),
+        "load average": load_average(),
         "system": f"{_os_name()}, Linux {platform.release()}",
         "interpreter": f"{platform.python_implementation()} {platform.python_version()} ({sys.executable})",
         "compiler": _command_output(["c++", "--version"]),
