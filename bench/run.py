@@ -143,10 +143,13 @@ def save_json(path: Path, machine, cases, scaling, core) -> None:
     path.write_text(json.dumps(data, indent=1))
 
 
-def print_headlines(cases, compare: Path | None) -> None:
-    before = {}
-    if compare is not None:
-        before = {line["label"]: line["value"] for line in json.loads(compare.read_text())["headlines"]}
+def earlier_headlines(path: Path | None) -> dict:
+    if path is None:
+        return {}
+    return {line["label"]: line["value"] for line in json.loads(path.read_text())["headlines"]}
+
+
+def print_headlines(cases, before: dict) -> None:
     for line in headlines(cases):
         bound = ("<=" if line.kind == "max" else ">=") + f" {line.bound:g}"
         verdict = {True: "met", False: "NOT met", None: "not measured"}[line.met]
@@ -156,6 +159,8 @@ def print_headlines(cases, compare: Path | None) -> None:
 
 def main(argv=None) -> None:
     arguments = parse_arguments(argv)
+    # Read before this run's JSON file, which may be the same file, is written.
+    before = earlier_headlines(arguments.compare)
     vorn = import_vorn()
     peers = load_peers(vorn, arguments.peers)
     machine = describe(ROOT)
@@ -185,7 +190,7 @@ def main(argv=None) -> None:
         arguments.report.write_text(report.render(machine, command, date, cases, arguments.sizes, scaling,
                                                   core, method_notes(arguments, peers), chart_link))
         log(f"wrote {arguments.report}")
-    print_headlines(cases, arguments.compare)
+    print_headlines(cases, before)
 
 
 if __name__ == "__main__":
