@@ -70,5 +70,5 @@ run_core_tests() {
         -DVORN_BUILD_EXTENSION=OFF -DVORN_BUILD_TESTS=ON -DVORN_SANITIZE="${VORN_SANITIZE:-ON}" >/dev/null
     cmake --build "$build" -j "$(nproc)"
     ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-        ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+        ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$(nproc)"
 }
