@@ -93,6 +93,7 @@ def measure_all(arguments, vorn, peers, docs_dir):
         case = measure_document(document, size, peers, vorn, with_memory, ROOT)
         if docs_dir is not None:
             core_bench.write_document(docs_dir, shape.name, size, document.vorn)
+        del document
         cases.append(case)
         log(f"{size:>6} {shape.name:<15} vorn loads {case.loads['vorn'].min_s * 1e3:8.3f} ms  "
             f"json.loads {case.loads['json'].min_s * 1e3:8.3f} ms  ({time.perf_counter() - started:.1f} s)"
@@ -137,7 +138,8 @@ def save_json(path: Path, machine, cases, scaling, core) -> None:
         "cases": [dataclasses.asdict(case) for case in cases],
         "headlines": [{"label": line.label, "value": line.value} for line in headlines(cases)],
         "scaling": [{"case": result.case.name, "loads_growth": result.growth(result.loads),
-                     "dumps_growth": result.growth(result.dumps)} for result in scaling],
+                     "dumps_growth": result.growth(result.dumps),
+                     "json_loads_growth": result.growth(result.json_loads)} for result in scaling],
         "core": [dataclasses.asdict(row) for row in core],
     }
     path.write_text(json.dumps(data, indent=1))
@@ -177,7 +179,9 @@ def main(argv=None) -> None:
     core = []
     if arguments.core_bench:
         log("core micro-benchmark")
-        core = core_bench.run_core_bench(arguments.core_bench, docs_dir)
+        order = [core_bench.document_name(case.shape, case.size) for case in cases]
+        core = sorted(core_bench.run_core_bench(arguments.core_bench, docs_dir),
+                      key=lambda row: order.index(row.document))
 
     machine["load average"] += f" at the start, {load_average()} at the end"
     save_json(arguments.json, machine, cases, scaling, core)

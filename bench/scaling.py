@@ -1,10 +1,11 @@
 """Scaling: vorn's loads and dumps on documents of N and 4N units. Linear
 work gives a time ratio near 4; a quadratic step shows up as near 16."""
 
+import json
 from dataclasses import dataclass
 from typing import Callable
 
-from bench.renderers import vorn_quoted
+from bench.renderers import to_json, vorn_quoted
 from bench.shapes import VERSION, build_short_strings, build_unique_keys
 from bench.text_pieces import SEED, TextPieces
 from bench.timing import time_calls, warm_up
@@ -78,6 +79,8 @@ class ScalingResult:
     small_bytes: int
     loads: tuple
     dumps: tuple
+    # json.loads on the same objects, as a reference for cache effects.
+    json_loads: tuple
 
     @staticmethod
     def growth(pair) -> float:
@@ -92,11 +95,12 @@ def _timed(call, argument, expected=None):
 
 
 def measure_scaling(case: ScalingCase, vorn) -> ScalingResult:
-    loads, dumps = [], []
+    loads, dumps, json_loads = [], [], []
     small_bytes = 0
     for count in (case.count, GROWTH * case.count):
         text, obj = case.build(count, vorn.dumps)
         small_bytes = small_bytes or len(text.encode())
         loads.append(_timed(vorn.loads, text, obj))
         dumps.append(_timed(vorn.dumps, obj))
-    return ScalingResult(case, small_bytes, tuple(loads), tuple(dumps))
+        json_loads.append(_timed(json.loads, to_json(obj), obj))
+    return ScalingResult(case, small_bytes, tuple(loads), tuple(dumps), tuple(json_loads))
