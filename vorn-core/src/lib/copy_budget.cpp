@@ -18,34 +18,32 @@ std::uint64_t annotation_bytes(const Node& node) {
     return bytes;
 }
 
+}  // namespace
+
 // What copying `value` costs: one per value, plus one per 64 bytes of the
 // strings that go with it (its text, its key, its node's comments).
 // Stops counting once the cost passes `limit`.
-std::uint64_t copy_cost(const Value& value, std::uint64_t limit) {
-    struct Pending {
-        const Value* value;
-        std::uint64_t extra_bytes;  // key and comments of the node holding it
-    };
+std::uint64_t CopyBudget::copy_cost(const Value& value, std::uint64_t limit) {
     std::uint64_t cost = 0;
-    std::vector<Pending> work{{&value, 0}};
-    while (!work.empty() && cost <= limit) {
-        const auto [current, extra_bytes] = work.back();
-        work.pop_back();
+    // work_ keeps its storage between calls: no allocation per alias.
+    work_.clear();
+    work_.push_back({&value, 0});
+    while (!work_.empty() && cost <= limit) {
+        const auto [current, extra_bytes] = work_.back();
+        work_.pop_back();
         std::uint64_t bytes = extra_bytes;
         if (current->is_scalar()) {
             bytes += current->scalar().size();
         } else if (current->is_sequence()) {
-            for (const Node& node : current->sequence()) work.push_back({&node.value, annotation_bytes(node)});
+            for (const Node& node : current->sequence()) work_.push_back({&node.value, annotation_bytes(node)});
         } else {
             for (const auto& [key, node] : current->mapping())
-                work.push_back({&node.value, key.size() + annotation_bytes(node)});
+                work_.push_back({&node.value, key.size() + annotation_bytes(node)});
         }
         cost += 1 + bytes / bytes_per_node;
     }
     return cost;
 }
-
-}  // namespace
 
 std::uint64_t copy_limit_for(std::uint64_t non_blank_lines) noexcept {
     return 1'000'000 + 10 * non_blank_lines;

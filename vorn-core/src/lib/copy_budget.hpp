@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "vorn/result.hpp"
 #include "vorn/value.hpp"
@@ -29,8 +30,16 @@ public:
     std::uint64_t used() const noexcept { return used_; }
 
 private:
+    struct PendingCost {
+        const Value* value;
+        std::uint64_t extra_bytes;  // key and comments of the node holding it
+    };
+
+    std::uint64_t copy_cost(const Value& value, std::uint64_t limit);
+
     std::uint64_t limit_;
     std::uint64_t used_ = 0;
+    std::vector<PendingCost> work_;
 };
 
 }  // namespace vorn
