@@ -10,6 +10,8 @@ import subprocess
 import sys
 import textwrap
 
+import pytest
+
 ADDRESS_SPACE_LIMIT = 2 * 1024**3
 # A refused bomb or a deep document takes well under a second; this only
 # stops a hang from stalling the suite.
@@ -253,3 +255,30 @@ def test_thirty_thousand_random_documents_load_or_raise_value_error():
         """
     )
     assert printed == "True True 30000\n"
+
+
+def test_memory_exhaustion_raises_memory_error():
+    if under_address_sanitizer():
+        pytest.skip("AddressSanitizer's allocator ends the process when memory runs out")
+    printed = run_isolated(
+        """
+        import resource
+        from _vorn_native import dumps, loads
+
+        big = "x" * (32 * 1024 * 1024)
+        document = "_vorn_version: 1.0\\n" + "".join(f"k{i}: {big}\\n" for i in range(4))
+        wide = [big] * 16
+        with open("/proc/self/statm") as statm:
+            in_use = int(statm.read().split()[0]) * resource.getpagesize()
+        # Room for one more copy of the big string: the tree that either call
+        # builds needs four or sixteen, so the core runs out while building it.
+        resource.setrlimit(resource.RLIMIT_AS, (in_use + 50 * 1024 * 1024, resource.RLIM_INFINITY))
+        for call, argument in ((loads, document), (dumps, wide)):
+            try:
+                call(argument)
+            except MemoryError:
+                print("MemoryError")
+        print(loads("_vorn_version: 1.0\\nk: v\\n"), dumps(["small"]), end="")
+        """
+    )
+    assert printed == "MemoryError\nMemoryError\n{'_vorn_version': '1.0', 'k': 'v'} - \"small\"\n"
