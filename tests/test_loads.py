@@ -30,7 +30,8 @@ def test_twelve_thousand_levels_deep_loads_without_recursion() -> None:
 
 def test_twelve_thousand_nested_sequences_load() -> None:
     levels = 12_000
-    text = VERSION + "s:\n" + "".join(" " * (level + 1) + "-\n" for level in range(levels)) + " " * (levels + 1) + "- x\n"
+    items = "".join(" " * (level + 1) + "-\n" for level in range(levels))
+    text = VERSION + "s:\n" + items + " " * (levels + 1) + "- x\n"
     value = loads(text)["s"]
     for _ in range(levels + 1):  # one list per "-" line, and the one that holds x
         assert isinstance(value, list) and len(value) == 1
@@ -83,7 +84,7 @@ def test_long_text_copied_through_nested_aliases_is_refused() -> None:
 
 def test_twenty_thousand_aliases_of_a_fifty_entry_mapping_load() -> None:
     entries = "".join(f"  key{i}: value {i}\n" for i in range(50))
-    aliases = "".join(f"  - *base\n" for _ in range(20_000))
+    aliases = "  - *base\n" * 20_000
     result = loads(VERSION + "base: &base\n" + entries + "copies:\n" + aliases)
     expected = {f"key{i}": f"value {i}" for i in range(50)}
     assert result["base"] == expected
@@ -114,8 +115,9 @@ def test_mixed_line_ends_and_lone_carriage_returns() -> None:
 
 
 def test_line_numbers_count_carriage_return_line_feed_lines() -> None:
-    with pytest.raises(ValueError, match=r"^parse error: parse error at line 4, column 1: expected ':' in mapping entry$"):
+    with pytest.raises(ValueError) as raised:
         loads(VERSION.replace("\n", "\r\n") + "a: 1\r\n\r\nbroken\r\n")
+    assert str(raised.value) == "parse error: parse error at line 4, column 1: expected ':' in mapping entry"
 
 
 @pytest.mark.parametrize(

@@ -44,7 +44,8 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
         if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
             std::optional<std::string> anchor;
             if (form == ValueForm::anchor) anchor.emplace(anchor_name(value_text));
-            frame.pending_entry = PendingEntry{std::move(key), owned_comment(split.comment), std::move(anchor), child->indent, at};
+            frame.pending_entry =
+                PendingEntry{std::move(key), owned_comment(split.comment), std::move(anchor), child->indent, at};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};

@@ -19,7 +19,9 @@ void merge_mapping(Mapping& target, Mapping&& source) {
         target = std::move(source);
         return;
     }
-    source.drain([&target](std::string&& key, Node&& node) { target.insert_if_absent(std::move(key), std::move(node)); });
+    source.drain([&target](std::string&& key, Node&& node) {
+        target.insert_if_absent(std::move(key), std::move(node));
+    });
 }
 
 std::optional<ParseError> insert_entry(Mapping& target, std::string key, Node node, std::uint64_t line,
