@@ -104,10 +104,11 @@ def timings_section(cases, sizes) -> list:
 def scaling_section(results) -> list:
     rows = []
     for result in results:
+        dumps = [ms(timing.min_s) for timing in result.dumps] or ["–", "–"]
         rows.append((result.case.name, f"{result.case.count:,} {result.case.unit}",
                      kilobytes(result.small_bytes), ms(result.loads[0].min_s), ms(result.loads[1].min_s),
                      ratio(result.growth(result.loads)), ratio(result.growth(result.json_loads)),
-                     ms(result.dumps[0].min_s), ms(result.dumps[1].min_s), ratio(result.growth(result.dumps))))
+                     *dumps, ratio(result.growth(result.dumps))))
     return ["## Scaling", "",
             "vorn's minimum times (ms) at N and 4N units; linear work gives a ratio near 4. json.loads "
             "on the same objects shows how much of a ratio above 4 the machine's caches alone cause.", ""] + \

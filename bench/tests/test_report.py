@@ -1,7 +1,9 @@
 import pytest
 
 from bench.core_bench import CoreThroughput, parse_report
-from bench.report import ms, ratio, table
+from bench.report import ms, ratio, scaling_section, table
+from bench.scaling import ScalingCase, ScalingResult
+from bench.timing import Timing
 
 
 def test_table_lines():
@@ -31,3 +33,16 @@ def test_core_report_rows_keep_document_order_and_errors():
         CoreThroughput("b-2MB", 250.0, 500.0, None),
         CoreThroughput("a-2KB", None, None, "parse error at line 1"),
     ]
+
+
+def test_scaling_rows_leave_out_what_does_not_grow():
+    def timing(ms_value):
+        return Timing(ms_value / 1e3, ms_value / 1e3, 7, 1)
+
+    grows = ScalingResult(ScalingCase("keys", "keys", 10, None), 2_000, (timing(1), timing(4.4)),
+                          (timing(2), timing(8)), (timing(1), timing(5)))
+    text_only = ScalingResult(ScalingCase("comments", "lines", 10, None, objects_grow=False), 3_000,
+                              (timing(1), timing(4)), (), ())
+    lines = scaling_section([grows, text_only])
+    assert "| keys | 10 keys | 2.0 | 1 | 4.4 | 4.40 | 5.00 | 2 | 8 | 4.00 |" in lines
+    assert "| comments | 10 lines | 3.0 | 1 | 4 | 4.00 | – | – | – | – |" in lines
