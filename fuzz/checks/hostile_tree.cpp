@@ -49,11 +49,11 @@ std::string read_raw_string(RecipeReader& reader) {
     const unsigned pieces = reader.next() % (max_pieces + 1);
     for (unsigned i = 0; i < pieces; ++i) {
         const unsigned choice = reader.next();
-        if (choice < fragments.size()) {
-            text += fragments[choice];
+        if (choice & 1) {
+            text += fragments[(choice >> 1) % fragments.size()];
         } else {
-            // Any other byte stands for itself when it is ASCII, so the
-            // fuzzer can spell arbitrary words.
+            // The next byte stands for itself when it is ASCII, so the fuzzer
+            // can spell arbitrary words too.
             const unsigned byte = reader.next();
             text += static_cast<char>(byte < 0x80 ? byte : 'a' + byte % 26);
         }

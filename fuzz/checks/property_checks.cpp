@@ -59,15 +59,20 @@ std::string printable(std::string_view text) {
     return shown + "\"";
 }
 
-CheckFailure check_error(const ParseError& error, const TextFacts& facts) {
+CheckFailure check_error(const ParseError& error, std::string_view text, const TextFacts& facts) {
     bool known = false;
     for (std::string_view start : known_message_starts)
         known = known || error.message.starts_with(start);
     if (!known) return "unknown error message: " + error.render();
     if (error.line < 1 || error.line > std::max<std::uint64_t>(facts.physical_lines, 1))
         return "error line outside the text: " + error.render();
-    if (error.column < 1 || error.column > facts.longest_line + 1)
-        return "error column outside every line: " + error.render();
+    // Errors name lines with content (a tab alone counts), and a column
+    // counts bytes from the start of that content, so never past the end.
+    const std::string_view line = line_at(text, error.line);
+    if (trim_white_space(line).empty() && line.find('\t') == std::string_view::npos)
+        return "error on a blank line: " + error.render();
+    if (error.column < 1 || error.column > line.size() + 1)
+        return "error column past the end of its line: " + error.render();
     if (error.message.starts_with(budget_message_prefix)) {
         const std::string expected =
             std::string(budget_message_prefix) + std::to_string(alias_budget(facts.non_blank_lines)) + " nodes";
@@ -120,7 +125,7 @@ CheckFailure check_parse(std::string_view input) {
     if (!is_valid_utf8(input)) return std::nullopt;
     const TextFacts facts = measure_text(input);
     const Result<Value> result = parse_document(input);
-    if (!result) return check_error(result.error(), facts);
+    if (!result) return check_error(result.error(), input, facts);
     return check_tree(result.value(), facts);
 }
 

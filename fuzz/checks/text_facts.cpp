@@ -81,12 +81,21 @@ TextFacts measure_text(std::string_view text) noexcept {
         if (end == std::string_view::npos) end = text.size();
         const std::string_view line = text.substr(start, end - start);
         ++facts.physical_lines;
-        if (line.size() > facts.longest_line) facts.longest_line = line.size();
         if (line.find('\t') != std::string_view::npos) facts.has_tab = true;
         if (!trim_white_space(line).empty()) ++facts.non_blank_lines;
         start = end + 1;
     }
     return facts;
+}
+
+std::string_view line_at(std::string_view text, std::uint64_t number) noexcept {
+    std::size_t start = 0;
+    for (std::uint64_t line = 1; line < number; ++line) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) return {};
+        start = end + 1;
+    }
+    return text.substr(start, text.find('\n', start) - start);
 }
 
 }  // namespace vorn::fuzz

@@ -24,12 +24,15 @@ std::string_view trim_white_space(std::string_view text) noexcept;
 struct TextFacts {
     std::uint64_t physical_lines = 0;  // lines as the reader numbers them
     std::uint64_t non_blank_lines = 0;
-    std::uint64_t longest_line = 0;  // in bytes, line feed excluded
     bool has_tab = false;
 };
 
 // Splits like the reader (at each line feed; text after the last one is a
 // line only when it is not empty). Valid UTF-8 only.
 TextFacts measure_text(std::string_view text) noexcept;
+
+// The line with the 1-based `number`, without its line feed; empty past the
+// last line.
+std::string_view line_at(std::string_view text, std::uint64_t number) noexcept;
 
 }  // namespace vorn::fuzz
