@@ -57,6 +57,40 @@ def test_equal_positions_are_distinct_objects():
     assert loads(HEAD + "k: v\n") is not loads(HEAD + "k: v\n")
 
 
+# Keys that a per-call cache of key objects must keep apart: lengths on
+# either side of the cached maximum, shared heads and tails, NUL, non-ASCII.
+NEAR_KEYS = ["", "a", "b", "ab", "ba", "k" * 31 + "a", "k" * 31 + "b", "k" * 32, "k" * 33, "k" * 34,
+             "key", "key\0", "é", "e\u0301", "x" * 8 + "y" * 8, "y" * 8 + "x" * 8]
+
+
+def _records_document(keys, count):
+    lines = [HEAD, "records:\n"]
+    for index in range(count):
+        for position, key in enumerate(keys):
+            lines.append(f'  {"-" if position == 0 else " "} "{key}": {index}-{position}\n')
+    return "".join(lines)
+
+
+@pytest.mark.parametrize("count", [1, 3, 400])
+def test_repeated_keys_keep_their_own_text_and_values(count):
+    result = loads(_records_document(NEAR_KEYS, count))
+    expected = [{key: f"{index}-{position}" for position, key in enumerate(NEAR_KEYS)} for index in range(count)]
+    assert result["records"] == expected
+
+
+def test_a_key_repeated_in_many_records_is_one_shared_str():
+    first, second = loads(_records_document(["name", "kind"], 2))["records"]
+    for key_a, key_b in zip(first, second):
+        assert key_a == key_b and key_a is key_b
+
+
+def test_keys_after_many_unique_ones_still_come_out_right():
+    unique = "".join(f"u{index:05d}: {index}\n" for index in range(2000))
+    result = loads(HEAD + unique + _records_document(NEAR_KEYS, 5)[len(HEAD):])
+    assert all(result[f"u{index:05d}"] == str(index) for index in range(2000))
+    assert result["records"][4] == {key: f"4-{position}" for position, key in enumerate(NEAR_KEYS)}
+
+
 class Text(str):
     def __str__(self):
         return "_vorn_version: 1.0\nother: text\n"

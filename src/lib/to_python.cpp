@@ -11,6 +11,7 @@
 
 #include "conversions.hpp"
 #include "error_state.hpp"
+#include "key_cache.hpp"
 
 namespace vorn::binding {
 namespace {
@@ -32,9 +33,12 @@ PyRef new_str(std::string_view text) {
     return object;
 }
 
+// A list is created at its final length and filled in place; its empty
+// slots are never seen by Python code, and the collector and the list's
+// own deallocation both skip them.
 Frame open_frame(const Value& container) {
     if (container.is_sequence()) {
-        PyRef list = PyRef::steal(PyList_New(0));
+        PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(container.sequence().size())));
         if (!list) throw api_call_failed();
         return Frame{&container, std::move(list)};
     }
@@ -43,22 +47,23 @@ Frame open_frame(const Value& container) {
     return Frame{&container, std::move(dict), 0, container.mapping().begin()};
 }
 
-void append_item(Frame& frame, const PyRef& item) {
-    if (PyList_Append(frame.target.get(), item.get()) < 0) throw fetch_current_error();
+void append_item(Frame& frame, PyRef item) {
+    PyList_SET_ITEM(frame.target.get(), static_cast<Py_ssize_t>(frame.next_item), item.release());
     ++frame.next_item;
 }
 
 // The value is converted before its key is created, so a failing value never
 // leaves a key behind.
-void set_entry(Frame& frame, const PyRef& item) {
-    PyRef key = new_str(frame.next_entry->first);
+void set_entry(Frame& frame, const PyRef& item, KeyCache& keys) {
+    PyRef key = PyRef::steal(keys.str_for(frame.next_entry->first));
+    if (!key) throw api_call_failed();
     if (PyDict_SetItem(frame.target.get(), key.get(), item.get()) < 0) throw fetch_current_error();
     ++frame.next_entry;
 }
 
 // Stores the frame's scalar children in order until it meets a nested
 // container, which it returns unstored, or the end, where it returns null.
-const Value* fill_scalars(Frame& frame) {
+const Value* fill_scalars(Frame& frame, KeyCache& keys) {
     if (frame.source->is_sequence()) {
         const Sequence& items = frame.source->sequence();
         for (const std::size_t size = items.size(); frame.next_item < size;) {
@@ -71,7 +76,7 @@ const Value* fill_scalars(Frame& frame) {
     for (const auto end = frame.source->mapping().end(); frame.next_entry != end;) {
         const Value& item = frame.next_entry->second.value;
         if (!item.is_scalar()) return &item;
-        set_entry(frame, new_str(item.scalar()));
+        set_entry(frame, new_str(item.scalar()), keys);
     }
     return nullptr;
 }
@@ -81,10 +86,11 @@ const Value* fill_scalars(Frame& frame) {
 PyRef value_to_python(const Value& value) {
     if (value.is_scalar()) return new_str(value.scalar());
 
+    KeyCache keys;
     std::vector<Frame> open;
     open.push_back(open_frame(value));
     for (;;) {
-        if (const Value* nested = fill_scalars(open.back())) {
+        if (const Value* nested = fill_scalars(open.back(), keys)) {
             open.push_back(open_frame(*nested));
             continue;
         }
@@ -93,9 +99,9 @@ PyRef value_to_python(const Value& value) {
         if (open.empty()) return complete;
         Frame& parent = open.back();
         if (parent.source->is_sequence())
-            append_item(parent, complete);
+            append_item(parent, std::move(complete));
         else
-            set_entry(parent, complete);
+            set_entry(parent, complete, keys);
     }
 }
 
