@@ -1,15 +1,19 @@
-// Conversions between Python objects and the Document core's value tree.
+// Conversions between Python objects and the Document core's trees.
 // Both throw ErrorState on failure, with everything built so far released.
 #pragma once
 
+#include "borrowed_texts.hpp"
 #include "py_ref.hpp"
+#include "vorn/flat_tree.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn::binding {
 
-// Builds a tree from a str, list or dict (subclasses included, read through
-// their built-in storage), nested freely. The object is borrowed.
-Value python_to_value(PyObject* object);
+// Builds a tree for writing from a str, list or dict (subclasses included,
+// read through their built-in storage), nested freely. The object is
+// borrowed; every str the tree points into is held by `texts`, which must
+// outlive the tree's use.
+FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts);
 
 // Builds new dict, list and str objects from a tree; dict keys are inserted
 // in the mapping's byte order. Only reads the tree.

@@ -67,7 +67,8 @@ PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
         std::string text;
         {
             PyRef held = PyRef::borrow(obj);
-            Value tree = python_to_value(obj);
+            BorrowedTexts texts;
+            const FlatTree tree = python_to_flat_tree(obj, texts);
             text = emit(tree);
         }
         PyRef result = PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "vorn/flat_tree.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn {
@@ -11,5 +12,7 @@ namespace vorn {
 // byte order, comments in their places). Never fails; the text always ends
 // with a line feed.
 std::string emit(const Value& value);
+// The same for a tree built only to be written; its strings must be alive.
+std::string emit(const FlatTree& tree);
 
 }  // namespace vorn

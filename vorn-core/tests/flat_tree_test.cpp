@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "vorn/emit.hpp"
+#include "vorn/flat_tree.hpp"
+
+namespace vorn {
+namespace {
+
+using Kind = FlatTree::Kind;
+
+struct FlatCase {
+    const char* name;
+    std::function<void(FlatTreeBuilder&)> build;
+    std::string expected;
+};
+
+std::string emit_built(const FlatCase& c) {
+    FlatTreeBuilder builder;
+    c.build(builder);
+    return emit(builder.finish());
+}
+
+TEST(FlatTree, EmitsAsTheValueTreeWould) {
+    const FlatCase cases[] = {
+        {"scalar root", [](FlatTreeBuilder& b) { b.add_scalar({}, "a\"b\\"); }, "\"a\\\"b\\\\\"\n"},
+        {"multi-line scalar root", [](FlatTreeBuilder& b) { b.add_scalar({}, "a\nb"); }, "|\n  a\n  b\n"},
+        {"empty sequence root",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::sequence, {});
+             b.close();
+         },
+         "[]\n"},
+        {"empty mapping root",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {}, 5);
+             b.close();
+         },
+         "{}\n"},
+        {"keys added out of order are written in byte order",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.add_scalar("b", "2");
+             b.add_scalar("\xc3\xa9", "3");
+             b.add_scalar("a", "1");
+             b.add_scalar("B", "0");
+             b.close();
+         },
+         "B: \"0\"\na: \"1\"\nb: \"2\"\n\xc3\xa9: \"3\"\n"},
+        {"of equal keys the last added stays, wherever it sorts",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.add_scalar("k", "first");
+             b.add_scalar("a", "x");
+             b.add_scalar("k", "second");
+             b.add_scalar("k", "third");
+             b.close();
+         },
+         "a: \"x\"\nk: \"third\"\n"},
+        {"equal keys in a row, the earlier a container",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.open(Kind::sequence, "k");
+             b.add_scalar({}, "dropped");
+             b.close();
+             b.add_scalar("k", "kept");
+             b.close();
+         },
+         "k: \"kept\"\n"},
+        {"reordered entries carry their whole subtrees",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.open(Kind::mapping, "z");
+             b.add_scalar("y", "1");
+             b.add_scalar("x", "2");
+             b.close();
+             b.open(Kind::sequence, "m", 3);
+             b.add_scalar({}, "i");
+             b.open(Kind::sequence, {});
+             b.close();
+             b.open(Kind::mapping, {});
+             b.close();
+             b.close();
+             b.add_scalar("a", "line\nline");
+             b.close();
+         },
+         "a: |\n  line\n  line\nm:\n  - \"i\"\n  - []\n  - {}\nz:\n  x: \"2\"\n  y: \"1\"\n"},
+        {"sequence of mappings in key order, nested two deep",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::sequence, {});
+             b.open(Kind::mapping, {});
+             b.add_scalar("a", "1");
+             b.open(Kind::sequence, "b");
+             b.add_scalar({}, "x");
+             b.close();
+             b.close();
+             b.add_scalar({}, "tail");
+             b.close();
+         },
+         "- \n  a: \"1\"\n  b:\n    - \"x\"\n- \"tail\"\n"},
+        {"keys needing quotes",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.add_scalar("a b", "v");
+             b.add_scalar("c:d", "e");
+             b.close();
+         },
+         "\"a b\": \"v\"\n\"c:d\": \"e\"\n"},
+    };
+    for (const FlatCase& c : cases) EXPECT_EQ(emit_built(c), c.expected) << c.name;
+}
+
+TEST(FlatTree, DeepNestingIsWrittenWithoutRecursion) {
+    constexpr int depth = 3000;
+    FlatTreeBuilder builder;
+    for (int level = 0; level < depth; ++level) builder.open(Kind::mapping, "k");
+    builder.add_scalar("k", "leaf");
+    for (int level = 0; level < depth; ++level) builder.close();
+    const std::string text = emit(builder.finish());
+    const std::string last_line = std::string(2 * (depth - 1), ' ') + "k: \"leaf\"\n";
+    ASSERT_GE(text.size(), last_line.size());
+    EXPECT_EQ(text.substr(text.size() - last_line.size()), last_line);
+}
+
+}  // namespace
+}  // namespace vorn
