@@ -28,14 +28,20 @@ public:
         Py_INCREF(text);
         if (PyUnicode_IS_COMPACT_ASCII(text))
             return {static_cast<const char*>(PyUnicode_DATA(text)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))};
+        if (!PyUnicode_IS_ASCII(text)) all_ascii_ = false;
         Py_ssize_t size = 0;
         const char* bytes = PyUnicode_AsUTF8AndSize(text, &size);
         if (bytes == nullptr) throw fetch_current_error();
         return {bytes, static_cast<std::size_t>(size)};
     }
 
+    // Whether every str held so far is ASCII, so that text made of them and
+    // of ASCII syntax needs no decoding.
+    bool all_ascii() const noexcept { return all_ascii_; }
+
 private:
     std::vector<PyObject*> texts_;
+    bool all_ascii_ = true;
 };
 
 }  // namespace vorn::binding

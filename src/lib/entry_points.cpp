@@ -1,5 +1,6 @@
 #include "entry_points.hpp"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,16 @@ std::string_view read_str_argument(PyObject* argument, const char* parameter_nam
     return {text, static_cast<std::size_t>(size)};
 }
 
+// A str of the UTF-8 `text`. ASCII text is copied as it is, sparing the
+// decoder's scan.
+PyRef new_str(std::string_view text, bool ascii) {
+    const auto size = static_cast<Py_ssize_t>(text.size());
+    PyRef result = PyRef::steal(ascii ? PyUnicode_New(size, 127) : PyUnicode_FromStringAndSize(text.data(), size));
+    if (!result) throw api_call_failed();
+    if (ascii) std::memcpy(PyUnicode_DATA(result.get()), text.data(), text.size());
+    return result;
+}
+
 }  // namespace
 
 PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count, PyObject* keyword_names) {
@@ -65,14 +76,15 @@ PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
     return guarded_entry([&]() -> PyObject* {
         PyObject* obj = bind_arguments(dumps_spec, arguments, positional_count, keyword_names);
         std::string text;
+        bool ascii = false;
         {
             PyRef held = PyRef::borrow(obj);
             BorrowedTexts texts;
             const FlatTree tree = python_to_flat_tree(obj, texts);
             text = emit(tree);
+            ascii = texts.all_ascii();
         }
-        PyRef result = PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-        if (!result) throw api_call_failed();
+        PyRef result = new_str(text, ascii);
         return result.release();
     });
 }
