@@ -9,11 +9,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -103,11 +103,18 @@ private:
 };
 
 // Unique string keys kept in ascending byte order (which is code point order
-// for UTF-8); insertion order is not remembered.
+// for UTF-8); insertion order is not remembered. The entries lie in one
+// sorted array: no allocation per entry, and a lookup is a binary search.
+// Adding a key out of order shifts the entries after it, so a mapping built
+// from keys in any order is best built with a MappingBuilder.
 class Mapping {
-    using Map = std::map<std::string, Node, std::less<>>;
-
 public:
+    using Entry = std::pair<std::string, Node>;
+
+    Mapping() = default;
+    Mapping(Mapping&&) noexcept = default;
+    Mapping& operator=(Mapping&&) noexcept = default;
+
     // Adds the entry, or replaces the node stored under `key` and hands the
     // previous node back.
     std::optional<Node> insert(std::string key, Node node);
@@ -115,10 +122,12 @@ public:
     bool insert_if_absent(std::string key, Node&& node);
 
     // Adds an entry whose key sorts after every key present (as when copying
-    // another mapping in its order) and returns the stored node.
+    // another mapping in its order) and returns the stored node. The
+    // reference lasts until the next entry is added.
     Node& append_in_order(std::string key, Node&& node) {
-        return entries_.emplace_hint(entries_.end(), std::move(key), std::move(node))->second;
+        return entries_.emplace_back(std::move(key), std::move(node)).second;
     }
+    void reserve(std::size_t n) { entries_.reserve(n); }
 
     Node* find(std::string_view key);
     const Node* find(std::string_view key) const;
@@ -126,24 +135,30 @@ public:
     std::size_t size() const noexcept { return entries_.size(); }
     bool empty() const noexcept { return entries_.empty(); }
 
-    // Iteration yields (key, node) pairs in ascending key order.
-    Map::iterator begin() noexcept { return entries_.begin(); }
-    Map::iterator end() noexcept { return entries_.end(); }
-    Map::const_iterator begin() const noexcept { return entries_.begin(); }
-    Map::const_iterator end() const noexcept { return entries_.end(); }
+    // Iteration yields (key, node) pairs in ascending key order. Keys must
+    // not be changed through it.
+    auto begin() noexcept { return entries_.begin(); }
+    auto end() noexcept { return entries_.end(); }
+    auto begin() const noexcept { return entries_.begin(); }
+    auto end() const noexcept { return entries_.end(); }
 
     // Removes every entry, handing each to `sink` in key order; used to move
     // a whole mapping into another one without copying.
     template <typename Sink>
     void drain(Sink&& sink) {
-        while (!entries_.empty()) {
-            auto handle = entries_.extract(entries_.begin());
-            sink(std::move(handle.key()), std::move(handle.mapped()));
-        }
+        std::vector<Entry> taken = std::move(entries_);
+        entries_.clear();
+        for (Entry& entry : taken) sink(std::move(entry.first), std::move(entry.second));
     }
 
 private:
-    Map entries_;
+    // Entries already in strictly ascending key order.
+    explicit Mapping(std::vector<Entry> sorted_entries) noexcept : entries_(std::move(sorted_entries)) {}
+    std::vector<Entry>::iterator lower_bound(std::string_view key);
+
+    std::vector<Entry> entries_;
+
+    friend class MappingBuilder;
 };
 
 // An independent copy of `value`, comments of every node included.

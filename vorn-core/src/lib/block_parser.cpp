@@ -106,7 +106,7 @@ private:
     Value close_top() {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
-        if (auto* mapping = std::get_if<MappingFrame>(&frame)) return Value(std::move(mapping->entries));
+        if (auto* mapping = std::get_if<MappingFrame>(&frame)) return Value(std::move(mapping->entries).finish());
         return Value(std::move(std::get<SequenceFrame>(frame).items));
     }
 
@@ -157,7 +157,7 @@ private:
         }
         value.mapping().drain(
             [&item](std::string&& key, Node&& node) { put_entry(item.entries, std::move(key), std::move(node)); });
-        sequence.items.append(node_with_comments(Value(std::move(item.entries)), sequence.pending_comments,
+        sequence.items.append(node_with_comments(Value(std::move(item.entries).finish()), sequence.pending_comments,
                                                  std::move(item.inline_comment)));
         return std::nullopt;
     }
@@ -174,7 +174,7 @@ private:
                                                        child->indent, item.position};
             return std::nullopt;
         }
-        sequence.items.append(node_with_comments(Value(std::move(item.entries)), sequence.pending_comments,
+        sequence.items.append(node_with_comments(Value(std::move(item.entries).finish()), sequence.pending_comments,
                                                  std::move(item.inline_comment)));
         return std::nullopt;
     }

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "mapping_builder.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn {
@@ -40,7 +41,7 @@ struct NestedItem {
 // "- key: value" whose mapping goes on in the deeper lines that follow.
 struct InlineContinuation {
     std::optional<std::string> inline_comment;
-    Mapping entries;
+    MappingBuilder entries;
     std::uint64_t child_indent = 0;
     SourcePosition position;
 };
@@ -50,7 +51,7 @@ struct InlineNestedValue {
     std::string key;
     std::string anchor;
     std::optional<std::string> inline_comment;
-    Mapping entries;
+    MappingBuilder entries;
     std::uint64_t child_indent = 0;
     SourcePosition position;
 };
@@ -61,7 +62,7 @@ struct MappingFrame {
     std::vector<CommentLine> pending_comments;
     std::optional<PendingEntry> pending_entry;
     std::uint64_t indent = 0;
-    Mapping entries;
+    MappingBuilder entries;
 };
 
 struct SequenceFrame {

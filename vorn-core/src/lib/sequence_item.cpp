@@ -27,13 +27,13 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         const SourceLine* child = state.next_deeper_than(frame.indent + 1);
         if (child == nullptr) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
         frame.pending_item = InlineNestedValue{std::move(key), std::string(anchor_name(value_text)),
-                                               owned_comment(comment), Mapping{}, child->indent, at};
+                                               owned_comment(comment), MappingBuilder{}, child->indent, at};
         return std::nullopt;
     }
 
     Result<Value> value = read_value(form, value_text, state, frame.indent + 2, at);
     if (!value) return std::move(value).error();
-    Mapping entries;
+    MappingBuilder entries;
     if (auto failure = insert_entry(entries, std::move(key), Node(std::move(value).value()), at.line, at.column))
         return failure;
 
@@ -42,7 +42,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         return std::nullopt;
     }
     frame.items.append(
-        node_with_comments(Value(std::move(entries)), frame.pending_comments, owned_comment(comment)));
+        node_with_comments(Value(std::move(entries).finish()), frame.pending_comments, owned_comment(comment)));
     return std::nullopt;
 }
 

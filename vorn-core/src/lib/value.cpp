@@ -1,5 +1,6 @@
 #include "vorn/value.hpp"
 
+#include <algorithm>
 #include <utility>
 
 namespace vorn {
@@ -68,28 +69,35 @@ Value& Value::operator=(Value&& other) noexcept {
     return *this;
 }
 
+std::vector<Mapping::Entry>::iterator Mapping::lower_bound(std::string_view key) {
+    return std::lower_bound(entries_.begin(), entries_.end(), key,
+                            [](const Entry& entry, std::string_view wanted) { return entry.first < wanted; });
+}
+
 std::optional<Node> Mapping::insert(std::string key, Node node) {
-    auto [it, inserted] = entries_.try_emplace(std::move(key), std::move(node));
-    if (inserted) return std::nullopt;
-    // try_emplace leaves `node` untouched when the key exists.
+    auto it = lower_bound(key);
+    if (it == entries_.end() || it->first != key) {
+        entries_.emplace(it, std::move(key), std::move(node));
+        return std::nullopt;
+    }
     std::optional<Node> previous(std::move(it->second));
     it->second = std::move(node);
     return previous;
 }
 
 bool Mapping::insert_if_absent(std::string key, Node&& node) {
-    return entries_.try_emplace(std::move(key), std::move(node)).second;
+    auto it = lower_bound(key);
+    if (it != entries_.end() && it->first == key) return false;
+    entries_.emplace(it, std::move(key), std::move(node));
+    return true;
 }
 
 Node* Mapping::find(std::string_view key) {
-    auto it = entries_.find(key);
-    return it == entries_.end() ? nullptr : &it->second;
+    auto it = lower_bound(key);
+    return it == entries_.end() || it->first != key ? nullptr : &it->second;
 }
 
-const Node* Mapping::find(std::string_view key) const {
-    auto it = entries_.find(key);
-    return it == entries_.end() ? nullptr : &it->second;
-}
+const Node* Mapping::find(std::string_view key) const { return const_cast<Mapping*>(this)->find(key); }
 
 // Copies a tree breadth-first with an explicit work list of (source, target)
 // container pairs, so the copy never recurses on depth.
@@ -112,9 +120,10 @@ public:
                 }
             } else {
                 Mapping& entries = to->mapping();
+                // Reserved up front, the entries never move, so the pointer
+                // queued here stays valid while the work list holds it.
+                entries.reserve(from->mapping().size());
                 for (const auto& [key, node] : from->mapping()) {
-                    // Map nodes never move, so the pointer queued here stays
-                    // valid while the work list holds it.
                     Node& copy = entries.append_in_order(key, shallow_copy(node));
                     queue_children(node.value, copy.value, work);
                 }
