@@ -112,6 +112,25 @@ TEST(FlatTree, EmitsAsTheValueTreeWould) {
     for (const FlatCase& c : cases) EXPECT_EQ(emit_built(c), c.expected) << c.name;
 }
 
+TEST(FlatTree, ExpectedSizeIsTheWrittenSizeWhenNothingIsEscaped) {
+    FlatTreeBuilder builder;
+    builder.open(Kind::mapping, {});
+    builder.add_scalar("b", "two");
+    builder.open(Kind::sequence, "a");
+    builder.add_scalar({}, "x");
+    builder.open(Kind::mapping, {});
+    builder.add_scalar("k", "v");
+    builder.close();
+    builder.close();
+    builder.close();
+    const FlatTree tree = builder.finish();
+    const std::string text = emit(tree);
+    // Each container counts as a line holding a quoted scalar: 5 bytes over
+    // for the root, which writes no line of its own, 3 for "a:" and 2 for
+    // the bare hyphen.
+    EXPECT_EQ(tree.expected_text_size(), text.size() + 5 + 3 + 2) << text;
+}
+
 TEST(FlatTree, DeepNestingIsWrittenWithoutRecursion) {
     constexpr int depth = 3000;
     FlatTreeBuilder builder;

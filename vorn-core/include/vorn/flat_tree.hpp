@@ -30,6 +30,9 @@ public:
     };
 
     const Node& root() const { return nodes_.front(); }
+    // About the length of the written text: exact but for escapes, quoted
+    // keys and the indentation of literal block lines.
+    std::size_t expected_text_size() const noexcept { return expected_text_size_; }
     const Node& at(std::size_t position) const { return nodes_[position]; }
     std::size_t position_of(const Node& node) const { return static_cast<std::size_t>(&node - nodes_.data()); }
     // Position of the node after `position`'s and all of its children.
@@ -46,6 +49,7 @@ public:
 private:
     std::vector<Node> nodes_;
     std::vector<std::size_t> orders_;
+    std::size_t expected_text_size_ = 0;
     friend class FlatTreeBuilder;
 };
 
@@ -56,6 +60,7 @@ class FlatTreeBuilder {
 public:
     void add_scalar(std::string_view key, std::string_view text) {
         note_key(key);
+        expect_line(key.size() + text.size());
         tree_.nodes_.push_back({key, text, 0, 0, FlatTree::Kind::scalar});
     }
     // `expected_children` only sizes the storage.
@@ -81,6 +86,13 @@ private:
         if (mapping.has_entries && !(mapping.last_key < key)) mapping.in_key_order = false;
         mapping.has_entries = true;
         mapping.last_key = key;
+    }
+
+    // One line at the current depth: indentation, the node's own bytes and
+    // at most five of syntax (`: ""` and the line feed, or `- ""` and it).
+    void expect_line(std::size_t own_bytes) {
+        const std::size_t depth = open_.empty() ? 0 : open_.size() - 1;
+        tree_.expected_text_size_ += 2 * depth + own_bytes + 5;
     }
 
     void store_key_order(const OpenContainer& mapping);

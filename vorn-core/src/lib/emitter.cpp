@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -208,7 +209,10 @@ constexpr std::size_t initial_capacity = 4096;
 std::string emit(const Value& value) { return emit_root(ValueTreeReader{}, value, initial_capacity); }
 
 std::string emit(const FlatTree& tree) {
-    return emit_root(FlatTreeReader(tree), tree.root(), initial_capacity);
+    // A little room over the estimate spares a final doubling for a few
+    // escapes or literal block lines.
+    const std::size_t expected = tree.expected_text_size();
+    return emit_root(FlatTreeReader(tree), tree.root(), std::max(initial_capacity, expected + expected / 16));
 }
 
 }  // namespace vorn

@@ -7,6 +7,7 @@ namespace vorn {
 
 void FlatTreeBuilder::open(FlatTree::Kind kind, std::string_view key, std::size_t expected_children) {
     note_key(key);
+    expect_line(key.size());
     std::vector<FlatTree::Node>& nodes = tree_.nodes_;
     const std::size_t wanted = nodes.size() + 1 + expected_children;
     if (wanted > nodes.capacity()) nodes.reserve(std::max(wanted, 2 * nodes.capacity()));
