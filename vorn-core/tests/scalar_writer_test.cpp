@@ -39,6 +39,11 @@ TEST(WriteScalar, QuotedOrLiteralBlock) {
         {"deep\nblock", 4, {}, "|\n      deep\n      block\n"},
         {"keeps \"quotes\" and \\\n as is", 0, {}, "|\n  keeps \"quotes\" and \\\n   as is\n"},
         {"x\ny", 0, "# c", "| # c\n  x\n  y\n"},
+        // Both sides of the length up to which scalars take the one-loop check.
+        {std::string(31, 'a') + "\"", 0, {}, "\"" + std::string(31, 'a') + "\\\"\"\n"},
+        {std::string(32, 'a') + "\\", 0, {}, "\"" + std::string(32, 'a') + "\\\\\"\n"},
+        {std::string(31, 'a') + "\n", 0, {}, "|\n  " + std::string(31, 'a') + "\n  \n"},
+        {std::string(33, 'a'), 0, "#c", "\"" + std::string(33, 'a') + "\" #c\n"},
     };
     for (const auto& c : cases) {
         std::string out = "prefix";
