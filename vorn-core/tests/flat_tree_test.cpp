@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "vorn/emit.hpp"
 #include "vorn/flat_tree.hpp"
@@ -110,6 +112,29 @@ TEST(FlatTree, EmitsAsTheValueTreeWould) {
          "\"a b\": \"v\"\n\"c:d\": \"e\"\n"},
     };
     for (const FlatCase& c : cases) EXPECT_EQ(emit_built(c), c.expected) << c.name;
+}
+
+TEST(FlatTree, LargeMappingsSortAsByteStringsWithTheLastOfEqualKeysKept) {
+    // Past the small-mapping sort, with keys equal in their first eight bytes,
+    // keys that are prefixes of others, bytes above 0x7f, and duplicates.
+    std::vector<std::string> keys;
+    for (int i = 40; i > 0; --i) keys.push_back("key" + std::to_string(i % 13));
+    for (const char* key : {"same8byt_z", "same8byt", "same8byt_a", "same8byt\x01", "\xc3\xa9t\xc3\xa9", "a"})
+        keys.push_back(key);
+    std::map<std::string, std::string> expected_entries;
+    FlatTreeBuilder builder;
+    builder.open(Kind::mapping, {});
+    std::vector<std::string> values;
+    values.reserve(keys.size());
+    for (const std::string& key : keys) {
+        values.push_back("v" + std::to_string(values.size()));
+        builder.add_scalar(key, values.back());
+        expected_entries[key] = values.back();
+    }
+    builder.close();
+    std::string expected;
+    for (const auto& [key, value] : expected_entries) expected += key + ": \"" + value + "\"\n";
+    EXPECT_EQ(emit(builder.finish()), expected);
 }
 
 TEST(FlatTree, ExpectedSizeIsTheWrittenSizeWhenNothingIsEscaped) {

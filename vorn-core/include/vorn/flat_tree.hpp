@@ -95,9 +95,18 @@ private:
         tree_.expected_text_size_ += 2 * depth + own_bytes + 5;
     }
 
+    // A mapping entry being put in key order; `prefix` holds the key's first
+    // eight bytes so that most comparisons need not read the key itself.
+    struct KeyedEntry {
+        std::uint64_t prefix;
+        std::string_view key;
+        std::size_t position;
+    };
+
     void store_key_order(const OpenContainer& mapping);
 
     std::vector<OpenContainer> open_;
+    std::vector<KeyedEntry> sorting_;  // reused by every mapping sorted
     FlatTree tree_;
 };
 
