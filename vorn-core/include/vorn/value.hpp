@@ -64,6 +64,8 @@ public:
     Mapping& mapping() { return *std::get<MappingPtr>(data_); }
 
 private:
+    void release_container() noexcept;
+
     using SequencePtr = std::unique_ptr<Sequence>;
     using MappingPtr = std::unique_ptr<Mapping>;
     // Alternatives in the order of `Kind`. A moved-from container value holds
@@ -244,6 +246,12 @@ private:
 
     friend class MappingBuilder;
 };
+
+// Scalars, by far the most values, are freed inline; a container is taken
+// apart without recursion.
+inline Value::~Value() {
+    if (!is_scalar()) release_container();
+}
 
 // An independent copy of `value`, comments of every node included.
 Value deep_copy(const Value& value);

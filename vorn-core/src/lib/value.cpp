@@ -67,8 +67,8 @@ private:
     }
 };
 
-Value::~Value() {
-    if (!is_scalar() && TreeDismantler::has_nested_container(*this)) TreeDismantler::dismantle(*this);
+void Value::release_container() noexcept {
+    if (TreeDismantler::has_nested_container(*this)) TreeDismantler::dismantle(*this);
 }
 
 Value& Value::operator=(Value&& other) noexcept {
