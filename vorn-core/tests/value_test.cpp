@@ -91,6 +91,40 @@ Value annotated_tree() {
                entry("text", scalar("plain")));
 }
 
+TEST(NodeComments, AbsentOrEmptyCommentsReadAsNone) {
+    Node node(scalar("v"));
+    const Node& read = node;
+    EXPECT_TRUE(read.comments.empty());
+    EXPECT_EQ(static_cast<const std::vector<CommentLine>&>(read.comments).size(), 0u);
+    EXPECT_FALSE(read.inline_comment);
+    EXPECT_EQ(static_cast<const std::optional<std::string>&>(read.inline_comment), std::nullopt);
+
+    node.comments = std::vector<CommentLine>{};
+    node.inline_comment = std::optional<std::string>{};
+    EXPECT_TRUE(read.comments.empty());
+    EXPECT_FALSE(read.inline_comment);
+    EXPECT_EQ(node, Node(scalar("v")));
+}
+
+TEST(NodeComments, CopiesOwnTheirCommentsAndCompareByText) {
+    Node original = annotated(scalar("v"), {{"# one", 0}, {"# two", 4}}, "# end");
+    Node copy = vorn::deep_copy(original);
+    EXPECT_EQ(copy, original);
+    EXPECT_EQ(copy.comments, (std::vector<CommentLine>{{"# one", 0}, {"# two", 4}}));
+    EXPECT_EQ(*copy.inline_comment, "# end");
+
+    copy.comments[1].indent = 2;
+    copy.inline_comment = std::optional<std::string>("# other");
+    EXPECT_EQ(original.comments[1].indent, 4u);
+    EXPECT_EQ(original.inline_comment, "# end");
+    EXPECT_FALSE(copy == original);
+
+    copy = vorn::deep_copy(original);
+    EXPECT_EQ(copy, original);
+    copy.inline_comment = std::optional<std::string>{};
+    EXPECT_FALSE(copy == original);
+}
+
 TEST(DeepCopy, IsEqualIncludingComments) {
     Value original = annotated_tree();
     Value copy = vorn::deep_copy(original);
