@@ -41,7 +41,7 @@ std::map<std::string, std::string> built_from(const std::vector<Arrival>& arriva
     MappingBuilder builder;
     for (const Arrival& arrival : arrivals) {
         if (!arrival.merge) {
-            builder.put(arrival.entries[0].first, Node(scalar(arrival.entries[0].second)));
+            builder.put(std::string(arrival.entries[0].first), Node(scalar(arrival.entries[0].second)));
             continue;
         }
         Mapping source;

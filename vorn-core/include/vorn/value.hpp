@@ -172,7 +172,7 @@ struct Node {
 
 class Sequence {
 public:
-    void append(Node node) { items_.push_back(std::move(node)); }
+    Node& append(Node&& node) { return items_.emplace_back(std::move(node)); }
     void reserve(std::size_t n) { items_.reserve(n); }
     std::size_t size() const noexcept { return items_.size(); }
     bool empty() const noexcept { return items_.empty(); }

@@ -6,7 +6,7 @@
 
 namespace vorn {
 
-void MappingBuilder::put(std::string key, Node node) { add(std::move(key), std::move(node), false); }
+void MappingBuilder::put(std::string&& key, Node&& node) { add(std::move(key), std::move(node), false); }
 
 void MappingBuilder::merge(Mapping&& source) {
     if (entries_.empty()) {

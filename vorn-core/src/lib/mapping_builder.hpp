@@ -20,7 +20,7 @@ public:
     bool empty() const noexcept { return entries_.empty(); }
 
     // Adds the entry; a node already under `key` is replaced.
-    void put(std::string key, Node node);
+    void put(std::string&& key, Node&& node);
 
     // Adds each entry of `source` whose key is absent at this point.
     void merge(Mapping&& source);

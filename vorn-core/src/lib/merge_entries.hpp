@@ -14,7 +14,7 @@
 namespace vorn {
 
 // Inserts the entry, replacing (and destroying) a node under the same key.
-inline void put_entry(MappingBuilder& target, std::string key, Node node) {
+inline void put_entry(MappingBuilder& target, std::string&& key, Node&& node) {
     target.put(std::move(key), std::move(node));
 }
 

@@ -83,7 +83,7 @@ inline std::optional<std::string> owned_comment(std::optional<std::string_view> 
 
 // The node for a value read in a frame: it takes the comment lines the
 // frame collected since its last entry or item.
-inline Node node_with_comments(Value value, std::vector<CommentLine>& pending_comments,
+inline Node node_with_comments(Value&& value, std::vector<CommentLine>& pending_comments,
                                std::optional<std::string> inline_comment) {
     Node node(std::move(value));
     node.comments = std::move(pending_comments);

@@ -30,18 +30,16 @@ std::size_t white_space_length_before(std::string_view text, std::size_t offset)
     return is_white_space(decoded.code_point) ? decoded.length : 0;
 }
 
-std::string_view trim_start(std::string_view text) noexcept {
+std::string_view trim_start_scanning(std::string_view text) noexcept {
     std::size_t start = 0;
     while (std::size_t length = white_space_length_at(text, start)) start += length;
     return text.substr(start);
 }
 
-std::string_view trim_end(std::string_view text) noexcept {
+std::string_view trim_end_scanning(std::string_view text) noexcept {
     std::size_t end = text.size();
     while (std::size_t length = white_space_length_before(text, end)) end -= length;
     return text.substr(0, end);
 }
-
-std::string_view trim(std::string_view text) noexcept { return trim_start(trim_end(text)); }
 
 }  // namespace vorn

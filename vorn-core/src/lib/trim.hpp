@@ -15,8 +15,27 @@ std::size_t white_space_length_at(std::string_view text, std::size_t offset) noe
 // or 0 when the character there is something else (or `offset` is 0).
 std::size_t white_space_length_before(std::string_view text, std::size_t offset) noexcept;
 
-std::string_view trim_start(std::string_view text) noexcept;
-std::string_view trim_end(std::string_view text) noexcept;
-std::string_view trim(std::string_view text) noexcept;
+// The general cases, decoding characters at the ends.
+std::string_view trim_start_scanning(std::string_view text) noexcept;
+std::string_view trim_end_scanning(std::string_view text) noexcept;
+
+// A visible ASCII byte (which nearly every end of a trimmed piece is) is
+// never White_Space nor part of a longer character: nothing to remove there.
+inline bool is_visible_ascii(char byte) noexcept {
+    const auto value = static_cast<unsigned char>(byte);
+    return value > 0x20 && value < 0x80;
+}
+
+inline std::string_view trim_start(std::string_view text) noexcept {
+    if (!text.empty() && is_visible_ascii(text.front())) return text;
+    return trim_start_scanning(text);
+}
+
+inline std::string_view trim_end(std::string_view text) noexcept {
+    if (!text.empty() && is_visible_ascii(text.back())) return text;
+    return trim_end_scanning(text);
+}
+
+inline std::string_view trim(std::string_view text) noexcept { return trim_start(trim_end(text)); }
 
 }  // namespace vorn
