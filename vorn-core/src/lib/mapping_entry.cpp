@@ -51,10 +51,10 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
         if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
     }
 
-    Result<Value> value = read_value(form, value_text, state, frame.indent + 1, at);
-    if (!value) return std::move(value).error();
-    put_entry(frame.entries, std::move(key),
-              node_with_comments(std::move(value).value(), frame.pending_comments, owned_comment(split.comment)));
+    Node node;
+    if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, node.value)) return failure;
+    annotate(node, frame.pending_comments, owned_comment(split.comment));
+    put_entry(frame.entries, std::move(key), std::move(node));
     return std::nullopt;
 }
 

@@ -4,7 +4,7 @@
 
 namespace vorn {
 
-std::optional<ParseError> insert_entry(MappingBuilder& target, std::string key, Node node, std::uint64_t line,
+std::optional<ParseError> insert_entry(MappingBuilder& target, std::string&& key, Node&& node, std::uint64_t line,
                                        std::uint64_t column) {
     if (key != "<<") {
         put_entry(target, std::move(key), std::move(node));

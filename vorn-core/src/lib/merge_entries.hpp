@@ -25,7 +25,7 @@ inline void merge_mapping(MappingBuilder& target, Mapping&& source) { target.mer
 // Inserts one entry; a later node replaces an earlier one under the same
 // key. The key "<<" instead merges the node's mapping and makes no entry,
 // and fails when the node holds anything but a mapping.
-[[nodiscard]] std::optional<ParseError> insert_entry(MappingBuilder& target, std::string key, Node node,
+[[nodiscard]] std::optional<ParseError> insert_entry(MappingBuilder& target, std::string&& key, Node&& node,
                                                      std::uint64_t line, std::uint64_t column);
 
 }  // namespace vorn

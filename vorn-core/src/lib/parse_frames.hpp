@@ -81,14 +81,19 @@ inline std::optional<std::string> owned_comment(std::optional<std::string_view> 
     return std::string(*comment);
 }
 
-// The node for a value read in a frame: it takes the comment lines the
-// frame collected since its last entry or item.
-inline Node node_with_comments(Value&& value, std::vector<CommentLine>& pending_comments,
-                               std::optional<std::string> inline_comment) {
-    Node node(std::move(value));
+// A node read in a frame takes the comment lines the frame collected since
+// its last entry or item.
+inline void annotate(Node& node, std::vector<CommentLine>& pending_comments,
+                     std::optional<std::string> inline_comment) {
     node.comments = std::move(pending_comments);
     pending_comments.clear();
     node.inline_comment = std::move(inline_comment);
+}
+
+inline Node node_with_comments(Value&& value, std::vector<CommentLine>& pending_comments,
+                               std::optional<std::string> inline_comment) {
+    Node node(std::move(value));
+    annotate(node, pending_comments, std::move(inline_comment));
     return node;
 }
 

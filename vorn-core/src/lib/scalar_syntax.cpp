@@ -87,18 +87,30 @@ std::size_t find_entry_colon(std::string_view text) noexcept {
 }
 
 std::string unquote_scalar(std::string_view text) {
+    std::string out;
+    unquote_scalar_into(out, text);
+    return out;
+}
+
+void unquote_scalar_into(std::string& out, std::string_view text) {
     if (text.size() >= 2 && text.front() == text.back()) {
         const std::string_view inner = text.substr(1, text.size() - 2);
-        if (text.front() == '\'') return std::string(inner);
+        if (text.front() == '\'') {
+            out.assign(inner);
+            return;
+        }
         if (text.front() == '"') {
-            if (inner.find('\\') == std::string_view::npos) return std::string(inner);
-            std::string out;
+            out.clear();
+            if (inner.find('\\') == std::string_view::npos) {
+                out.assign(inner);
+                return;
+            }
             out.reserve(inner.size());
             append_unescaped(out, inner);
-            return out;
+            return;
         }
     }
-    return std::string(text);
+    out.assign(text);
 }
 
 bool is_item_line(std::string_view text) noexcept {

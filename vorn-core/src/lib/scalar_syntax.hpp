@@ -37,6 +37,8 @@ std::size_t find_entry_colon(std::string_view text) noexcept;
 // other character stays as it is. Text without such a pair is returned
 // unchanged.
 std::string unquote_scalar(std::string_view text);
+// The same, written over `out`.
+void unquote_scalar_into(std::string& out, std::string_view text);
 
 // "-" alone, or "-" followed by one of U+0020, U+0009, U+000A, U+000C, U+000D.
 bool is_item_line(std::string_view text) noexcept;

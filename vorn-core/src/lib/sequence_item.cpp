@@ -31,11 +31,10 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         return std::nullopt;
     }
 
-    Result<Value> value = read_value(form, value_text, state, frame.indent + 2, at);
-    if (!value) return std::move(value).error();
+    Node node;
+    if (auto failure = read_value(form, value_text, state, frame.indent + 2, at, node.value)) return failure;
     MappingBuilder entries;
-    if (auto failure = insert_entry(entries, std::move(key), Node(std::move(value).value()), at.line, at.column))
-        return failure;
+    if (auto failure = insert_entry(entries, std::move(key), std::move(node), at.line, at.column)) return failure;
 
     if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
         frame.pending_item = InlineContinuation{owned_comment(comment), std::move(entries), child->indent, at};
@@ -76,10 +75,10 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
         if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
     }
 
-    Result<Value> value = read_value(form, item_text, state, frame.indent + 1, at);
-    if (!value) return std::move(value).error();
-    frame.items.append(
-        node_with_comments(std::move(value).value(), frame.pending_comments, owned_comment(split.comment)));
+    // Built in its slot; a failure ends the whole load, slot and all.
+    Node& node = frame.items.append(Node());
+    if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, node.value)) return failure;
+    annotate(node, frame.pending_comments, owned_comment(split.comment));
     return std::nullopt;
 }
 

@@ -27,26 +27,35 @@ std::string read_block_scalar(ParseState& state, std::uint64_t threshold) {
     return text;
 }
 
-Result<Value> read_value(ValueForm form, std::string_view text, ParseState& state,
-                         std::uint64_t block_threshold, SourcePosition at) {
+StepFailure read_value(ValueForm form, std::string_view text, ParseState& state, std::uint64_t block_threshold,
+                       SourcePosition at, Value& out) {
     switch (form) {
         case ValueForm::literal_block:
-            return Value(read_block_scalar(state, block_threshold));
+            out.scalar() = read_block_scalar(state, block_threshold);
+            return std::nullopt;
         case ValueForm::empty_sequence:
-            return Value::empty_sequence();
+            out = Value::empty_sequence();
+            return std::nullopt;
         case ValueForm::empty_mapping:
-            return Value::empty_mapping();
+            out = Value::empty_mapping();
+            return std::nullopt;
         case ValueForm::quoted:
-            return Value(unquote_scalar(text));
-        case ValueForm::alias:
-            return state.anchors.resolve(anchor_name(text), at.line, at.column);
+            unquote_scalar_into(out.scalar(), text);
+            return std::nullopt;
+        case ValueForm::alias: {
+            Result<Value> copied = state.anchors.resolve(anchor_name(text), at.line, at.column);
+            if (!copied) return std::move(copied).error();
+            out = std::move(copied).value();
+            return std::nullopt;
+        }
         case ValueForm::empty:
-            return Value();
+            return std::nullopt;
         case ValueForm::anchor:  // opens a nested block; the steps never pass it here
         case ValueForm::plain:
             break;
     }
-    return Value(std::string(text));
+    out.scalar().assign(text);
+    return std::nullopt;
 }
 
 }  // namespace vorn

@@ -18,11 +18,12 @@ namespace vorn {
 // has beyond the least indented of them.
 std::string read_block_scalar(ParseState& state, std::uint64_t threshold);
 
-// The value for a form that needs no nested block (every form but
-// `anchor`; `empty` gives the empty scalar). A literal block takes the
-// lines deeper than `block_threshold`; an alias is resolved, and its errors
-// are reported at `at`.
-Result<Value> read_value(ValueForm form, std::string_view text, ParseState& state,
-                         std::uint64_t block_threshold, SourcePosition at);
+// Stores in `out`, an empty scalar, the value for a form that needs no
+// nested block (every form but `anchor`; `empty` leaves it as it is). The
+// value is built where it stays, sparing the moves of a returned one. A
+// literal block takes the lines deeper than `block_threshold`; an alias is
+// resolved, and its errors are reported at `at`.
+[[nodiscard]] StepFailure read_value(ValueForm form, std::string_view text, ParseState& state,
+                                     std::uint64_t block_threshold, SourcePosition at, Value& out);
 
 }  // namespace vorn
