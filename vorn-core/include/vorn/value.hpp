@@ -191,8 +191,9 @@ private:
 // Unique string keys kept in ascending byte order (which is code point order
 // for UTF-8); insertion order is not remembered. The entries lie in one
 // sorted array: no allocation per entry, and a lookup is a binary search.
-// Adding a key out of order shifts the entries after it, so a mapping built
-// from keys in any order is best built with a MappingBuilder.
+// Adding a key out of order shifts the entries after it (linear time); the
+// reader therefore collects a block's entries in a MappingBuilder, which
+// sorts them once when the block closes.
 class Mapping {
 public:
     using Entry = std::pair<std::string, Node>;
