@@ -1,6 +1,8 @@
 """What dumps writes, loads reads back unchanged, over every tree whose
 strings the format can carry (see "Round-trip limits" in the README)."""
 
+import os
+
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
@@ -66,7 +68,12 @@ trees = st.recursive(
 documents = st.dictionaries(keys, trees, max_size=6).map(lambda root: {**root, "_vorn_version": "1.0"})
 
 
-@settings(max_examples=2000, deadline=None)
+# Runs that repeat the suite against another build of the same code (the
+# installed wheel, the sanitizer builds) may ask for fewer examples.
+ROUND_TRIP_EXAMPLES = int(os.environ.get("VORN_ROUND_TRIP_EXAMPLES", "2000"))
+
+
+@settings(max_examples=ROUND_TRIP_EXAMPLES, deadline=None)
 @given(documents)
 def test_what_dumps_writes_loads_reads_back(document):
     text = dumps(document)
