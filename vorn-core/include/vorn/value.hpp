@@ -173,6 +173,9 @@ struct Node {
 class Sequence {
 public:
     Node& append(Node&& node) { return items_.emplace_back(std::move(node)); }
+    // Adds a node holding the empty scalar, for a caller that builds the
+    // value in place (no temporary node to move from and destroy).
+    Node& append_empty() { return items_.emplace_back(); }
     void reserve(std::size_t n) { items_.reserve(n); }
     std::size_t size() const noexcept { return items_.size(); }
     bool empty() const noexcept { return items_.empty(); }

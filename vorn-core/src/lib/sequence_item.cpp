@@ -76,7 +76,7 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     }
 
     // Built in its slot; a failure ends the whole load, slot and all.
-    Node& node = frame.items.append(Node());
+    Node& node = frame.items.append_empty();
     if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, node.value)) return failure;
     annotate(node, frame.pending_comments, owned_comment(split.comment));
     return std::nullopt;
