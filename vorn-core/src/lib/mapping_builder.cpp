@@ -11,6 +11,7 @@ void MappingBuilder::put(std::string&& key, Node&& node) { add(std::move(key), s
 void MappingBuilder::merge(Mapping&& source) {
     if (entries_.empty()) {
         // Nothing is present yet: the source's entries are the mapping.
+        Scratch::give_back(std::move(entries_));
         entries_ = std::move(source.entries_);
         source.entries_.clear();
         return;
@@ -19,6 +20,7 @@ void MappingBuilder::merge(Mapping&& source) {
 }
 
 void MappingBuilder::add(std::string&& key, Node&& node, bool only_if_absent) {
+    if (entries_.capacity() == 0) entries_ = Scratch::take();
     if (!out_of_order_) {
         if (entries_.empty() || entries_.back().first < key) {
             entries_.emplace_back(std::move(key), std::move(node));
@@ -49,7 +51,7 @@ void MappingBuilder::leave_order() {
 }
 
 Mapping MappingBuilder::finish() && {
-    if (!out_of_order_) return Mapping(std::move(entries_));
+    if (!out_of_order_) return Mapping(Scratch::exact_copy(std::move(entries_)));
     return sorted();
 }
 

@@ -11,12 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "scratch_vectors.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn {
 
 class MappingBuilder {
 public:
+    MappingBuilder() noexcept = default;
+    MappingBuilder(MappingBuilder&&) noexcept = default;
+    MappingBuilder& operator=(MappingBuilder&&) noexcept = default;
+    // Moved-from builders, the most common kind destroyed, have no buffer.
+    ~MappingBuilder() {
+        if (entries_.capacity() != 0) Scratch::give_back(std::move(entries_));
+    }
+
     bool empty() const noexcept { return entries_.empty(); }
 
     // Adds the entry; a node already under `key` is replaced.
@@ -34,6 +43,9 @@ private:
     void leave_order();
     Mapping sorted();
 
+    using Scratch = ScratchVectors<Mapping::Entry>;
+
+    // Collected in a kept buffer, taken when the first entry arrives.
     std::vector<Mapping::Entry> entries_;
     // Set once an entry arrived out of key order; from then on, one flag per
     // entry telling whether it was merged.
