@@ -11,6 +11,7 @@ import argparse
 import dataclasses
 import datetime
 import json
+import os
 import sys
 import time
 from pathlib import Path
@@ -51,7 +52,9 @@ def parse_arguments(argv):
     parser.add_argument("--json", type=Path, help="JSON file of every figure")
     parser.add_argument("--compare", type=Path, help="an earlier JSON file whose headlines to show beside")
     arguments = parser.parse_args(argv)
-    build = ROOT / "build" / "bench"
+    # The same build folder the set-up scripts use, so that runs with their
+    # own BUILD_ROOT do not overwrite each other's figures.
+    build = Path(os.environ.get("BUILD_ROOT", ROOT / "build")) / "bench"
     if arguments.quick:
         arguments.sizes = arguments.sizes or list(QUICK_SIZES)
         arguments.peers = arguments.peers or list(QUICK_PEERS)
