@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "py_ref.hpp"
+#include "str_from_utf8.hpp"
 
 namespace vorn::binding {
 
@@ -44,9 +45,7 @@ private:
 
     static std::size_t slot_of(std::string_view key) noexcept;
     PyObject* cached_str_for(std::string_view key);
-    static PyObject* fresh_str(std::string_view key) noexcept {
-        return PyUnicode_FromStringAndSize(key.data(), static_cast<Py_ssize_t>(key.size()));
-    }
+    static PyObject* fresh_str(std::string_view key) noexcept { return str_from_utf8(key); }
 
     std::uint32_t hits_ = 0;
     std::uint32_t misses_ = 0;

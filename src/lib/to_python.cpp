@@ -12,6 +12,7 @@
 #include "conversions.hpp"
 #include "error_state.hpp"
 #include "key_cache.hpp"
+#include "str_from_utf8.hpp"
 
 namespace vorn::binding {
 namespace {
@@ -28,7 +29,7 @@ struct Frame {
 };
 
 PyRef new_str(std::string_view text) {
-    PyRef object = PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    PyRef object = PyRef::steal(str_from_utf8(text));
     if (!object) throw api_call_failed();
     return object;
 }
@@ -42,7 +43,8 @@ Frame open_frame(const Value& container) {
         if (!list) throw api_call_failed();
         return Frame{&container, std::move(list)};
     }
-    PyRef dict = PyRef::steal(PyDict_New());
+    // Sized for its entries up front: no table growth while it is filled.
+    PyRef dict = PyRef::steal(_PyDict_NewPresized(static_cast<Py_ssize_t>(container.mapping().size())));
     if (!dict) throw api_call_failed();
     return Frame{&container, std::move(dict), 0, container.mapping().begin()};
 }

@@ -9,7 +9,12 @@ namespace {
 // The offset of the '"' that closes a double-quoted stretch whose content
 // starts at `from`, or npos. A backslash hides the character after it.
 std::size_t find_closing_double_quote(std::string_view text, std::size_t from) noexcept {
-    for (std::size_t i = from; i < text.size(); ++i) {
+    // Most quoted text holds no backslash: then the first '"' closes it.
+    const std::size_t quote = text.find('"', from);
+    if (quote == std::string_view::npos) return quote;
+    const std::size_t slash = text.substr(0, quote).find('\\', from);
+    if (slash == std::string_view::npos) return quote;
+    for (std::size_t i = slash; i < text.size(); ++i) {
         if (text[i] == '\\') {
             ++i;
         } else if (text[i] == '"') {
@@ -45,6 +50,8 @@ void append_unescaped(std::string& out, std::string_view inner) {
 }  // namespace
 
 CommentSplit split_inline_comment(std::string_view text) noexcept {
+    // Without a '#' there is no comment, whatever the quotes hold.
+    if (text.find('#') == std::string_view::npos) return {trim_end(text), std::nullopt};
     const std::size_t size = text.size();
     for (std::size_t i = 0; i < size; ++i) {
         switch (text[i]) {

@@ -27,6 +27,12 @@ inline bool is_visible_ascii(char byte) noexcept {
 }
 
 inline std::string_view trim_start(std::string_view text) noexcept {
+    // Plain spaces (as after a colon or a hyphen) are skipped here; only a
+    // piece that then starts with something other than visible ASCII needs
+    // the decoding scan.
+    std::size_t spaces = 0;
+    while (spaces < text.size() && text[spaces] == ' ') ++spaces;
+    text.remove_prefix(spaces);
     if (!text.empty() && is_visible_ascii(text.front())) return text;
     return trim_start_scanning(text);
 }

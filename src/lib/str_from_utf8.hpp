@@ -1,0 +1,38 @@
+// Creating a str from UTF-8 bytes, with a fast path for ASCII text: nearly
+// every key and most scalars of a configuration are ASCII, and for them a
+// str of the right kind is allocated and filled by one copy, skipping the
+// general decoder's per-call set-up.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "py_ref.hpp"
+
+namespace vorn::binding {
+
+inline bool is_ascii(std::string_view text) noexcept {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    std::uint64_t seen = 0;
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        seen |= word;
+    }
+    for (; p < end; ++p) seen |= static_cast<unsigned char>(*p);
+    return (seen & 0x8080808080808080ULL) == 0;
+}
+
+// A new reference, or null with the Python error set.
+inline PyObject* str_from_utf8(std::string_view text) noexcept {
+    const auto size = static_cast<Py_ssize_t>(text.size());
+    // The empty str and one-character strs are shared singletons there.
+    if (size <= 1 || !is_ascii(text)) return PyUnicode_FromStringAndSize(text.data(), size);
+    PyObject* object = PyUnicode_New(size, 127);
+    if (object != nullptr) std::memcpy(PyUnicode_1BYTE_DATA(object), text.data(), text.size());
+    return object;
+}
+
+}  // namespace vorn::binding
