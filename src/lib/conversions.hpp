@@ -4,6 +4,7 @@
 
 #include "borrowed_texts.hpp"
 #include "py_ref.hpp"
+#include "vorn/document.hpp"
 #include "vorn/flat_tree.hpp"
 #include "vorn/value.hpp"
 
@@ -18,5 +19,8 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts);
 // Builds new dict, list and str objects from a tree; dict keys are inserted
 // in the mapping's byte order. Only reads the tree.
 PyRef value_to_python(const Value& value);
+// The same for the reader's tree; every position of a shared value becomes
+// objects of its own.
+PyRef document_to_python(const DocValue& root);
 
 }  // namespace vorn::binding

@@ -65,10 +65,11 @@ PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
     return guarded_entry([&]() -> PyObject* {
         PyObject* s = bind_arguments(loads_spec, arguments, positional_count, keyword_names);
         std::string_view text = read_str_argument(s, loads_spec.parameter_name);
-        Result<Value> parsed = parse_document(text);
+        Result<Document> parsed = read_document(text);
         if (!parsed) throw ErrorState::value_error("parse error: " + parsed.error().render());
-        // The tree is destroyed on the way out, whether or not this succeeds.
-        return value_to_python(parsed.value()).release();
+        // The tree views `text`, which the argument keeps alive; it is
+        // dropped on the way out, whether or not this succeeds.
+        return document_to_python(parsed.value().root()).release();
     });
 }
 

@@ -47,6 +47,9 @@ ErrorState fetch_current_error() {
 }
 
 ErrorState api_call_failed() {
+    // Running out of memory is no internal fault: it reaches the caller as
+    // the MemoryError it is, as it does when the core runs out.
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) return fetch_current_error();
     PyErr_Print();
     return ErrorState::internal_fault("Python API call failed");
 }

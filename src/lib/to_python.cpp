@@ -1,4 +1,5 @@
-// value_to_python: a tree becomes fresh dict, list and str objects.
+// Conversion of a tree to fresh dict, list and str objects: the reader's
+// Document tree for `loads`, and a Value tree for the core's other callers.
 //
 // The walk keeps the containers under construction on an explicit stack, so
 // a tree of any depth converts without deep native recursion. Scalars are
@@ -17,15 +18,32 @@
 namespace vorn::binding {
 namespace {
 
-using EntryIterator = decltype(std::declval<const Mapping&>().begin());
+// What the walk needs of a tree, for each of the two kinds of tree.
+struct ValueTree {
+    using Node = vorn::Value;
+    static bool is_scalar(const Value& v) { return v.is_scalar(); }
+    static bool is_sequence(const Value& v) { return v.is_sequence(); }
+    static std::string_view text(const Value& v) { return v.scalar(); }
+    static std::size_t size(const Value& v) { return v.is_sequence() ? v.sequence().size() : v.mapping().size(); }
+    static const Value& item(const Value& v, std::size_t i) { return v.sequence()[i].value; }
+    // Mapping entries are read in order through an iterator kept per frame.
+    using EntryCursor = decltype(std::declval<const Mapping&>().begin());
+    static EntryCursor first_entry(const Value& v) { return v.mapping().begin(); }
+    static std::string_view key(EntryCursor e) { return e->first; }
+    static const Value& entry_value(EntryCursor e) { return e->second.value; }
+};
 
-// One container being filled: its source, the Python object and the position
-// of the next child in the source.
-struct Frame {
-    const Value* source;
-    PyRef target;
-    std::size_t next_item = 0;
-    EntryIterator next_entry{};
+struct DocumentTree {
+    using Node = DocValue;
+    static bool is_scalar(const DocValue& v) { return v.is_scalar(); }
+    static bool is_sequence(const DocValue& v) { return v.is_sequence(); }
+    static std::string_view text(const DocValue& v) { return v.text(); }
+    static std::size_t size(const DocValue& v) { return v.is_sequence() ? v.items().size() : v.entries().size(); }
+    static const DocValue& item(const DocValue& v, std::size_t i) { return v.items()[i].value; }
+    using EntryCursor = const DocEntry*;
+    static EntryCursor first_entry(const DocValue& v) { return v.entries().data(); }
+    static std::string_view key(EntryCursor e) { return e->key; }
+    static const DocValue& entry_value(EntryCursor e) { return e->node.value; }
 };
 
 PyRef new_str(std::string_view text) {
@@ -34,77 +52,88 @@ PyRef new_str(std::string_view text) {
     return object;
 }
 
-// A list is created at its final length and filled in place; its empty
-// slots are never seen by Python code, and the collector and the list's
-// own deallocation both skip them.
-Frame open_frame(const Value& container) {
-    if (container.is_sequence()) {
-        PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(container.sequence().size())));
-        if (!list) throw api_call_failed();
-        return Frame{&container, std::move(list)};
+template <typename Tree>
+class Converter {
+public:
+    using Node = typename Tree::Node;
+
+    PyRef run(const Node& root) {
+        if (Tree::is_scalar(root)) return new_str(Tree::text(root));
+        open_.push_back(open_frame(root));
+        for (;;) {
+            if (const Node* nested = fill_scalars(open_.back())) {
+                open_.push_back(open_frame(*nested));
+                continue;
+            }
+            PyRef complete = std::move(open_.back().target);
+            open_.pop_back();
+            if (open_.empty()) return complete;
+            store(open_.back(), std::move(complete));
+        }
     }
-    // Sized for its entries up front: no table growth while it is filled.
-    PyRef dict = PyRef::steal(_PyDict_NewPresized(static_cast<Py_ssize_t>(container.mapping().size())));
-    if (!dict) throw api_call_failed();
-    return Frame{&container, std::move(dict), 0, container.mapping().begin()};
-}
 
-void append_item(Frame& frame, PyRef item) {
-    PyList_SET_ITEM(frame.target.get(), static_cast<Py_ssize_t>(frame.next_item), item.release());
-    ++frame.next_item;
-}
+private:
+    // One container being filled: its source, the Python object, how many
+    // children are stored, and (for a mapping) the next entry.
+    struct Frame {
+        const Node* source;
+        PyRef target;
+        std::size_t next = 0;
+        std::size_t size = 0;
+        typename Tree::EntryCursor entry{};
+    };
 
-// The value is converted before its key is created, so a failing value never
-// leaves a key behind.
-void set_entry(Frame& frame, const PyRef& item, KeyCache& keys) {
-    PyRef key = PyRef::steal(keys.str_for(frame.next_entry->first));
-    if (!key) throw api_call_failed();
-    if (PyDict_SetItem(frame.target.get(), key.get(), item.get()) < 0) throw fetch_current_error();
-    ++frame.next_entry;
-}
+    // A list is created at its final length and filled in place; its empty
+    // slots are never seen by Python code, and the collector and the list's
+    // own deallocation both skip them. A dict is sized for its entries up
+    // front, so it never grows while it is filled.
+    static Frame open_frame(const Node& container) {
+        const std::size_t size = Tree::size(container);
+        const auto length = static_cast<Py_ssize_t>(size);
+        if (Tree::is_sequence(container)) {
+            PyRef list = PyRef::steal(PyList_New(length));
+            if (!list) throw api_call_failed();
+            return Frame{&container, std::move(list), 0, size};
+        }
+        PyRef dict = PyRef::steal(_PyDict_NewPresized(length));
+        if (!dict) throw api_call_failed();
+        return Frame{&container, std::move(dict), 0, size, Tree::first_entry(container)};
+    }
 
-// Stores the frame's scalar children in order until it meets a nested
-// container, which it returns unstored, or the end, where it returns null.
-const Value* fill_scalars(Frame& frame, KeyCache& keys) {
-    if (frame.source->is_sequence()) {
-        const Sequence& items = frame.source->sequence();
-        for (const std::size_t size = items.size(); frame.next_item < size;) {
-            const Value& item = items[frame.next_item].value;
-            if (!item.is_scalar()) return &item;
-            append_item(frame, new_str(item.scalar()));
+    // The value is converted before its key is created, so a failing value
+    // never leaves a key behind.
+    void store(Frame& frame, PyRef item) {
+        if (Tree::is_sequence(*frame.source)) {
+            PyList_SET_ITEM(frame.target.get(), static_cast<Py_ssize_t>(frame.next), item.release());
+        } else {
+            PyRef key = PyRef::steal(keys_.str_for(Tree::key(frame.entry)));
+            if (!key) throw api_call_failed();
+            if (PyDict_SetItem(frame.target.get(), key.get(), item.get()) < 0) throw fetch_current_error();
+            ++frame.entry;
+        }
+        ++frame.next;
+    }
+
+    // Stores the frame's scalar children in order until it meets a nested
+    // container, which it returns unstored, or the end, where it returns null.
+    const Node* fill_scalars(Frame& frame) {
+        const bool sequence = Tree::is_sequence(*frame.source);
+        while (frame.next < frame.size) {
+            const Node& child = sequence ? Tree::item(*frame.source, frame.next) : Tree::entry_value(frame.entry);
+            if (!Tree::is_scalar(child)) return &child;
+            store(frame, new_str(Tree::text(child)));
         }
         return nullptr;
     }
-    for (const auto end = frame.source->mapping().end(); frame.next_entry != end;) {
-        const Value& item = frame.next_entry->second.value;
-        if (!item.is_scalar()) return &item;
-        set_entry(frame, new_str(item.scalar()), keys);
-    }
-    return nullptr;
-}
+
+    KeyCache keys_;
+    std::vector<Frame> open_;
+};
 
 }  // namespace
 
-PyRef value_to_python(const Value& value) {
-    if (value.is_scalar()) return new_str(value.scalar());
+PyRef value_to_python(const Value& value) { return Converter<ValueTree>().run(value); }
 
-    KeyCache keys;
-    std::vector<Frame> open;
-    open.push_back(open_frame(value));
-    for (;;) {
-        if (const Value* nested = fill_scalars(open.back(), keys)) {
-            open.push_back(open_frame(*nested));
-            continue;
-        }
-        PyRef complete = std::move(open.back().target);
-        open.pop_back();
-        if (open.empty()) return complete;
-        Frame& parent = open.back();
-        if (parent.source->is_sequence())
-            append_item(parent, std::move(complete));
-        else
-            set_entry(parent, complete, keys);
-    }
-}
+PyRef document_to_python(const DocValue& root) { return Converter<DocumentTree>().run(root); }
 
 }  // namespace vorn::binding

@@ -11,6 +11,7 @@ namespace vorn {
 namespace {
 
 using testing::annotated;
+using testing::in_arena;
 using testing::entry;
 using testing::map;
 using testing::scalar;
@@ -39,26 +40,24 @@ TEST(CopyBudget, ChargesOnePerValueAndOnePer64BytesOfText) {
         {"comments", seq(annotated(scalar("v"), {CommentLine{std::string(100, '#'), 0}}, std::string(28, '#'))), 4},
     };
     for (CostCase& c : cases) {
+        Arena arena;
         CopyBudget budget(1'000);
-        Result<Value> copy = budget.copy(c.value, 1, 1);
-        ASSERT_TRUE(copy.ok()) << c.name;
-        EXPECT_TRUE(copy.value() == c.value) << c.name;
+        EXPECT_EQ(budget.charge(in_arena(c.value, arena), 1, 1), std::nullopt) << c.name;
         EXPECT_EQ(budget.used(), c.cost) << c.name;
     }
 }
 
 TEST(CopyBudget, RefusesTheCopyThatWouldPassTheLimit) {
-    const Value three = seq(scalar("a"), scalar("b"));
+    Arena arena;
+    const DocValue three = in_arena(seq(scalar("a"), scalar("b")), arena);
     CopyBudget budget(7);
-    ASSERT_TRUE(budget.copy(three, 1, 1).ok());
-    ASSERT_TRUE(budget.copy(three, 1, 1).ok());
+    ASSERT_EQ(budget.charge(three, 1, 1), std::nullopt);
+    ASSERT_EQ(budget.charge(three, 1, 1), std::nullopt);
     EXPECT_EQ(budget.used(), 6u);
-    Result<Value> refused = budget.copy(three, 12, 5);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error(), (ParseError{"alias expansion exceeds limit of 7 nodes", 12, 5}));
+    EXPECT_EQ(budget.charge(three, 12, 5), (ParseError{"alias expansion exceeds limit of 7 nodes", 12, 5}));
     EXPECT_EQ(budget.used(), 6u);
-    EXPECT_TRUE(budget.copy(scalar("fits exactly"), 1, 1).ok());
-    EXPECT_FALSE(budget.copy(scalar("one too many"), 1, 1).ok());
+    EXPECT_EQ(budget.charge(DocValue::scalar("fits exactly"), 1, 1), std::nullopt);
+    EXPECT_NE(budget.charge(DocValue::scalar("one too many"), 1, 1), std::nullopt);
 }
 
 }  // namespace

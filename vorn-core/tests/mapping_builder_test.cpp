@@ -9,12 +9,9 @@
 #include <vector>
 
 #include "../src/lib/mapping_builder.hpp"
-#include "tree_builders.hpp"
 
 namespace vorn {
 namespace {
-
-using testing::scalar;
 
 // One arrival: a plain entry, or a merge of several (key, text) entries.
 struct Arrival {
@@ -38,25 +35,30 @@ std::map<std::string, std::string> expected_after(const std::vector<Arrival>& ar
 }
 
 std::map<std::string, std::string> built_from(const std::vector<Arrival>& arrivals) {
-    MappingBuilder builder;
+    // Entries left on the stack by an enclosing mapping must stay untouched.
+    std::vector<DocEntry> stack = {{"enclosing", DocNode{DocValue::scalar("kept")}}};
+    Arena arena;
+    MappingBuilder builder(stack);
     for (const Arrival& arrival : arrivals) {
         if (!arrival.merge) {
-            builder.put(std::string(arrival.entries[0].first), Node(scalar(arrival.entries[0].second)));
+            builder.put(arrival.entries[0].first, DocNode{DocValue::scalar(arrival.entries[0].second)});
             continue;
         }
-        Mapping source;
-        for (const auto& [key, text] : arrival.entries) source.insert(key, Node(scalar(text)));
-        builder.merge(std::move(source));
+        std::vector<DocEntry> source;
+        for (const auto& [key, text] : arrival.entries) source.push_back({key, DocNode{DocValue::scalar(text)}});
+        builder.merge(source);
     }
-    const Mapping finished = std::move(builder).finish();
+    const DocValue finished = std::move(builder).finish(arena);
+    EXPECT_EQ(stack.size(), 1u);
+    EXPECT_EQ(stack[0].key, "enclosing");
     std::map<std::string, std::string> result;
-    std::string previous;
-    for (const auto& [key, node] : finished) {
-        EXPECT_TRUE(result.empty() || previous < key) << "keys out of order at " << key;
-        previous = key;
-        result.emplace(key, node.value.scalar());
+    std::string_view previous;
+    for (const DocEntry& entry : finished.entries()) {
+        EXPECT_TRUE(result.empty() || previous < entry.key) << "keys out of order at " << entry.key;
+        previous = entry.key;
+        result.emplace(entry.key, entry.node.value.text());
     }
-    EXPECT_EQ(result.size(), finished.size());
+    EXPECT_EQ(result.size(), finished.entries().size());
     return result;
 }
 

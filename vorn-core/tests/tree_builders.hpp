@@ -1,11 +1,16 @@
 // Terse construction of value trees for tests.
 #pragma once
 
+#include <algorithm>
+#include <new>
 #include <optional>
+#include <span>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "vorn/document.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn::testing {
@@ -41,6 +46,40 @@ Value map(Entries&&... entries) {
     Mapping mapping;
     (mapping.insert(std::move(entries.first), std::move(entries.second)), ...);
     return Value(std::move(mapping));
+}
+
+// The same tree as the reader's arena tree, with its text copied into
+// `arena` too. Recursive: test trees are shallow.
+inline DocValue in_arena(const Value& value, Arena& arena);
+
+inline std::string_view arena_text(std::string_view text, Arena& arena) {
+    char* room = arena.allocate_text(text.size());
+    std::copy(text.begin(), text.end(), room);
+    return {room, text.size()};
+}
+
+inline DocNode in_arena(const Node& node, Arena& arena) {
+    DocNode copied{in_arena(node.value, arena)};
+    if (node.comments.empty() && !node.inline_comment) return copied;
+    std::vector<DocComment> comments;
+    for (const CommentLine& line : node.comments) comments.push_back({arena_text(line.text, arena), line.indent});
+    std::optional<std::string_view> inline_comment;
+    if (node.inline_comment) inline_comment = arena_text(*node.inline_comment, arena);
+    void* place = arena.allocate(sizeof(DocNotes), alignof(DocNotes));
+    copied.notes = new (place) DocNotes{arena.copy(std::span<const DocComment>(comments)), inline_comment};
+    return copied;
+}
+
+inline DocValue in_arena(const Value& value, Arena& arena) {
+    if (value.is_scalar()) return DocValue::scalar(arena_text(value.scalar(), arena));
+    if (value.is_sequence()) {
+        std::vector<DocNode> items;
+        for (const Node& node : value.sequence()) items.push_back(in_arena(node, arena));
+        return DocValue::sequence(arena.copy(std::span<const DocNode>(items)));
+    }
+    std::vector<DocEntry> entries;
+    for (const auto& [key, node] : value.mapping()) entries.push_back({arena_text(key, arena), in_arena(node, arena)});
+    return DocValue::mapping(arena.copy(std::span<const DocEntry>(entries)));
 }
 
 }  // namespace vorn::testing

@@ -3,14 +3,19 @@
 
 #include <string_view>
 
+#include "vorn/document.hpp"
 #include "vorn/result.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn {
 
-// Reads a whole UTF-8 document. On success the root is always a Mapping that
+// Reads a whole UTF-8 document into an arena tree that views `text`, which
+// must outlive the result. On success the root is always a mapping that
 // holds a valid `_vorn_version` (or is empty, for a text with no non-blank
 // line); otherwise the first fault found.
+Result<Document> read_document(std::string_view text);
+
+// The same document as an independent Value tree, comments included.
 Result<Value> parse_document(std::string_view text);
 
 }  // namespace vorn

@@ -1,5 +1,7 @@
-// The named values of one load: anchors record a copy of their block when
-// it closes, and aliases and merges take copies of what was recorded.
+// The named values of one load: anchors record their block when it closes,
+// and aliases and merges take what was recorded. Values are immutable once
+// built, so a record and every use of it share one value; each is still
+// charged to the copy budget as the copy it stands for.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +10,8 @@
 #include <unordered_map>
 
 #include "copy_budget.hpp"
+#include "vorn/document.hpp"
 #include "vorn/result.hpp"
-#include "vorn/value.hpp"
 
 namespace vorn {
 
@@ -17,22 +19,22 @@ class AnchorTable {
 public:
     explicit AnchorTable(std::uint64_t copy_limit) noexcept : budget_(copy_limit) {}
 
-    // Stores a copy of `value` under `name`, replacing an earlier record.
-    // Fails only when the copy would exceed the budget; (line, column) is
-    // where the anchor was written.
-    [[nodiscard]] std::optional<ParseError> record(std::string_view name, const Value& value,
+    // Records `value` under `name`, replacing an earlier record. Fails only
+    // when its copy would exceed the budget; (line, column) is where the
+    // anchor was written.
+    [[nodiscard]] std::optional<ParseError> record(std::string_view name, const DocValue& value,
                                                    std::uint64_t line, std::uint64_t column);
 
     // The recorded value, or null.
-    const Value* lookup(std::string_view name) const;
+    const DocValue* lookup(std::string_view name) const;
 
-    // A copy of the value recorded under `name`, or "unknown anchor: name",
-    // or the budget's error, at (line, column).
-    Result<Value> resolve(std::string_view name, std::uint64_t line, std::uint64_t column);
+    // The value recorded under `name`, charged as a copy; or "unknown
+    // anchor: name", or the budget's error, at (line, column).
+    Result<DocValue> resolve(std::string_view name, std::uint64_t line, std::uint64_t column);
 
-    // A counted copy of a value already looked up.
-    Result<Value> copy(const Value& value, std::uint64_t line, std::uint64_t column) {
-        return budget_.copy(value, line, column);
+    // Charges a copy of a value already looked up.
+    [[nodiscard]] std::optional<ParseError> charge(const DocValue& value, std::uint64_t line, std::uint64_t column) {
+        return budget_.charge(value, line, column);
     }
 
 private:
@@ -41,7 +43,7 @@ private:
         std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
     };
 
-    std::unordered_map<std::string, Value, NameHash, std::equal_to<>> values_;
+    std::unordered_map<std::string, DocValue, NameHash, std::equal_to<>> values_;
     CopyBudget budget_;
 };
 

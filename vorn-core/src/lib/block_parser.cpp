@@ -50,10 +50,11 @@ std::optional<std::uint64_t> awaited_indent(const Frame& frame) noexcept {
 
 class BlockParser {
 public:
-    BlockParser(std::span<const SourceLine> lines, AnchorTable& anchors) : state_{lines, 0, anchors} {}
+    BlockParser(std::span<const SourceLine> lines, AnchorTable& anchors, Arena& arena)
+        : state_{lines, 0, anchors, arena, entry_stack_, item_stack_} {}
 
-    Result<Value> run(Frame root) {
-        stack_.push_back(std::move(root));
+    Result<DocValue> run() {
+        push_frame(state_.peek()->indent);
         while (true) {
             Frame& top = stack_.back();
             if (auto child_indent = awaited_indent(top)) {
@@ -76,121 +77,116 @@ public:
             if (failure) return std::move(*failure);
             if (action != Dispatch::close) continue;
 
-            Value closed = close_top();
+            const DocValue closed = close_top();
             if (stack_.empty()) return closed;
-            if (auto attach_failure = attach(std::move(closed))) return std::move(*attach_failure);
+            if (auto attach_failure = attach(closed)) return std::move(*attach_failure);
         }
     }
 
 private:
-    void take_comment(std::vector<CommentLine>& pending_comments, const SourceLine& line) {
-        pending_comments.push_back(CommentLine{std::string(line.text), line.indent});
+    void take_comment(std::vector<DocComment>& pending_comments, const SourceLine& line) {
+        pending_comments.push_back(DocComment{line.text, line.indent});
         ++state_.next_line;
     }
 
-    // The nested block's kind is chosen by its first line, which stays
-    // unread for the new frame to take.
-    void open_nested(std::uint64_t child_indent) {
+    // A block's kind is chosen by its first line, which stays unread for
+    // the new frame to take.
+    void open_nested(std::uint64_t child_indent) { push_frame(child_indent); }
+
+    void push_frame(std::uint64_t indent) {
         if (is_item_line(state_.peek()->text)) {
-            SequenceFrame frame;
-            frame.indent = child_indent;
-            stack_.emplace_back(std::move(frame));
+            stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), {}, std::nullopt, indent});
         } else {
-            MappingFrame frame;
-            frame.indent = child_indent;
-            stack_.emplace_back(std::move(frame));
+            stack_.emplace_back(MappingFrame{{}, std::nullopt, indent, MappingBuilder(entry_stack_)});
         }
     }
 
     // Pops the top frame; its uncollected comment lines go with it.
-    Value close_top() {
+    DocValue close_top() {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
-        if (auto* mapping = std::get_if<MappingFrame>(&frame)) return Value(std::move(mapping->entries).finish());
-        return Value(std::move(std::get<SequenceFrame>(frame).items));
+        if (auto* mapping = std::get_if<MappingFrame>(&frame)) return std::move(mapping->entries).finish(state_.arena);
+        return std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
     }
 
     // Places a closed block's value where the new top frame awaited it,
     // recording its anchor first.
-    StepFailure attach(Value value) {
+    StepFailure attach(const DocValue& value) {
         if (auto* mapping = std::get_if<MappingFrame>(&stack_.back())) {
-            PendingEntry entry = std::move(*mapping->pending_entry);
+            const PendingEntry entry = *mapping->pending_entry;
             mapping->pending_entry.reset();
             if (entry.anchor) {
                 if (auto failure = record_anchor(*entry.anchor, value, entry.position)) return failure;
             }
             // A nested "<<" block is an ordinary entry: only an alias merges.
-            put_entry(mapping->entries, std::move(entry.key),
-                      node_with_comments(std::move(value), mapping->pending_comments, std::move(entry.inline_comment)));
+            put_entry(mapping->entries, entry.key,
+                      node_with_comments(value, mapping->pending_comments, entry.inline_comment, state_.arena));
             return std::nullopt;
         }
         auto& sequence = std::get<SequenceFrame>(stack_.back());
         PendingItem pending = std::move(*sequence.pending_item);
         sequence.pending_item.reset();
         return std::visit(Overloaded{
-                              [&](NestedItem& item) { return attach_item(sequence, item, std::move(value)); },
-                              [&](InlineContinuation& item) {
-                                  return attach_continuation(sequence, item, std::move(value));
-                              },
-                              [&](InlineNestedValue& item) {
-                                  return attach_inline_value(sequence, item, std::move(value));
-                              },
+                              [&](NestedItem& item) { return attach_item(sequence, item, value); },
+                              [&](InlineContinuation& item) { return attach_continuation(sequence, item, value); },
+                              [&](InlineNestedValue& item) { return attach_inline_value(sequence, item, value); },
                           },
                           pending);
     }
 
-    StepFailure attach_item(SequenceFrame& sequence, NestedItem& item, Value value) {
+    StepFailure attach_item(SequenceFrame& sequence, const NestedItem& item, const DocValue& value) {
         if (item.anchor) {
             if (auto failure = record_anchor(*item.anchor, value, item.position)) return failure;
         }
-        sequence.items.append(
-            node_with_comments(std::move(value), sequence.pending_comments, std::move(item.inline_comment)));
+        sequence.items.append(node_with_comments(value, sequence.pending_comments, item.inline_comment, state_.arena));
         return std::nullopt;
     }
 
     // The deeper lines after "- key: value" add entries to the item's
     // mapping, replacing the inline one under the same key.
-    StepFailure attach_continuation(SequenceFrame& sequence, InlineContinuation& item, Value value) {
+    StepFailure attach_continuation(SequenceFrame& sequence, InlineContinuation& item, const DocValue& value) {
         if (!value.is_mapping()) {
             return ParseError{must_be_mapping("inline mapping continuation"), item.position.line,
                               item.position.column};
         }
-        value.mapping().drain(
-            [&item](std::string&& key, Node&& node) { put_entry(item.entries, std::move(key), std::move(node)); });
-        sequence.items.append(node_with_comments(Value(std::move(item.entries).finish()), sequence.pending_comments,
-                                                 std::move(item.inline_comment)));
+        for (const DocEntry& entry : value.entries()) put_entry(item.entries, entry.key, entry.node);
+        const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        sequence.items.append(node_with_comments(mapping, sequence.pending_comments, item.inline_comment, state_.arena));
         return std::nullopt;
     }
 
     // "- key: &name" with its block closed: the entry is made, and deeper
     // lines still to come continue the item's mapping.
-    StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, Value value) {
+    StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
         if (auto failure = record_anchor(item.anchor, value, item.position)) return failure;
-        if (auto failure = insert_entry(item.entries, std::move(item.key), Node(std::move(value)),
-                                        item.position.line, item.position.column))
+        if (auto failure =
+                insert_entry(item.entries, item.key, DocNode{value}, item.position.line, item.position.column))
             return failure;
         if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
-            sequence.pending_item = InlineContinuation{std::move(item.inline_comment), std::move(item.entries),
-                                                       child->indent, item.position};
+            sequence.pending_item =
+                InlineContinuation{item.inline_comment, std::move(item.entries), child->indent, item.position};
             return std::nullopt;
         }
-        sequence.items.append(node_with_comments(Value(std::move(item.entries).finish()), sequence.pending_comments,
-                                                 std::move(item.inline_comment)));
+        const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        sequence.items.append(node_with_comments(mapping, sequence.pending_comments, item.inline_comment, state_.arena));
         return std::nullopt;
     }
 
-    StepFailure record_anchor(const std::string& name, const Value& value, SourcePosition at) {
+    StepFailure record_anchor(std::string_view name, const DocValue& value, SourcePosition at) {
         return state_.anchors.record(name, value, at.line, at.column);
     }
 
+    // Declared before the state that refers to them.
+    std::vector<DocEntry> entry_stack_;
+    std::vector<DocNode> item_stack_;
     ParseState state_;
     std::vector<Frame> stack_;
 };
 
 }  // namespace
 
-Result<Value> parse_blocks(std::span<const SourceLine> lines, AnchorTable& anchors, Frame root) {
-    return BlockParser(lines, anchors).run(std::move(root));
+Result<DocValue> parse_blocks(std::span<const SourceLine> lines, AnchorTable& anchors, Arena& arena) {
+    return BlockParser(lines, anchors, arena).run();
 }
 
 }  // namespace vorn

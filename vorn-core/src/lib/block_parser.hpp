@@ -5,15 +5,15 @@
 #include <span>
 
 #include "anchors.hpp"
-#include "parse_frames.hpp"
 #include "source_lines.hpp"
+#include "vorn/document.hpp"
 #include "vorn/result.hpp"
 
 namespace vorn {
 
-// Reads `lines` (at least one) into the value of `root`, the frame whose
-// kind and indentation the first line chose. Stops when the root closes;
-// lines after that are never looked at.
-Result<Value> parse_blocks(std::span<const SourceLine> lines, AnchorTable& anchors, Frame root);
+// Reads `lines` (at least one) into the value of the root block, whose kind
+// and indentation the first line chooses, placing the tree's pieces in
+// `arena`. Stops when the root closes; lines after that are never looked at.
+Result<DocValue> parse_blocks(std::span<const SourceLine> lines, AnchorTable& anchors, Arena& arena);
 
 }  // namespace vorn

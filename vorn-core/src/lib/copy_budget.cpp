@@ -1,7 +1,6 @@
 #include "copy_budget.hpp"
 
 #include <string>
-#include <vector>
 
 namespace vorn {
 
@@ -12,9 +11,10 @@ namespace {
 // while copying gigabytes.
 constexpr std::uint64_t bytes_per_node = 64;
 
-std::uint64_t annotation_bytes(const Node& node) {
-    std::uint64_t bytes = node.inline_comment ? node.inline_comment->size() : 0;
-    for (const CommentLine& comment : node.comments) bytes += comment.text.size();
+std::uint64_t annotation_bytes(const DocNotes* notes) {
+    if (notes == nullptr) return 0;
+    std::uint64_t bytes = notes->inline_comment ? notes->inline_comment->size() : 0;
+    for (const DocComment& comment : notes->comments) bytes += comment.text.size();
     return bytes;
 }
 
@@ -23,22 +23,22 @@ std::uint64_t annotation_bytes(const Node& node) {
 // What copying `value` costs: one per value, plus one per 64 bytes of the
 // strings that go with it (its text, its key, its node's comments).
 // Stops counting once the cost passes `limit`.
-std::uint64_t CopyBudget::copy_cost(const Value& value, std::uint64_t limit) {
+std::uint64_t CopyBudget::copy_cost(const DocValue& value, std::uint64_t limit) {
     std::uint64_t cost = 0;
     // work_ keeps its storage between calls: no allocation per alias.
     work_.clear();
-    work_.push_back({&value, 0});
+    work_.push_back({value, 0});
     while (!work_.empty() && cost <= limit) {
         const auto [current, extra_bytes] = work_.back();
         work_.pop_back();
         std::uint64_t bytes = extra_bytes;
-        if (current->is_scalar()) {
-            bytes += current->scalar().size();
-        } else if (current->is_sequence()) {
-            for (const Node& node : current->sequence()) work_.push_back({&node.value, annotation_bytes(node)});
+        if (current.is_scalar()) {
+            bytes += current.text().size();
+        } else if (current.is_sequence()) {
+            for (const DocNode& node : current.items()) work_.push_back({node.value, annotation_bytes(node.notes)});
         } else {
-            for (const auto& [key, node] : current->mapping())
-                work_.push_back({&node.value, key.size() + annotation_bytes(node)});
+            for (const DocEntry& entry : current.entries())
+                work_.push_back({entry.node.value, entry.key.size() + annotation_bytes(entry.node.notes)});
         }
         cost += 1 + bytes / bytes_per_node;
     }
@@ -49,14 +49,14 @@ std::uint64_t copy_limit_for(std::uint64_t non_blank_lines) noexcept {
     return 1'000'000 + 10 * non_blank_lines;
 }
 
-Result<Value> CopyBudget::copy(const Value& value, std::uint64_t line, std::uint64_t column) {
+std::optional<ParseError> CopyBudget::charge(const DocValue& value, std::uint64_t line, std::uint64_t column) {
     const std::uint64_t left = limit_ - used_;
     const std::uint64_t cost = copy_cost(value, left);
     if (cost > left) {
         return ParseError{"alias expansion exceeds limit of " + std::to_string(limit_) + " nodes", line, column};
     }
     used_ += cost;
-    return deep_copy(value);
+    return std::nullopt;
 }
 
 }  // namespace vorn

@@ -3,13 +3,18 @@
 // so every copy is counted before it is made and refused once the total
 // would pass the limit. A node counts once, plus once more for every 64
 // bytes of text it carries, so that long strings cannot slip through.
+//
+// The reader shares recorded values rather than copying them, but each
+// position still becomes a value of its own when the tree is converted, so
+// the count is what bounds that work.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
-#include "vorn/result.hpp"
-#include "vorn/value.hpp"
+#include "vorn/document.hpp"
+#include "vorn/parse_error.hpp"
 
 namespace vorn {
 
@@ -22,20 +27,21 @@ class CopyBudget {
 public:
     explicit CopyBudget(std::uint64_t limit) noexcept : limit_(limit) {}
 
-    // A deep copy of `value`, or, when its cost does not fit in what is
-    // left, the error at (line, column). Counting stops once past the
-    // limit, so a refused copy costs no more than the allowance.
-    Result<Value> copy(const Value& value, std::uint64_t line, std::uint64_t column);
+    // Counts a copy of `value`, or, when its cost does not fit in what is
+    // left, returns the error at (line, column) and counts nothing.
+    // Counting stops once past the limit, so a refused copy costs no more
+    // than the allowance.
+    [[nodiscard]] std::optional<ParseError> charge(const DocValue& value, std::uint64_t line, std::uint64_t column);
 
     std::uint64_t used() const noexcept { return used_; }
 
 private:
     struct PendingCost {
-        const Value* value;
+        DocValue value;
         std::uint64_t extra_bytes;  // key and comments of the node holding it
     };
 
-    std::uint64_t copy_cost(const Value& value, std::uint64_t limit);
+    std::uint64_t copy_cost(const DocValue& value, std::uint64_t limit);
 
     std::uint64_t limit_;
     std::uint64_t used_ = 0;

@@ -2,51 +2,52 @@
 // document order, a later one replacing an earlier one under the same key,
 // and merged entries only filling keys that are absent when they arrive.
 //
-// Entries are appended as they come. While they come in ascending key order
-// (as in every document the writer made) the array is the finished mapping
-// and nothing more is done; otherwise the entries are sorted once, when the
-// mapping is finished, so that no arrival order costs more than n log n.
+// The entries of every mapping under construction share one stack, each
+// builder owning the entries from where the stack stood when it began: a
+// mapping only grows while every block nested in it is closed, so its
+// entries are always the top of the stack. While they come in ascending key
+// order (as in every document the writer made) the entries are the finished
+// mapping as they stand; otherwise they are sorted once, when the mapping is
+// finished, so that no arrival order costs more than n log n.
 #pragma once
 
-#include <string>
+#include <span>
+#include <string_view>
 #include <vector>
 
-#include "scratch_vectors.hpp"
-#include "vorn/value.hpp"
+#include "vorn/document.hpp"
 
 namespace vorn {
 
 class MappingBuilder {
 public:
-    MappingBuilder() noexcept = default;
+    explicit MappingBuilder(std::vector<DocEntry>& stack) noexcept : stack_(&stack), start_(stack.size()) {}
     MappingBuilder(MappingBuilder&&) noexcept = default;
     MappingBuilder& operator=(MappingBuilder&&) noexcept = default;
-    // Moved-from builders, the most common kind destroyed, have no buffer.
-    ~MappingBuilder() {
-        if (entries_.capacity() != 0) Scratch::give_back(std::move(entries_));
-    }
+    MappingBuilder(const MappingBuilder&) = delete;
+    MappingBuilder& operator=(const MappingBuilder&) = delete;
 
-    bool empty() const noexcept { return entries_.empty(); }
+    bool empty() const noexcept { return stack_->size() == start_; }
 
     // Adds the entry; a node already under `key` is replaced.
-    void put(std::string&& key, Node&& node);
+    void put(std::string_view key, const DocNode& node) { add(key, node, false); }
 
-    // Adds each entry of `source` whose key is absent at this point.
-    void merge(Mapping&& source);
+    // Adds each entry of `source` (a finished mapping's) whose key is absent
+    // at this point.
+    void merge(std::span<const DocEntry> source);
 
-    // The mapping, with every replacement and merge applied.
-    Mapping finish() &&;
+    // The mapping, with every replacement and merge applied, stored in
+    // `arena`; the builder's entries leave the stack.
+    DocValue finish(Arena& arena) &&;
 
 private:
     // Appends one entry; `only_if_absent` marks a merged one.
-    void add(std::string&& key, Node&& node, bool only_if_absent);
-    void leave_order();
-    Mapping sorted();
+    void add(std::string_view key, const DocNode& node, bool only_if_absent);
+    std::span<DocEntry> collected() noexcept { return {stack_->data() + start_, stack_->size() - start_}; }
+    std::span<const DocEntry> sorted(Arena& arena);
 
-    using Scratch = ScratchVectors<Mapping::Entry>;
-
-    // Collected in a kept buffer, taken when the first entry arrives.
-    std::vector<Mapping::Entry> entries_;
+    std::vector<DocEntry>* stack_;
+    std::size_t start_;
     // Set once an entry arrived out of key order; from then on, one flag per
     // entry telling whether it was merged.
     bool out_of_order_ = false;

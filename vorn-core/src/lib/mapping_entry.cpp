@@ -1,5 +1,3 @@
-#include <string>
-
 #include "entry_steps.hpp"
 #include "merge_entries.hpp"
 #include "parse_messages.hpp"
@@ -15,12 +13,11 @@ namespace {
 // lacks so far. The line's comments belong to no node and are dropped.
 StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseState& state, SourcePosition at) {
     const std::string_view name = anchor_name(value_text);
-    const Value* stored = state.anchors.lookup(name);
+    const DocValue* stored = state.anchors.lookup(name);
     if (stored == nullptr) return ParseError{unknown_anchor(name), at.line, at.column};
     if (!stored->is_mapping()) return ParseError{must_be_mapping("merge source"), at.line, at.column};
-    Result<Value> copied = state.anchors.copy(*stored, at.line, at.column);
-    if (!copied) return std::move(copied).error();
-    merge_mapping(frame.entries, std::move(copied.value().mapping()));
+    if (auto refused = state.anchors.charge(*stored, at.line, at.column)) return refused;
+    merge_mapping(frame.entries, *stored);
     frame.pending_comments.clear();
     return std::nullopt;
 }
@@ -34,7 +31,7 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     if (colon == std::string_view::npos) return ParseError{"expected ':' in mapping entry", line.number, 1};
 
     const SourcePosition at{line.number, colon + 1};
-    std::string key = unquote_scalar(trim(split.entry.substr(0, colon)));
+    const std::string_view key = unquoted_text(trim(split.entry.substr(0, colon)), state.arena);
     const std::string_view value_text = trim_start(split.entry.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
 
@@ -42,19 +39,17 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
 
     if (form == ValueForm::empty || form == ValueForm::anchor) {
         if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
-            std::optional<std::string> anchor;
-            if (form == ValueForm::anchor) anchor.emplace(anchor_name(value_text));
-            frame.pending_entry =
-                PendingEntry{std::move(key), owned_comment(split.comment), std::move(anchor), child->indent, at};
+            std::optional<std::string_view> anchor;
+            if (form == ValueForm::anchor) anchor = anchor_name(value_text);
+            frame.pending_entry = PendingEntry{key, split.comment, anchor, child->indent, at};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
     }
 
-    Node node;
-    if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, node.value)) return failure;
-    annotate(node, frame.pending_comments, owned_comment(split.comment));
-    put_entry(frame.entries, std::move(key), std::move(node));
+    DocValue value;
+    if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, value)) return failure;
+    put_entry(frame.entries, key, node_with_comments(value, frame.pending_comments, split.comment, state.arena));
     return std::nullopt;
 }
 

@@ -4,14 +4,14 @@
 
 namespace vorn {
 
-std::optional<ParseError> insert_entry(MappingBuilder& target, std::string&& key, Node&& node, std::uint64_t line,
-                                       std::uint64_t column) {
+std::optional<ParseError> insert_entry(MappingBuilder& target, std::string_view key, const DocNode& node,
+                                       std::uint64_t line, std::uint64_t column) {
     if (key != "<<") {
-        put_entry(target, std::move(key), std::move(node));
+        put_entry(target, key, node);
         return std::nullopt;
     }
     if (!node.value.is_mapping()) return ParseError{must_be_mapping("merge source"), line, column};
-    merge_mapping(target, std::move(node.value.mapping()));
+    merge_mapping(target, node.value);
     return std::nullopt;
 }
 

@@ -5,27 +5,24 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <string_view>
 
 #include "mapping_builder.hpp"
 #include "vorn/parse_error.hpp"
-#include "vorn/value.hpp"
 
 namespace vorn {
 
-// Inserts the entry, replacing (and destroying) a node under the same key.
-inline void put_entry(MappingBuilder& target, std::string&& key, Node&& node) {
-    target.put(std::move(key), std::move(node));
-}
+// Inserts the entry, replacing a node under the same key.
+inline void put_entry(MappingBuilder& target, std::string_view key, const DocNode& node) { target.put(key, node); }
 
-// Moves every entry of `source` whose key `target` lacks into `target`;
+// Adds every entry of the mapping `source` whose key `target` lacks;
 // keys already present keep their node.
-inline void merge_mapping(MappingBuilder& target, Mapping&& source) { target.merge(std::move(source)); }
+inline void merge_mapping(MappingBuilder& target, const DocValue& source) { target.merge(source.entries()); }
 
 // Inserts one entry; a later node replaces an earlier one under the same
 // key. The key "<<" instead merges the node's mapping and makes no entry,
 // and fails when the node holds anything but a mapping.
-[[nodiscard]] std::optional<ParseError> insert_entry(MappingBuilder& target, std::string&& key, Node&& node,
+[[nodiscard]] std::optional<ParseError> insert_entry(MappingBuilder& target, std::string_view key, const DocNode& node,
                                                      std::uint64_t line, std::uint64_t column);
 
 }  // namespace vorn

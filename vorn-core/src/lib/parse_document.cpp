@@ -4,7 +4,6 @@
 #include "anchors.hpp"
 #include "block_parser.hpp"
 #include "copy_budget.hpp"
-#include "scalar_syntax.hpp"
 #include "source_lines.hpp"
 #include "trim.hpp"
 #include "vorn/parse.hpp"
@@ -15,43 +14,37 @@ namespace {
 
 constexpr std::string_view accepted_version = "1.0";
 
-// The root frame takes its kind and indentation from the first line alone,
-// whatever that line holds.
-Frame root_frame(const SourceLine& first) {
-    if (is_item_line(first.text)) {
-        SequenceFrame frame;
-        frame.indent = first.indent;
-        return frame;
-    }
-    MappingFrame frame;
-    frame.indent = first.indent;
-    return frame;
-}
-
 // The root must be a mapping that carries the accepted format version.
-std::optional<std::string> root_fault(const Value& root) {
+std::optional<std::string> root_fault(const DocValue& root) {
     if (!root.is_mapping()) return "root of document must be a mapping";
-    const Node* version = root.mapping().find("_vorn_version");
+    const DocNode* version = root.find("_vorn_version");
     if (version == nullptr) return "missing required _vorn_version at root (Semantic Date Versioning)";
     if (!version->value.is_scalar()) return "_vorn_version must be a string scalar";
-    const std::string& stored = version->value.scalar();
+    const std::string_view stored = version->value.text();
     if (trim(stored) == accepted_version) return std::nullopt;
-    return "unsupported _vorn_version '" + stored + "', expected " + std::string(accepted_version);
+    return "unsupported _vorn_version '" + std::string(stored) + "', expected " + std::string(accepted_version);
 }
 
 }  // namespace
 
-Result<Value> parse_document(std::string_view text) {
+Result<Document> read_document(std::string_view text) {
     Result<std::vector<SourceLine>> prepared = prepare_lines(text);
     if (!prepared) return std::move(prepared).error();
     const std::vector<SourceLine>& lines = prepared.value();
-    if (lines.empty()) return Value::empty_mapping();
+    Arena arena;
+    if (lines.empty()) return Document(std::move(arena), DocValue::mapping({}));
 
     AnchorTable anchors(copy_limit_for(lines.size()));
-    Result<Value> root = parse_blocks(lines, anchors, root_frame(lines.front()));
-    if (!root) return root;
+    Result<DocValue> root = parse_blocks(lines, anchors, arena);
+    if (!root) return std::move(root).error();
     if (auto fault = root_fault(root.value())) return ParseError{std::move(*fault), lines.front().number, 1};
-    return root;
+    return Document(std::move(arena), root.value());
+}
+
+Result<Value> parse_document(std::string_view text) {
+    Result<Document> document = read_document(text);
+    if (!document) return std::move(document).error();
+    return to_value(document.value().root());
 }
 
 }  // namespace vorn

@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <optional>
-#include <string>
+#include <span>
 #include <string_view>
 #include <variant>
 #include <vector>
 
 #include "mapping_builder.hpp"
-#include "vorn/value.hpp"
+#include "vorn/document.hpp"
 
 namespace vorn {
 
@@ -21,26 +22,47 @@ struct SourcePosition {
     std::uint64_t column = 1;
 };
 
+// A sequence under construction. Like the mappings' entries, the items of
+// every open sequence share one stack, this one's being the top of it.
+class SequenceBuilder {
+public:
+    explicit SequenceBuilder(std::vector<DocNode>& stack) noexcept : stack_(&stack), start_(stack.size()) {}
+
+    void append(const DocNode& node) { stack_->push_back(node); }
+
+    // The sequence stored in `arena`; the items leave the stack.
+    DocValue finish(Arena& arena) && {
+        const std::span<const DocNode> items(stack_->data() + start_, stack_->size() - start_);
+        const DocValue result = DocValue::sequence(arena.copy(items));
+        stack_->resize(start_);
+        return result;
+    }
+
+private:
+    std::vector<DocNode>* stack_;
+    std::size_t start_;
+};
+
 // A mapping entry whose value is the nested block that follows.
 struct PendingEntry {
-    std::string key;
-    std::optional<std::string> inline_comment;
-    std::optional<std::string> anchor;
+    std::string_view key;
+    std::optional<std::string_view> inline_comment;
+    std::optional<std::string_view> anchor;
     std::uint64_t child_indent = 0;
     SourcePosition position;
 };
 
 // "-" or "- &name" followed by a deeper block.
 struct NestedItem {
-    std::optional<std::string> inline_comment;
-    std::optional<std::string> anchor;
+    std::optional<std::string_view> inline_comment;
+    std::optional<std::string_view> anchor;
     std::uint64_t child_indent = 0;
     SourcePosition position;
 };
 
 // "- key: value" whose mapping goes on in the deeper lines that follow.
 struct InlineContinuation {
-    std::optional<std::string> inline_comment;
+    std::optional<std::string_view> inline_comment;
     MappingBuilder entries;
     std::uint64_t child_indent = 0;
     SourcePosition position;
@@ -48,9 +70,9 @@ struct InlineContinuation {
 
 // "- key: &name" whose value is the deeper block that follows.
 struct InlineNestedValue {
-    std::string key;
-    std::string anchor;
-    std::optional<std::string> inline_comment;
+    std::string_view key;
+    std::string_view anchor;
+    std::optional<std::string_view> inline_comment;
     MappingBuilder entries;
     std::uint64_t child_indent = 0;
     SourcePosition position;
@@ -59,41 +81,30 @@ struct InlineNestedValue {
 using PendingItem = std::variant<NestedItem, InlineContinuation, InlineNestedValue>;
 
 struct MappingFrame {
-    std::vector<CommentLine> pending_comments;
+    std::vector<DocComment> pending_comments;
     std::optional<PendingEntry> pending_entry;
     std::uint64_t indent = 0;
     MappingBuilder entries;
 };
 
 struct SequenceFrame {
-    Sequence items;
-    std::vector<CommentLine> pending_comments;
+    SequenceBuilder items;
+    std::vector<DocComment> pending_comments;
     std::optional<PendingItem> pending_item;
     std::uint64_t indent = 0;
 };
 
 using Frame = std::variant<MappingFrame, SequenceFrame>;
 
-// An inline comment leaves the line's text when it enters a node or a
-// pending record.
-inline std::optional<std::string> owned_comment(std::optional<std::string_view> comment) {
-    if (!comment) return std::nullopt;
-    return std::string(*comment);
-}
-
 // A node read in a frame takes the comment lines the frame collected since
-// its last entry or item.
-inline void annotate(Node& node, std::vector<CommentLine>& pending_comments,
-                     std::optional<std::string> inline_comment) {
-    node.comments = std::move(pending_comments);
+// its last entry or item, and the comment at the end of its own line.
+inline DocNode node_with_comments(const DocValue& value, std::vector<DocComment>& pending_comments,
+                                  std::optional<std::string_view> inline_comment, Arena& arena) {
+    DocNode node{value, nullptr};
+    if (pending_comments.empty() && !inline_comment) return node;
+    void* place = arena.allocate(sizeof(DocNotes), alignof(DocNotes));
+    node.notes = new (place) DocNotes{arena.copy(std::span<const DocComment>(pending_comments)), inline_comment};
     pending_comments.clear();
-    node.inline_comment = std::move(inline_comment);
-}
-
-inline Node node_with_comments(Value&& value, std::vector<CommentLine>& pending_comments,
-                               std::optional<std::string> inline_comment) {
-    Node node(std::move(value));
-    annotate(node, pending_comments, std::move(inline_comment));
     return node;
 }
 

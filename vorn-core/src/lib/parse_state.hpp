@@ -1,14 +1,17 @@
 // What the line steps share during one load: the prepared lines, the
-// position of the next unread one, and the anchor table.
+// position of the next unread one, the anchor table, and where the tree's
+// pieces are collected and kept.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "anchors.hpp"
 #include "source_lines.hpp"
+#include "vorn/document.hpp"
 #include "vorn/parse_error.hpp"
 
 namespace vorn {
@@ -21,6 +24,10 @@ struct ParseState {
     std::span<const SourceLine> lines;
     std::size_t next_line = 0;
     AnchorTable& anchors;
+    Arena& arena;
+    // The entries and items of the open mappings and sequences.
+    std::vector<DocEntry>& entry_stack;
+    std::vector<DocNode>& item_stack;
 
     const SourceLine* peek() const noexcept { return next_line < lines.size() ? &lines[next_line] : nullptr; }
 

@@ -28,25 +28,6 @@ std::size_t find_closing_single_quote(std::string_view text, std::size_t from) n
     return text.find('\'', from);
 }
 
-// Appends the inside of a double-quoted scalar, turning \" and \\ into the
-// character they protect; any other backslash stays with what follows it.
-void append_unescaped(std::string& out, std::string_view inner) {
-    std::size_t copied = 0;
-    std::size_t slash = inner.find('\\');
-    while (slash != std::string_view::npos && slash + 1 < inner.size()) {
-        const char next = inner[slash + 1];
-        if (next == '"' || next == '\\') {
-            out.append(inner.substr(copied, slash - copied));
-            out += next;
-            copied = slash + 2;
-            slash = inner.find('\\', copied);
-        } else {
-            slash = inner.find('\\', slash + 1);
-        }
-    }
-    out.append(inner.substr(copied));
-}
-
 }  // namespace
 
 CommentSplit split_inline_comment(std::string_view text) noexcept {
@@ -100,24 +81,34 @@ std::string unquote_scalar(std::string_view text) {
 }
 
 void unquote_scalar_into(std::string& out, std::string_view text) {
-    if (text.size() >= 2 && text.front() == text.back()) {
-        const std::string_view inner = text.substr(1, text.size() - 2);
-        if (text.front() == '\'') {
-            out.assign(inner);
-            return;
-        }
-        if (text.front() == '"') {
-            out.clear();
-            if (inner.find('\\') == std::string_view::npos) {
-                out.assign(inner);
-                return;
-            }
-            out.reserve(inner.size());
-            append_unescaped(out, inner);
-            return;
-        }
+    if (const auto same = unquoted_in_place(text)) {
+        out.assign(*same);
+        return;
     }
-    out.assign(text);
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    out.resize(inner.size());
+    out.resize(write_unescaped(inner, out.data()));
+}
+
+std::optional<std::string_view> unquoted_in_place(std::string_view text) noexcept {
+    if (text.size() < 2 || text.front() != text.back()) return text;
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    if (text.front() == '\'') return inner;
+    if (text.front() == '"') {
+        if (inner.find('\\') == std::string_view::npos) return inner;
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Any backslash but those of \" and \\ stays with what follows it.
+std::size_t write_unescaped(std::string_view inner, char* out) noexcept {
+    char* next = out;
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] == '\\' && i + 1 < inner.size() && (inner[i + 1] == '"' || inner[i + 1] == '\\')) ++i;
+        *next++ = inner[i];
+    }
+    return static_cast<std::size_t>(next - out);
 }
 
 bool is_item_line(std::string_view text) noexcept {

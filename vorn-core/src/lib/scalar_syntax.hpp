@@ -40,6 +40,15 @@ std::string unquote_scalar(std::string_view text);
 // The same, written over `out`.
 void unquote_scalar_into(std::string& out, std::string_view text);
 
+// The unquoted text when it is a piece of `text` itself: always, except for
+// double-quoted text that holds a backslash, which must be rewritten.
+std::optional<std::string_view> unquoted_in_place(std::string_view text) noexcept;
+
+// Writes the inside of a double-quoted scalar with \" and \\ turned into the
+// character they protect to `out`, which has room for `inner.size()` bytes;
+// returns the number written.
+std::size_t write_unescaped(std::string_view inner, char* out) noexcept;
+
 // "-" alone, or "-" followed by one of U+0020, U+0009, U+000A, U+000C, U+000D.
 bool is_item_line(std::string_view text) noexcept;
 

@@ -1,5 +1,3 @@
-#include <string>
-
 #include "entry_steps.hpp"
 #include "merge_entries.hpp"
 #include "parse_messages.hpp"
@@ -17,7 +15,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
                                 std::optional<std::string_view> comment, std::uint64_t line_number,
                                 ParseState& state) {
     const SourcePosition at{line_number, colon + 1};
-    std::string key = unquote_scalar(trim(item_text.substr(0, colon)));
+    const std::string_view key = unquoted_text(trim(item_text.substr(0, colon)), state.arena);
     const std::string_view value_text = trim_start(item_text.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
 
@@ -26,22 +24,22 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         // merely deeper than the hyphen.
         const SourceLine* child = state.next_deeper_than(frame.indent + 1);
         if (child == nullptr) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
-        frame.pending_item = InlineNestedValue{std::move(key), std::string(anchor_name(value_text)),
-                                               owned_comment(comment), MappingBuilder{}, child->indent, at};
+        frame.pending_item = InlineNestedValue{key,     anchor_name(value_text), comment, MappingBuilder(state.entry_stack),
+                                               child->indent, at};
         return std::nullopt;
     }
 
-    Node node;
-    if (auto failure = read_value(form, value_text, state, frame.indent + 2, at, node.value)) return failure;
-    MappingBuilder entries;
-    if (auto failure = insert_entry(entries, std::move(key), std::move(node), at.line, at.column)) return failure;
+    DocValue value;
+    if (auto failure = read_value(form, value_text, state, frame.indent + 2, at, value)) return failure;
+    MappingBuilder entries(state.entry_stack);
+    if (auto failure = insert_entry(entries, key, DocNode{value}, at.line, at.column)) return failure;
 
     if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
-        frame.pending_item = InlineContinuation{owned_comment(comment), std::move(entries), child->indent, at};
+        frame.pending_item = InlineContinuation{comment, std::move(entries), child->indent, at};
         return std::nullopt;
     }
-    frame.items.append(
-        node_with_comments(Value(std::move(entries).finish()), frame.pending_comments, owned_comment(comment)));
+    const DocValue mapping = std::move(entries).finish(state.arena);
+    frame.items.append(node_with_comments(mapping, frame.pending_comments, comment, state.arena));
     return std::nullopt;
 }
 
@@ -67,18 +65,17 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
 
     if (form == ValueForm::empty || form == ValueForm::anchor) {
         if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
-            std::optional<std::string> anchor;
-            if (form == ValueForm::anchor) anchor.emplace(anchor_name(item_text));
-            frame.pending_item = NestedItem{owned_comment(split.comment), std::move(anchor), child->indent, at};
+            std::optional<std::string_view> anchor;
+            if (form == ValueForm::anchor) anchor = anchor_name(item_text);
+            frame.pending_item = NestedItem{split.comment, anchor, child->indent, at};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
     }
 
-    // Built in its slot; a failure ends the whole load, slot and all.
-    Node& node = frame.items.append_empty();
-    if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, node.value)) return failure;
-    annotate(node, frame.pending_comments, owned_comment(split.comment));
+    DocValue value;
+    if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, value)) return failure;
+    frame.items.append(node_with_comments(value, frame.pending_comments, split.comment, state.arena));
     return std::nullopt;
 }
 

@@ -1,10 +1,18 @@
 #include "value_reading.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vorn {
 
-std::string read_block_scalar(ParseState& state, std::uint64_t threshold) {
+std::string_view unquoted_text(std::string_view text, Arena& arena) {
+    if (const auto same = unquoted_in_place(text)) return *same;
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    char* room = arena.allocate_text(inner.size());
+    return {room, write_unescaped(inner, room)};
+}
+
+std::string_view read_block_scalar(ParseState& state, std::uint64_t threshold) {
     const std::size_t first = state.next_line;
     std::size_t last = first;
     std::uint64_t least_indent = UINT64_MAX;
@@ -15,37 +23,42 @@ std::string read_block_scalar(ParseState& state, std::uint64_t threshold) {
         ++last;
     }
     state.next_line = last;
+    if (first == last) return {};
 
-    std::string text;
-    if (first == last) return text;
-    text.reserve(size - least_indent * (last - first));
+    // Each line's spaces and text, then a line feed between lines.
+    const std::size_t total = size - least_indent * (last - first) - 1;
+    char* const text = state.arena.allocate_text(total);
+    char* next = text;
     for (std::size_t i = first; i < last; ++i) {
-        if (i != first) text += '\n';
-        text.append(state.lines[i].indent - least_indent, ' ');
-        text.append(state.lines[i].text);
+        if (i != first) *next++ = '\n';
+        const std::size_t spaces = state.lines[i].indent - least_indent;
+        std::memset(next, ' ', spaces);
+        next += spaces;
+        std::memcpy(next, state.lines[i].text.data(), state.lines[i].text.size());
+        next += state.lines[i].text.size();
     }
-    return text;
+    return {text, total};
 }
 
 StepFailure read_value(ValueForm form, std::string_view text, ParseState& state, std::uint64_t block_threshold,
-                       SourcePosition at, Value& out) {
+                       SourcePosition at, DocValue& out) {
     switch (form) {
         case ValueForm::literal_block:
-            out.scalar() = read_block_scalar(state, block_threshold);
+            out = DocValue::scalar(read_block_scalar(state, block_threshold));
             return std::nullopt;
         case ValueForm::empty_sequence:
-            out = Value::empty_sequence();
+            out = DocValue::sequence({});
             return std::nullopt;
         case ValueForm::empty_mapping:
-            out = Value::empty_mapping();
+            out = DocValue::mapping({});
             return std::nullopt;
         case ValueForm::quoted:
-            unquote_scalar_into(out.scalar(), text);
+            out = DocValue::scalar(unquoted_text(text, state.arena));
             return std::nullopt;
         case ValueForm::alias: {
-            Result<Value> copied = state.anchors.resolve(anchor_name(text), at.line, at.column);
-            if (!copied) return std::move(copied).error();
-            out = std::move(copied).value();
+            Result<DocValue> shared = state.anchors.resolve(anchor_name(text), at.line, at.column);
+            if (!shared) return std::move(shared).error();
+            out = shared.value();
             return std::nullopt;
         }
         case ValueForm::empty:
@@ -54,7 +67,7 @@ StepFailure read_value(ValueForm form, std::string_view text, ParseState& state,
         case ValueForm::plain:
             break;
     }
-    out.scalar().assign(text);
+    out = DocValue::scalar(text);
     return std::nullopt;
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "parse_frames.hpp"
@@ -13,17 +12,20 @@
 
 namespace vorn {
 
+// The unquoted text of a key or scalar: a view into `text` when it needs no
+// rewriting, else a rewritten copy in `arena`.
+std::string_view unquoted_text(std::string_view text, Arena& arena);
+
 // Takes the lines after the "|" line that are indented deeper than
 // `threshold`, and joins them with line feeds, each keeping the spaces it
 // has beyond the least indented of them.
-std::string read_block_scalar(ParseState& state, std::uint64_t threshold);
+std::string_view read_block_scalar(ParseState& state, std::uint64_t threshold);
 
 // Stores in `out`, an empty scalar, the value for a form that needs no
-// nested block (every form but `anchor`; `empty` leaves it as it is). The
-// value is built where it stays, sparing the moves of a returned one. A
+// nested block (every form but `anchor`; `empty` leaves it as it is). A
 // literal block takes the lines deeper than `block_threshold`; an alias is
 // resolved, and its errors are reported at `at`.
 [[nodiscard]] StepFailure read_value(ValueForm form, std::string_view text, ParseState& state,
-                                     std::uint64_t block_threshold, SourcePosition at, Value& out);
+                                     std::uint64_t block_threshold, SourcePosition at, DocValue& out);
 
 }  // namespace vorn
