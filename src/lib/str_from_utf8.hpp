@@ -25,13 +25,30 @@ inline bool is_ascii(std::string_view text) noexcept {
     return (seen & 0x8080808080808080ULL) == 0;
 }
 
+// Short copies (most keys and scalars) as two overlapping word moves
+// rather than a library call.
+inline void copy_bytes(void* out, std::string_view text) noexcept {
+    const std::size_t size = text.size();
+    auto* target = static_cast<char*>(out);
+    if (size >= 8 && size <= 16) {
+        std::uint64_t head;
+        std::uint64_t tail;
+        std::memcpy(&head, text.data(), 8);
+        std::memcpy(&tail, text.data() + size - 8, 8);
+        std::memcpy(target, &head, 8);
+        std::memcpy(target + size - 8, &tail, 8);
+        return;
+    }
+    std::memcpy(target, text.data(), size);
+}
+
 // A new reference, or null with the Python error set.
 inline PyObject* str_from_utf8(std::string_view text) noexcept {
     const auto size = static_cast<Py_ssize_t>(text.size());
     // The empty str and one-character strs are shared singletons there.
     if (size <= 1 || !is_ascii(text)) return PyUnicode_FromStringAndSize(text.data(), size);
     PyObject* object = PyUnicode_New(size, 127);
-    if (object != nullptr) std::memcpy(PyUnicode_1BYTE_DATA(object), text.data(), text.size());
+    if (object != nullptr) copy_bytes(PyUnicode_1BYTE_DATA(object), text);
     return object;
 }
 

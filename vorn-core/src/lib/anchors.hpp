@@ -17,7 +17,7 @@ namespace vorn {
 
 class AnchorTable {
 public:
-    explicit AnchorTable(std::uint64_t copy_limit) noexcept : budget_(copy_limit) {}
+    explicit AnchorTable(CopyBudget budget) noexcept : budget_(std::move(budget)) {}
 
     // Records `value` under `name`, replacing an earlier record. Fails only
     // when its copy would exceed the budget; (line, column) is where the

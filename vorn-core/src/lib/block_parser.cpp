@@ -50,8 +50,8 @@ std::optional<std::uint64_t> awaited_indent(const Frame& frame) noexcept {
 
 class BlockParser {
 public:
-    BlockParser(std::span<const SourceLine> lines, AnchorTable& anchors, Arena& arena)
-        : state_{lines, 0, anchors, arena, entry_stack_, item_stack_} {}
+    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena)
+        : state_{lines, anchors, arena, entry_stack_, item_stack_} {}
 
     Result<DocValue> run() {
         push_frame(state_.peek()->indent);
@@ -86,7 +86,7 @@ public:
 private:
     void take_comment(std::vector<DocComment>& pending_comments, const SourceLine& line) {
         pending_comments.push_back(DocComment{line.text, line.indent});
-        ++state_.next_line;
+        state_.lines.advance();
     }
 
     // A block's kind is chosen by its first line, which stays unread for
@@ -185,7 +185,7 @@ private:
 
 }  // namespace
 
-Result<DocValue> parse_blocks(std::span<const SourceLine> lines, AnchorTable& anchors, Arena& arena) {
+Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena) {
     return BlockParser(lines, anchors, arena).run();
 }
 

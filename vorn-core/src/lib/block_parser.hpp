@@ -11,9 +11,9 @@
 
 namespace vorn {
 
-// Reads `lines` (at least one) into the value of the root block, whose kind
+// Reads the lines from the cursor's (which has one at least) into the value of the root block, whose kind
 // and indentation the first line chooses, placing the tree's pieces in
 // `arena`. Stops when the root closes; lines after that are never looked at.
-Result<DocValue> parse_blocks(std::span<const SourceLine> lines, AnchorTable& anchors, Arena& arena);
+Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena);
 
 }  // namespace vorn

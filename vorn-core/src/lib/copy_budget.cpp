@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "source_lines.hpp"
+
 namespace vorn {
 
 namespace {
@@ -49,8 +51,16 @@ std::uint64_t copy_limit_for(std::uint64_t non_blank_lines) noexcept {
     return 1'000'000 + 10 * non_blank_lines;
 }
 
+std::uint64_t CopyBudget::limit() {
+    if (text_) {
+        limit_ = copy_limit_for(count_non_blank_lines(*text_));
+        text_.reset();
+    }
+    return limit_;
+}
+
 std::optional<ParseError> CopyBudget::charge(const DocValue& value, std::uint64_t line, std::uint64_t column) {
-    const std::uint64_t left = limit_ - used_;
+    const std::uint64_t left = limit() - used_;
     const std::uint64_t cost = copy_cost(value, left);
     if (cost > left) {
         return ParseError{"alias expansion exceeds limit of " + std::to_string(limit_) + " nodes", line, column};

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "vorn/document.hpp"
@@ -26,6 +27,9 @@ std::uint64_t copy_limit_for(std::uint64_t non_blank_lines) noexcept;
 class CopyBudget {
 public:
     explicit CopyBudget(std::uint64_t limit) noexcept : limit_(limit) {}
+    // The limit for the document `text`, worked out at the first charge:
+    // most documents use no alias and never count their lines.
+    explicit CopyBudget(std::string_view text) noexcept : text_(text) {}
 
     // Counts a copy of `value`, or, when its cost does not fit in what is
     // left, returns the error at (line, column) and counts nothing.
@@ -42,8 +46,10 @@ private:
     };
 
     std::uint64_t copy_cost(const DocValue& value, std::uint64_t limit);
+    std::uint64_t limit();
 
-    std::uint64_t limit_;
+    std::optional<std::string_view> text_;
+    std::uint64_t limit_ = 0;
     std::uint64_t used_ = 0;
     std::vector<PendingCost> work_;
 };

@@ -25,7 +25,7 @@ StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseS
 }  // namespace
 
 StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
-    const SourceLine& line = state.lines[state.next_line++];
+    const SourceLine line = state.take();
     const CommentSplit split = split_inline_comment(line.text);
     const std::size_t colon = find_entry_colon(split.entry);
     if (colon == std::string_view::npos) return ParseError{"expected ':' in mapping entry", line.number, 1};

@@ -28,16 +28,15 @@ std::optional<std::string> root_fault(const DocValue& root) {
 }  // namespace
 
 Result<Document> read_document(std::string_view text) {
-    Result<std::vector<SourceLine>> prepared = prepare_lines(text);
-    if (!prepared) return std::move(prepared).error();
-    const std::vector<SourceLine>& lines = prepared.value();
+    if (auto tab = find_tab(text)) return std::move(*tab);
+    const LineCursor lines(text);
     Arena arena;
-    if (lines.empty()) return Document(std::move(arena), DocValue::mapping({}));
+    if (lines.peek() == nullptr) return Document(std::move(arena), DocValue::mapping({}));
 
-    AnchorTable anchors(copy_limit_for(lines.size()));
+    AnchorTable anchors{CopyBudget(text)};
     Result<DocValue> root = parse_blocks(lines, anchors, arena);
     if (!root) return std::move(root).error();
-    if (auto fault = root_fault(root.value())) return ParseError{std::move(*fault), lines.front().number, 1};
+    if (auto fault = root_fault(root.value())) return ParseError{std::move(*fault), lines.peek()->number, 1};
     return Document(std::move(arena), root.value());
 }
 

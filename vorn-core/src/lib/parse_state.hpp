@@ -21,15 +21,22 @@ namespace vorn {
 using StepFailure = std::optional<ParseError>;
 
 struct ParseState {
-    std::span<const SourceLine> lines;
-    std::size_t next_line = 0;
+    LineCursor lines;
     AnchorTable& anchors;
     Arena& arena;
     // The entries and items of the open mappings and sequences.
     std::vector<DocEntry>& entry_stack;
     std::vector<DocNode>& item_stack;
 
-    const SourceLine* peek() const noexcept { return next_line < lines.size() ? &lines[next_line] : nullptr; }
+    // The next unread line, or null at the end.
+    const SourceLine* peek() const noexcept { return lines.peek(); }
+
+    // The next line, which must exist, now read.
+    SourceLine take() noexcept {
+        const SourceLine line = *lines.peek();
+        lines.advance();
+        return line;
+    }
 
     // The next line, if there is one and it is indented deeper than
     // `threshold`: the first line of a nested block.

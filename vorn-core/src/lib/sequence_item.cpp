@@ -46,7 +46,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
 }  // namespace
 
 StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
-    const SourceLine& line = state.lines[state.next_line++];
+    const SourceLine line = state.take();
     const CommentSplit split = split_inline_comment(line.text);
     // The entry text starts with the item's "-".
     const std::string_view item_text = trim_start(split.entry.substr(1));
@@ -57,7 +57,8 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     // quoted scalar (a quoted run that reaches the end).
     const bool whole_form = form == ValueForm::empty || form == ValueForm::literal_block ||
                             form == ValueForm::empty_sequence || form == ValueForm::empty_mapping;
-    if (!whole_form) {
+    // Most items hold no colon at all, which one search settles.
+    if (!whole_form && item_text.find(':') != std::string_view::npos) {
         const std::size_t colon = find_entry_colon(item_text);
         if (colon != std::string_view::npos)
             return read_inline_mapping(frame, item_text, colon, split.comment, line.number, state);

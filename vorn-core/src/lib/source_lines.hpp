@@ -1,11 +1,14 @@
-// Line preparation: the text split into its non-blank lines, each trimmed
-// and measured, before any parsing.
+// Line preparation: the text read as its non-blank lines, each trimmed and
+// measured. The reader takes them one at a time from a LineCursor, so no
+// table of lines is ever built.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "vorn/parse_error.hpp"
 #include "vorn/result.hpp"
 
 namespace vorn {
@@ -20,8 +23,38 @@ struct SourceLine {
     std::uint64_t number = 0;
 };
 
-// Splits at LF (dropping one CR before it), refuses a tab on any line, and
-// keeps the non-blank lines. The views stay valid as long as `text` does.
+// A tab anywhere is refused before parsing starts, so the first tab of the
+// whole text decides the error, whatever faults earlier lines hold.
+std::optional<ParseError> find_tab(std::string_view text);
+
+// The non-blank lines of a text, in order: it splits at LF (dropping one CR
+// before it) and skips lines that are blank. Tabs must have been refused
+// first. The views stay valid as long as the text does.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) noexcept
+        : next_(text.data()), end_(text.data() + text.size()) {
+        advance();
+    }
+
+    // The current line, or null past the last one.
+    const SourceLine* peek() const noexcept { return at_end_ ? nullptr : &current_; }
+
+    // Moves to the next non-blank line.
+    void advance() noexcept;
+
+private:
+    const char* next_;
+    const char* end_;
+    std::uint64_t next_number_ = 1;
+    SourceLine current_;
+    bool at_end_ = false;
+};
+
+// Every non-blank line at once, after the tab check.
 Result<std::vector<SourceLine>> prepare_lines(std::string_view text);
+
+// The number of non-blank lines.
+std::uint64_t count_non_blank_lines(std::string_view text) noexcept;
 
 }  // namespace vorn

@@ -12,30 +12,33 @@ std::string_view unquoted_text(std::string_view text, Arena& arena) {
     return {room, write_unescaped(inner, room)};
 }
 
+// Measures the block's lines in a first pass, then reads them again from a
+// copy of the cursor to write the text.
 std::string_view read_block_scalar(ParseState& state, std::uint64_t threshold) {
-    const std::size_t first = state.next_line;
-    std::size_t last = first;
+    const LineCursor first = state.lines;
     std::uint64_t least_indent = UINT64_MAX;
     std::size_t size = 0;
-    while (last < state.lines.size() && state.lines[last].indent > threshold) {
-        least_indent = std::min(least_indent, state.lines[last].indent);
-        size += state.lines[last].indent + state.lines[last].text.size() + 1;
-        ++last;
+    std::size_t count = 0;
+    for (const SourceLine* line; (line = state.peek()) != nullptr && line->indent > threshold; state.lines.advance()) {
+        least_indent = std::min(least_indent, line->indent);
+        size += line->indent + line->text.size() + 1;
+        ++count;
     }
-    state.next_line = last;
-    if (first == last) return {};
+    if (count == 0) return {};
 
     // Each line's spaces and text, then a line feed between lines.
-    const std::size_t total = size - least_indent * (last - first) - 1;
+    const std::size_t total = size - least_indent * count - 1;
     char* const text = state.arena.allocate_text(total);
     char* next = text;
-    for (std::size_t i = first; i < last; ++i) {
-        if (i != first) *next++ = '\n';
-        const std::size_t spaces = state.lines[i].indent - least_indent;
+    LineCursor again = first;
+    for (std::size_t i = 0; i < count; ++i, again.advance()) {
+        const SourceLine& line = *again.peek();
+        if (i != 0) *next++ = '\n';
+        const std::size_t spaces = line.indent - least_indent;
         std::memset(next, ' ', spaces);
         next += spaces;
-        std::memcpy(next, state.lines[i].text.data(), state.lines[i].text.size());
-        next += state.lines[i].text.size();
+        std::memcpy(next, line.text.data(), line.text.size());
+        next += line.text.size();
     }
     return {text, total};
 }
