@@ -39,6 +39,15 @@ inline void copy_bytes(void* out, std::string_view text) noexcept {
         std::memcpy(target + size - 8, &tail, 8);
         return;
     }
+    if (size >= 4 && size < 8) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, text.data(), 4);
+        std::memcpy(&tail, text.data() + size - 4, 4);
+        std::memcpy(target, &head, 4);
+        std::memcpy(target + size - 4, &tail, 4);
+        return;
+    }
     std::memcpy(target, text.data(), size);
 }
 

@@ -138,3 +138,27 @@ TEST(AnchorName, IsTheTrimmedRestAfterTheSigil) {
 
 }  // namespace
 }  // namespace vorn
+
+namespace vorn {
+namespace {
+
+// The word-at-a-time search must see a mark at every position of texts of
+// every length around its word size, and nothing in texts without one.
+TEST(LacksCommentColonAndBackslash, SeesAMarkAtEveryPosition) {
+    for (std::size_t size = 0; size <= 33; ++size) {
+        const std::string plain(size, 'a');
+        EXPECT_TRUE(lacks_comment_colon_and_backslash(plain)) << size;
+        for (std::size_t at = 0; at < size; ++at) {
+            for (char mark : {'#', ':', '\\'}) {
+                std::string marked = plain;
+                marked[at] = mark;
+                EXPECT_FALSE(lacks_comment_colon_and_backslash(marked)) << size << " " << at << " " << mark;
+            }
+        }
+    }
+    // Bytes next to the marks in value, and UTF-8 bytes, are not marks.
+    EXPECT_TRUE(lacks_comment_colon_and_backslash("\"$;[]\x22\xC3\xA9\xE2\x80\xA8 - \"x\"\x7F\x80\xFF"));
+}
+
+}  // namespace
+}  // namespace vorn

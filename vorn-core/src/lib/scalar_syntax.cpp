@@ -1,5 +1,8 @@
 #include "scalar_syntax.hpp"
 
+#include <cstdint>
+#include <cstring>
+
 #include "trim.hpp"
 
 namespace vorn {
@@ -109,6 +112,42 @@ std::size_t write_unescaped(std::string_view inner, char* out) noexcept {
         *next++ = inner[i];
     }
     return static_cast<std::size_t>(next - out);
+}
+
+namespace {
+
+// Whether any byte of `word` equals the byte repeated in `pattern`: the
+// classic test for a zero byte, applied to their difference.
+bool holds_byte(std::uint64_t word, std::uint64_t pattern) noexcept {
+    const std::uint64_t v = word ^ pattern;
+    return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
+}
+
+bool holds_mark(std::uint64_t word) noexcept {
+    return holds_byte(word, 0x2323232323232323ULL) | holds_byte(word, 0x3A3A3A3A3A3A3A3AULL) |
+           holds_byte(word, 0x5C5C5C5C5C5C5C5CULL);  // '#', ':', '\\'
+}
+
+}  // namespace
+
+// Eight bytes at a time; the last word overlaps the one before it rather
+// than reading past the text.
+bool lacks_comment_colon_and_backslash(std::string_view text) noexcept {
+    const std::size_t size = text.size();
+    if (size < 8) {
+        for (const char c : text) {
+            if (c == '#' || c == ':' || c == '\\') return false;
+        }
+        return true;
+    }
+    bool found = false;
+    std::uint64_t word;
+    for (std::size_t i = 0; i + 8 <= size; i += 8) {
+        std::memcpy(&word, text.data() + i, 8);
+        found |= holds_mark(word);
+    }
+    std::memcpy(&word, text.data() + size - 8, 8);
+    return !(found | holds_mark(word));
 }
 
 bool is_item_line(std::string_view text) noexcept {

@@ -45,8 +45,24 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
 
 }  // namespace
 
+// Most items in long lists are one short plain or quoted scalar: with no
+// '#', ':' or backslash on the line there is no comment, no inline mapping
+// and nothing to unescape, which one pass over the line settles. Returns
+// whether the item was read that way.
+bool read_simple_item(SequenceFrame& frame, const SourceLine& line, ParseState& state) {
+    constexpr std::size_t longest_checked = 48;
+    if (line.text.size() > longest_checked || !lacks_comment_colon_and_backslash(line.text)) return false;
+    const std::string_view item_text = trim_start(line.text.substr(1));
+    const ValueForm form = classify_value(item_text);
+    if (form != ValueForm::plain && form != ValueForm::quoted) return false;
+    const std::string_view text = form == ValueForm::quoted ? item_text.substr(1, item_text.size() - 2) : item_text;
+    frame.items.append(node_with_comments(DocValue::scalar(text), frame.pending_comments, std::nullopt, state.arena));
+    return true;
+}
+
 StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
+    if (read_simple_item(frame, line, state)) return std::nullopt;
     const CommentSplit split = split_inline_comment(line.text);
     // The entry text starts with the item's "-".
     const std::string_view item_text = trim_start(split.entry.substr(1));
