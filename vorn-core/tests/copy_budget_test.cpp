@@ -58,6 +58,18 @@ TEST(CopyBudget, RefusesTheCopyThatWouldPassTheLimit) {
     EXPECT_EQ(budget.used(), 6u);
     EXPECT_EQ(budget.charge(DocValue::scalar("fits exactly"), 1, 1), std::nullopt);
     EXPECT_NE(budget.charge(DocValue::scalar("one too many"), 1, 1), std::nullopt);
+    EXPECT_EQ(budget.used(), 7u);
+}
+
+TEST(CopyBudget, ChargesAKnownCostLikeTheWalkItSpares) {
+    Arena arena;
+    CopyBudget budget(10);
+    ASSERT_EQ(budget.charge(in_arena(seq(scalar("a"), scalar("b")), arena), 1, 1), std::nullopt);
+    EXPECT_EQ(budget.last_cost(), 3u);
+    ASSERT_EQ(budget.charge_known(budget.last_cost(), 2, 1), std::nullopt);
+    ASSERT_EQ(budget.charge_known(budget.last_cost(), 3, 1), std::nullopt);
+    EXPECT_EQ(budget.charge_known(budget.last_cost(), 4, 9), (ParseError{"alias expansion exceeds limit of 10 nodes", 4, 9}));
+    EXPECT_EQ(budget.used(), 9u);
 }
 
 }  // namespace

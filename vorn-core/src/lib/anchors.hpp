@@ -17,6 +17,13 @@ namespace vorn {
 
 class AnchorTable {
 public:
+    // A recorded value and what each copy of it costs, found once when it
+    // was recorded.
+    struct Record {
+        DocValue value;
+        std::uint64_t cost = 0;
+    };
+
     explicit AnchorTable(CopyBudget budget) noexcept : budget_(std::move(budget)) {}
 
     // Records `value` under `name`, replacing an earlier record. Fails only
@@ -25,16 +32,16 @@ public:
     [[nodiscard]] std::optional<ParseError> record(std::string_view name, const DocValue& value,
                                                    std::uint64_t line, std::uint64_t column);
 
-    // The recorded value, or null.
-    const DocValue* lookup(std::string_view name) const;
+    // The record under `name`, or null.
+    const Record* lookup(std::string_view name) const;
 
     // The value recorded under `name`, charged as a copy; or "unknown
     // anchor: name", or the budget's error, at (line, column).
     Result<DocValue> resolve(std::string_view name, std::uint64_t line, std::uint64_t column);
 
-    // Charges a copy of a value already looked up.
-    [[nodiscard]] std::optional<ParseError> charge(const DocValue& value, std::uint64_t line, std::uint64_t column) {
-        return budget_.charge(value, line, column);
+    // Charges a copy of a record already looked up.
+    [[nodiscard]] std::optional<ParseError> charge(const Record& record, std::uint64_t line, std::uint64_t column) {
+        return budget_.charge_known(record.cost, line, column);
     }
 
 private:
@@ -43,7 +50,7 @@ private:
         std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
     };
 
-    std::unordered_map<std::string, DocValue, NameHash, std::equal_to<>> values_;
+    std::unordered_map<std::string, Record, NameHash, std::equal_to<>> records_;
     CopyBudget budget_;
 };
 

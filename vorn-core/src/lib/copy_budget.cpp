@@ -60,12 +60,15 @@ std::uint64_t CopyBudget::limit() {
 }
 
 std::optional<ParseError> CopyBudget::charge(const DocValue& value, std::uint64_t line, std::uint64_t column) {
-    const std::uint64_t left = limit() - used_;
-    const std::uint64_t cost = copy_cost(value, left);
-    if (cost > left) {
+    return charge_known(copy_cost(value, limit() - used_), line, column);
+}
+
+std::optional<ParseError> CopyBudget::charge_known(std::uint64_t cost, std::uint64_t line, std::uint64_t column) {
+    if (cost > limit() - used_) {
         return ParseError{"alias expansion exceeds limit of " + std::to_string(limit_) + " nodes", line, column};
     }
     used_ += cost;
+    last_cost_ = cost;
     return std::nullopt;
 }
 

@@ -37,6 +37,13 @@ public:
     // than the allowance.
     [[nodiscard]] std::optional<ParseError> charge(const DocValue& value, std::uint64_t line, std::uint64_t column);
 
+    // The same for a copy whose cost an earlier charge of the same value
+    // found.
+    [[nodiscard]] std::optional<ParseError> charge_known(std::uint64_t cost, std::uint64_t line, std::uint64_t column);
+
+    // The cost of the last copy that fitted.
+    std::uint64_t last_cost() const noexcept { return last_cost_; }
+
     std::uint64_t used() const noexcept { return used_; }
 
 private:
@@ -51,6 +58,7 @@ private:
     std::optional<std::string_view> text_;
     std::uint64_t limit_ = 0;
     std::uint64_t used_ = 0;
+    std::uint64_t last_cost_ = 0;
     std::vector<PendingCost> work_;
 };
 

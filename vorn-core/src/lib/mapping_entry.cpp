@@ -13,11 +13,11 @@ namespace {
 // lacks so far. The line's comments belong to no node and are dropped.
 StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseState& state, SourcePosition at) {
     const std::string_view name = anchor_name(value_text);
-    const DocValue* stored = state.anchors.lookup(name);
+    const AnchorTable::Record* stored = state.anchors.lookup(name);
     if (stored == nullptr) return ParseError{unknown_anchor(name), at.line, at.column};
-    if (!stored->is_mapping()) return ParseError{must_be_mapping("merge source"), at.line, at.column};
+    if (!stored->value.is_mapping()) return ParseError{must_be_mapping("merge source"), at.line, at.column};
     if (auto refused = state.anchors.charge(*stored, at.line, at.column)) return refused;
-    merge_mapping(frame.entries, *stored);
+    merge_mapping(frame.entries, stored->value);
     frame.pending_comments.clear();
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "source_lines.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -33,8 +34,21 @@ std::size_t count_line_feeds(std::string_view text) noexcept {
     return count + static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(), '\n'));
 }
 
+// Eight bytes at a time: deeply nested lines start with long runs of
+// spaces.
 std::uint64_t count_leading_spaces(std::string_view text) noexcept {
-    std::uint64_t count = 0;
+    constexpr std::uint64_t spaces = 0x2020202020202020ULL;
+    std::size_t count = 0;
+    for (std::uint64_t word; count + 8 <= text.size(); count += 8) {
+        std::memcpy(&word, text.data() + count, 8);
+        if (const std::uint64_t differs = word ^ spaces; differs != 0) {
+            // The lowest differing byte is the first one in memory order.
+            if constexpr (std::endian::native == std::endian::little) {
+                return count + static_cast<std::size_t>(std::countr_zero(differs)) / 8;
+            }
+            break;
+        }
+    }
     while (count < text.size() && text[count] == ' ') ++count;
     return count;
 }
