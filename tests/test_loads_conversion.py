@@ -3,7 +3,7 @@ no trace of comments, and trees far deeper than any recursion limit."""
 
 import pytest
 
-from _vorn_native import loads
+from _vorn_native import dumps, loads
 
 HEAD = "_vorn_version: 1.0\n"
 
@@ -118,3 +118,19 @@ def test_a_tree_deeper_than_the_recursion_limit_converts():
         levels += 1
     assert levels == depth
     assert value == ""
+
+
+# Characters at the edges of each storage width CPython uses for str (one,
+# two or four bytes per character), alone and mixed, as keys and values:
+# CPython compares the widths first, so a str built with the wrong one
+# compares unequal to the same text.
+EDGE_TEXTS = [
+    "\x80", "\xff", "caf\xe9", "\u0100", "\u07ff", "\u0800", "\ud7ff", "\ue000", "\uffff",
+    "\U00010000", "\U0010ffff", "a\xe9\u4e2d\U0001f600z", "\xe9" * 40 + "\u4e2d", "\u2028\u00a0x",
+]
+
+
+@pytest.mark.parametrize("text", EDGE_TEXTS)
+def test_non_ascii_text_keeps_every_character_and_its_width(text):
+    loaded = loads(dumps({"_vorn_version": "1.0", text: text, "list": [text, "x" + text]}))
+    assert loaded == {"_vorn_version": "1.0", text: text, "list": [text, "x" + text]}

@@ -51,11 +51,17 @@ inline void copy_bytes(void* out, std::string_view text) noexcept {
     std::memcpy(target, text.data(), size);
 }
 
+// Non-ASCII text, decoded in two passes straight into a str of the right
+// kind; anything but well-formed UTF-8 goes to CPython's decoder, which
+// raises the error.
+PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept;
+
 // A new reference, or null with the Python error set.
 inline PyObject* str_from_utf8(std::string_view text) noexcept {
     const auto size = static_cast<Py_ssize_t>(text.size());
     // The empty str and one-character strs are shared singletons there.
-    if (size <= 1 || !is_ascii(text)) return PyUnicode_FromStringAndSize(text.data(), size);
+    if (size <= 1) return PyUnicode_FromStringAndSize(text.data(), size);
+    if (!is_ascii(text)) return str_from_non_ascii_utf8(text);
     PyObject* object = PyUnicode_New(size, 127);
     if (object != nullptr) copy_bytes(PyUnicode_1BYTE_DATA(object), text);
     return object;
