@@ -24,7 +24,8 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         // merely deeper than the hyphen.
         const SourceLine* child = state.next_deeper_than(frame.indent + 1);
         if (child == nullptr) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
-        frame.pending_item = InlineNestedValue{key,     anchor_name(value_text), comment, MappingBuilder(state.entry_stack),
+        frame.pending_item = InlineNestedValue{key,           anchor_name(value_text),
+                                               comment,       MappingBuilder(state.entry_stack),
                                                child->indent, at};
         return std::nullopt;
     }
