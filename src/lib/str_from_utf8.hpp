@@ -25,29 +25,25 @@ inline bool is_ascii(std::string_view text) noexcept {
     return (seen & 0x8080808080808080ULL) == 0;
 }
 
-// Short copies (most keys and scalars) as two overlapping word moves
-// rather than a library call.
+// Copies 1 to 2 words' worth of bytes as a word from each end; the two
+// overlap unless the size is exactly two words.
+template <typename Word>
+void copy_by_two_words(char* target, std::string_view text) noexcept {
+    Word head;
+    Word tail;
+    std::memcpy(&head, text.data(), sizeof(Word));
+    std::memcpy(&tail, text.data() + text.size() - sizeof(Word), sizeof(Word));
+    std::memcpy(target, &head, sizeof(Word));
+    std::memcpy(target + text.size() - sizeof(Word), &tail, sizeof(Word));
+}
+
+// Short copies (most keys and scalars) as word moves rather than a library
+// call.
 inline void copy_bytes(void* out, std::string_view text) noexcept {
     const std::size_t size = text.size();
     auto* target = static_cast<char*>(out);
-    if (size >= 8 && size <= 16) {
-        std::uint64_t head;
-        std::uint64_t tail;
-        std::memcpy(&head, text.data(), 8);
-        std::memcpy(&tail, text.data() + size - 8, 8);
-        std::memcpy(target, &head, 8);
-        std::memcpy(target + size - 8, &tail, 8);
-        return;
-    }
-    if (size >= 4 && size < 8) {
-        std::uint32_t head;
-        std::uint32_t tail;
-        std::memcpy(&head, text.data(), 4);
-        std::memcpy(&tail, text.data() + size - 4, 4);
-        std::memcpy(target, &head, 4);
-        std::memcpy(target + size - 4, &tail, 4);
-        return;
-    }
+    if (size >= 8 && size <= 16) return copy_by_two_words<std::uint64_t>(target, text);
+    if (size >= 4 && size < 8) return copy_by_two_words<std::uint32_t>(target, text);
     std::memcpy(target, text.data(), size);
 }
 
