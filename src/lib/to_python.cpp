@@ -6,6 +6,7 @@
 // stored straight away; a nested container is opened as a new frame and
 // stored in its parent once it is complete. On failure the frames' owners
 // release every container built so far.
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -18,12 +19,32 @@
 namespace vorn::binding {
 namespace {
 
+PyRef new_str(std::string_view text) {
+    PyRef object = PyRef::steal(str_from_utf8(text));
+    if (!object) throw api_call_failed();
+    return object;
+}
+
+// A literal block kept as its lines is joined straight into the str when
+// it is ASCII, which long blocks of configuration nearly always are.
+PyRef block_str(const BlockLines& block) {
+    if (block.size > 1 && is_ascii(block.source())) {
+        PyRef object = PyRef::steal(PyUnicode_New(static_cast<Py_ssize_t>(block.size), 127));
+        if (!object) throw api_call_failed();
+        write_block_text(block, reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(object.get())));
+        return object;
+    }
+    std::string text(block.size, '\0');
+    write_block_text(block, text.data());
+    return new_str(text);
+}
+
 // What the walk needs of a tree, for each of the two kinds of tree.
 struct ValueTree {
     using Node = vorn::Value;
     static bool is_scalar(const Value& v) { return v.is_scalar(); }
     static bool is_sequence(const Value& v) { return v.is_sequence(); }
-    static std::string_view text(const Value& v) { return v.scalar(); }
+    static PyRef scalar_str(const Value& v) { return new_str(v.scalar()); }
     static std::size_t size(const Value& v) { return v.is_sequence() ? v.sequence().size() : v.mapping().size(); }
     static const Value& item(const Value& v, std::size_t i) { return v.sequence()[i].value; }
     // Mapping entries are read in order through an iterator kept per frame.
@@ -37,7 +58,7 @@ struct DocumentTree {
     using Node = DocValue;
     static bool is_scalar(const DocValue& v) { return v.is_scalar(); }
     static bool is_sequence(const DocValue& v) { return v.is_sequence(); }
-    static std::string_view text(const DocValue& v) { return v.text(); }
+    static PyRef scalar_str(const DocValue& v) { return v.is_block_text() ? block_str(v.block()) : new_str(v.text()); }
     static std::size_t size(const DocValue& v) { return v.is_sequence() ? v.items().size() : v.entries().size(); }
     static const DocValue& item(const DocValue& v, std::size_t i) { return v.items()[i].value; }
     using EntryCursor = const DocEntry*;
@@ -46,19 +67,13 @@ struct DocumentTree {
     static const DocValue& entry_value(EntryCursor e) { return e->node.value; }
 };
 
-PyRef new_str(std::string_view text) {
-    PyRef object = PyRef::steal(str_from_utf8(text));
-    if (!object) throw api_call_failed();
-    return object;
-}
-
 template <typename Tree>
 class Converter {
 public:
     using Node = typename Tree::Node;
 
     PyRef run(const Node& root) {
-        if (Tree::is_scalar(root)) return new_str(Tree::text(root));
+        if (Tree::is_scalar(root)) return Tree::scalar_str(root);
         open_.push_back(open_frame(root));
         for (;;) {
             if (const Node* nested = fill_scalars(open_.back())) {
@@ -121,7 +136,7 @@ private:
         while (frame.next < frame.size) {
             const Node& child = sequence ? Tree::item(*frame.source, frame.next) : Tree::entry_value(frame.entry);
             if (!Tree::is_scalar(child)) return &child;
-            store(frame, new_str(Tree::text(child)));
+            store(frame, Tree::scalar_str(child));
         }
         return nullptr;
     }

@@ -35,7 +35,7 @@ std::uint64_t CopyBudget::copy_cost(const DocValue& value, std::uint64_t limit) 
         work_.pop_back();
         std::uint64_t bytes = extra_bytes;
         if (current.is_scalar()) {
-            bytes += current.text().size();
+            bytes += current.text_size();
         } else if (current.is_sequence()) {
             for (const DocNode& node : current.items()) work_.push_back({node.value, annotation_bytes(node.notes)});
         } else {

@@ -1,10 +1,39 @@
 #include "vorn/document.hpp"
 
+#include "source_lines.hpp"
+
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace vorn {
+
+void write_block_text(const BlockLines& block, char* out) noexcept {
+    const auto write_line = [&out, &block](std::string_view text, std::uint64_t indent) {
+        const std::size_t spaces = indent - block.least_indent;
+        std::memset(out, ' ', spaces);
+        out += spaces;
+        std::memcpy(out, text.data(), text.size());
+        out += text.size();
+    };
+    write_line(block.first_line, block.first_indent);
+    const char* const rest = block.first_line.data() + block.first_line.size();
+    // What is left of the first line is White_Space, which the cursor
+    // skips as a blank line.
+    for (LineCursor lines({rest, static_cast<std::size_t>(block.rest_end - rest)}); const SourceLine* line = lines.peek();
+         lines.advance()) {
+        *out++ = '\n';
+        write_line(line->text, line->indent);
+    }
+}
+
+std::string scalar_text(const DocValue& scalar) {
+    if (!scalar.is_block_text()) return std::string(scalar.text());
+    std::string text(scalar.block().size, '\0');
+    write_block_text(scalar.block(), text.data());
+    return text;
+}
 
 const DocNode* DocValue::find(std::string_view key) const noexcept {
     const std::span<const DocEntry> all = entries();
@@ -71,7 +100,7 @@ std::size_t child_count(const DocValue& container) {
 }  // namespace
 
 Value to_value(const DocValue& value) {
-    if (value.is_scalar()) return Value(std::string(value.text()));
+    if (value.is_scalar()) return Value(scalar_text(value));
     std::vector<CopyFrame> open;
     open.push_back(open_frame(value));
     // Children are filled in from a nested frame's result through this
@@ -84,7 +113,7 @@ Value to_value(const DocValue& value) {
             const DocValue& child = child_value(top, top.next);
             Node& node = add_child(top);
             if (child.is_scalar()) {
-                node.value.scalar().assign(child.text());
+                node.value.scalar() = scalar_text(child);
             } else {
                 waiting.push_back(&node);
                 open.push_back(open_frame(child));

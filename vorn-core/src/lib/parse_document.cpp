@@ -20,9 +20,9 @@ std::optional<std::string> root_fault(const DocValue& root) {
     const DocNode* version = root.find("_vorn_version");
     if (version == nullptr) return "missing required _vorn_version at root (Semantic Date Versioning)";
     if (!version->value.is_scalar()) return "_vorn_version must be a string scalar";
-    const std::string_view stored = version->value.text();
+    const std::string stored = scalar_text(version->value);
     if (trim(stored) == accepted_version) return std::nullopt;
-    return "unsupported _vorn_version '" + std::string(stored) + "', expected " + std::string(accepted_version);
+    return "unsupported _vorn_version '" + stored + "', expected " + std::string(accepted_version);
 }
 
 }  // namespace

@@ -135,10 +135,18 @@ bool holds_mark(std::uint64_t word) noexcept {
 bool lacks_comment_colon_and_backslash(std::string_view text) noexcept {
     const std::size_t size = text.size();
     if (size < 8) {
-        for (const char c : text) {
-            if (c == '#' || c == ':' || c == '\\') return false;
+        if (size < 4) {
+            for (const char c : text) {
+                if (c == '#' || c == ':' || c == '\\') return false;
+            }
+            return true;
         }
-        return true;
+        // Two overlapping four-byte pieces side by side in one word.
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, text.data(), 4);
+        std::memcpy(&tail, text.data() + size - 4, 4);
+        return !holds_mark(std::uint64_t{head} | std::uint64_t{tail} << 32);
     }
     bool found = false;
     std::uint64_t word;

@@ -1,7 +1,7 @@
 #include "value_reading.hpp"
 
 #include <algorithm>
-#include <cstring>
+#include <new>
 
 namespace vorn {
 
@@ -12,42 +12,36 @@ std::string_view unquoted_text(std::string_view text, Arena& arena) {
     return {room, write_unescaped(inner, room)};
 }
 
-// Measures the block's lines in a first pass, then reads them again from a
-// copy of the cursor to write the text.
-std::string_view read_block_scalar(ParseState& state, std::uint64_t threshold) {
-    const LineCursor first = state.lines;
-    std::uint64_t least_indent = UINT64_MAX;
+DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
+    const SourceLine* line = state.peek();
+    if (line == nullptr || line->indent <= threshold) return {};
+    BlockLines block{line->text, line->indent, nullptr, UINT64_MAX, 0};
     std::size_t size = 0;
     std::size_t count = 0;
-    for (const SourceLine* line; (line = state.peek()) != nullptr && line->indent > threshold; state.lines.advance()) {
-        least_indent = std::min(least_indent, line->indent);
+    for (; line != nullptr && line->indent > threshold; state.lines.advance(), line = state.peek()) {
+        block.least_indent = std::min(block.least_indent, line->indent);
         size += line->indent + line->text.size() + 1;
+        block.rest_end = line->text.data() + line->text.size();
         ++count;
     }
-    if (count == 0) return {};
-
     // Each line's spaces and text, then a line feed between lines.
-    const std::size_t total = size - least_indent * count - 1;
-    char* const text = state.arena.allocate_text(total);
-    char* next = text;
-    LineCursor again = first;
-    for (std::size_t i = 0; i < count; ++i, again.advance()) {
-        const SourceLine& line = *again.peek();
-        if (i != 0) *next++ = '\n';
-        const std::size_t spaces = line.indent - least_indent;
-        std::memset(next, ' ', spaces);
-        next += spaces;
-        std::memcpy(next, line.text.data(), line.text.size());
-        next += line.text.size();
+    block.size = size - block.least_indent * count - 1;
+
+    // A short text takes less room than the record of its lines.
+    if (block.size <= sizeof(BlockLines)) {
+        char* const text = state.arena.allocate_text(block.size);
+        write_block_text(block, text);
+        return DocValue::scalar({text, block.size});
     }
-    return {text, total};
+    void* const place = state.arena.allocate(sizeof(BlockLines), alignof(BlockLines));
+    return DocValue::block_scalar(new (place) BlockLines(block));
 }
 
 StepFailure read_value(ValueForm form, std::string_view text, ParseState& state, std::uint64_t block_threshold,
                        SourcePosition at, DocValue& out) {
     switch (form) {
         case ValueForm::literal_block:
-            out = DocValue::scalar(read_block_scalar(state, block_threshold));
+            out = read_block_scalar(state, block_threshold);
             return std::nullopt;
         case ValueForm::empty_sequence:
             out = DocValue::sequence({});

@@ -17,9 +17,10 @@ namespace vorn {
 std::string_view unquoted_text(std::string_view text, Arena& arena);
 
 // Takes the lines after the "|" line that are indented deeper than
-// `threshold`, and joins them with line feeds, each keeping the spaces it
-// has beyond the least indented of them.
-std::string_view read_block_scalar(ParseState& state, std::uint64_t threshold);
+// `threshold`: the scalar that joins them with line feeds, each keeping the
+// spaces it has beyond the least indented of them. A long text is kept as
+// the lines themselves, to be joined only when it is read.
+DocValue read_block_scalar(ParseState& state, std::uint64_t threshold);
 
 // Stores in `out`, an empty scalar, the value for a form that needs no
 // nested block (every form but `anchor`; `empty` leaves it as it is). A
