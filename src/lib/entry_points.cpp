@@ -65,7 +65,8 @@ PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
     return guarded_entry([&]() -> PyObject* {
         PyObject* s = bind_arguments(loads_spec, arguments, positional_count, keyword_names);
         std::string_view text = read_str_argument(s, loads_spec.parameter_name);
-        Result<Document> parsed = read_document(text);
+        // Python objects carry no comments, so the tree need not either.
+        Result<Document> parsed = read_document(text, Comments::may_drop);
         if (!parsed) throw ErrorState::value_error("parse error: " + parsed.error().render());
         // The tree views `text`, which the argument keeps alive; it is
         // dropped on the way out, whether or not this succeeds.

@@ -18,10 +18,42 @@ std::size_t KeyCache::slot_of(std::string_view key) noexcept {
     return static_cast<std::size_t>(mixed >> 56) % slot_count;
 }
 
+namespace {
+
+// Compares a key of at most 32 bytes with a slot's bytes a word at a time,
+// the last word overlapping the one before it: keys are short, and a
+// library call would cost more than the comparison.
+bool same_bytes(const char* stored, std::string_view key) noexcept {
+    const std::size_t size = key.size();
+    if (size < 8) {
+        if (size < 4) return std::memcmp(stored, key.data(), size) == 0;
+        std::uint32_t head[2];
+        std::uint32_t tail[2];
+        std::memcpy(&head[0], stored, 4);
+        std::memcpy(&head[1], key.data(), 4);
+        std::memcpy(&tail[0], stored + size - 4, 4);
+        std::memcpy(&tail[1], key.data() + size - 4, 4);
+        return head[0] == head[1] && tail[0] == tail[1];
+    }
+    std::uint64_t differs = 0;
+    std::uint64_t a;
+    std::uint64_t b;
+    for (std::size_t i = 0; i + 8 <= size; i += 8) {
+        std::memcpy(&a, stored + i, 8);
+        std::memcpy(&b, key.data() + i, 8);
+        differs |= a ^ b;
+    }
+    std::memcpy(&a, stored + size - 8, 8);
+    std::memcpy(&b, key.data() + size - 8, 8);
+    return (differs | (a ^ b)) == 0;
+}
+
+}  // namespace
+
 PyObject* KeyCache::cached_str_for(std::string_view key) {
     if (!slots_) slots_ = std::make_unique<std::array<Slot, slot_count>>();
     Slot& slot = (*slots_)[slot_of(key)];
-    if (slot.text && slot.size == key.size() && std::memcmp(slot.bytes, key.data(), key.size()) == 0) {
+    if (slot.text && slot.size == key.size() && same_bytes(slot.bytes, key)) {
         ++hits_;
         return PyRef::borrow(slot.text.get()).release();
     }

@@ -61,6 +61,41 @@ TEST(ReadDocument, ViewsUnchangedTextAndRewritesOnlyWhatChanges) {
     EXPECT_EQ(root.find("missing"), nullptr);
 }
 
+TEST(ReadDocument, MayDropCommentsOutsideAnchoredBlocksOnly) {
+    const std::string text =
+        "# top\n"
+        "_vorn_version: \"1.0\"  # inline\n"
+        "base: &b\n"
+        "  # kept: it counts towards copying base\n"
+        "  k: v\n"
+        "plain:\n"
+        "  # dropped\n"
+        "  k: v  # dropped too\n";
+    Result<Document> kept = read_document(text, Comments::kept);
+    Result<Document> values = read_document(text, Comments::may_drop);
+    ASSERT_TRUE(kept.ok() && values.ok());
+    EXPECT_NE(kept.value().root().find("plain")->value.find("k")->notes, nullptr);
+    EXPECT_EQ(values.value().root().find("plain")->value.find("k")->notes, nullptr);
+    EXPECT_EQ(values.value().root().find("_vorn_version")->notes, nullptr);
+    const DocNotes* inside = values.value().root().find("base")->value.find("k")->notes;
+    ASSERT_NE(inside, nullptr);
+    EXPECT_EQ(inside->comments[0].text, "# kept: it counts towards copying base");
+    EXPECT_TRUE(same_values(to_value(kept.value().root()), to_value(values.value().root())));
+}
+
+// The copy budget counts the comments inside an anchored block, so both
+// kinds of read refuse the same alias, at the same place.
+TEST(ReadDocument, ChargesCommentsInsideAnchoredBlocksEitherWay) {
+    std::string text = "_vorn_version: \"1.0\"\nbase: &b\n  - x  # " + std::string(6400, 'c') + "\ncopies:\n";
+    for (int i = 0; i < 11'000; ++i) text += "  - *b\n";
+    Result<Document> kept = read_document(text, Comments::kept);
+    Result<Document> values = read_document(text, Comments::may_drop);
+    ASSERT_FALSE(kept.ok());
+    ASSERT_FALSE(values.ok());
+    EXPECT_EQ(kept.error(), values.error());
+    EXPECT_NE(kept.error().message.find("alias expansion exceeds limit"), std::string::npos);
+}
+
 TEST(ToValue, GivesEveryPositionOfASharedValueItsOwnCopy) {
     const std::string text =
         "_vorn_version: \"1.0\"\n"

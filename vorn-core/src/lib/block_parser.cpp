@@ -48,17 +48,25 @@ std::optional<std::uint64_t> awaited_indent(const Frame& frame) noexcept {
     return std::visit([](const auto& item) { return item.child_indent; }, *pending);
 }
 
+// Whether the block the frame awaits is named by an anchor.
+bool awaits_anchored_block(const Frame& frame) noexcept {
+    if (const auto* mapping = std::get_if<MappingFrame>(&frame)) return mapping->pending_entry->anchor.has_value();
+    const PendingItem& pending = *std::get<SequenceFrame>(frame).pending_item;
+    if (const auto* nested = std::get_if<NestedItem>(&pending)) return nested->anchor.has_value();
+    return std::holds_alternative<InlineNestedValue>(pending);
+}
+
 class BlockParser {
 public:
-    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena)
-        : state_{lines, anchors, arena, entry_stack_, item_stack_} {}
+    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments)
+        : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments} {}
 
     Result<DocValue> run() {
-        push_frame(state_.peek()->indent);
+        push_frame(state_.peek()->indent, false);
         while (true) {
             Frame& top = stack_.back();
             if (auto child_indent = awaited_indent(top)) {
-                open_nested(*child_indent);
+                push_frame(*child_indent, awaits_anchored_block(top));
                 continue;
             }
             const SourceLine* line = state_.peek();
@@ -91,20 +99,20 @@ private:
 
     // A block's kind is chosen by its first line, which stays unread for
     // the new frame to take.
-    void open_nested(std::uint64_t child_indent) { push_frame(child_indent); }
-
-    void push_frame(std::uint64_t indent) {
+    void push_frame(std::uint64_t indent, bool anchored) {
         if (is_item_line(state_.peek()->text)) {
-            stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), {}, std::nullopt, indent});
+            stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), {}, std::nullopt, indent, anchored});
         } else {
-            stack_.emplace_back(MappingFrame{{}, std::nullopt, indent, MappingBuilder(entry_stack_)});
+            stack_.emplace_back(MappingFrame{{}, std::nullopt, indent, MappingBuilder(entry_stack_), anchored});
         }
+        if (anchored) ++state_.open_anchored_blocks;
     }
 
     // Pops the top frame; its uncollected comment lines go with it.
     DocValue close_top() {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
+        if (std::visit([](const auto& closed) { return closed.anchored; }, frame)) --state_.open_anchored_blocks;
         if (auto* mapping = std::get_if<MappingFrame>(&frame)) return std::move(mapping->entries).finish(state_.arena);
         return std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
     }
@@ -120,7 +128,7 @@ private:
             }
             // A nested "<<" block is an ordinary entry: only an alias merges.
             put_entry(mapping->entries, entry.key,
-                      node_with_comments(value, mapping->pending_comments, entry.inline_comment, state_.arena));
+                      state_.node(value, mapping->pending_comments, entry.inline_comment));
             return std::nullopt;
         }
         auto& sequence = std::get<SequenceFrame>(stack_.back());
@@ -138,7 +146,7 @@ private:
         if (item.anchor) {
             if (auto failure = record_anchor(*item.anchor, value, item.position)) return failure;
         }
-        sequence.items.append(node_with_comments(value, sequence.pending_comments, item.inline_comment, state_.arena));
+        sequence.items.append(state_.node(value, sequence.pending_comments, item.inline_comment));
         return std::nullopt;
     }
 
@@ -151,7 +159,7 @@ private:
         }
         for (const DocEntry& entry : value.entries()) put_entry(item.entries, entry.key, entry.node);
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
-        sequence.items.append(node_with_comments(mapping, sequence.pending_comments, item.inline_comment, state_.arena));
+        sequence.items.append(state_.node(mapping, sequence.pending_comments, item.inline_comment));
         return std::nullopt;
     }
 
@@ -168,7 +176,7 @@ private:
             return std::nullopt;
         }
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
-        sequence.items.append(node_with_comments(mapping, sequence.pending_comments, item.inline_comment, state_.arena));
+        sequence.items.append(state_.node(mapping, sequence.pending_comments, item.inline_comment));
         return std::nullopt;
     }
 
@@ -185,8 +193,8 @@ private:
 
 }  // namespace
 
-Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena) {
-    return BlockParser(lines, anchors, arena).run();
+Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments) {
+    return BlockParser(lines, anchors, arena, keep_comments).run();
 }
 
 }  // namespace vorn

@@ -14,6 +14,8 @@ namespace vorn {
 // Reads the lines from the cursor's (which has one at least) into the value of the root block, whose kind
 // and indentation the first line chooses, placing the tree's pieces in
 // `arena`. Stops when the root closes; lines after that are never looked at.
-Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena);
+// Without `keep_comments`, only the nodes inside anchored blocks keep
+// theirs (see ParseState).
+Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments);
 
 }  // namespace vorn

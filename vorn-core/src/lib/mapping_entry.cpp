@@ -49,7 +49,7 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
 
     DocValue value;
     if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, value)) return failure;
-    put_entry(frame.entries, key, node_with_comments(value, frame.pending_comments, split.comment, state.arena));
+    put_entry(frame.entries, key, state.node(value, frame.pending_comments, split.comment));
     return std::nullopt;
 }
 

@@ -27,14 +27,14 @@ std::optional<std::string> root_fault(const DocValue& root) {
 
 }  // namespace
 
-Result<Document> read_document(std::string_view text) {
+Result<Document> read_document(std::string_view text, Comments comments) {
     if (auto tab = find_tab(text)) return std::move(*tab);
     const LineCursor lines(text);
     Arena arena;
     if (lines.peek() == nullptr) return Document(std::move(arena), DocValue::mapping({}));
 
     AnchorTable anchors{CopyBudget(text)};
-    Result<DocValue> root = parse_blocks(lines, anchors, arena);
+    Result<DocValue> root = parse_blocks(lines, anchors, arena, comments == Comments::kept);
     if (!root) return std::move(root).error();
     if (auto fault = root_fault(root.value())) return ParseError{std::move(*fault), lines.peek()->number, 1};
     return Document(std::move(arena), root.value());

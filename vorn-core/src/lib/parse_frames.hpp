@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <new>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -80,11 +79,13 @@ struct InlineNestedValue {
 
 using PendingItem = std::variant<NestedItem, InlineContinuation, InlineNestedValue>;
 
+// `anchored` marks a block that an anchor names.
 struct MappingFrame {
     std::vector<DocComment> pending_comments;
     std::optional<PendingEntry> pending_entry;
     std::uint64_t indent = 0;
     MappingBuilder entries;
+    bool anchored = false;
 };
 
 struct SequenceFrame {
@@ -92,20 +93,9 @@ struct SequenceFrame {
     std::vector<DocComment> pending_comments;
     std::optional<PendingItem> pending_item;
     std::uint64_t indent = 0;
+    bool anchored = false;
 };
 
 using Frame = std::variant<MappingFrame, SequenceFrame>;
-
-// A node read in a frame takes the comment lines the frame collected since
-// its last entry or item, and the comment at the end of its own line.
-inline DocNode node_with_comments(const DocValue& value, std::vector<DocComment>& pending_comments,
-                                  std::optional<std::string_view> inline_comment, Arena& arena) {
-    DocNode node{value, nullptr};
-    if (pending_comments.empty() && !inline_comment) return node;
-    void* place = arena.allocate(sizeof(DocNotes), alignof(DocNotes));
-    node.notes = new (place) DocNotes{arena.copy(std::span<const DocComment>(pending_comments)), inline_comment};
-    pending_comments.clear();
-    return node;
-}
 
 }  // namespace vorn

@@ -40,7 +40,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         return std::nullopt;
     }
     const DocValue mapping = std::move(entries).finish(state.arena);
-    frame.items.append(node_with_comments(mapping, frame.pending_comments, comment, state.arena));
+    frame.items.append(state.node(mapping, frame.pending_comments, comment));
     return std::nullopt;
 }
 
@@ -57,7 +57,7 @@ bool read_simple_item(SequenceFrame& frame, const SourceLine& line, ParseState& 
     const ValueForm form = classify_value(item_text);
     if (form != ValueForm::plain && form != ValueForm::quoted) return false;
     const std::string_view text = form == ValueForm::quoted ? item_text.substr(1, item_text.size() - 2) : item_text;
-    frame.items.append(node_with_comments(DocValue::scalar(text), frame.pending_comments, std::nullopt, state.arena));
+    frame.items.append(state.node(DocValue::scalar(text), frame.pending_comments, std::nullopt));
     return true;
 }
 
@@ -93,7 +93,7 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
 
     DocValue value;
     if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, value)) return failure;
-    frame.items.append(node_with_comments(value, frame.pending_comments, split.comment, state.arena));
+    frame.items.append(state.node(value, frame.pending_comments, split.comment));
     return std::nullopt;
 }
 
