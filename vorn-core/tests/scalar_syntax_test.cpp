@@ -144,15 +144,18 @@ namespace {
 
 // The word-at-a-time search must see a mark at every position of texts of
 // every length around its word size, and nothing in texts without one.
-TEST(LacksCommentColonAndBackslash, SeesAMarkAtEveryPosition) {
+TEST(LacksMarks, SeesAMarkAtEveryPosition) {
     for (std::size_t size = 0; size <= 33; ++size) {
         const std::string plain(size, 'a');
         EXPECT_TRUE(lacks_comment_colon_and_backslash(plain)) << size;
+        EXPECT_TRUE(lacks_comment_and_backslash(plain)) << size;
         for (std::size_t at = 0; at < size; ++at) {
             for (char mark : {'#', ':', '\\'}) {
                 std::string marked = plain;
                 marked[at] = mark;
                 EXPECT_FALSE(lacks_comment_colon_and_backslash(marked)) << size << " " << at << " " << mark;
+                // The second search lets a colon through.
+                EXPECT_EQ(lacks_comment_and_backslash(marked), mark == ':') << size << " " << at << " " << mark;
             }
         }
     }

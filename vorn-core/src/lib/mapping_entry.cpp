@@ -22,10 +22,32 @@ StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseS
     return std::nullopt;
 }
 
+// Most entries are "key: value" with a plain key and a plain or quoted
+// value: with no '#' or backslash on the line and no quote opening it, there
+// is no comment, no quoted key and nothing to unescape, which one pass over
+// the line settles. Returns whether the entry was read that way.
+bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& state) {
+    constexpr std::size_t longest_checked = 96;
+    const std::string_view text = line.text;
+    if (text.size() > longest_checked || text[0] == '"' || text[0] == '\'' || !lacks_comment_and_backslash(text))
+        return false;
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return false;
+    const std::string_view value_text = trim_start(text.substr(colon + 1));
+    const ValueForm form = classify_value(value_text);
+    if (form != ValueForm::plain && form != ValueForm::quoted) return false;
+    const std::string_view value =
+        form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
+    put_entry(frame.entries, trim(text.substr(0, colon)),
+              state.node(DocValue::scalar(value), frame.pending_comments, std::nullopt));
+    return true;
+}
+
 }  // namespace
 
 StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
+    if (read_simple_entry(frame, line, state)) return std::nullopt;
     const CommentSplit split = split_inline_comment(line.text);
     const std::size_t colon = find_entry_colon(split.entry);
     if (colon == std::string_view::npos) return ParseError{"expected ':' in mapping entry", line.number, 1};

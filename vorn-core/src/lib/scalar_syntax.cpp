@@ -123,21 +123,22 @@ bool holds_byte(std::uint64_t word, std::uint64_t pattern) noexcept {
     return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
 }
 
+// '#' and '\\', and ':' when it counts.
+template <bool colon_counts>
 bool holds_mark(std::uint64_t word) noexcept {
-    return holds_byte(word, 0x2323232323232323ULL) | holds_byte(word, 0x3A3A3A3A3A3A3A3AULL) |
-           holds_byte(word, 0x5C5C5C5C5C5C5C5CULL);  // '#', ':', '\\'
+    return holds_byte(word, 0x2323232323232323ULL) | holds_byte(word, 0x5C5C5C5C5C5C5C5CULL) |
+           (colon_counts & holds_byte(word, 0x3A3A3A3A3A3A3A3AULL));
 }
-
-}  // namespace
 
 // Eight bytes at a time; the last word overlaps the one before it rather
 // than reading past the text.
-bool lacks_comment_colon_and_backslash(std::string_view text) noexcept {
+template <bool colon_counts>
+bool lacks_marks(std::string_view text) noexcept {
     const std::size_t size = text.size();
     if (size < 8) {
         if (size < 4) {
             for (const char c : text) {
-                if (c == '#' || c == ':' || c == '\\') return false;
+                if (c == '#' || c == '\\' || (colon_counts && c == ':')) return false;
             }
             return true;
         }
@@ -146,17 +147,23 @@ bool lacks_comment_colon_and_backslash(std::string_view text) noexcept {
         std::uint32_t tail;
         std::memcpy(&head, text.data(), 4);
         std::memcpy(&tail, text.data() + size - 4, 4);
-        return !holds_mark(std::uint64_t{head} | std::uint64_t{tail} << 32);
+        return !holds_mark<colon_counts>(std::uint64_t{head} | std::uint64_t{tail} << 32);
     }
     bool found = false;
     std::uint64_t word;
     for (std::size_t i = 0; i + 8 <= size; i += 8) {
         std::memcpy(&word, text.data() + i, 8);
-        found |= holds_mark(word);
+        found |= holds_mark<colon_counts>(word);
     }
     std::memcpy(&word, text.data() + size - 8, 8);
-    return !(found | holds_mark(word));
+    return !(found | holds_mark<colon_counts>(word));
 }
+
+}  // namespace
+
+bool lacks_comment_colon_and_backslash(std::string_view text) noexcept { return lacks_marks<true>(text); }
+
+bool lacks_comment_and_backslash(std::string_view text) noexcept { return lacks_marks<false>(text); }
 
 bool is_item_line(std::string_view text) noexcept {
     if (text.empty() || text[0] != '-') return false;

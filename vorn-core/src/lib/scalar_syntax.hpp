@@ -51,6 +51,8 @@ std::size_t write_unescaped(std::string_view inner, char* out) noexcept;
 
 // True when `text` holds none of '#', ':' and '\\'.
 bool lacks_comment_colon_and_backslash(std::string_view text) noexcept;
+// True when `text` holds neither '#' nor '\\'.
+bool lacks_comment_and_backslash(std::string_view text) noexcept;
 
 // "-" alone, or "-" followed by one of U+0020, U+0009, U+000A, U+000C, U+000D.
 bool is_item_line(std::string_view text) noexcept;
