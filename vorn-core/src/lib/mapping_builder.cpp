@@ -1,6 +1,7 @@
 #include "mapping_builder.hpp"
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace vorn {
@@ -33,7 +34,7 @@ void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if
         // A new key below the last: it is absent, so even a merged entry
         // simply takes its place when the entries are sorted.
         out_of_order_ = true;
-        merged_.assign(entries.size(), false);
+        for (std::size_t i = 0; i < entries.size(); ++i) merged_.push_back(false);
         only_if_absent = false;
     }
     stack_->push_back({key, node});
@@ -52,11 +53,16 @@ DocValue MappingBuilder::finish(Arena& arena) && {
 std::span<const DocEntry> MappingBuilder::sorted(Arena& arena) {
     const std::span<const DocEntry> entries = collected();
     const auto by_key = [&entries](std::size_t a, std::size_t b) { return entries[a].key < entries[b].key; };
-    std::vector<std::size_t> order(entries.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
     // Most such mappings are a merged record with a few entries of its
-    // own: a stable insertion sort beats the general one at that size.
+    // own: a stable insertion sort, in an array on the stack, beats the
+    // general one at that size.
     constexpr std::size_t small = 32;
+    std::array<std::size_t, small> small_order;
+    std::vector<std::size_t> large_order;
+    const std::span<std::size_t> order =
+        entries.size() <= small ? std::span<std::size_t>(small_order.data(), entries.size())
+                                : std::span<std::size_t>(large_order = std::vector<std::size_t>(entries.size()));
+    std::iota(order.begin(), order.end(), std::size_t{0});
     if (order.size() <= small) {
         for (std::size_t i = 1; i < order.size(); ++i) {
             const std::size_t moving = order[i];

@@ -11,6 +11,7 @@
 // finished, so that no arrival order costs more than n log n.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -46,12 +47,34 @@ private:
     std::span<DocEntry> collected() noexcept { return {stack_->data() + start_, stack_->size() - start_}; }
     std::span<const DocEntry> sorted(Arena& arena);
 
+    // One flag per entry; the first 64 need no allocation.
+    class Flags {
+    public:
+        void push_back(bool flag) {
+            if (size_ < inline_count) {
+                inline_ |= std::uint64_t{flag} << size_;
+            } else {
+                more_.push_back(flag);
+            }
+            ++size_;
+        }
+        bool operator[](std::size_t i) const {
+            return i < inline_count ? (inline_ >> i & 1) != 0 : more_[i - inline_count];
+        }
+
+    private:
+        static constexpr std::size_t inline_count = 64;
+        std::uint64_t inline_ = 0;
+        std::size_t size_ = 0;
+        std::vector<bool> more_;
+    };
+
     std::vector<DocEntry>* stack_;
     std::size_t start_;
     // Set once an entry arrived out of key order; from then on, one flag per
     // entry telling whether it was merged.
     bool out_of_order_ = false;
-    std::vector<bool> merged_;
+    Flags merged_;
 };
 
 }  // namespace vorn
