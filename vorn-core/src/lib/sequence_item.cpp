@@ -63,7 +63,14 @@ bool read_simple_item(SequenceFrame& frame, const SourceLine& line, ParseState& 
 
 StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
-    if (read_simple_item(frame, line, state)) return std::nullopt;
+    if (read_simple_item(frame, line, state)) {
+        // Long lists are mostly such items: the ones that follow at this
+        // indentation are read here, sparing the parser's dispatch of each.
+        for (const SourceLine* next; (next = state.peek()) != nullptr && next->indent == frame.indent &&
+                                     is_item_line(next->text) && read_simple_item(frame, *next, state);)
+            state.lines.advance();
+        return std::nullopt;
+    }
     const CommentSplit split = split_inline_comment(line.text);
     // The entry text starts with the item's "-".
     const std::string_view item_text = trim_start(split.entry.substr(1));
