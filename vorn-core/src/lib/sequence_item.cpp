@@ -44,8 +44,6 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     return std::nullopt;
 }
 
-}  // namespace
-
 // Most items in long lists are one short plain or quoted scalar: with no
 // '#', ':' or backslash on the line there is no comment, no inline mapping
 // and nothing to unescape, which one pass over the line settles. Returns
@@ -60,6 +58,8 @@ bool read_simple_item(SequenceFrame& frame, const SourceLine& line, ParseState& 
     frame.items.append(state.node(DocValue::scalar(text), frame.pending_comments, std::nullopt));
     return true;
 }
+
+}  // namespace
 
 StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
