@@ -1,12 +1,12 @@
 #include "entry_points.hpp"
 
-#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "arguments.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
+#include "str_from_utf8.hpp"
 #include "type_names.hpp"
 #include "vorn/emit.hpp"
 #include "vorn/parse.hpp"
@@ -49,16 +49,6 @@ std::string_view read_str_argument(PyObject* argument, const char* parameter_nam
     return {text, static_cast<std::size_t>(size)};
 }
 
-// A str of the UTF-8 `text`. ASCII text is copied as it is, sparing the
-// decoder's scan.
-PyRef new_str(std::string_view text, bool ascii) {
-    const auto size = static_cast<Py_ssize_t>(text.size());
-    PyRef result = PyRef::steal(ascii ? PyUnicode_New(size, 127) : PyUnicode_FromStringAndSize(text.data(), size));
-    if (!result) throw api_call_failed();
-    if (ascii) std::memcpy(PyUnicode_DATA(result.get()), text.data(), text.size());
-    return result;
-}
-
 }  // namespace
 
 PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count, PyObject* keyword_names) {
@@ -86,7 +76,9 @@ PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
             text = emit(tree);
             ascii = texts.all_ascii();
         }
-        PyRef result = new_str(text, ascii);
+        // Whether the text is ASCII is known from the strs it was made of.
+        PyRef result = PyRef::steal(ascii ? ascii_str(text) : str_from_non_ascii_utf8(text));
+        if (!result) throw api_call_failed();
         return result.release();
     });
 }

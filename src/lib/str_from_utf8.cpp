@@ -4,11 +4,13 @@ namespace vorn::binding {
 
 namespace {
 
-// What the first pass learns: the number of code points, and the widest
-// storage they need (1, 2 or 4 bytes each), or 0 for malformed text.
+// What the first pass learns: the number of code points, the widest
+// storage they need (1, 2 or 4 bytes each, or 0 for malformed text), and
+// whether every one is ASCII after all.
 struct Measure {
     Py_ssize_t length = 0;
     int kind = 0;
+    bool ascii = true;
 };
 
 bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
@@ -18,7 +20,7 @@ bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80
 Measure measure(std::string_view text) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = p + text.size();
-    Measure result{0, 1};
+    Measure result{0, 1, true};
     while (p < end) {
         const unsigned char lead = *p;
         std::size_t length;
@@ -28,17 +30,20 @@ Measure measure(std::string_view text) noexcept {
             length = 1;
         } else if (lead >= 0xC2 && lead <= 0xDF) {
             length = 2;
+            result.ascii = false;
             if (lead >= 0xC4 && result.kind < 2) result.kind = 2;
         } else if (lead >= 0xE0 && lead <= 0xEF) {
             length = 3;
             if (lead == 0xE0) low = 0xA0;
             if (lead == 0xED) high = 0x9F;
             if (result.kind < 2) result.kind = 2;
+            result.ascii = false;
         } else if (lead >= 0xF0 && lead <= 0xF4) {
             length = 4;
             if (lead == 0xF0) low = 0x90;
             if (lead == 0xF4) high = 0x8F;
             result.kind = 4;
+            result.ascii = false;
         } else {
             return {};
         }
@@ -83,6 +88,9 @@ void decode_into(std::string_view text, Unit* out) noexcept {
 PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept {
     const Measure found = measure(text);
     if (found.kind == 0) return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
+    // A caller may only have guessed that the text is not ASCII; an ASCII
+    // str stored one byte wide but as Latin-1 would compare unequal.
+    if (found.ascii) return ascii_str(text);
     // The widest lead byte decides the kind exactly, as CPython requires:
     // leads up to 0xC3 are Latin-1, 0xC4 to 0xEF need two bytes, and 0xF0
     // and above four.

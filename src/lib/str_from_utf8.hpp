@@ -47,20 +47,27 @@ inline void copy_bytes(void* out, std::string_view text) noexcept {
     std::memcpy(target, text.data(), size);
 }
 
-// Non-ASCII text, decoded in two passes straight into a str of the right
-// kind; anything but well-formed UTF-8 goes to CPython's decoder, which
-// raises the error.
+
+// A str of `text`, known to be ASCII. A new reference, or null with the
+// Python error set.
+inline PyObject* ascii_str(std::string_view text) noexcept {
+    const auto size = static_cast<Py_ssize_t>(text.size());
+    // The empty str and one-character strs are shared singletons there.
+    if (size <= 1) return PyUnicode_FromStringAndSize(text.data(), size);
+    PyObject* object = PyUnicode_New(size, 127);
+    if (object != nullptr) copy_bytes(PyUnicode_1BYTE_DATA(object), text);
+    return object;
+}
+
+// Text that is probably not ASCII, decoded in two passes straight into a
+// str of the right kind (ASCII text too, only later found to be so);
+// anything but well-formed UTF-8 goes to CPython's decoder, which raises
+// the error.
 PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept;
 
 // A new reference, or null with the Python error set.
 inline PyObject* str_from_utf8(std::string_view text) noexcept {
-    const auto size = static_cast<Py_ssize_t>(text.size());
-    // The empty str and one-character strs are shared singletons there.
-    if (size <= 1) return PyUnicode_FromStringAndSize(text.data(), size);
-    if (!is_ascii(text)) return str_from_non_ascii_utf8(text);
-    PyObject* object = PyUnicode_New(size, 127);
-    if (object != nullptr) copy_bytes(PyUnicode_1BYTE_DATA(object), text);
-    return object;
+    return is_ascii(text) ? ascii_str(text) : str_from_non_ascii_utf8(text);
 }
 
 }  // namespace vorn::binding

@@ -7,9 +7,19 @@
 #include <vector>
 
 #include "../src/lib/source_lines.hpp"
+#include "vorn/result.hpp"
 
 namespace vorn {
 namespace {
+
+// Every non-blank line at once, after the tab check, as the reader takes
+// them one by one.
+Result<std::vector<SourceLine>> prepare_lines(std::string_view text) {
+    if (auto tab = find_tab(text)) return std::move(*tab);
+    std::vector<SourceLine> lines;
+    for (LineCursor cursor(text); const SourceLine* line = cursor.peek(); cursor.advance()) lines.push_back(*line);
+    return lines;
+}
 
 struct Expected {
     std::string_view text;

@@ -76,95 +76,11 @@ private:
     friend class TreeCopier;
 };
 
-// The whole-line comments above a node. Most nodes have none, so the lines
-// live out of line and an uncommented node carries one null pointer. Reads
-// see a std::vector<CommentLine> (an empty one when there are none).
-class CommentLines {
-public:
-    CommentLines() noexcept = default;
-    CommentLines(std::vector<CommentLine> lines) { *this = std::move(lines); }
-    CommentLines(CommentLines&&) noexcept = default;
-    CommentLines& operator=(CommentLines&&) noexcept = default;
-    CommentLines(const CommentLines& other) { *this = other; }
-    CommentLines& operator=(const CommentLines& other) {
-        if (this != &other) lines_ = other.lines_ ? std::make_unique<std::vector<CommentLine>>(*other.lines_) : nullptr;
-        return *this;
-    }
-    CommentLines& operator=(std::vector<CommentLine>&& lines) {
-        if (lines.empty()) {
-            lines_.reset();
-        } else {
-            lines_ = std::make_unique<std::vector<CommentLine>>(std::move(lines));
-        }
-        return *this;
-    }
-
-    const std::vector<CommentLine>& get() const noexcept { return lines_ ? *lines_ : no_lines(); }
-    operator const std::vector<CommentLine>&() const noexcept { return get(); }
-
-    bool empty() const noexcept { return !lines_; }
-    std::size_t size() const noexcept { return lines_ ? lines_->size() : 0; }
-    auto begin() const noexcept { return get().begin(); }
-    auto end() const noexcept { return get().end(); }
-    // In-place edits of the lines present; none are added this way.
-    CommentLine* begin() noexcept { return lines_ ? lines_->data() : nullptr; }
-    CommentLine* end() noexcept { return lines_ ? lines_->data() + lines_->size() : nullptr; }
-    CommentLine& operator[](std::size_t i) { return (*lines_)[i]; }
-    const CommentLine& operator[](std::size_t i) const { return (*lines_)[i]; }
-
-    friend bool operator==(const CommentLines& a, const CommentLines& b) { return a.get() == b.get(); }
-    friend bool operator==(const CommentLines& a, const std::vector<CommentLine>& b) { return a.get() == b; }
-
-private:
-    static const std::vector<CommentLine>& no_lines() noexcept;
-    std::unique_ptr<std::vector<CommentLine>> lines_;
-};
-
-// The comment at the end of a node's line, if any: a null pointer when there
-// is none. Reads see a std::optional<std::string>.
-class InlineComment {
-public:
-    InlineComment() noexcept = default;
-    InlineComment(std::optional<std::string> text) { *this = std::move(text); }
-    InlineComment(InlineComment&&) noexcept = default;
-    InlineComment& operator=(InlineComment&&) noexcept = default;
-    InlineComment(const InlineComment& other) { *this = other; }
-    InlineComment& operator=(const InlineComment& other) {
-        if (this != &other) text_ = other.text_ ? std::make_unique<std::optional<std::string>>(*other.text_) : nullptr;
-        return *this;
-    }
-    InlineComment& operator=(std::optional<std::string>&& text) {
-        if (text) {
-            text_ = std::make_unique<std::optional<std::string>>(std::move(text));
-        } else {
-            text_.reset();
-        }
-        return *this;
-    }
-
-    const std::optional<std::string>& get() const noexcept { return text_ ? *text_ : no_text(); }
-    operator const std::optional<std::string>&() const noexcept { return get(); }
-
-    explicit operator bool() const noexcept { return text_ != nullptr; }
-    const std::string& operator*() const { return **text_; }
-    const std::string* operator->() const { return &**text_; }
-
-    friend bool operator==(const InlineComment& a, const InlineComment& b) { return a.get() == b.get(); }
-    template <typename Other>
-    friend bool operator==(const InlineComment& a, const Other& b) {
-        return a.get() == b;
-    }
-
-private:
-    static const std::optional<std::string>& no_text() noexcept;
-    std::unique_ptr<std::optional<std::string>> text_;
-};
-
 // An element of a sequence, or the value side of a mapping entry.
 struct Node {
     Value value;
-    CommentLines comments;
-    InlineComment inline_comment;
+    std::vector<CommentLine> comments;
+    std::optional<std::string> inline_comment;
 
     Node() = default;
     explicit Node(Value v) : value(std::move(v)) {}
@@ -194,9 +110,8 @@ private:
 // Unique string keys kept in ascending byte order (which is code point order
 // for UTF-8); insertion order is not remembered. The entries lie in one
 // sorted array: no allocation per entry, and a lookup is a binary search.
-// Adding a key out of order shifts the entries after it (linear time); the
-// reader therefore collects a block's entries in a MappingBuilder, which
-// sorts them once when the block closes.
+// Adding a key out of order shifts the entries after it (linear time), so
+// whole mappings are best built in key order with append_in_order.
 class Mapping {
 public:
     using Entry = std::pair<std::string, Node>;
@@ -232,23 +147,10 @@ public:
     auto begin() const noexcept { return entries_.begin(); }
     auto end() const noexcept { return entries_.end(); }
 
-    // Removes every entry, handing each to `sink` in key order; used to move
-    // a whole mapping into another one without copying.
-    template <typename Sink>
-    void drain(Sink&& sink) {
-        std::vector<Entry> taken = std::move(entries_);
-        entries_.clear();
-        for (Entry& entry : taken) sink(std::move(entry.first), std::move(entry.second));
-    }
-
 private:
-    // Entries already in strictly ascending key order.
-    explicit Mapping(std::vector<Entry> sorted_entries) noexcept : entries_(std::move(sorted_entries)) {}
     std::vector<Entry>::iterator lower_bound(std::string_view key);
 
     std::vector<Entry> entries_;
-
-    friend class MappingBuilder;
 };
 
 // Scalars, by far the most values, are freed inline; a container is taken

@@ -37,23 +37,26 @@ Dispatch dispatch(const SourceLine* line, std::uint64_t frame_indent, bool frame
     return Dispatch::read_line;
 }
 
-// The indentation of the block the frame awaits, if it awaits one.
-std::optional<std::uint64_t> awaited_indent(const Frame& frame) noexcept {
+// The nested block a frame awaits: its indentation, and whether an anchor
+// names it.
+struct AwaitedBlock {
+    std::uint64_t indent;
+    bool anchored;
+};
+
+std::optional<AwaitedBlock> awaited_block(const Frame& frame) noexcept {
     if (const auto* mapping = std::get_if<MappingFrame>(&frame)) {
-        if (mapping->pending_entry) return mapping->pending_entry->child_indent;
-        return std::nullopt;
+        if (!mapping->pending_entry) return std::nullopt;
+        return AwaitedBlock{mapping->pending_entry->child_indent, mapping->pending_entry->anchor.has_value()};
     }
     const auto& pending = std::get<SequenceFrame>(frame).pending_item;
     if (!pending) return std::nullopt;
-    return std::visit([](const auto& item) { return item.child_indent; }, *pending);
-}
-
-// Whether the block the frame awaits is named by an anchor.
-bool awaits_anchored_block(const Frame& frame) noexcept {
-    if (const auto* mapping = std::get_if<MappingFrame>(&frame)) return mapping->pending_entry->anchor.has_value();
-    const PendingItem& pending = *std::get<SequenceFrame>(frame).pending_item;
-    if (const auto* nested = std::get_if<NestedItem>(&pending)) return nested->anchor.has_value();
-    return std::holds_alternative<InlineNestedValue>(pending);
+    return std::visit(Overloaded{
+                          [](const NestedItem& item) { return AwaitedBlock{item.child_indent, item.anchor.has_value()}; },
+                          [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false}; },
+                          [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true}; },
+                      },
+                      *pending);
 }
 
 class BlockParser {
@@ -65,8 +68,8 @@ public:
         push_frame(state_.peek()->indent, false);
         while (true) {
             Frame& top = stack_.back();
-            if (auto child_indent = awaited_indent(top)) {
-                push_frame(*child_indent, awaits_anchored_block(top));
+            if (const auto awaited = awaited_block(top)) {
+                push_frame(awaited->indent, awaited->anchored);
                 continue;
             }
             const SourceLine* line = state_.peek();

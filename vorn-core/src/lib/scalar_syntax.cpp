@@ -78,19 +78,11 @@ std::size_t find_entry_colon(std::string_view text) noexcept {
 }
 
 std::string unquote_scalar(std::string_view text) {
-    std::string out;
-    unquote_scalar_into(out, text);
-    return out;
-}
-
-void unquote_scalar_into(std::string& out, std::string_view text) {
-    if (const auto same = unquoted_in_place(text)) {
-        out.assign(*same);
-        return;
-    }
+    if (const auto same = unquoted_in_place(text)) return std::string(*same);
     const std::string_view inner = text.substr(1, text.size() - 2);
-    out.resize(inner.size());
+    std::string out(inner.size(), '\0');
     out.resize(write_unescaped(inner, out.data()));
+    return out;
 }
 
 std::optional<std::string_view> unquoted_in_place(std::string_view text) noexcept {

@@ -37,8 +37,6 @@ std::size_t find_entry_colon(std::string_view text) noexcept;
 // other character stays as it is. Text without such a pair is returned
 // unchanged.
 std::string unquote_scalar(std::string_view text);
-// The same, written over `out`.
-void unquote_scalar_into(std::string& out, std::string_view text);
 
 // The unquoted text when it is a piece of `text` itself: always, except for
 // double-quoted text that holds a backslash, which must be rewritten.

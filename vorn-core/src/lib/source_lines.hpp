@@ -6,10 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "vorn/parse_error.hpp"
-#include "vorn/result.hpp"
 
 namespace vorn {
 
@@ -50,9 +48,6 @@ private:
     SourceLine current_;
     bool at_end_ = false;
 };
-
-// Every non-blank line at once, after the tab check.
-Result<std::vector<SourceLine>> prepare_lines(std::string_view text);
 
 // The number of non-blank lines.
 std::uint64_t count_non_blank_lines(std::string_view text) noexcept;

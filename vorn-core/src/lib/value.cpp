@@ -8,16 +8,6 @@ namespace vorn {
 Value::Value(Sequence items) : data_(std::make_unique<Sequence>(std::move(items))) {}
 Value::Value(Mapping entries) : data_(std::make_unique<Mapping>(std::move(entries))) {}
 
-const std::vector<CommentLine>& CommentLines::no_lines() noexcept {
-    static const std::vector<CommentLine> none;
-    return none;
-}
-
-const std::optional<std::string>& InlineComment::no_text() noexcept {
-    static const std::optional<std::string> none;
-    return none;
-}
-
 Value Value::empty_sequence() { return Value(Sequence{}); }
 Value Value::empty_mapping() { return Value(Mapping{}); }
 
