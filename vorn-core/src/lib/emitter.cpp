@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "scalar_writer.hpp"
+#include "trim.hpp"
 #include "vorn/emit.hpp"
 
 namespace vorn {
@@ -49,6 +51,8 @@ struct ValueTreeReader {
     }
 
     static bool is_mapping(const Cursor& cursor) { return cursor.is_mapping; }
+    // Only checked writing reports positions, and only of a FlatTree.
+    static std::size_t position(const Child&) { return 0; }
     static std::string_view key(const Child& child) { return child.key; }
     static const Value& value(const Child& child) { return child.node->value; }
     static const std::vector<CommentLine>& comments(const Child& child) { return child.node->comments; }
@@ -99,6 +103,7 @@ public:
     }
 
     static bool is_mapping(const Cursor& cursor) { return cursor.is_mapping; }
+    std::size_t position(Child child) const { return tree_.position_of(*child); }
     static std::string_view key(Child child) { return child->key; }
     static const FlatTree::Node& value(Child child) { return *child; }
     static const std::vector<CommentLine>& comments(Child) { return no_comments_; }
@@ -114,18 +119,28 @@ private:
     static inline const std::optional<std::string> no_inline_comment_{};
 };
 
+// How much a LayoutWriter checks: emit checks nothing, emit_checked does
+// what its WriteChecks ask.
+enum class Checking { none, keys, lossless };
+
+// The fault a checked walk stopped at, and the position of its node.
+struct FoundFault {
+    WriteFault fault = WriteFault::none;
+    std::size_t node = 0;
+};
+
 // Writes the entries or items of one non-empty collection and everything
 // below it, one open collection per level on an explicit stack, so the depth
 // of the tree costs heap memory, never native stack.
-template <typename Reader>
+template <typename Reader, Checking checking = Checking::none>
 class LayoutWriter {
 public:
     LayoutWriter(std::string& out, const Reader& reader) : out_(out), reader_(reader) {}
 
     template <typename Container>
-    void write_block(const Container& container) {
+    FoundFault write_block(const Container& container) {
         stack_.push_back({0, reader_.open(container)});
-        run();
+        return run();
     }
 
 private:
@@ -134,7 +149,7 @@ private:
         typename Reader::Cursor cursor;
     };
 
-    void run() {
+    FoundFault run() {
         while (!stack_.empty()) {
             OpenBlock& block = stack_.back();
             typename Reader::Child child;
@@ -147,36 +162,47 @@ private:
             write_comment_lines(out_, reader_.comments(child));
             out_.append(indent, ' ');
             if (in_mapping) {
-                write_key(out_, reader_.key(child));
+                const WriteFault key_fault = write_key(out_, reader_.key(child));
+                if (counts(key_fault)) return {key_fault, reader_.position(child)};
                 out_ += ':';
             } else {
                 out_ += "- ";
             }
             // `block` may dangle once write_value opens a nested block.
-            write_value(child, indent, in_mapping);
+            const WriteFault value_fault = write_value(child, indent, in_mapping);
+            if (value_fault != WriteFault::none) return {value_fault, reader_.position(child)};
         }
+        return {};
+    }
+
+    static bool counts(WriteFault key_fault) {
+        if constexpr (checking == Checking::none) return false;
+        if constexpr (checking == Checking::keys) return key_fault == WriteFault::line_feed_in_key;
+        return key_fault != WriteFault::none;
     }
 
     // Writes what follows the colon or the hyphen; a non-empty collection is
     // opened as a new block two columns deeper, to be written next.
-    void write_value(const typename Reader::Child& child, std::uint64_t indent, bool after_colon) {
+    WriteFault write_value(const typename Reader::Child& child, std::uint64_t indent, bool after_colon) {
         const auto& value = reader_.value(child);
         const std::optional<std::string>& inline_comment = reader_.inline_comment(child);
         if (reader_.is_scalar(value)) {
             if (after_colon) out_ += ' ';
+            if constexpr (checking == Checking::lossless) return write_scalar_checked(out_, indent, reader_.text(value));
             write_scalar(out_, indent, reader_.text(value), inline_comment);
-            return;
+            return WriteFault::none;
         }
         if (reader_.is_empty(value)) {
             if (after_colon) out_ += ' ';
             out_ += reader_.is_sequence(value) ? "[]" : "{}";
             write_inline_comment(out_, inline_comment);
             out_ += '\n';
-            return;
+            return WriteFault::none;
         }
         write_inline_comment(out_, inline_comment);
         out_ += '\n';
         stack_.push_back({indent + 2, reader_.open(value)});
+        return WriteFault::none;
     }
 
     std::string& out_;
@@ -186,33 +212,99 @@ private:
 
 // Writes a root of either tree: a scalar, an empty collection in flow form,
 // or the collection's block.
-template <typename Reader, typename Root>
-std::string emit_root(const Reader& reader, const Root& root, std::size_t capacity) {
-    std::string out;
+template <Checking checking = Checking::none, typename Reader, typename Root>
+FoundFault emit_root(std::string& out, const Reader& reader, const Root& root, std::size_t capacity) {
     out.reserve(capacity);
     if (reader.is_scalar(root)) {
         write_scalar(out, 0, reader.text(root), std::nullopt);
-    } else if (reader.is_empty(root)) {
-        out += reader.is_sequence(root) ? "[]\n" : "{}\n";
-    } else {
-        LayoutWriter<Reader>(out, reader).write_block(root);
+        return {};
     }
-    return out;
+    if (reader.is_empty(root)) {
+        out += reader.is_sequence(root) ? "[]\n" : "{}\n";
+        return {};
+    }
+    return LayoutWriter<Reader, checking>(out, reader).write_block(root);
 }
 
 // A first guess that spares small documents most regrowth; larger ones grow
 // by doubling.
 constexpr std::size_t initial_capacity = 4096;
 
-}  // namespace
-
-std::string emit(const Value& value) { return emit_root(ValueTreeReader{}, value, initial_capacity); }
-
-std::string emit(const FlatTree& tree) {
+std::size_t flat_tree_capacity(const FlatTree& tree) {
     // A little room over the estimate spares a final doubling for a few
     // escapes or literal block lines.
     const std::size_t expected = tree.expected_text_size();
-    return emit_root(FlatTreeReader(tree), tree.root(), std::max(initial_capacity, expected + expected / 16));
+    return std::max(initial_capacity, expected + expected / 16);
+}
+
+// The root faults, found before anything is written: the reader takes only
+// a mapping whose `_vorn_version` entry is a string that, trimmed of
+// White_Space, is "1.0". The entry is looked up as it would be written, so
+// of equal keys the one kept counts.
+FoundFault root_fault(const FlatTree& tree, const FlatTreeReader& reader) {
+    const FlatTree::Node& root = tree.root();
+    if (root.kind != FlatTree::Kind::mapping) return {WriteFault::root_not_mapping, 0};
+    FlatTreeReader::Cursor cursor = reader.open(root);
+    for (FlatTreeReader::Child child; reader.next(cursor, child);) {
+        if (child->key != "_vorn_version") continue;
+        const std::size_t position = tree.position_of(*child);
+        if (child->kind != FlatTree::Kind::scalar) return {WriteFault::version_not_text, position};
+        if (trim(child->text) != "1.0") return {WriteFault::unsupported_version, position};
+        return {};
+    }
+    return {WriteFault::missing_version, 0};
+}
+
+}  // namespace
+
+const std::string* find_unwritable_key(const Value& value) {
+    // The same cursors as the layout walk, so keys are met in written order.
+    const ValueTreeReader reader;
+    if (value.is_scalar()) return nullptr;
+    std::vector<ValueTreeReader::Cursor> open{reader.open(value)};
+    while (!open.empty()) {
+        ValueTreeReader::Child child;
+        if (!reader.next(open.back(), child)) {
+            open.pop_back();
+            continue;
+        }
+        if (ValueTreeReader::is_mapping(open.back()) && !is_writable_key(child.key))
+            return &std::prev(open.back().next_entry)->first;
+        const Value& nested = ValueTreeReader::value(child);
+        if (!nested.is_scalar()) open.push_back(reader.open(nested));
+    }
+    return nullptr;
+}
+
+std::string emit(const Value& value) {
+    std::string out;
+    emit_root(out, ValueTreeReader{}, value, initial_capacity);
+    return out;
+}
+
+std::string emit(const FlatTree& tree) {
+    std::string out;
+    emit_root(out, FlatTreeReader(tree), tree.root(), flat_tree_capacity(tree));
+    return out;
+}
+
+CheckedText emit_checked(const FlatTree& tree, WriteChecks checks) {
+    const FlatTreeReader reader(tree);
+    CheckedText result;
+    FoundFault found;
+    if (checks == WriteChecks::keys) {
+        found = emit_root<Checking::keys>(result.text, reader, tree.root(), flat_tree_capacity(tree));
+    } else {
+        found = root_fault(tree, reader);
+        if (found.fault == WriteFault::none)
+            found = emit_root<Checking::lossless>(result.text, reader, tree.root(), flat_tree_capacity(tree));
+    }
+    if (found.fault != WriteFault::none) {
+        result.text.clear();
+        result.fault = found.fault;
+        result.node = found.node;
+    }
+    return result;
 }
 
 }  // namespace vorn

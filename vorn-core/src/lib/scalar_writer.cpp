@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "trim.hpp"
 #include "white_space.hpp"
 
 namespace vorn {
@@ -56,6 +57,45 @@ void write_literal_block(std::string& out, std::uint64_t indent, std::string_vie
     }
 }
 
+// What the reader would make of one line of a literal block, measured
+// against the line as given: it counts the leading spaces, trims White_Space
+// off both ends of the rest and drops a line that is then empty.
+WriteFault block_line_fault(std::string_view line, bool is_last) noexcept {
+    if (line.empty()) return is_last ? WriteFault::final_line_feed : WriteFault::empty_line;
+    std::size_t spaces = 0;
+    while (spaces < line.size() && line[spaces] == ' ') ++spaces;
+    const std::string_view rest = line.substr(spaces);
+    if (rest.empty()) return WriteFault::white_space_line;
+    const bool leading = white_space_length_at(rest, 0) != 0;
+    const bool trailing = white_space_length_before(rest, rest.size()) != 0;
+    if (!leading && !trailing) return WriteFault::none;
+    if (trim_start_scanning(rest).empty()) return WriteFault::white_space_line;
+    return leading ? WriteFault::leading_white_space : WriteFault::trailing_white_space;
+}
+
+// write_literal_block for a string without a comment, checking each line
+// as it is written and, at the end, that some line starts without a space
+// (the reader removes the indentation all lines share).
+WriteFault write_literal_block_checked(std::string& out, std::uint64_t indent, std::string_view text) {
+    out += "|\n";
+    bool some_line_unindented = false;
+    const char* piece = text.data();
+    const char* const end = piece + text.size();
+    for (;;) {
+        const char* line_end = find_byte(piece, end, '\n');
+        const std::string_view line(piece, static_cast<std::size_t>(line_end - piece));
+        if (const WriteFault fault = block_line_fault(line, line_end == end); fault != WriteFault::none)
+            return fault;
+        some_line_unindented = some_line_unindented || line.front() != ' ';
+        out.append(indent + 2, ' ');
+        out += line;
+        out += '\n';
+        if (line_end == end) break;
+        piece = line_end + 1;
+    }
+    return some_line_unindented ? WriteFault::none : WriteFault::common_indentation;
+}
+
 // ASCII bytes that force a key into quotes: White_Space would be trimmed or
 // end the key, '#' could start a comment, ':' would split the entry, '?' is
 // reserved, and a quote character would either be stripped as the key's own
@@ -87,10 +127,11 @@ bool key_needs_quotes(std::string_view key) noexcept {
 constexpr std::size_t short_scalar_bytes = 32;
 
 // Bytes that change how a scalar is written: a line feed makes a literal
-// block, a quote or backslash is escaped.
+// block, a quote or backslash is escaped. A tab is written as it is, but a
+// checking writer must see it, so it leaves the short path too.
 constexpr std::array<bool, 256> scalar_specials = [] {
     std::array<bool, 256> table{};
-    for (char c : {'\n', '"', '\\'}) table[static_cast<unsigned char>(c)] = true;
+    for (char c : {'\n', '"', '\\', '\t'}) table[static_cast<unsigned char>(c)] = true;
     return table;
 }();
 
@@ -124,14 +165,34 @@ void write_scalar(std::string& out, std::uint64_t indent, std::string_view text,
     out += '\n';
 }
 
-void write_key(std::string& out, std::string_view key) {
+WriteFault write_scalar_checked(std::string& out, std::uint64_t indent, std::string_view text) {
+    if (is_short_and_plain(text)) {
+        out += '"';
+        out += text;
+        out += "\"\n";
+        return WriteFault::none;
+    }
+    const char* const end = text.data() + text.size();
+    if (find_byte(text.data(), end, '\t') != end) return WriteFault::tab_in_text;
+    if (find_byte(text.data(), end, '\n') != end) return write_literal_block_checked(out, indent, text);
+    out += '"';
+    append_escaped(out, text);
+    out += "\"\n";
+    return WriteFault::none;
+}
+
+WriteFault write_key(std::string& out, std::string_view key) {
     if (!key_needs_quotes(key)) {
         out += key;
-        return;
+        return WriteFault::none;
     }
     out += '"';
     append_escaped(out, key);
     out += '"';
+    // Both bytes make a key need quotes, so a bare key holds neither.
+    if (!is_writable_key(key)) return WriteFault::line_feed_in_key;
+    if (std::memchr(key.data(), '\t', key.size()) != nullptr) return WriteFault::tab_in_key;
+    return WriteFault::none;
 }
 
 void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vorn/emit.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn {
@@ -19,9 +20,16 @@ namespace vorn {
 void write_scalar(std::string& out, std::uint64_t indent, std::string_view text,
                   const std::optional<std::string>& inline_comment);
 
+// Like write_scalar without a comment, for a string of a tree checked for
+// losses: returns the first fault of the text and then may have written
+// only part of it.
+WriteFault write_scalar_checked(std::string& out, std::uint64_t indent, std::string_view text);
+
 // Appends the key bare, or double-quoted when the reading side would
 // otherwise split, trim, comment out or unquote it. Writes no colon.
-void write_key(std::string& out, std::string_view key);
+// Returns line_feed_in_key or tab_in_key for a key holding one (a line feed
+// first), none otherwise; only a key that needs quotes is looked at again.
+WriteFault write_key(std::string& out, std::string_view key);
 
 // Appends one line per comment, each at its own recorded indentation.
 void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments);

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "tree_builders.hpp"
+#include "vorn/emit.hpp"
+#include "vorn/flat_tree.hpp"
+#include "vorn/parse.hpp"
+
+namespace vorn {
+namespace {
+
+using namespace vorn::testing;
+using Kind = FlatTree::Kind;
+
+// Root (position 0), `_vorn_version` (1), then `key` (2) holding `text`.
+FlatTree document_with(std::string_view key, std::string_view text) {
+    FlatTreeBuilder builder;
+    builder.open(Kind::mapping, {});
+    builder.add_scalar("_vorn_version", "1.0");
+    builder.add_scalar(key, text);
+    builder.close();
+    return builder.finish();
+}
+
+struct StringCase {
+    const char* name;
+    std::string_view key;
+    std::string_view text;
+    WriteFault lossless;  // what WriteChecks::lossless reports, at position 2
+};
+
+TEST(EmitChecked, FindsEveryStringThatWouldNotReadBack) {
+    const StringCase cases[] = {
+        {"plain", "k", "v", WriteFault::none},
+        {"escapes and a carriage return inside a line", "k", "\"a\"\\\rb", WriteFault::none},
+        {"literal block", "k", "a\n  b\nc", WriteFault::none},
+        {"indented lines under one that is not", "k", "  a\nb", WriteFault::none},
+        {"tab in a short string", "k", "a\tb", WriteFault::tab_in_text},
+        {"tab in a long string", "k", "a long string of more than thirty-two bytes\t", WriteFault::tab_in_text},
+        {"tab in a literal block", "k", "a\n\tb", WriteFault::tab_in_text},
+        {"empty line", "k", "a\n\nb", WriteFault::empty_line},
+        {"empty first line", "k", "\na", WriteFault::empty_line},
+        {"final line feed", "k", "a\n", WriteFault::final_line_feed},
+        {"line of spaces", "k", "a\n  \nb", WriteFault::white_space_line},
+        {"line of other White_Space", "k", "a\n \xE3\x80\x80\nb", WriteFault::white_space_line},
+        {"space at the end of a line", "k", "a \nb", WriteFault::trailing_white_space},
+        {"carriage return before a line feed", "k", "a\r\nb", WriteFault::trailing_white_space},
+        {"no-break space at the end", "k", "a\nb\xC2\xA0", WriteFault::trailing_white_space},
+        {"no-break space at the start", "k", "a\n\xC2\xA0" "b", WriteFault::leading_white_space},
+        {"no-break space after spaces", "k", "a\n  \xC2\xA0" "b", WriteFault::leading_white_space},
+        {"every line indented", "k", " a\n  b", WriteFault::common_indentation},
+        {"quoted key", "a: #b", "v", WriteFault::none},
+        {"tab in a key", "a\tb", "v", WriteFault::tab_in_key},
+        {"line feed in a key", "a\nb", "v", WriteFault::line_feed_in_key},
+        {"line feed before a tab in a key", "\t\n", "v", WriteFault::line_feed_in_key},
+    };
+    for (const StringCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const FlatTree tree = document_with(c.key, c.text);
+        const CheckedText checked = emit_checked(tree, WriteChecks::lossless);
+        EXPECT_EQ(checked.fault, c.lossless);
+        if (c.lossless == WriteFault::none) {
+            EXPECT_EQ(checked.text, emit(tree));
+            // What passes reads back as given.
+            const Result<Value> reread = parse_document(checked.text);
+            ASSERT_TRUE(reread);
+            const Node* node = reread.value().mapping().find(c.key);
+            ASSERT_NE(node, nullptr);
+            EXPECT_EQ(node->value.scalar(), c.text);
+        } else {
+            EXPECT_EQ(checked.node, 2u);
+            EXPECT_TRUE(checked.text.empty());
+        }
+        // Only a line feed in a key stops the keys-only check.
+        const CheckedText keys_only = emit_checked(tree, WriteChecks::keys);
+        if (c.lossless == WriteFault::line_feed_in_key) {
+            EXPECT_EQ(keys_only.fault, WriteFault::line_feed_in_key);
+            EXPECT_EQ(keys_only.node, 2u);
+        } else {
+            EXPECT_EQ(keys_only.fault, WriteFault::none);
+            EXPECT_EQ(keys_only.text, emit(tree));
+        }
+    }
+}
+
+struct RootCase {
+    const char* name;
+    void (*build)(FlatTreeBuilder&);
+    WriteFault fault;
+    std::size_t node;
+};
+
+TEST(EmitChecked, RootMustBeAMappingWithTheVersion) {
+    const RootCase cases[] = {
+        {"scalar", [](FlatTreeBuilder& b) { b.add_scalar({}, "1.0"); }, WriteFault::root_not_mapping, 0},
+        {"sequence",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::sequence, {});
+             b.add_scalar({}, "x");
+             b.close();
+         },
+         WriteFault::root_not_mapping, 0},
+        {"empty mapping",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.close();
+         },
+         WriteFault::missing_version, 0},
+        {"no version",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.add_scalar("_vorn_versio", "1.0");
+             b.close();
+         },
+         WriteFault::missing_version, 0},
+        {"other version",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.add_scalar("a", "x");
+             b.add_scalar("_vorn_version", "1.00");
+             b.close();
+         },
+         WriteFault::unsupported_version, 2},
+        {"version as a collection",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.open(Kind::sequence, "_vorn_version");
+             b.add_scalar({}, "1.0");
+             b.close();
+             b.close();
+         },
+         WriteFault::version_not_text, 1},
+        {"version among White_Space",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.add_scalar("_vorn_version", " 1.0\xE3\x80\x80");
+             b.close();
+         },
+         WriteFault::none, 0},
+        {"of equal keys the one kept counts",
+         [](FlatTreeBuilder& b) {
+             b.open(Kind::mapping, {});
+             b.add_scalar("_vorn_version", "1.0");
+             b.add_scalar("_vorn_version", "2.0");
+             b.close();
+         },
+         WriteFault::unsupported_version, 2},
+    };
+    for (const RootCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlatTreeBuilder builder;
+        c.build(builder);
+        const FlatTree tree = builder.finish();
+        const CheckedText checked = emit_checked(tree, WriteChecks::lossless);
+        EXPECT_EQ(checked.fault, c.fault);
+        EXPECT_EQ(checked.node, c.node);
+        // The keys-only check leaves the root alone.
+        EXPECT_EQ(emit_checked(tree, WriteChecks::keys).text, emit(tree));
+    }
+}
+
+TEST(EmitChecked, ReportsTheFirstFaultInWrittenOrder) {
+    FlatTreeBuilder builder;
+    builder.open(Kind::mapping, {});
+    builder.add_scalar("_vorn_version", "1.0");
+    builder.add_scalar("z", "tab\t");                   // 2: written last
+    builder.open(Kind::sequence, "b");                  // 3
+    builder.add_scalar({}, "fine");                     // 4
+    builder.add_scalar({}, "end\n");                    // 5
+    builder.close();
+    builder.add_scalar("a\nb", "v");                    // 6: written first, but keys-only
+    builder.close();
+    const FlatTree tree = builder.finish();
+    const CheckedText lossless = emit_checked(tree, WriteChecks::lossless);
+    EXPECT_EQ(lossless.fault, WriteFault::line_feed_in_key);
+    EXPECT_EQ(lossless.node, 6u);
+
+    FlatTreeBuilder without_key;
+    without_key.open(Kind::mapping, {});
+    without_key.add_scalar("_vorn_version", "1.0");
+    without_key.add_scalar("z", "tab\t");
+    without_key.open(Kind::sequence, "b");
+    without_key.add_scalar({}, "fine");
+    without_key.add_scalar({}, "end\n");
+    without_key.close();
+    without_key.close();
+    const CheckedText found = emit_checked(without_key.finish(), WriteChecks::lossless);
+    EXPECT_EQ(found.fault, WriteFault::final_line_feed);
+    EXPECT_EQ(found.node, 5u);
+}
+
+TEST(EmitChecked, FindUnwritableKeyWalksInWrittenOrder) {
+    const Value clean = map(entry("a", seq(map(entry("b c", scalar("x\ny"))))), entry("k", scalar("\n")));
+    EXPECT_EQ(find_unwritable_key(clean), nullptr);
+    EXPECT_EQ(find_unwritable_key(scalar("a\nb")), nullptr);
+
+    const Value faulty = map(entry("z\n", scalar("")),
+                             entry("a", seq(scalar("x"), map(entry("ok", scalar("")), entry("in\nner", scalar(""))))));
+    const std::string* found = find_unwritable_key(faulty);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(*found, "in\nner");
+    EXPECT_FALSE(is_writable_key("\n"));
+    EXPECT_TRUE(is_writable_key(""));
+    EXPECT_TRUE(is_writable_key("a\rb"));
+}
+
+TEST(EmitChecked, FindUnwritableKeyNeedsNoRecursion) {
+    Value nested = map(entry("deep\nkey", scalar("")));
+    for (int i = 0; i < 200'000; ++i) nested = seq(std::move(nested));
+    const std::string* found = find_unwritable_key(nested);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(*found, "deep\nkey");
+}
+
+}  // namespace
+}  // namespace vorn
