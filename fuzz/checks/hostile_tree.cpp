@@ -97,7 +97,9 @@ std::string as_literal_block_text(std::string_view text) {
 
 std::string read_key(RecipeReader& reader) {
     std::string key = read_raw_string(reader);
-    erase_all(key, "\t\n");
+    erase_all(key, "\t");
+    // A line feed stays when the next byte is odd.
+    if (key.find('\n') != std::string::npos && (reader.next() & 1) == 0) erase_all(key, "\n");
     return key;
 }
 

@@ -9,6 +9,7 @@
 #include "hostile_tree.hpp"
 #include "text_facts.hpp"
 #include "vorn/emit.hpp"
+#include "vorn/flat_tree.hpp"
 #include "vorn/parse.hpp"
 
 namespace vorn::fuzz {
@@ -119,6 +120,52 @@ void place_comments_at_their_nodes(Value& root) {
     }
 }
 
+// A Value tree as a FlatTree for emit_checked, with its own finding of
+// whether some key holds a line feed.
+struct WritableCopy {
+    FlatTree tree;
+    bool has_line_feed_key = false;
+};
+
+WritableCopy flat_copy(const Value& root) {
+    struct Open {
+        const Value* container;
+        std::size_t next = 0;
+    };
+    WritableCopy copy;
+    FlatTreeBuilder builder;
+    const auto add = [&](std::string_view key, const Value& value, std::vector<Open>& open) {
+        copy.has_line_feed_key = copy.has_line_feed_key || key.find('\n') != std::string_view::npos;
+        if (value.is_scalar()) {
+            builder.add_scalar(key, value.scalar());
+            return;
+        }
+        builder.open(value.is_sequence() ? FlatTree::Kind::sequence : FlatTree::Kind::mapping, key);
+        open.push_back({&value});
+    };
+    std::vector<Open> open;
+    add({}, root, open);
+    while (!open.empty()) {
+        Open& top = open.back();
+        const Value& container = *top.container;
+        const std::size_t size = container.is_sequence() ? container.sequence().size() : container.mapping().size();
+        if (top.next == size) {
+            builder.close();
+            open.pop_back();
+            continue;
+        }
+        const std::size_t index = top.next++;
+        if (container.is_sequence()) {
+            add({}, container.sequence()[index].value, open);
+        } else {
+            const auto& [key, node] = *(container.mapping().begin() + static_cast<std::ptrdiff_t>(index));
+            add(key, node.value, open);
+        }
+    }
+    copy.tree = builder.finish();
+    return copy;
+}
+
 }  // namespace
 
 CheckFailure check_parse(std::string_view input) {
@@ -151,7 +198,29 @@ CheckFailure check_text_round_trip(std::string_view input) {
 
 CheckFailure check_tree_round_trip(std::string_view input) {
     const Value tree = build_hostile_tree(input);
+    const WritableCopy copy = flat_copy(tree);
+    const std::string* refused = find_unwritable_key(tree);
+    const CheckedText keys_checked = emit_checked(copy.tree, WriteChecks::keys);
+    if (copy.has_line_feed_key) {
+        if (refused == nullptr || refused->find('\n') == std::string::npos)
+            return std::string("find_unwritable_key missed a key holding a line feed");
+        if (keys_checked.fault != WriteFault::line_feed_in_key ||
+            copy.tree.at(keys_checked.node).key.find('\n') == std::string_view::npos)
+            return std::string("emit_checked missed a key holding a line feed");
+        return std::nullopt;
+    }
+    if (refused != nullptr) return "find_unwritable_key refused the key " + printable(*refused);
+    if (keys_checked.fault != WriteFault::none)
+        return "emit_checked refused the key " + printable(copy.tree.at(keys_checked.node).key);
+
     const std::string text = emit(tree);
+    if (keys_checked.text != text)
+        return "emit_checked wrote other text\nemit:         " + printable(text) +
+               "\nemit_checked: " + printable(keys_checked.text);
+    const CheckedText lossless = emit_checked(copy.tree, WriteChecks::lossless);
+    if (lossless.fault != WriteFault::none)
+        return "the lossless check refused a tree that round-trips, at " +
+               printable(copy.tree.at(lossless.node).key) + "\ntext: " + printable(text);
     const Result<Value> reread = parse_document(text);
     if (!reread) return "emitted tree does not parse: " + reread.error().render() + "\ntext: " + printable(text);
     const std::string reread_text = emit(reread.value());

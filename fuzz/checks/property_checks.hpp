@@ -24,9 +24,12 @@ CheckFailure check_parse(std::string_view input);
 // the emitted text parses again and emitting that tree gives the same text.
 CheckFailure check_text_round_trip(std::string_view input);
 
-// Builds a tree with hostile strings from the input, emits and parses it:
-// the result holds exactly the tree's values, and emitting it again gives
-// the same text.
+// Builds a tree with hostile strings from the input. When a key holds a
+// line feed, the core's checks must refuse the tree (find_unwritable_key on
+// the tree, emit_checked on its FlatTree) and name such a key. Otherwise
+// they must accept it, the lossless check included, and the tree is
+// emitted and parsed: the result holds exactly the tree's values, and
+// emitting it again gives the same text, which emit_checked writes too.
 CheckFailure check_tree_round_trip(std::string_view input);
 
 struct FuzzTarget {
