@@ -116,6 +116,39 @@ def test_keys_are_bare_unless_the_reader_would_change_them(key, written):
     assert dumps({key: "v"}) == f'{written}: "v"\n'
 
 
+class LoudKey(str):
+    def __repr__(self):
+        raise AssertionError("dumps ran the key's own __repr__")
+
+
+# (object, the key as the message shows it): str's repr, cut to 40
+# characters with "..." at the end.
+LINE_FEED_KEYS = [
+    ({"_vorn_version": "1.0", "users": {"x: y\nrole: admin\nz": "v"}}, "'x: y\\nrole: admin\\nz'"),
+    ({"\n": "v"}, "'\\n'"),
+    (["ok", {"k": [{"a\nb": []}]}], "'a\\nb'"),
+    ({"it's\n": {}}, '"it\'s\\n"'),
+    ({"é\n日本": "v"}, "'é\\n日本'"),
+    ({"\n" + "x" * 36: "v"}, "'\\n" + "x" * 36 + "'"),
+    ({"\n" + "x" * 37: "v"}, "'\\n" + "x" * 34 + "..."),
+    ({LoudKey("k\n"): "v"}, "'k\\n'"),
+]
+
+
+@pytest.mark.parametrize(("obj", "shown"), LINE_FEED_KEYS)
+def test_keys_holding_a_line_feed_are_refused(obj, shown):
+    with pytest.raises(ValueError) as raised:
+        dumps(obj)
+    assert type(raised.value) is ValueError
+    assert str(raised.value) == f"mapping key cannot hold a line feed: {shown}"
+
+
+def test_a_type_error_anywhere_comes_before_a_line_feed_key():
+    # The whole object is read before the text is written.
+    with pytest.raises(TypeError):
+        dumps({"a\n": "v", "b": [None]})
+
+
 def test_result_is_a_new_exact_str():
     result = dumps({"k": "v"})
     assert type(result) is str

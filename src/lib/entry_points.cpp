@@ -39,6 +39,27 @@ ErrorState with_argument_prefix(ErrorState error, const char* parameter_name) {
     return prefixed;
 }
 
+// Keys whose repr is longer than this are shown cut, ending in "...".
+constexpr Py_ssize_t shown_key_characters = 40;
+
+// ValueError "mapping key cannot hold a line feed: " and the key's repr,
+// cut to shown_key_characters.
+ErrorState line_feed_in_key(std::string_view key) {
+    // A new exact str, whatever the key's own type: its repr is str's, and
+    // no Python code runs.
+    PyRef text = PyRef::steal(str_from_utf8(key));
+    PyRef shown = text ? PyRef::steal(PyObject_Repr(text.get())) : PyRef();
+    const bool cut = shown && PyUnicode_GET_LENGTH(shown.get()) > shown_key_characters;
+    if (cut) shown = PyRef::steal(PyUnicode_Substring(shown.get(), 0, shown_key_characters - 3));
+    Py_ssize_t size = 0;
+    const char* utf8 = shown ? PyUnicode_AsUTF8AndSize(shown.get(), &size) : nullptr;
+    if (utf8 == nullptr) return fetch_current_error();
+    std::string message = "mapping key cannot hold a line feed: ";
+    message.append(utf8, static_cast<std::size_t>(size));
+    if (cut) message += "...";
+    return ErrorState::value_error(std::move(message));
+}
+
 // The UTF-8 text of a str argument, read in place: it stays valid while the
 // caller holds the argument.
 std::string_view read_str_argument(PyObject* argument, const char* parameter_name) {
@@ -73,7 +94,9 @@ PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
             PyRef held = PyRef::borrow(obj);
             BorrowedTexts texts;
             const FlatTree tree = python_to_flat_tree(obj, texts);
-            text = emit(tree);
+            CheckedText written = emit_checked(tree, WriteChecks::keys);
+            if (written.fault != WriteFault::none) throw line_feed_in_key(tree.at(written.node).key);
+            text = std::move(written.text);
             ascii = texts.all_ascii();
         }
         // Whether the text is ASCII is known from the strs it was made of.
