@@ -11,6 +11,7 @@ from typing import Any, Callable
 import pytest
 
 from _vorn_native import dumps, loads
+from vorn._writer import checked_dumps
 
 MEASURED = 10_000
 WARM_UP_SHARE = 10  # one call in ten of the measured count, before measuring
@@ -91,6 +92,9 @@ SELF_DICT: dict = {}
 SELF_DICT["again"] = [SELF_DICT]
 SURROGATE_KEY = {"ok": "x", "\udc80": "y"}
 SURROGATE_VALUE = {"k": ["fine", "\udfff"]}
+LINE_FEED_KEY = {"_vorn_version": "1.0", "a": {"é\nkey": "v"}}
+# The checked writer reports (steps, fault) for the string at $.list[1].key.
+LOSSY = {"_vorn_version": "1.0", "list": ["a", {"ké y": "end\n"}]}
 
 PATHS = [
     Path("loads success", loads, (DOCUMENT,)),
@@ -137,6 +141,16 @@ PATHS = [
     Path("self-containing dict", dumps, (SELF_DICT,), RecursionError, inner=(SELF_DICT["again"],)),
     Path("surrogate in a key", dumps, (SURROGATE_KEY,), UnicodeEncodeError, "surrogates not allowed"),
     Path("surrogate in a value", dumps, (SURROGATE_VALUE,), UnicodeEncodeError, "surrogates", (SURROGATE_VALUE["k"],)),
+    Path("line feed in a key", dumps, (LINE_FEED_KEY,), ValueError, "cannot hold a line feed", (LINE_FEED_KEY["a"],)),
+    Path("checked success", checked_dumps, (DUMPED, False)),
+    Path("checked lossy success", checked_dumps, (LOSSY, True)),
+    Path("checked fault deep inside", checked_dumps, (LOSSY, False), inner=(LOSSY["list"], LOSSY["list"][1])),
+    Path("checked line feed key", checked_dumps, (LINE_FEED_KEY, True), inner=(LINE_FEED_KEY["a"],)),
+    Path("checked root fault", checked_dumps, (["a"], False)),
+    Path("checked type error", checked_dumps, (NON_STR_KEY, False), TypeError, "'int' object cannot be cast"),
+    Path("checked lossy not a bool", checked_dumps, ({}, 1), TypeError, "must be bool, not 'int'"),
+    Path("checked wrong count", checked_dumps, ({},), TypeError, "takes exactly 2 positional arguments"),
+    Path("checked surrogate", checked_dumps, (SURROGATE_VALUE, False), UnicodeEncodeError, "surrogates"),
 ]
 
 

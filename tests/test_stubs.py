@@ -15,8 +15,9 @@ def run_mypy(tool, *args, cwd):
     return subprocess.run([sys.executable, "-m", tool, *args], capture_output=True, text=True, cwd=cwd)
 
 
-def test_stub_matches_the_native_module(tmp_path):
-    result = run_mypy("mypy.stubtest", "_vorn_native", cwd=tmp_path)
+@pytest.mark.parametrize("module", ["_vorn_native", "vorn._writer"])
+def test_stub_matches_the_native_module(tmp_path, module):
+    result = run_mypy("mypy.stubtest", module, cwd=tmp_path)
     assert result.returncode == 0, result.stdout + result.stderr
 
 

@@ -9,9 +9,9 @@ from importlib.metadata import version as _version
 
 from _vorn_native import dumps, loads
 
-from ._errors import DecodeError
+from ._errors import DecodeError, EncodeError
 from ._reading import load, load_path, parse
 from ._writing import dump, dump_path
 
-__all__ = ["DecodeError", "dump", "dump_path", "dumps", "load", "load_path", "loads", "parse"]
+__all__ = ["DecodeError", "EncodeError", "dump", "dump_path", "dumps", "load", "load_path", "loads", "parse"]
 __version__: str = _version("vorn")

@@ -1,4 +1,6 @@
-"""The error raised when a document cannot be read, with its position."""
+"""The errors of the package: DecodeError when a document cannot be read,
+with its position; EncodeError when a tree would not be written faithfully,
+with its place in the tree."""
 
 from __future__ import annotations
 
@@ -66,3 +68,38 @@ class DecodeError(ValueError):
         if match is None:
             return None
         return cls(match["msg"], doc, int(match["line"]), int(match["column"]), path)
+
+
+class EncodeError(ValueError):
+    """A tree that ``dump``, ``dump_path`` and ``vorn from-json`` refuse to
+    write, because its text would not read back equal (or, for a key holding
+    a line feed, cannot be written at all).
+
+    ``str()`` of the error is ``"LOCATION: REASON"``, followed by
+    ``"; pass lossy=True to write it anyway"`` when that would write it.
+
+    Attributes:
+        location: the first offending value, in the notation of ``vorn
+            from-json``: ``$`` for the root, ``.key`` or ``["odd key"]`` for
+            a mapping entry, ``[2]`` for a list item (``$.server.script``).
+            Values are looked at in the order they would be written (keys in
+            byte order).
+        reason: what would be lost, e.g. ``"the final line feed of a
+            multi-line string would be dropped"``.
+        lossy_helps: whether ``lossy=True`` writes the tree anyway, with the
+            loss; False for a key holding a line feed.
+    """
+
+    location: str
+    reason: str
+    lossy_helps: bool
+
+    def __init__(self, location: str, reason: str, lossy_helps: bool = True) -> None:
+        hint = "; pass lossy=True to write it anyway" if lossy_helps else ""
+        super().__init__(f"{location}: {reason}{hint}")
+        self.location = location
+        self.reason = reason
+        self.lossy_helps = lossy_helps
+
+    def __reduce__(self) -> tuple[type[Self], tuple[str, str, bool]]:
+        return type(self), (self.location, self.reason, self.lossy_helps)

@@ -4,9 +4,10 @@ objects only."""
 from __future__ import annotations
 
 import json
-import re
 from collections.abc import Iterator
 from typing import Any, cast
+
+from ._paths import key_step
 
 
 class JsonNumber(str):
@@ -58,7 +59,7 @@ def vorn_data(root: dict[str, Any], *, stringify: bool) -> dict[str, Any]:
 def _children(container: dict[str, Any] | list[Any], path: str) -> Iterator[tuple[str | None, str, Any]]:
     if isinstance(container, dict):
         for key, value in container.items():
-            yield key, path + _key_step(key), value
+            yield key, path + key_step(key), value
     else:
         for index, value in enumerate(container):
             yield None, f"{path}[{index}]", value
@@ -78,15 +79,6 @@ def _string(value: Any, path: str, stringify: bool) -> str:
     if not stringify:
         raise NotAString(path, value)
     return str(value) if isinstance(value, JsonNumber) else json.dumps(value)
-
-
-_IDENTIFIER = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
-
-
-def _key_step(key: str) -> str:
-    if _IDENTIFIER.fullmatch(key):
-        return f".{key}"
-    return f"[{json.dumps(key, ensure_ascii=False)}]"
 
 
 def _describe(value: Any) -> str:

@@ -1,4 +1,5 @@
-"""Writing documents to file objects and, atomically, to paths."""
+"""Writing documents to file objects and, atomically, to paths, refusing
+trees whose text would not read back equal."""
 
 from __future__ import annotations
 
@@ -7,21 +8,63 @@ import os
 import secrets
 from typing import IO, Any, cast
 
-from _vorn_native import dumps
+from . import _writer
+from ._errors import EncodeError
+from ._paths import path_text
+
+# What each fault the native pass reports would lose.
+_REASONS = {
+    "line_feed_in_key": "mapping key cannot hold a line feed, which no document can carry; rename the key",
+    "tab_in_key": "the key holds a tab, and loads refuses a document with a tab anywhere",
+    "tab_in_text": "the string holds a tab, and loads refuses a document with a tab anywhere",
+    "empty_line": "an empty line in a multi-line string would be dropped",
+    "white_space_line": "a line of only White_Space in a multi-line string would be dropped",
+    "final_line_feed": "the final line feed of a multi-line string would be dropped",
+    "trailing_white_space": "White_Space at the end of a line in a multi-line string would be dropped",
+    "leading_white_space": (
+        "White_Space other than spaces at the start of a line in a multi-line string would be dropped"
+    ),
+    "common_indentation": "the spaces that start every line of a multi-line string would be dropped",
+    "missing_version": 'the root has no "_vorn_version": "1.0", without which loads refuses the text',
+    "version_not_text": 'the version must be the string "1.0", or loads refuses the text',
+    "unsupported_version": 'loads accepts only the version "1.0" (White_Space around it aside)',
+}
 
 
-def dump(obj: str | list[Any] | dict[str, Any], fp: IO[str] | IO[bytes]) -> None:
-    """Writes ``dumps(obj)`` to a text file object, or UTF-8 encoded to a
-    binary one."""
-    text = dumps(obj)
+def checked_text(obj: str | list[Any] | dict[str, Any], lossy: bool) -> str:
+    """The document text of ``obj``, as ``dumps`` writes it. Unless
+    ``lossy``, a tree whose text would not read back equal raises
+    EncodeError; a key holding a line feed always does."""
+    result = _writer.checked_dumps(obj, bool(lossy))
+    if isinstance(result, str):
+        return result
+    steps, fault = result
+    if fault == "root_not_mapping":
+        reason = f"the root is a {type(obj).__name__}, but loads reads only a mapping (a dict) as a document"
+    else:
+        reason = _REASONS[fault]
+    raise EncodeError(path_text(steps), reason, lossy_helps=fault != "line_feed_in_key")
+
+
+def dump(obj: str | list[Any] | dict[str, Any], fp: IO[str] | IO[bytes], *, lossy: bool = False) -> None:
+    """Writes ``obj`` as a document to a text file object, or UTF-8 encoded
+    to a binary one.
+
+    Before anything is written, a tree whose text would not read back equal
+    raises EncodeError naming the first offending value; ``lossy=True``
+    writes it anyway, with the losses listed under "Round-trip limits" in
+    the README (a key holding a line feed is refused even then).
+    """
+    text = checked_text(obj, lossy)
     if isinstance(fp, (io.RawIOBase, io.BufferedIOBase)):
         fp.write(text.encode("utf-8"))
     else:
         cast(IO[str], fp).write(text)
 
 
-def dump_path(obj: str | list[Any] | dict[str, Any], path: str | os.PathLike[str]) -> None:
-    """Writes ``dumps(obj)`` to the file at ``path``, replacing it atomically.
+def dump_path(obj: str | list[Any] | dict[str, Any], path: str | os.PathLike[str], *, lossy: bool = False) -> None:
+    """Writes ``obj`` as a document to the file at ``path``, replacing it
+    atomically; refuses what ``dump`` refuses, before touching any file.
 
     The text goes to a new file in the same folder, which is flushed to disk
     and then renamed over the target, so readers see either the old file or
@@ -29,7 +72,7 @@ def dump_path(obj: str | list[Any] | dict[str, Any], path: str | os.PathLike[str
     temporary file is removed. A symbolic link is followed: the file it
     points to is replaced, the link stays.
     """
-    data = dumps(obj).encode("utf-8")
+    data = checked_text(obj, lossy).encode("utf-8")
     target = os.path.realpath(path)
     temporary, fd = _create_sibling(target)
     try:

@@ -1,0 +1,131 @@
+// The extension vorn._writer: the native pass behind the package's writers.
+// Its one function writes a tree as _vorn_native.dumps does, checking while
+// it writes that the text reads back equal; when it would not, it returns
+// where and why instead of text, and the package raises EncodeError. The
+// path to the fault is worked out only then, so text that passes costs the
+// checks alone.
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "borrowed_texts.hpp"
+#include "conversions.hpp"
+#include "error_state.hpp"
+#include "str_from_utf8.hpp"
+#include "type_names.hpp"
+#include "vorn/emit.hpp"
+
+namespace vorn::binding {
+namespace {
+
+// The names the package maps to messages.
+const char* fault_name(WriteFault fault) {
+    switch (fault) {
+        case WriteFault::none: break;
+        case WriteFault::line_feed_in_key: return "line_feed_in_key";
+        case WriteFault::tab_in_key: return "tab_in_key";
+        case WriteFault::tab_in_text: return "tab_in_text";
+        case WriteFault::empty_line: return "empty_line";
+        case WriteFault::white_space_line: return "white_space_line";
+        case WriteFault::final_line_feed: return "final_line_feed";
+        case WriteFault::trailing_white_space: return "trailing_white_space";
+        case WriteFault::leading_white_space: return "leading_white_space";
+        case WriteFault::common_indentation: return "common_indentation";
+        case WriteFault::root_not_mapping: return "root_not_mapping";
+        case WriteFault::missing_version: return "missing_version";
+        case WriteFault::version_not_text: return "version_not_text";
+        case WriteFault::unsupported_version: return "unsupported_version";
+    }
+    throw ErrorState::internal_fault("no name for a write fault");
+}
+
+void append_step(PyObject* steps, PyRef step) {
+    if (!step || PyList_Append(steps, step.get()) < 0) throw fetch_current_error();
+}
+
+// The keys (str) and indices (int) that lead from the root to the node at
+// `target`. Each container's children are searched in the order they were
+// added, which is the order of the caller's objects; the one whose nodes
+// hold `target` is the next step. Of entries with equal keys only the one
+// kept is written, so a fault is always in that one.
+PyRef path_to(const FlatTree& tree, std::size_t target) {
+    PyRef steps = PyRef::steal(PyList_New(0));
+    if (!steps) throw fetch_current_error();
+    std::size_t container = 0;
+    while (container != target) {
+        const bool in_mapping = tree.at(container).kind == FlatTree::Kind::mapping;
+        std::size_t child = container + 1;
+        Py_ssize_t index = 0;
+        for (; tree.next_sibling(child) <= target; ++index) child = tree.next_sibling(child);
+        append_step(steps.get(), PyRef::steal(in_mapping ? str_from_utf8(tree.at(child).key)
+                                                         : PyLong_FromSsize_t(index)));
+        container = child;
+    }
+    return steps;
+}
+
+// (steps, fault name) for the package to raise EncodeError from.
+PyRef fault_report(const FlatTree& tree, const CheckedText& written) {
+    PyRef steps = path_to(tree, written.node);
+    PyRef name = PyRef::steal(PyUnicode_FromString(fault_name(written.fault)));
+    if (!name) throw fetch_current_error();
+    PyRef report = PyRef::steal(PyTuple_Pack(2, steps.get(), name.get()));
+    if (!report) throw fetch_current_error();
+    return report;
+}
+
+// checked_dumps(obj, lossy, /): the text of `obj`, or (steps, fault name)
+// for the first thing in written order that would not read back. With
+// `lossy` only a key holding a line feed is refused.
+PyObject* checked_dumps(PyObject*, PyObject* const* arguments, Py_ssize_t count) {
+    return guarded_entry([&]() -> PyObject* {
+        if (count != 2)
+            throw ErrorState::type_error("checked_dumps() takes exactly 2 positional arguments (" +
+                                         std::to_string(count) + " given)");
+        PyObject* obj = arguments[0];
+        PyObject* lossy = arguments[1];
+        if (!PyBool_Check(lossy))
+            throw ErrorState::type_error("checked_dumps() argument 'lossy' must be bool, not '" +
+                                         qualified_type_name(lossy) + "'");
+        std::string text;
+        bool ascii = false;
+        {
+            PyRef held = PyRef::borrow(obj);
+            BorrowedTexts texts;
+            const FlatTree tree = python_to_flat_tree(obj, texts);
+            CheckedText written = emit_checked(tree, lossy == Py_True ? WriteChecks::keys : WriteChecks::lossless);
+            // The keys the report names point into strs that `texts` holds.
+            if (written.fault != WriteFault::none) return fault_report(tree, written).release();
+            text = std::move(written.text);
+            ascii = texts.all_ascii();
+        }
+        PyRef result = PyRef::steal(ascii ? ascii_str(text) : str_from_non_ascii_utf8(text));
+        if (!result) throw api_call_failed();
+        return result.release();
+    });
+}
+
+PyMethodDef methods[] = {
+    {"checked_dumps", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&checked_dumps)), METH_FASTCALL,
+     "checked_dumps(obj, lossy, /)\n--\n\n"
+     "The document text of obj, or (steps, fault) for the first string or root\n"
+     "that would not read back equal; with lossy, only a key holding a line feed."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+// The internal-fault class is one per process, so the module serves only
+// the main interpreter.
+PyModuleDef_Slot slots[] = {
+    {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
+    {0, nullptr},
+};
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT, "vorn._writer", "The native pass behind vorn's checked writers.", 0, methods, slots,
+    nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+}  // namespace vorn::binding
+
+PyMODINIT_FUNC PyInit__writer() { return PyModuleDef_Init(&vorn::binding::module_definition); }
