@@ -1,0 +1,77 @@
+"""What the package writers' lossless check costs: vorn._writer's checked
+pass against _vorn_native.dumps on every shape, at 2 MB unless told.
+
+    python -m bench.checked_writer [--sizes "2 MB" ...] [--runs N]
+
+Prints, per document, the minimum times per call and their ratio, then the
+geometric mean and the worst ratio. Times are process CPU time, as in the
+harness (bench/timing.py); the two calls take turns, run by run, so that a
+busy spell on the machine slows both rather than one, and each keeps the
+minimum over its runs.
+"""
+
+import argparse
+import statistics
+import time
+
+from bench.documents import SIZES, build_sized
+from bench.shapes import SHAPES
+from bench.timing import TARGET_RUN_SECONDS, warm_up
+
+
+def interleaved_minimums(calls, argument, runs: int) -> list[float]:
+    """The minimum time per call of each of `calls` on `argument`, the
+    calls taking turns for `runs` rounds."""
+    loops = []
+    for call in calls:
+        _, seconds = warm_up(call, argument)
+        loops.append(max(1, int(TARGET_RUN_SECONDS / max(seconds, 1e-9))))
+    best = [float("inf")] * len(calls)
+    for _ in range(runs):
+        for index, call in enumerate(calls):
+            kept = [None] * loops[index]
+            start = time.process_time()
+            for loop in range(loops[index]):
+                kept[loop] = call(argument)
+            best[index] = min(best[index], (time.process_time() - start) / loops[index])
+            del kept
+    return best
+
+
+def overheads(shapes, size: str, dumps, checked, runs: int) -> list[tuple[str, float, float]]:
+    """(shape, dumps seconds, checked seconds) per shape; the checked pass
+    must accept each document and write the same text."""
+    rows = []
+    for shape in shapes:
+        obj = build_sized(shape, SIZES[size], dumps).obj
+        if checked(obj) != dumps(obj):
+            raise AssertionError(f"{shape.name}: the checked pass refused the document or wrote other text")
+        plain, lossless = interleaved_minimums([dumps, checked], obj, runs)
+        rows.append((shape.name, plain, lossless))
+    return rows
+
+
+def main(argv=None) -> None:
+    parser = argparse.ArgumentParser(prog="python -m bench.checked_writer", description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--sizes", nargs="+", choices=list(SIZES), default=["2 MB"])
+    parser.add_argument("--runs", type=int, default=25, help="rounds of turns per document (default: 25)")
+    arguments = parser.parse_args(argv)
+
+    import _vorn_native
+    from vorn import _writer
+
+    def checked(obj):
+        return _writer.checked_dumps(obj, False)
+
+    for size in arguments.sizes:
+        rows = overheads(SHAPES, size, _vorn_native.dumps, checked, arguments.runs)
+        print(f"{size}: shape, dumps ms, checked ms, checked / dumps")
+        for name, plain, lossless in rows:
+            print(f"  {name:<15} {plain * 1e3:9.3f} {lossless * 1e3:9.3f}  {lossless / plain:5.3f}")
+        ratios = [lossless / plain for _, plain, lossless in rows]
+        print(f"  geometric mean {statistics.geometric_mean(ratios):.3f}, worst {max(ratios):.3f}")
+
+
+if __name__ == "__main__":
+    main()
