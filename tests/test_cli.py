@@ -158,11 +158,52 @@ def test_from_json_refusals(tmp_path, capsys, text, status, report):
     assert run(capsys, "from-json", path) == (status, "", f"{path}{report}")
 
 
-def test_from_json_warns_when_the_version_is_missing(tmp_path, capsys):
-    path = write(tmp_path, "in.json", '{"a": "b"}')
-    status, out, err = run(capsys, "from-json", path)
-    assert (status, out) == (0, vorn.dumps({"a": "b"}))
-    assert "has no _vorn_version at its root" in err
+# (JSON text, what from-json says after "FILE: ", whether --lossy writes it)
+LOSSES = [
+    ('{"a": "b"}', '$: the root has no "_vorn_version": "1.0", without which loads refuses the text', True),
+    ('{"_vorn_version": "1.0", "server": {"script": "make\\n"}}',
+     "$.server.script: the final line feed of a multi-line string would be dropped", True),
+    ('{"_vorn_version": "1.0", "items": ["a", "b", "x\\ty"]}',
+     "$.items[2]: the string holds a tab, and loads refuses a document with a tab anywhere", True),
+    ('{"_vorn_version": "1.0", "odd key": {"x\\ny": ""}}',
+     '$["odd key"]["x\\ny"]: mapping key cannot hold a line feed, which no document can carry; rename the key', False),
+    ('{"_vorn_version": "1.0", "a": ["\\ud800"]}',
+     "$.a[0]: the string holds the lone surrogate \\ud800, which no UTF-8 text can carry; correct the escape", False),
+    ('{"_vorn_version": "1.0", "\\udc80": ""}',
+     '$["\\udc80"]: the key holds the lone surrogate \\udc80, which no UTF-8 text can carry; correct the escape',
+     False),
+]
+
+
+@pytest.mark.parametrize(("text", "complaint", "lossy_writes"), LOSSES)
+def test_from_json_refuses_what_would_not_read_back(tmp_path, capsys, text, complaint, lossy_writes):
+    path = write(tmp_path, "in.json", text)
+    hint = "; pass --lossy to write it anyway" if lossy_writes else ""
+    assert run(capsys, "from-json", path) == (1, "", f"{path}: {complaint}{hint}\n")
+    status, out, err = run(capsys, "from-json", "--lossy", path)
+    if lossy_writes:
+        assert (status, out, err) == (0, vorn.dumps(json.loads(text)), "")
+    else:
+        assert (status, out) == (1, "")
+
+
+def test_from_json_of_json_nested_too_deeply_for_its_reader(tmp_path, capsys):
+    path = write(tmp_path, "in.json", "[" * 100_000 + "]" * 100_000)
+    assert run(capsys, "from-json", path) == (1, "", f"{path}: the JSON is nested too deeply to be read\n")
+
+
+def test_to_json_of_a_document_deeper_than_json_dumps_allows(tmp_path, capsys):
+    depth = 12_000
+    lines = ["_vorn_version: 1.0"] + ["  " * level + "k:" for level in range(depth)] + ["  " * depth + "v: x"]
+    path = write(tmp_path, "deep.vorn", "\n".join(lines) + "\n")
+    status, out, err = run(capsys, "to-json", path, "--indent", "1")
+    # Level n of the object opens on a line indented n spaces: '"k": {'.
+    opening = "".join(f',\n{" " * level}"k": {{' if level == 1 else f'\n{" " * level}"k": {{'
+                      for level in range(1, depth + 1))
+    closing = "".join(f'\n{" " * level}}}' for level in range(depth, -1, -1))
+    expected = '{\n "_vorn_version": "1.0"' + opening + f'\n{" " * (depth + 1)}"v": "x"' + closing + "\n"
+    assert (status, err) == (0, "")
+    assert out == expected
 
 
 @pytest.mark.parametrize("example", VALID_EXAMPLES, ids=lambda path: path.name)

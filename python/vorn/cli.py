@@ -1,19 +1,23 @@
-"""The ``vorn`` command: check documents and convert them to and from JSON."""
+"""The ``vorn`` command: check documents and convert them to and from JSON.
+
+Every outcome is an exit status of 0, 1 or 2 with, on failure, a message on
+standard error; no input makes the tool end with a traceback.
+"""
 
 from __future__ import annotations
 
 import argparse
 import json
 import sys
-from collections.abc import Sequence
-from typing import Any
-
-from _vorn_native import dumps
+from collections.abc import Iterator, Sequence
+from typing import IO, Any
 
 from . import __version__, _diagnostics
-from ._errors import DecodeError
+from ._errors import DecodeError, EncodeError
 from ._json_bridge import NotAString, parse_json, vorn_data
+from ._paths import key_step
 from ._reading import parse
+from ._writing import checked_text
 
 EXIT_OK = 0
 EXIT_INVALID = 1
@@ -35,7 +39,14 @@ def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line ``argv`` (default: ``sys.argv[1:]``) and
     returns the exit status."""
     args = _build_parser().parse_args(argv)
-    return int(args.command(args))
+    try:
+        return int(args.command(args))
+    except _Failure as failure:
+        _write_stderr(failure.text)
+        return failure.status
+    except MemoryError:
+        _write_stderr("vorn: out of memory\n")
+        return EXIT_USAGE
 
 
 def _check(args: argparse.Namespace) -> int:
@@ -45,60 +56,142 @@ def _check(args: argparse.Namespace) -> int:
             path, data = _read_input(name)
             _parse_document(path, data)
         except _Failure as failure:
-            sys.stderr.write(failure.text)
+            _write_stderr(failure.text)
             status = max(status, failure.status)
             continue
         if args.verbose:
-            print(f"{path}: OK", flush=True)
+            _write_stdout(f"{path}: OK\n")
     return status
 
 
 def _to_json(args: argparse.Namespace) -> int:
+    document = _parse_document(*_read_input(args.file))
     try:
-        document = _parse_document(*_read_input(args.file))
-    except _Failure as failure:
-        sys.stderr.write(failure.text)
-        return failure.status
-    text = json.dumps(document, ensure_ascii=False, indent=args.indent)
+        text = json.dumps(document, ensure_ascii=False, indent=args.indent)
+    except RecursionError:
+        # Deeper than json's own recursion allows: the same text, written
+        # in pieces as it is made.
+        _write_pieces(_json_pieces(document, args.indent))
+        _write_stdout("\n")
+        return EXIT_OK
     _write_stdout(text + "\n")
     return EXIT_OK
 
 
 def _from_json(args: argparse.Namespace) -> int:
+    path, data = _read_input(args.file)
+    text = _decode(path, data)
     try:
-        path, data = _read_input(args.file)
-        text = _decode(path, data)
-        try:
-            root = parse_json(text)
-        except json.JSONDecodeError as error:
-            raise _json_fault(path, data, text, error) from None
-        if not isinstance(root, dict):
-            raise _Failure(f"{path}: the JSON must be an object, as a vorn document is a mapping\n", EXIT_INVALID)
-        try:
-            document = vorn_data(root, stringify=args.stringify)
-        except NotAString as error:
-            raise _Failure(f"{path}: {error}\n", EXIT_INVALID) from None
-    except _Failure as failure:
-        sys.stderr.write(failure.text)
-        return failure.status
-    if "_vorn_version" not in document:
-        sys.stderr.write(
-            f"vorn: warning: {path} has no _vorn_version at its root; "
-            "add \"_vorn_version\": \"1.0\" for the output to load\n"
-        )
-    _write_stdout(dumps(document))
+        root = parse_json(text)
+    except json.JSONDecodeError as error:
+        raise _json_fault(path, data, text, error) from None
+    except RecursionError:
+        raise _Failure(f"{path}: the JSON is nested too deeply to be read\n", EXIT_INVALID) from None
+    if not isinstance(root, dict):
+        raise _Failure(f"{path}: the JSON must be an object, as a vorn document is a mapping\n", EXIT_INVALID)
+    try:
+        document = vorn_data(root, stringify=args.stringify)
+    except NotAString as error:
+        raise _Failure(f"{path}: {error}\n", EXIT_INVALID) from None
+    try:
+        output = checked_text(document, args.lossy)
+    except EncodeError as error:
+        hint = "; pass --lossy to write it anyway" if error.lossy_helps else ""
+        raise _Failure(f"{path}: {error.location}: {error.reason}{hint}\n", EXIT_INVALID) from None
+    except UnicodeEncodeError:
+        raise _Failure(f"{path}: {_surrogate_fault(document)}\n", EXIT_INVALID) from None
+    except RecursionError:
+        raise _Failure(f"{path}: the JSON is nested too deeply to be written as a document\n", EXIT_INVALID) from None
+    _write_stdout(output)
     return EXIT_OK
+
+
+def _surrogate_fault(document: dict[str, Any]) -> str:
+    """Names the first key or string, in the JSON's order, that holds a lone
+    surrogate (from a \\ud800-style escape): it has no UTF-8 form."""
+    # (location, a key or value, whether it is a key)
+    pending: list[tuple[str, Any, bool]] = [("$", document, False)]
+    while pending:
+        location, value, is_key = pending.pop()
+        if isinstance(value, str):
+            surrogate = _lone_surrogate(value)
+            if surrogate is not None:
+                holder = "key" if is_key else "string"
+                return f"{location}: the {holder} holds {surrogate}, which no UTF-8 text can carry; correct the escape"
+        elif isinstance(value, dict):
+            for key, item in reversed(value.items()):
+                pending += [(location + key_step(key), item, False), (location + key_step(key), key, True)]
+        else:
+            pending += [(f"{location}[{index}]", item, False) for index, item in reversed(list(enumerate(value)))]
+    return "a string holds a lone surrogate, which no UTF-8 text can carry; correct the escape"
+
+
+def _lone_surrogate(text: str) -> str | None:
+    for char in text:
+        if "\ud800" <= char <= "\udfff":
+            return f"the lone surrogate \\u{ord(char):04x}"
+    return None
+
+
+def _json_pieces(value: Any, indent: int) -> Iterator[str]:
+    """``json.dumps(value, ensure_ascii=False, indent=indent)`` for a tree of
+    dict, list and str, in pieces, with an explicit stack instead of
+    recursion."""
+    encode = json.encoder.encode_basestring
+    unit = " " * indent
+    # Per open container: its children, whether it is a dict, its depth and
+    # how many children have been written.
+    stack: list[list[Any]] = []
+    while True:
+        if isinstance(value, str):
+            yield encode(value)
+        elif value:
+            yield "{" if isinstance(value, dict) else "["
+            children = iter(value.items()) if isinstance(value, dict) else iter(value)
+            stack.append([children, isinstance(value, dict), len(stack) + 1, 0])
+        else:
+            yield "{}" if isinstance(value, dict) else "[]"
+        while stack:
+            top = stack[-1]
+            child: Any = next(top[0], _DONE)
+            if child is _DONE:
+                stack.pop()
+                yield "\n" + unit * (top[2] - 1) + ("}" if top[1] else "]")
+                continue
+            yield ("\n" if top[3] == 0 else ",\n") + unit * top[2]
+            top[3] += 1
+            if top[1]:
+                yield encode(child[0]) + ": "
+                value = child[1]
+            else:
+                value = child
+            break
+        else:
+            return
+
+
+_DONE = object()
 
 
 def _read_input(name: str) -> tuple[str, bytes]:
     """The display name and the bytes of a file, or of standard input for "-"."""
     if name == "-":
-        return STDIN_NAME, sys.stdin.buffer.read()
+        try:
+            if sys.stdin is None:
+                raise OSError("there is none")
+            content = sys.stdin.buffer.read() if hasattr(sys.stdin, "buffer") else sys.stdin.read()
+        except (OSError, ValueError) as error:  # ValueError: a closed file
+            raise _Failure(f"vorn: cannot read standard input: {_os_reason(error)}\n", EXIT_USAGE) from None
+        return STDIN_NAME, content if isinstance(content, bytes) else content.encode("utf-8", "surrogateescape")
     try:
         with open(name, "rb") as file:
             return name, file.read()
-    except OSError as error:
-        raise _Failure(f"vorn: cannot read {name}: {error.strerror or error}\n", EXIT_USAGE) from None
+    except (OSError, ValueError) as error:  # ValueError: a NUL in the name
+        raise _Failure(f"vorn: cannot read {name}: {_os_reason(error)}\n", EXIT_USAGE) from None
+
+
+def _os_reason(error: Exception) -> str:
+    return (error.strerror if isinstance(error, OSError) else None) or str(error)
 
 
 def _decode(path: str, data: bytes) -> str:
@@ -125,10 +218,48 @@ def _json_fault(path: str, data: bytes, text: str, error: json.JSONDecodeError) 
 
 
 def _write_stdout(text: str) -> None:
-    # Documents are UTF-8 whatever the terminal's locale says.
-    sys.stdout.flush()
-    sys.stdout.buffer.write(text.encode("utf-8"))
-    sys.stdout.buffer.flush()
+    # Documents are UTF-8 whatever the terminal's locale says; a file name
+    # that is not (one of "vorn check -v") shows its odd bytes escaped.
+    stream = _stream(sys.stdout, "standard output")
+    data = text.encode("utf-8", "backslashreplace")
+    try:
+        stream.flush()
+        buffer: IO[bytes] | None = getattr(stream, "buffer", None)
+        if buffer is None:
+            stream.write(data.decode("utf-8"))
+        else:
+            buffer.write(data)
+            buffer.flush()
+    except (OSError, ValueError) as error:  # ValueError: a closed file
+        raise _Failure(f"vorn: cannot write to standard output: {_os_reason(error)}\n", EXIT_USAGE) from None
+
+
+def _write_pieces(pieces: Iterator[str]) -> None:
+    """Writes text made in many small pieces, a megabyte or so at a time."""
+    batch: list[str] = []
+    size = 0
+    for piece in pieces:
+        batch.append(piece)
+        size += len(piece)
+        if size >= 1 << 20:
+            _write_stdout("".join(batch))
+            batch.clear()
+            size = 0
+    _write_stdout("".join(batch))
+
+
+def _write_stderr(text: str) -> None:
+    # Nowhere left to report a failure to write a report: it is dropped.
+    try:
+        _stream(sys.stderr, "standard error").write(text.encode("utf-8", "backslashreplace").decode("utf-8"))
+    except (OSError, ValueError, _Failure):
+        pass
+
+
+def _stream(stream: IO[str] | None, name: str) -> IO[str]:
+    if stream is None:
+        raise _Failure(f"vorn: there is no {name} to write to\n", EXIT_USAGE)
+    return stream
 
 
 def _non_negative(text: str) -> int:
@@ -194,7 +325,11 @@ def _build_parser() -> argparse.ArgumentParser:
         description=(
             "Print a JSON object of strings, arrays and objects as a vorn document on\n"
             "standard output. vorn holds only strings, so a number, boolean or null is an\n"
-            "error naming its JSON path, unless --stringify writes it as its JSON text."
+            "error naming its JSON path, unless --stringify writes it as its JSON text.\n"
+            "Nothing is printed for an object whose document would not read back equal:\n"
+            "a tab anywhere, a line feed in a key, a multi-line string a literal block\n"
+            "changes, or no \"_vorn_version\": \"1.0\" at the root. The error names the\n"
+            "first such value; --lossy writes them anyway (a key with a line feed never)."
         ),
         formatter_class=formatter,
     )
@@ -203,6 +338,11 @@ def _build_parser() -> argparse.ArgumentParser:
         "--stringify",
         action="store_true",
         help="write numbers, booleans and null as their JSON text (8080, true, null)",
+    )
+    from_json.add_argument(
+        "--lossy",
+        action="store_true",
+        help="write strings that would not read back unchanged anyway (see Round-trip limits in the README)",
     )
     from_json.set_defaults(command=_from_json)
     return parser
