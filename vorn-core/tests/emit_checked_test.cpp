@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "tree_builders.hpp"
 #include "vorn/emit.hpp"
@@ -14,12 +16,11 @@ namespace {
 using namespace vorn::testing;
 using Kind = FlatTree::Kind;
 
-// Root (position 0), `_vorn_version` (1), then `key` (2) holding `text`.
-FlatTree document_with(std::string_view key, std::string_view text) {
+// A root mapping (position 0) of the given entries (1, 2, ...), scalars all.
+FlatTree root_of(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
     FlatTreeBuilder builder;
     builder.open(Kind::mapping, {});
-    builder.add_scalar("_vorn_version", "1.0");
-    builder.add_scalar(key, text);
+    for (const auto& [key, text] : entries) builder.add_scalar(key, text);
     builder.close();
     return builder.finish();
 }
@@ -28,7 +29,7 @@ struct StringCase {
     const char* name;
     std::string_view key;
     std::string_view text;
-    WriteFault lossless;  // what WriteChecks::lossless reports, at position 2
+    WriteFault lossless;  // what WriteChecks::lossless reports, at the entry (position 2)
 };
 
 TEST(EmitChecked, FindsEveryStringThatWouldNotReadBack) {
@@ -58,7 +59,7 @@ TEST(EmitChecked, FindsEveryStringThatWouldNotReadBack) {
     };
     for (const StringCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const FlatTree tree = document_with(c.key, c.text);
+        const FlatTree tree = root_of({{"_vorn_version", "1.0"}, {c.key, c.text}});
         const CheckedText checked = emit_checked(tree, WriteChecks::lossless);
         EXPECT_EQ(checked.fault, c.lossless);
         if (c.lossless == WriteFault::none) {
@@ -85,110 +86,48 @@ TEST(EmitChecked, FindsEveryStringThatWouldNotReadBack) {
     }
 }
 
-struct RootCase {
-    const char* name;
-    void (*build)(FlatTreeBuilder&);
-    WriteFault fault;
-    std::size_t node;
-};
-
 TEST(EmitChecked, RootMustBeAMappingWithTheVersion) {
-    const RootCase cases[] = {
-        {"scalar", [](FlatTreeBuilder& b) { b.add_scalar({}, "1.0"); }, WriteFault::root_not_mapping, 0},
-        {"sequence",
-         [](FlatTreeBuilder& b) {
-             b.open(Kind::sequence, {});
-             b.add_scalar({}, "x");
-             b.close();
-         },
-         WriteFault::root_not_mapping, 0},
-        {"empty mapping",
-         [](FlatTreeBuilder& b) {
-             b.open(Kind::mapping, {});
-             b.close();
-         },
-         WriteFault::missing_version, 0},
-        {"no version",
-         [](FlatTreeBuilder& b) {
-             b.open(Kind::mapping, {});
-             b.add_scalar("_vorn_versio", "1.0");
-             b.close();
-         },
-         WriteFault::missing_version, 0},
-        {"other version",
-         [](FlatTreeBuilder& b) {
-             b.open(Kind::mapping, {});
-             b.add_scalar("a", "x");
-             b.add_scalar("_vorn_version", "1.00");
-             b.close();
-         },
-         WriteFault::unsupported_version, 2},
-        {"version as a collection",
-         [](FlatTreeBuilder& b) {
-             b.open(Kind::mapping, {});
-             b.open(Kind::sequence, "_vorn_version");
-             b.add_scalar({}, "1.0");
-             b.close();
-             b.close();
-         },
-         WriteFault::version_not_text, 1},
-        {"version among White_Space",
-         [](FlatTreeBuilder& b) {
-             b.open(Kind::mapping, {});
-             b.add_scalar("_vorn_version", " 1.0\xE3\x80\x80");
-             b.close();
-         },
-         WriteFault::none, 0},
-        {"of equal keys the one kept counts",
-         [](FlatTreeBuilder& b) {
-             b.open(Kind::mapping, {});
-             b.add_scalar("_vorn_version", "1.0");
-             b.add_scalar("_vorn_version", "2.0");
-             b.close();
-         },
+    FlatTreeBuilder scalar_root;
+    scalar_root.add_scalar({}, "1.0");
+    FlatTreeBuilder version_block;
+    version_block.open(Kind::mapping, {});
+    version_block.open(Kind::sequence, "_vorn_version");
+    version_block.add_scalar({}, "1.0");
+    version_block.close();
+    version_block.close();
+
+    struct RootCase {
+        const char* name;
+        FlatTree tree;
+        WriteFault fault;
+        std::size_t node;
+    };
+    RootCase cases[] = {
+        {"scalar", scalar_root.finish(), WriteFault::root_not_mapping, 0},
+        {"empty mapping", root_of({}), WriteFault::missing_version, 0},
+        {"no version", root_of({{"_vorn_versio", "1.0"}}), WriteFault::missing_version, 0},
+        {"other version", root_of({{"a", "x"}, {"_vorn_version", "1.00"}}), WriteFault::unsupported_version, 2},
+        {"version as a collection", version_block.finish(), WriteFault::version_not_text, 1},
+        {"version among White_Space", root_of({{"_vorn_version", " 1.0\xE3\x80\x80"}}), WriteFault::none, 0},
+        {"of equal keys the one kept counts", root_of({{"_vorn_version", "1.0"}, {"_vorn_version", "2.0"}}),
          WriteFault::unsupported_version, 2},
     };
     for (const RootCase& c : cases) {
         SCOPED_TRACE(c.name);
-        FlatTreeBuilder builder;
-        c.build(builder);
-        const FlatTree tree = builder.finish();
-        const CheckedText checked = emit_checked(tree, WriteChecks::lossless);
+        const CheckedText checked = emit_checked(c.tree, WriteChecks::lossless);
         EXPECT_EQ(checked.fault, c.fault);
         EXPECT_EQ(checked.node, c.node);
         // The keys-only check leaves the root alone.
-        EXPECT_EQ(emit_checked(tree, WriteChecks::keys).text, emit(tree));
+        EXPECT_EQ(emit_checked(c.tree, WriteChecks::keys).text, emit(c.tree));
     }
 }
 
 TEST(EmitChecked, ReportsTheFirstFaultInWrittenOrder) {
-    FlatTreeBuilder builder;
-    builder.open(Kind::mapping, {});
-    builder.add_scalar("_vorn_version", "1.0");
-    builder.add_scalar("z", "tab\t");                   // 2: written last
-    builder.open(Kind::sequence, "b");                  // 3
-    builder.add_scalar({}, "fine");                     // 4
-    builder.add_scalar({}, "end\n");                    // 5
-    builder.close();
-    builder.add_scalar("a\nb", "v");                    // 6: written first, but keys-only
-    builder.close();
-    const FlatTree tree = builder.finish();
-    const CheckedText lossless = emit_checked(tree, WriteChecks::lossless);
-    EXPECT_EQ(lossless.fault, WriteFault::line_feed_in_key);
-    EXPECT_EQ(lossless.node, 6u);
-
-    FlatTreeBuilder without_key;
-    without_key.open(Kind::mapping, {});
-    without_key.add_scalar("_vorn_version", "1.0");
-    without_key.add_scalar("z", "tab\t");
-    without_key.open(Kind::sequence, "b");
-    without_key.add_scalar({}, "fine");
-    without_key.add_scalar({}, "end\n");
-    without_key.close();
-    without_key.close();
-    const CheckedText found = emit_checked(without_key.finish(), WriteChecks::lossless);
-    EXPECT_EQ(found.fault, WriteFault::final_line_feed);
-    EXPECT_EQ(found.node, 5u);
+    // Entries 1 to 4 are written in the order 1, 4, 3, 2 (keys in byte order).
+    const FlatTree tree = root_of({{"_vorn_version", "1.0"}, {"z", "tab\t"}, {"b", "end\n"}, {"a\nb", "v"}});
+    EXPECT_EQ(emit_checked(tree, WriteChecks::lossless).node, 4u);
+    const FlatTree without_key = root_of({{"_vorn_version", "1.0"}, {"z", "tab\t"}, {"b", "end\n"}});
+    EXPECT_EQ(emit_checked(without_key, WriteChecks::lossless).fault, WriteFault::final_line_feed);
 }
 
 TEST(EmitChecked, FindUnwritableKeyWalksInWrittenOrder) {
