@@ -50,6 +50,7 @@ struct ValueTreeReader {
         return true;
     }
 
+    static constexpr bool has_comments = true;
     static bool is_mapping(const Cursor& cursor) { return cursor.is_mapping; }
     // Only checked writing reports positions, and only of a FlatTree.
     static std::size_t position(const Child&) { return 0; }
@@ -102,6 +103,7 @@ public:
         return true;
     }
 
+    static constexpr bool has_comments = false;
     static bool is_mapping(const Cursor& cursor) { return cursor.is_mapping; }
     std::size_t position(Child child) const { return tree_.position_of(*child); }
     static std::string_view key(Child child) { return child->key; }
@@ -159,7 +161,8 @@ private:
             }
             const std::uint64_t indent = block.indent;
             const bool in_mapping = reader_.is_mapping(block.cursor);
-            write_comment_lines(out_, reader_.comments(child));
+            write_comment_lines(out_, reader_.comments(child), deepest_comment_);
+            deepest_comment_ = UINT64_MAX;
             out_.append(indent, ' ');
             if (in_mapping) {
                 const WriteFault key_fault = write_key(out_, reader_.key(child));
@@ -189,7 +192,13 @@ private:
         if (reader_.is_scalar(value)) {
             if (after_colon) out_ += ' ';
             if constexpr (checking == Checking::lossless) return write_scalar_checked(out_, indent, reader_.text(value));
-            write_scalar(out_, indent, reader_.text(value), inline_comment);
+            const std::string_view text = reader_.text(value);
+            write_scalar(out_, indent, text, inline_comment);
+            // A comment line right below a literal block would join the
+            // block if it stood deeper than the block's own line.
+            if constexpr (Reader::has_comments) {
+                if (text.find('\n') != std::string_view::npos) deepest_comment_ = indent + 1;
+            }
             return WriteFault::none;
         }
         if (reader_.is_empty(value)) {
@@ -208,6 +217,8 @@ private:
     std::string& out_;
     const Reader& reader_;
     std::vector<OpenBlock> stack_;
+    // How deep the next comment lines may stand.
+    std::uint64_t deepest_comment_ = UINT64_MAX;
 };
 
 // Writes a root of either tree: a scalar, an empty collection in flow form,

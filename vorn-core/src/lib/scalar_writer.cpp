@@ -1,5 +1,7 @@
 #include "scalar_writer.hpp"
 
+#include <algorithm>
+
 #include <array>
 #include <cstring>
 
@@ -208,9 +210,9 @@ WriteFault write_key(std::string& out, std::string_view key) {
     return WriteFault::none;
 }
 
-void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments) {
+void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments, std::uint64_t deepest) {
     for (const CommentLine& comment : comments) {
-        out.append(comment.indent, ' ');
+        out.append(std::min(comment.indent, deepest), ' ');
         out += comment.text;
         out += '\n';
     }

@@ -31,8 +31,10 @@ WriteFault write_scalar_checked(std::string& out, std::uint64_t indent, std::str
 // first), none otherwise; only a key that needs quotes is looked at again.
 WriteFault write_key(std::string& out, std::string_view key);
 
-// Appends one line per comment, each at its own recorded indentation.
-void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments);
+// Appends one line per comment, each at its own recorded indentation but
+// no deeper than `deepest`.
+void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments,
+                         std::uint64_t deepest = UINT64_MAX);
 
 // Appends one space and the comment, if there is one; nothing otherwise.
 inline void write_inline_comment(std::string& out, const std::optional<std::string>& inline_comment) {
