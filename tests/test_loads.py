@@ -63,11 +63,12 @@ def test_billion_laughs_refused_with_limit_scaled_by_non_blank_lines(extra_lines
 
 
 def test_budget_error_names_the_alias_that_crossed_it() -> None:
-    # Levels of 11, 111, ... nodes: the 7th alias of level five crosses the
-    # limit, once the levels before it have used 246,895 nodes.
+    # Levels of 11, 111, ... nodes, and only aliases count: the 8th alias of
+    # level five crosses the limit, once the aliases before it have used
+    # 901,217 nodes.
     with pytest.raises(ValueError) as raised:
         loads(ten_by_nine_bomb())
-    assert str(raised.value) == "parse error: parse error at line 64, column 1: " + BUDGET_MESSAGE.format(1_001_000)
+    assert str(raised.value) == "parse error: parse error at line 65, column 1: " + BUDGET_MESSAGE.format(1_001_000)
 
 
 def test_long_text_copied_through_nested_aliases_is_refused() -> None:

@@ -24,13 +24,17 @@ constexpr std::string_view budget_message_prefix = "alias expansion exceeds limi
 
 // Every message the reader may produce: fixed texts, or the fixed start of
 // a composed one.
-constexpr std::array<std::string_view, 11> known_message_starts = {
+constexpr std::array<std::string_view, 15> known_message_starts = {
     "tabs are not allowed; use spaces for indentation",
     "expected ':' in mapping entry",
     "anchor without nested value",
     "unknown anchor: ",
     "merge source must be a mapping",
     "inline mapping continuation must be a mapping",
+    "sequence item not indented under its key",
+    "expected a sequence item",
+    "unexpected indentation",
+    "indentation matches no open block",
     "root of document must be a mapping",
     "missing required _vorn_version at root (Semantic Date Versioning)",
     "_vorn_version must be a string scalar",
@@ -96,28 +100,69 @@ CheckFailure check_tree(const Value& root, const TextFacts& facts) {
     return std::nullopt;
 }
 
-// Moves every comment line to the indentation at which the writer puts its
-// node. The reader records a comment at the indentation it had in the
-// source, which can be deeper or shallower than where its node is written
-// (nested blocks are re-indented by two spaces per level); written there, a
-// comment before the first line of a block decides that block's indentation
-// and breaks the layout. Known and reported; this keeps the fixpoint check
-// on everything else the comments carry.
-void place_comments_at_their_nodes(Value& root) {
-    std::vector<std::pair<Value*, std::uint64_t>> work{{&root, 0}};
-    while (!work.empty()) {
-        auto [value, indent] = work.back();
-        work.pop_back();
-        auto place = [&, indent = indent](Node& node) {
-            for (CommentLine& comment : node.comments) comment.indent = indent;
-            if (!node.value.is_scalar()) work.emplace_back(&node.value, indent + 2);
-        };
-        if (value->is_sequence()) {
-            for (Node& node : value->sequence()) place(node);
-        } else if (value->is_mapping()) {
-            for (auto& [key, node] : value->mapping()) place(node);
+bool is_comment_line(std::string_view line) {
+    const std::string_view content = trim_white_space(line);
+    return !content.empty() && content.front() == '#';
+}
+
+std::uint64_t leading_spaces(std::string_view line) {
+    return static_cast<std::uint64_t>(std::min(line.find_first_not_of(' '), line.size()));
+}
+
+// The text with whole-line comments moved about in every way that must not
+// change what it reads as: each run of comment lines whose first line is no
+// deeper than the line above the run is removed (a run that starts deeper
+// can be a nested block of comment lines alone, which reads as an empty
+// mapping), and a comment line at indentation 0 is put before every other
+// non-blank line. Texts with a '|' may hold literal blocks, whose lines are
+// text whatever they start with, and a text of comment lines alone fails
+// the version check, which a blank one does not: both are left out
+// (nullopt).
+std::optional<std::string> with_comments_moved(std::string_view text) {
+    if (text.find('|') != std::string_view::npos) return std::nullopt;
+    std::string moved;
+    std::optional<std::uint64_t> above;  // indentation of the last line that is no comment
+    bool removing_run = false;
+    bool in_run = false;
+    for (std::uint64_t number = 1, lines = measure_text(text).physical_lines; number <= lines; ++number) {
+        const std::string_view line = line_at(text, number);
+        if (trim_white_space(line).empty()) {
+            moved.append(line).push_back('\n');
+            continue;
         }
+        if (is_comment_line(line)) {
+            if (!in_run) removing_run = !above || leading_spaces(line) <= *above;
+            in_run = true;
+            if (!removing_run) moved.append(line).push_back('\n');
+            continue;
+        }
+        in_run = false;
+        above = leading_spaces(line);
+        moved.append("# moved\n").append(line).push_back('\n');
     }
+    if (!above) return std::nullopt;
+    return moved;
+}
+
+// Whole-line comments never shape the document: moving them as above gives
+// the same values, or the same fault (at a line that may have moved).
+CheckFailure check_comments_shape_nothing(std::string_view input, const Result<Value>& result) {
+    const std::optional<std::string> moved = with_comments_moved(input);
+    if (!moved) return std::nullopt;
+    const Result<Value> again = parse_document(*moved);
+    // The alias budget grows with the number of lines.
+    const auto over_budget = [](const Result<Value>& read) {
+        return !read && read.error().message.starts_with(budget_message_prefix);
+    };
+    if (over_budget(result) || over_budget(again)) return std::nullopt;
+    const auto outcome = [](const Result<Value>& read) {
+        return read ? "values" : "fault: " + read.error().message;
+    };
+    if (result.ok() != again.ok() || (!result && result.error().message != again.error().message) ||
+        (result && !same_values(result.value(), again.value())))
+        return "moving comment lines changed the result of " + printable(input) + "\nwas: " + outcome(result) +
+               "\nnow: " + outcome(again) + "\nmoved text: " + printable(*moved);
+    return std::nullopt;
 }
 
 // A Value tree as a FlatTree for emit_checked, with its own finding of
@@ -172,8 +217,9 @@ CheckFailure check_parse(std::string_view input) {
     if (!is_valid_utf8(input)) return std::nullopt;
     const TextFacts facts = measure_text(input);
     const Result<Value> result = parse_document(input);
-    if (!result) return check_error(result.error(), input, facts);
-    return check_tree(result.value(), facts);
+    CheckFailure failure = result ? check_tree(result.value(), facts) : check_error(result.error(), input, facts);
+    if (failure) return failure;
+    return check_comments_shape_nothing(input, result);
 }
 
 CheckFailure check_text_round_trip(std::string_view input) {
@@ -183,7 +229,6 @@ CheckFailure check_text_round_trip(std::string_view input) {
     // "{}": a root without the version, which the reader refuses. That is
     // the one accepted tree without a version, so it cannot round-trip.
     if (!first || first.value().mapping().empty()) return std::nullopt;
-    place_comments_at_their_nodes(first.value());
     const std::string first_text = emit(first.value());
     const Result<Value> second = parse_document(first_text);
     if (!second)

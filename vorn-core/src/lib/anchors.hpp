@@ -1,7 +1,8 @@
 // The named values of one load: anchors record their block when it closes,
 // and aliases and merges take what was recorded. Values are immutable once
-// built, so a record and every use of it share one value; each is still
-// charged to the copy budget as the copy it stands for.
+// built, so a record and every use of it share one value. Recording puts
+// nothing new into the result, so only aliases and merges are charged to
+// the copy budget, each as the copy it stands for.
 #pragma once
 
 #include <cstdint>
@@ -17,32 +18,28 @@ namespace vorn {
 
 class AnchorTable {
 public:
-    // A recorded value and what each copy of it costs, found once when it
-    // was recorded.
+    // A recorded value and what each copy of it costs, found at its first
+    // use: most anchors are used never or often.
     struct Record {
         DocValue value;
-        std::uint64_t cost = 0;
+        std::optional<std::uint64_t> cost;
     };
 
     explicit AnchorTable(CopyBudget budget) noexcept : budget_(std::move(budget)) {}
 
-    // Records `value` under `name`, replacing an earlier record. Fails only
-    // when its copy would exceed the budget; (line, column) is where the
-    // anchor was written.
-    [[nodiscard]] std::optional<ParseError> record(std::string_view name, const DocValue& value,
-                                                   std::uint64_t line, std::uint64_t column);
+    // Records `value` under `name`, replacing an earlier record.
+    void record(std::string_view name, const DocValue& value);
 
     // The record under `name`, or null.
-    const Record* lookup(std::string_view name) const;
+    Record* lookup(std::string_view name);
 
     // The value recorded under `name`, charged as a copy; or "unknown
     // anchor: name", or the budget's error, at (line, column).
     Result<DocValue> resolve(std::string_view name, std::uint64_t line, std::uint64_t column);
 
-    // Charges a copy of a record already looked up.
-    [[nodiscard]] std::optional<ParseError> charge(const Record& record, std::uint64_t line, std::uint64_t column) {
-        return budget_.charge_known(record.cost, line, column);
-    }
+    // Charges a copy of a record already looked up, or returns the
+    // budget's error at (line, column).
+    [[nodiscard]] std::optional<ParseError> charge(Record& record, std::uint64_t line, std::uint64_t column);
 
 private:
     struct NameHash {

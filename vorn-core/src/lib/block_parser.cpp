@@ -22,20 +22,11 @@ struct Overloaded : Handlers... {
 template <typename... Handlers>
 Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
-// What the top frame does with the next line.
-enum class Dispatch { close, take_comment, read_line };
-
-// A line belongs to the top frame when it sits at the frame's indentation
-// and is of the frame's kind; comment lines go to the innermost frame that
-// is not deeper than they are. Anything else closes the frame and is tried
-// again against its parent.
-Dispatch dispatch(const SourceLine* line, std::uint64_t frame_indent, bool frame_is_sequence) noexcept {
-    if (line == nullptr || line->indent < frame_indent) return Dispatch::close;
-    if (line->text[0] == '#') return Dispatch::take_comment;
-    if (is_item_line(line->text) != frame_is_sequence) return Dispatch::close;
-    if (line->indent > frame_indent) return Dispatch::close;
-    return Dispatch::read_line;
-}
+// The messages of a line that no open block can take.
+constexpr std::string_view item_at_entry_indent = "sequence item not indented under its key";
+constexpr std::string_view entry_at_item_indent = "expected a sequence item";
+constexpr std::string_view unexpected_indentation = "unexpected indentation";
+constexpr std::string_view no_matching_block = "indentation matches no open block";
 
 // The nested block a frame awaits: its indentation, and whether an anchor
 // names it.
@@ -65,7 +56,17 @@ public:
         : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments} {}
 
     Result<DocValue> run() {
-        push_frame(state_.peek()->indent, false);
+        const SourceLine* first = state_.peek();
+        // A text of comment lines alone holds an empty root.
+        if (first == nullptr) return DocValue::mapping({});
+        // A root sequence is refused whatever it holds: its lines are not
+        // read, so the fault reported is the root's.
+        if (is_item_line(first->text)) return DocValue::sequence({});
+        push_frame(first->indent, false);
+        // The line that closed the last block by standing shallower than it:
+        // if no enclosing block has its indentation, it is deeper than the
+        // block it lands in.
+        std::uint64_t closing_line = 0;
         while (true) {
             Frame& top = stack_.back();
             if (const auto awaited = awaited_block(top)) {
@@ -73,45 +74,55 @@ public:
                 continue;
             }
             const SourceLine* line = state_.peek();
+            const auto* mapping = std::get_if<MappingFrame>(&top);
+            const std::uint64_t indent = mapping ? mapping->indent : std::get<SequenceFrame>(top).indent;
+            if (line == nullptr || line->indent < indent) {
+                if (line != nullptr) {
+                    if (stack_.size() == 1) return line_fault(no_matching_block, *line);
+                    closing_line = line->number;
+                }
+                const DocValue closed = close_top();
+                if (stack_.empty()) return closed;
+                if (auto failure = attach(closed)) return std::move(*failure);
+                continue;
+            }
+            // Every line is taken by the block at its indentation or refused:
+            // nothing after it is ever silently left unread.
+            if (line->indent > indent) {
+                return line_fault(line->number == closing_line ? no_matching_block : unexpected_indentation, *line);
+            }
+            const bool item = is_item_line(line->text);
             StepFailure failure;
-            Dispatch action;
-            if (auto* mapping = std::get_if<MappingFrame>(&top)) {
-                action = dispatch(line, mapping->indent, false);
-                if (action == Dispatch::take_comment) take_comment(mapping->pending_comments, *line);
-                if (action == Dispatch::read_line) failure = read_mapping_entry(*mapping, state_);
+            if (mapping) {
+                if (item) return line_fault(item_at_entry_indent, *line);
+                failure = read_mapping_entry(std::get<MappingFrame>(top), state_);
             } else {
-                auto& sequence = std::get<SequenceFrame>(top);
-                action = dispatch(line, sequence.indent, true);
-                if (action == Dispatch::take_comment) take_comment(sequence.pending_comments, *line);
-                if (action == Dispatch::read_line) failure = read_sequence_item(sequence, state_);
+                if (!item) return line_fault(entry_at_item_indent, *line);
+                failure = read_sequence_item(std::get<SequenceFrame>(top), state_);
             }
             if (failure) return std::move(*failure);
-            if (action != Dispatch::close) continue;
-
-            const DocValue closed = close_top();
-            if (stack_.empty()) return closed;
-            if (auto attach_failure = attach(closed)) return std::move(*attach_failure);
         }
     }
 
 private:
-    void take_comment(std::vector<DocComment>& pending_comments, const SourceLine& line) {
-        pending_comments.push_back(DocComment{line.text, line.indent});
-        state_.lines.advance();
+    static ParseError line_fault(std::string_view message, const SourceLine& line) {
+        return ParseError{std::string(message), line.number, 1};
     }
 
     // A block's kind is chosen by its first line, which stays unread for
-    // the new frame to take.
+    // the new frame to take. A block of comment lines alone has no such
+    // line: it is an empty mapping, closed by the line after it.
     void push_frame(std::uint64_t indent, bool anchored) {
-        if (is_item_line(state_.peek()->text)) {
-            stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), {}, std::nullopt, indent, anchored});
+        const SourceLine* first = state_.peek();
+        if (first != nullptr && first->indent == indent && is_item_line(first->text)) {
+            stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), std::nullopt, indent, anchored});
         } else {
-            stack_.emplace_back(MappingFrame{{}, std::nullopt, indent, MappingBuilder(entry_stack_), anchored});
+            stack_.emplace_back(MappingFrame{std::nullopt, indent, MappingBuilder(entry_stack_), anchored});
         }
         if (anchored) ++state_.open_anchored_blocks;
     }
 
-    // Pops the top frame; its uncollected comment lines go with it.
+    // Pops the top frame.
     DocValue close_top() {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
@@ -126,12 +137,9 @@ private:
         if (auto* mapping = std::get_if<MappingFrame>(&stack_.back())) {
             const PendingEntry entry = *mapping->pending_entry;
             mapping->pending_entry.reset();
-            if (entry.anchor) {
-                if (auto failure = record_anchor(*entry.anchor, value, entry.position)) return failure;
-            }
+            if (entry.anchor) state_.anchors.record(*entry.anchor, value);
             // A nested "<<" block is an ordinary entry: only an alias merges.
-            put_entry(mapping->entries, entry.key,
-                      state_.node(value, mapping->pending_comments, entry.inline_comment));
+            put_entry(mapping->entries, entry.key, state_.node(value, entry.comments, entry.inline_comment));
             return std::nullopt;
         }
         auto& sequence = std::get<SequenceFrame>(stack_.back());
@@ -146,10 +154,8 @@ private:
     }
 
     StepFailure attach_item(SequenceFrame& sequence, const NestedItem& item, const DocValue& value) {
-        if (item.anchor) {
-            if (auto failure = record_anchor(*item.anchor, value, item.position)) return failure;
-        }
-        sequence.items.append(state_.node(value, sequence.pending_comments, item.inline_comment));
+        if (item.anchor) state_.anchors.record(*item.anchor, value);
+        sequence.items.append(state_.node(value, item.comments, item.inline_comment));
         return std::nullopt;
     }
 
@@ -162,29 +168,25 @@ private:
         }
         for (const DocEntry& entry : value.entries()) put_entry(item.entries, entry.key, entry.node);
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
-        sequence.items.append(state_.node(mapping, sequence.pending_comments, item.inline_comment));
+        sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
         return std::nullopt;
     }
 
     // "- key: &name" with its block closed: the entry is made, and deeper
     // lines still to come continue the item's mapping.
     StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
-        if (auto failure = record_anchor(item.anchor, value, item.position)) return failure;
+        state_.anchors.record(item.anchor, value);
         if (auto failure =
                 insert_entry(item.entries, item.key, DocNode{value}, item.position.line, item.position.column))
             return failure;
         if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
-            sequence.pending_item =
-                InlineContinuation{item.inline_comment, std::move(item.entries), child->indent, item.position};
+            sequence.pending_item = InlineContinuation{item.inline_comment, std::move(item.entries), child->indent,
+                                                       item.position, item.comments};
             return std::nullopt;
         }
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
-        sequence.items.append(state_.node(mapping, sequence.pending_comments, item.inline_comment));
+        sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
         return std::nullopt;
-    }
-
-    StepFailure record_anchor(std::string_view name, const DocValue& value, SourcePosition at) {
-        return state_.anchors.record(name, value, at.line, at.column);
     }
 
     // Declared before the state that refers to them.

@@ -11,11 +11,12 @@
 
 namespace vorn {
 
-// Reads the lines from the cursor's (which has one at least) into the value of the root block, whose kind
-// and indentation the first line chooses, placing the tree's pieces in
-// `arena`. Stops when the root closes; lines after that are never looked at.
-// Without `keep_comments`, only the nodes inside anchored blocks keep
-// theirs (see ParseState).
+// Reads the lines from the cursor's into the value of the root block, whose
+// kind and indentation the first line that is not a comment line chooses,
+// placing the tree's pieces in `arena`. Every line is read or refused: a line
+// that no open block can take is an error at that line. Without
+// `keep_comments`, only the nodes inside anchored blocks keep theirs (see
+// ParseState).
 Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments);
 
 }  // namespace vorn

@@ -1,4 +1,4 @@
-// The bound on what anchors, aliases and merges may copy during one load.
+// The bound on what aliases and merges may copy during one load.
 // Nested aliases can make a few hundred bytes expand to billions of nodes,
 // so every copy is counted before it is made and refused once the total
 // would pass the limit. A node counts once, plus once more for every 64

@@ -10,15 +10,16 @@ namespace vorn {
 namespace {
 
 // "<<: *name" takes in the entries of the named mapping that the frame
-// lacks so far. The line's comments belong to no node and are dropped.
+// lacks so far. It makes no node, so the comment lines above it go to the
+// next one.
 StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseState& state, SourcePosition at) {
     const std::string_view name = anchor_name(value_text);
-    const AnchorTable::Record* stored = state.anchors.lookup(name);
+    AnchorTable::Record* stored = state.anchors.lookup(name);
     if (stored == nullptr) return ParseError{unknown_anchor(name), at.line, at.column};
     if (!stored->value.is_mapping()) return ParseError{must_be_mapping("merge source"), at.line, at.column};
     if (auto refused = state.anchors.charge(*stored, at.line, at.column)) return refused;
     merge_mapping(frame.entries, stored->value);
-    frame.pending_comments.clear();
+    state.pass_on_line_comments();
     return std::nullopt;
 }
 
@@ -39,7 +40,7 @@ bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& 
     const std::string_view value =
         form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
     put_entry(frame.entries, trim(text.substr(0, colon)),
-              state.node(DocValue::scalar(value), frame.pending_comments, std::nullopt));
+              state.node(DocValue::scalar(value), std::nullopt));
     return true;
 }
 
@@ -60,10 +61,11 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     if (form == ValueForm::alias && key == "<<") return merge_alias(frame, value_text, state, at);
 
     if (form == ValueForm::empty || form == ValueForm::anchor) {
-        if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
+        if (const auto child_indent = state.nested_block_indent(frame.indent)) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(value_text);
-            frame.pending_entry = PendingEntry{key, split.comment, anchor, child->indent, at};
+            frame.pending_entry =
+                PendingEntry{key, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
@@ -71,7 +73,7 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
 
     DocValue value;
     if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, value)) return failure;
-    put_entry(frame.entries, key, state.node(value, frame.pending_comments, split.comment));
+    put_entry(frame.entries, key, state.node(value, split.comment));
     return std::nullopt;
 }
 

@@ -42,6 +42,9 @@ private:
     std::size_t start_;
 };
 
+// Each pending record below keeps the comment lines above its line for the
+// node it makes once its block closes.
+
 // A mapping entry whose value is the nested block that follows.
 struct PendingEntry {
     std::string_view key;
@@ -49,6 +52,7 @@ struct PendingEntry {
     std::optional<std::string_view> anchor;
     std::uint64_t child_indent = 0;
     SourcePosition position;
+    std::span<const DocComment> comments;
 };
 
 // "-" or "- &name" followed by a deeper block.
@@ -57,6 +61,7 @@ struct NestedItem {
     std::optional<std::string_view> anchor;
     std::uint64_t child_indent = 0;
     SourcePosition position;
+    std::span<const DocComment> comments;
 };
 
 // "- key: value" whose mapping goes on in the deeper lines that follow.
@@ -65,6 +70,7 @@ struct InlineContinuation {
     MappingBuilder entries;
     std::uint64_t child_indent = 0;
     SourcePosition position;
+    std::span<const DocComment> comments;
 };
 
 // "- key: &name" whose value is the deeper block that follows.
@@ -75,13 +81,13 @@ struct InlineNestedValue {
     MappingBuilder entries;
     std::uint64_t child_indent = 0;
     SourcePosition position;
+    std::span<const DocComment> comments;
 };
 
 using PendingItem = std::variant<NestedItem, InlineContinuation, InlineNestedValue>;
 
 // `anchored` marks a block that an anchor names.
 struct MappingFrame {
-    std::vector<DocComment> pending_comments;
     std::optional<PendingEntry> pending_entry;
     std::uint64_t indent = 0;
     MappingBuilder entries;
@@ -90,7 +96,6 @@ struct MappingFrame {
 
 struct SequenceFrame {
     SequenceBuilder items;
-    std::vector<DocComment> pending_comments;
     std::optional<PendingItem> pending_item;
     std::uint64_t indent = 0;
     bool anchored = false;

@@ -1,8 +1,9 @@
 // What the line steps share during one load: the prepared lines, the
-// position of the next unread one, the anchor table, and where the tree's
-// pieces are collected and kept.
+// position of the next unread one, the comment lines waiting for a node,
+// the anchor table, and where the tree's pieces are collected and kept.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -21,6 +22,9 @@ namespace vorn {
 // the load.
 using StepFailure = std::optional<ParseError>;
 
+// Whole-line comments never shape the tree: the reader steps over them
+// wherever they stand and gives them to the next entry or item it reads, so
+// adding or removing one changes no value.
 struct ParseState {
     LineCursor lines;
     AnchorTable& anchors;
@@ -30,41 +34,99 @@ struct ParseState {
     std::vector<DocNode>& item_stack;
     // Whether every node keeps its comments. When only values are wanted,
     // nodes inside an anchored block still keep theirs: their size counts
-    // towards the cost of copying that block, found when it closes.
+    // towards the cost of copying that block, so both ways of reading charge
+    // the same.
     bool keep_comments = true;
     std::size_t open_anchored_blocks = 0;
 
-    // A node read in a frame: it takes the comment lines the frame
-    // collected since its last entry or item, and the comment at the end of
-    // its own line.
-    DocNode node(const DocValue& value, std::vector<DocComment>& pending_comments,
-                 std::optional<std::string_view> inline_comment) {
-        DocNode node{value, nullptr};
-        if (pending_comments.empty() && !inline_comment) return node;
-        if (keep_comments || open_anchored_blocks > 0) {
-            void* place = arena.allocate(sizeof(DocNotes), alignof(DocNotes));
-            node.notes = new (place) DocNotes{arena.copy(std::span<const DocComment>(pending_comments)), inline_comment};
+    // Comment lines stepped over and not yet given to a line that was read.
+    std::vector<DocComment> waiting_comments = {};
+    // The comment lines above the line read last, for the node it makes.
+    std::vector<DocComment> line_comments = {};
+    // The indentation of the first comment line after the line read last, if
+    // one came before the next line: a block that holds only comment lines
+    // starts there.
+    std::optional<std::uint64_t> first_comment_indent = std::nullopt;
+
+    // The next line that is not a comment line, or null at the end; the
+    // comment lines before it are set aside for the node of that line.
+    const SourceLine* peek() {
+        const SourceLine* line = lines.peek();
+        for (; line != nullptr && line->text[0] == '#'; lines.advance(), line = lines.peek()) {
+            if (!first_comment_indent) first_comment_indent = line->indent;
+            waiting_comments.push_back(DocComment{line->text, line->indent});
         }
-        pending_comments.clear();
-        return node;
-    }
-
-    // The next unread line, or null at the end.
-    const SourceLine* peek() const noexcept { return lines.peek(); }
-
-    // The next line, which must exist, now read.
-    SourceLine take() noexcept {
-        const SourceLine line = *lines.peek();
-        lines.advance();
         return line;
     }
 
-    // The next line, if there is one and it is indented deeper than
-    // `threshold`: the first line of a nested block.
-    const SourceLine* next_deeper_than(std::uint64_t threshold) const noexcept {
+    // The next line, which must exist and not be a comment line, now read;
+    // the comment lines above it are now its own.
+    SourceLine take() noexcept {
+        const SourceLine* next = peek();
+        assert(next != nullptr);
+        const SourceLine line = *next;
+        lines.advance();
+        line_comments.swap(waiting_comments);
+        waiting_comments.clear();
+        first_comment_indent.reset();
+        return line;
+    }
+
+    // A line read that makes no node (a merge entry) leaves its comment
+    // lines for the next one.
+    void pass_on_line_comments() {
+        waiting_comments.insert(waiting_comments.begin(), line_comments.begin(), line_comments.end());
+        line_comments.clear();
+    }
+
+    // The comment lines of the line read last, kept in the arena for a node
+    // made later (when its nested block closes), or none when they are not
+    // kept.
+    std::span<const DocComment> keep_line_comments() {
+        std::span<const DocComment> kept;
+        if (keeps_comments()) kept = arena.copy(std::span<const DocComment>(line_comments));
+        line_comments.clear();
+        return kept;
+    }
+
+    // A node of the line read last: the comment lines above it, and the
+    // comment at the end of its own line.
+    DocNode node(const DocValue& value, std::optional<std::string_view> inline_comment) {
+        DocNode made = node(value, std::span<const DocComment>(line_comments), inline_comment);
+        line_comments.clear();
+        return made;
+    }
+
+    // A node with the comment lines given.
+    DocNode node(const DocValue& value, std::span<const DocComment> comments,
+                 std::optional<std::string_view> inline_comment) {
+        DocNode node{value, nullptr};
+        if ((comments.empty() && !inline_comment) || !keeps_comments()) return node;
+        void* place = arena.allocate(sizeof(DocNotes), alignof(DocNotes));
+        node.notes = new (place) DocNotes{arena.copy(comments), inline_comment};
+        return node;
+    }
+
+    // The indentation of the nested block that follows the line read last,
+    // when it belongs there: its next line that is not a comment line is
+    // deeper than `threshold`. A block of comment lines alone that starts
+    // deeper than `threshold` is a nested block too, and an empty mapping.
+    std::optional<std::uint64_t> nested_block_indent(std::uint64_t threshold) {
+        const SourceLine* line = peek();
+        if (line != nullptr && line->indent > threshold) return line->indent;
+        if (first_comment_indent && *first_comment_indent > threshold) return first_comment_indent;
+        return std::nullopt;
+    }
+
+    // The next line that is not a comment line, if it is indented deeper
+    // than `threshold`.
+    const SourceLine* next_deeper_than(std::uint64_t threshold) {
         const SourceLine* line = peek();
         return line != nullptr && line->indent > threshold ? line : nullptr;
     }
+
+private:
+    bool keeps_comments() const noexcept { return keep_comments || open_anchored_blocks > 0; }
 };
 
 }  // namespace vorn

@@ -22,11 +22,11 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     if (form == ValueForm::anchor) {
         // The nested value must sit deeper than the key after "- ", not
         // merely deeper than the hyphen.
-        const SourceLine* child = state.next_deeper_than(frame.indent + 1);
-        if (child == nullptr) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
-        frame.pending_item = InlineNestedValue{key,           anchor_name(value_text),
-                                               comment,       MappingBuilder(state.entry_stack),
-                                               child->indent, at};
+        const auto child_indent = state.nested_block_indent(frame.indent + 1);
+        if (!child_indent) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
+        frame.pending_item = InlineNestedValue{key,           anchor_name(value_text),       comment,
+                                               MappingBuilder(state.entry_stack), *child_indent, at,
+                                               state.keep_line_comments()};
         return std::nullopt;
     }
 
@@ -35,40 +35,45 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     MappingBuilder entries(state.entry_stack);
     if (auto failure = insert_entry(entries, key, DocNode{value}, at.line, at.column)) return failure;
 
+    // Comment lines between the item line and its continuation go to the
+    // continuation's first entry.
     if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
-        frame.pending_item = InlineContinuation{comment, std::move(entries), child->indent, at};
+        frame.pending_item = InlineContinuation{comment, std::move(entries), child->indent, at,
+                                                state.keep_line_comments()};
         return std::nullopt;
     }
     const DocValue mapping = std::move(entries).finish(state.arena);
-    frame.items.append(state.node(mapping, frame.pending_comments, comment));
+    frame.items.append(state.node(mapping, comment));
     return std::nullopt;
 }
 
 // Most items in long lists are one short plain or quoted scalar: with no
 // '#', ':' or backslash on the line there is no comment, no inline mapping
 // and nothing to unescape, which one pass over the line settles. Returns
-// whether the item was read that way.
-bool read_simple_item(SequenceFrame& frame, const SourceLine& line, ParseState& state) {
+// the scalar's text when the item is one.
+std::optional<std::string_view> simple_item_text(const SourceLine& line) {
     constexpr std::size_t longest_checked = 48;
-    if (line.text.size() > longest_checked || !lacks_comment_colon_and_backslash(line.text)) return false;
+    if (line.text.size() > longest_checked || !lacks_comment_colon_and_backslash(line.text)) return std::nullopt;
     const std::string_view item_text = trim_start(line.text.substr(1));
     const ValueForm form = classify_value(item_text);
-    if (form != ValueForm::plain && form != ValueForm::quoted) return false;
-    const std::string_view text = form == ValueForm::quoted ? item_text.substr(1, item_text.size() - 2) : item_text;
-    frame.items.append(state.node(DocValue::scalar(text), frame.pending_comments, std::nullopt));
-    return true;
+    if (form == ValueForm::plain) return item_text;
+    if (form == ValueForm::quoted) return item_text.substr(1, item_text.size() - 2);
+    return std::nullopt;
 }
 
 }  // namespace
 
 StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
-    if (read_simple_item(frame, line, state)) {
+    if (auto text = simple_item_text(line)) {
+        frame.items.append(state.node(DocValue::scalar(*text), std::nullopt));
         // Long lists are mostly such items: the ones that follow at this
         // indentation are read here, sparing the parser's dispatch of each.
         for (const SourceLine* next; (next = state.peek()) != nullptr && next->indent == frame.indent &&
-                                     is_item_line(next->text) && read_simple_item(frame, *next, state);)
-            state.lines.advance();
+                                     is_item_line(next->text) && (text = simple_item_text(*next));) {
+            state.take();
+            frame.items.append(state.node(DocValue::scalar(*text), std::nullopt));
+        }
         return std::nullopt;
     }
     const CommentSplit split = split_inline_comment(line.text);
@@ -89,10 +94,10 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     }
 
     if (form == ValueForm::empty || form == ValueForm::anchor) {
-        if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
+        if (const auto child_indent = state.nested_block_indent(frame.indent)) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(item_text);
-            frame.pending_item = NestedItem{split.comment, anchor, child->indent, at};
+            frame.pending_item = NestedItem{split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
@@ -100,7 +105,7 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
 
     DocValue value;
     if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, value)) return failure;
-    frame.items.append(state.node(value, frame.pending_comments, split.comment));
+    frame.items.append(state.node(value, split.comment));
     return std::nullopt;
 }
 

@@ -12,13 +12,15 @@ std::string_view unquoted_text(std::string_view text, Arena& arena) {
     return {room, write_unescaped(inner, room)};
 }
 
+// The block's lines are text, '#' lines too: they are read from the lines
+// themselves, not through the parser's step over comment lines.
 DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
-    const SourceLine* line = state.peek();
+    const SourceLine* line = state.lines.peek();
     if (line == nullptr || line->indent <= threshold) return {};
     BlockLines block{line->text, line->indent, nullptr, UINT64_MAX, 0};
     std::size_t size = 0;
     std::size_t count = 0;
-    for (; line != nullptr && line->indent > threshold; state.lines.advance(), line = state.peek()) {
+    for (; line != nullptr && line->indent > threshold; state.lines.advance(), line = state.lines.peek()) {
         block.least_indent = std::min(block.least_indent, line->indent);
         size += line->indent + line->text.size() + 1;
         block.rest_end = line->text.data() + line->text.size();
