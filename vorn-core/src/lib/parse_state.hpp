@@ -39,62 +39,52 @@ struct ParseState {
     bool keep_comments = true;
     std::size_t open_anchored_blocks = 0;
 
-    // Comment lines stepped over and not yet given to a line that was read.
-    std::vector<DocComment> waiting_comments = {};
-    // The comment lines above the line read last, for the node it makes.
-    std::vector<DocComment> line_comments = {};
-    // The indentation of the first comment line after the line read last, if
-    // one came before the next line: a block that holds only comment lines
-    // starts there.
-    std::optional<std::uint64_t> first_comment_indent = std::nullopt;
+    // The comment lines stepped over and not yet given to a node: first
+    // those above the line read last (`line_comment_count` of them), then
+    // those after it. Most lines have none, which costs one count.
+    std::vector<DocComment> comment_lines = {};
+    std::size_t line_comment_count = 0;
 
     // The next line that is not a comment line, or null at the end; the
     // comment lines before it are set aside for the node of that line.
     const SourceLine* peek() {
         const SourceLine* line = lines.peek();
-        for (; line != nullptr && line->text[0] == '#'; lines.advance(), line = lines.peek()) {
-            if (!first_comment_indent) first_comment_indent = line->indent;
-            waiting_comments.push_back(DocComment{line->text, line->indent});
-        }
+        for (; line != nullptr && line->text[0] == '#'; lines.advance(), line = lines.peek())
+            comment_lines.push_back(DocComment{line->text, line->indent});
         return line;
     }
 
-    // The next line, which must exist and not be a comment line, now read;
-    // the comment lines above it are now its own.
+    // The line that peek() returned, now read; the comment lines above it
+    // are now its own.
     SourceLine take() noexcept {
-        const SourceLine* next = peek();
-        assert(next != nullptr);
+        const SourceLine* next = lines.peek();
+        assert(next != nullptr && next->text[0] != '#');
         const SourceLine line = *next;
         lines.advance();
-        line_comments.swap(waiting_comments);
-        waiting_comments.clear();
-        first_comment_indent.reset();
+        line_comment_count = comment_lines.size();
         return line;
     }
 
     // A line read that makes no node (a merge entry) leaves its comment
     // lines for the next one.
-    void pass_on_line_comments() {
-        waiting_comments.insert(waiting_comments.begin(), line_comments.begin(), line_comments.end());
-        line_comments.clear();
-    }
+    void pass_on_line_comments() noexcept { line_comment_count = 0; }
 
     // The comment lines of the line read last, kept in the arena for a node
     // made later (when its nested block closes), or none when they are not
     // kept.
     std::span<const DocComment> keep_line_comments() {
         std::span<const DocComment> kept;
-        if (keeps_comments()) kept = arena.copy(std::span<const DocComment>(line_comments));
-        line_comments.clear();
+        if (line_comment_count == 0) return kept;
+        if (keeps_comments()) kept = arena.copy(std::span<const DocComment>(comment_lines.data(), line_comment_count));
+        drop_line_comments();
         return kept;
     }
 
     // A node of the line read last: the comment lines above it, and the
     // comment at the end of its own line.
     DocNode node(const DocValue& value, std::optional<std::string_view> inline_comment) {
-        DocNode made = node(value, std::span<const DocComment>(line_comments), inline_comment);
-        line_comments.clear();
-        return made;
+        if (line_comment_count == 0 && !inline_comment) return DocNode{value, nullptr};
+        return node(value, keep_line_comments(), inline_comment);
     }
 
     // A node with the comment lines given.
@@ -103,7 +93,7 @@ struct ParseState {
         DocNode node{value, nullptr};
         if ((comments.empty() && !inline_comment) || !keeps_comments()) return node;
         void* place = arena.allocate(sizeof(DocNotes), alignof(DocNotes));
-        node.notes = new (place) DocNotes{arena.copy(comments), inline_comment};
+        node.notes = new (place) DocNotes{comments, inline_comment};
         return node;
     }
 
@@ -114,7 +104,9 @@ struct ParseState {
     std::optional<std::uint64_t> nested_block_indent(std::uint64_t threshold) {
         const SourceLine* line = peek();
         if (line != nullptr && line->indent > threshold) return line->indent;
-        if (first_comment_indent && *first_comment_indent > threshold) return first_comment_indent;
+        // The first comment line after the line read last.
+        if (comment_lines.size() > line_comment_count && comment_lines[line_comment_count].indent > threshold)
+            return comment_lines[line_comment_count].indent;
         return std::nullopt;
     }
 
@@ -127,6 +119,11 @@ struct ParseState {
 
 private:
     bool keeps_comments() const noexcept { return keep_comments || open_anchored_blocks > 0; }
+
+    void drop_line_comments() {
+        comment_lines.erase(comment_lines.begin(), comment_lines.begin() + static_cast<std::ptrdiff_t>(line_comment_count));
+        line_comment_count = 0;
+    }
 };
 
 }  // namespace vorn
