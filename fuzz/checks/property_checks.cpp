@@ -115,11 +115,11 @@ std::uint64_t leading_spaces(std::string_view line) {
 // can be a nested block of comment lines alone, which reads as an empty
 // mapping), and a comment line at indentation 0 is put before every other
 // non-blank line. Texts with a '|' may hold literal blocks, whose lines are
-// text whatever they start with, and a text of comment lines alone fails
-// the version check, which a blank one does not: both are left out
-// (nullopt).
+// text whatever they start with, a text of comment lines alone fails the
+// version check, which a blank one does not, and a tab is refused even in a
+// comment: these are left out (nullopt).
 std::optional<std::string> with_comments_moved(std::string_view text) {
-    if (text.find('|') != std::string_view::npos) return std::nullopt;
+    if (text.find_first_of("|\t") != std::string_view::npos) return std::nullopt;
     std::string moved;
     std::optional<std::uint64_t> above;  // indentation of the last line that is no comment
     bool removing_run = false;
