@@ -78,6 +78,10 @@ CheckFailure check_error(const ParseError& error, std::string_view text, const T
         return "error on a blank line: " + error.render();
     if (error.column < 1 || error.column > line.size() + 1)
         return "error column past the end of its line: " + error.render();
+    // The byte it points at lies on the line it names.
+    if (error.offset > text.size() ||
+        1 + static_cast<std::uint64_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(error.offset), '\n')) != error.line)
+        return "error offset " + std::to_string(error.offset) + " is not on its line: " + error.render();
     if (error.message.starts_with(budget_message_prefix)) {
         const std::string expected =
             std::string(budget_message_prefix) + std::to_string(alias_budget(facts.non_blank_lines)) + " nodes";

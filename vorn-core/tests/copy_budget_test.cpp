@@ -42,7 +42,7 @@ TEST(CopyBudget, ChargesOnePerValueAndOnePer64BytesOfText) {
     for (CostCase& c : cases) {
         Arena arena;
         CopyBudget budget(1'000);
-        EXPECT_EQ(budget.charge(in_arena(c.value, arena), 1, 1), std::nullopt) << c.name;
+        EXPECT_EQ(budget.charge(in_arena(c.value, arena), {1, 1}), std::nullopt) << c.name;
         EXPECT_EQ(budget.used(), c.cost) << c.name;
     }
 }
@@ -51,24 +51,24 @@ TEST(CopyBudget, RefusesTheCopyThatWouldPassTheLimit) {
     Arena arena;
     const DocValue three = in_arena(seq(scalar("a"), scalar("b")), arena);
     CopyBudget budget(7);
-    ASSERT_EQ(budget.charge(three, 1, 1), std::nullopt);
-    ASSERT_EQ(budget.charge(three, 1, 1), std::nullopt);
+    ASSERT_EQ(budget.charge(three, {1, 1}), std::nullopt);
+    ASSERT_EQ(budget.charge(three, {1, 1}), std::nullopt);
     EXPECT_EQ(budget.used(), 6u);
-    EXPECT_EQ(budget.charge(three, 12, 5), (ParseError{"alias expansion exceeds limit of 7 nodes", 12, 5}));
+    EXPECT_EQ(budget.charge(three, {12, 5, 300}), (ParseError{"alias expansion exceeds limit of 7 nodes", 12, 5, 300}));
     EXPECT_EQ(budget.used(), 6u);
-    EXPECT_EQ(budget.charge(DocValue::scalar("fits exactly"), 1, 1), std::nullopt);
-    EXPECT_NE(budget.charge(DocValue::scalar("one too many"), 1, 1), std::nullopt);
+    EXPECT_EQ(budget.charge(DocValue::scalar("fits exactly"), {1, 1}), std::nullopt);
+    EXPECT_NE(budget.charge(DocValue::scalar("one too many"), {1, 1}), std::nullopt);
     EXPECT_EQ(budget.used(), 7u);
 }
 
 TEST(CopyBudget, ChargesAKnownCostLikeTheWalkItSpares) {
     Arena arena;
     CopyBudget budget(10);
-    ASSERT_EQ(budget.charge(in_arena(seq(scalar("a"), scalar("b")), arena), 1, 1), std::nullopt);
+    ASSERT_EQ(budget.charge(in_arena(seq(scalar("a"), scalar("b")), arena), {1, 1}), std::nullopt);
     EXPECT_EQ(budget.last_cost(), 3u);
-    ASSERT_EQ(budget.charge_known(budget.last_cost(), 2, 1), std::nullopt);
-    ASSERT_EQ(budget.charge_known(budget.last_cost(), 3, 1), std::nullopt);
-    EXPECT_EQ(budget.charge_known(budget.last_cost(), 4, 9), (ParseError{"alias expansion exceeds limit of 10 nodes", 4, 9}));
+    ASSERT_EQ(budget.charge_known(budget.last_cost(), {2, 1}), std::nullopt);
+    ASSERT_EQ(budget.charge_known(budget.last_cost(), {3, 1}), std::nullopt);
+    EXPECT_EQ(budget.charge_known(budget.last_cost(), {4, 9, 40}), (ParseError{"alias expansion exceeds limit of 10 nodes", 4, 9, 40}));
     EXPECT_EQ(budget.used(), 9u);
 }
 

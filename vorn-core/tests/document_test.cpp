@@ -96,6 +96,36 @@ TEST(ReadDocument, ChargesCommentsInsideAnchoredBlocksEitherWay) {
     EXPECT_NE(kept.error().message.find("alias expansion exceeds limit"), std::string::npos);
 }
 
+// Each error points at one byte of the text: the first tab, the colon of
+// the entry at fault, or the start of the line's content. '@' marks that
+// byte in each case and is taken out before reading.
+TEST(ReadDocument, ErrorsPointAtTheirByte) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"the first tab, not the line", "_vorn_version: 1.0\na:\n  b: x@\ty\t\n"},
+        {"a line without a colon", "_vorn_version: 1.0\na: 1\n  \n   @broken\n"},
+        {"an unknown alias in an entry", "_vorn_version: 1.0\nkey@: *nope\n"},
+        {"after multi-byte text", "_vorn_version: 1.0\n\xd0\xba\xd0\xbb\xd1\x8e\xd1\x87@: *nope\n"},
+        {"inside an item's inline mapping", "_vorn_version: 1.0\ns:\n  -   k@: *nope\n"},
+        {"an item whose key is empty", "_vorn_version: 1.0\ns:\n  - @: *x\n"},
+        {"a bare item", "_vorn_version: 1.0\ns:\n  @- *nope\n"},
+        {"an anchor without a block", "_vorn_version: 1.0\ns@: &a\n"},
+        {"a merge of a list", "_vorn_version: 1.0\na: &a\n  - x\nb:\n  <<@: *a\n"},
+        {"an inline mapping continued by items", "_vorn_version: 1.0\ns:\n  - k@: v\n    - x\n"},
+        {"a line deeper than its block", "_vorn_version: 1.0\na: 1\n    @b: 2\n"},
+        {"a line one space off", "_vorn_version: 1.0\na:\n  b: 1\n @c: 2\n"},
+        {"a root sequence", "\n@- a\n"},
+        {"the root, at a comment line too", "\n   @# c\n"},
+    };
+    for (const auto& [name, marked] : cases) {
+        std::string text(marked);
+        const std::size_t at = text.find('@');
+        text.erase(at, 1);
+        Result<Document> read = read_document(text, Comments::may_drop);
+        ASSERT_FALSE(read.ok()) << name;
+        EXPECT_EQ(read.error().offset, at) << name << ": " << read.error().render();
+    }
+}
+
 TEST(ToValue, GivesEveryPositionOfASharedValueItsOwnCopy) {
     const std::string text =
         "_vorn_version: \"1.0\"\n"

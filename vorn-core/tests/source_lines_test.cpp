@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "../src/lib/source_lines.hpp"
@@ -67,17 +68,19 @@ TEST(PrepareLines, ViewsPointIntoTheText) {
 }
 
 TEST(PrepareLines, TheFirstTabAnywhereFailsAtItsLine) {
-    const std::pair<std::string_view, std::uint64_t> cases[] = {
-        {"\t", 1},
-        {"a: 1\n\tb: 2\n", 2},
-        {"a: 1\nbroken\n\n\nk: \"a\tb\"\nx: \t\n", 5},
-        {"a\r\n\r\n# c\tc\r\n", 3},
-        {"a\n\n   \t   \n", 3},
+    // (text, line, offset of its first tab); the column stays 1.
+    const std::tuple<std::string_view, std::uint64_t, std::uint64_t> cases[] = {
+        {"\t", 1, 0},
+        {"a: 1\n\tb: 2\n", 2, 5},
+        {"a: 1\nbroken\n\n\nk: \"a\tb\"\nx: \t\n", 5, 19},
+        {"a\r\n\r\n# c\tc\r\n", 3, 8},
+        {"a\n\n   \t   \n", 3, 6},
     };
-    for (const auto& [text, line] : cases) {
+    for (const auto& [text, line, offset] : cases) {
         Result<std::vector<SourceLine>> prepared = prepare_lines(text);
         ASSERT_FALSE(prepared.ok()) << text;
-        EXPECT_EQ(prepared.error(), (ParseError{"tabs are not allowed; use spaces for indentation", line, 1})) << text;
+        EXPECT_EQ(prepared.error(), (ParseError{"tabs are not allowed; use spaces for indentation", line, 1, offset}))
+            << text;
     }
 }
 

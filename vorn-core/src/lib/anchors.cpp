@@ -17,19 +17,19 @@ AnchorTable::Record* AnchorTable::lookup(std::string_view name) {
     return found == records_.end() ? nullptr : &found->second;
 }
 
-std::optional<ParseError> AnchorTable::charge(Record& record, std::uint64_t line, std::uint64_t column) {
-    if (record.cost) return budget_.charge_known(*record.cost, line, column);
+std::optional<ParseError> AnchorTable::charge(Record& record, SourcePosition at) {
+    if (record.cost) return budget_.charge_known(*record.cost, at);
     // The walk stops once past what is left, so a refused first use costs
     // no more than the budget.
-    if (auto refused = budget_.charge(record.value, line, column)) return refused;
+    if (auto refused = budget_.charge(record.value, at)) return refused;
     record.cost = budget_.last_cost();
     return std::nullopt;
 }
 
-Result<DocValue> AnchorTable::resolve(std::string_view name, std::uint64_t line, std::uint64_t column) {
+Result<DocValue> AnchorTable::resolve(std::string_view name, SourcePosition at) {
     Record* found = lookup(name);
-    if (found == nullptr) return ParseError{unknown_anchor(name), line, column};
-    if (auto refused = charge(*found, line, column)) return std::move(*refused);
+    if (found == nullptr) return error_at(unknown_anchor(name), at);
+    if (auto refused = charge(*found, at)) return std::move(*refused);
     return found->value;
 }
 

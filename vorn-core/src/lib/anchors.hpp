@@ -34,12 +34,12 @@ public:
     Record* lookup(std::string_view name);
 
     // The value recorded under `name`, charged as a copy; or "unknown
-    // anchor: name", or the budget's error, at (line, column).
-    Result<DocValue> resolve(std::string_view name, std::uint64_t line, std::uint64_t column);
+    // anchor: name", or the budget's error, at `at`.
+    Result<DocValue> resolve(std::string_view name, SourcePosition at);
 
     // Charges a copy of a record already looked up, or returns the
-    // budget's error at (line, column).
-    [[nodiscard]] std::optional<ParseError> charge(Record& record, std::uint64_t line, std::uint64_t column);
+    // budget's error at `at`.
+    [[nodiscard]] std::optional<ParseError> charge(Record& record, SourcePosition at);
 
 private:
     struct NameHash {

@@ -105,8 +105,8 @@ public:
     }
 
 private:
-    static ParseError line_fault(std::string_view message, const SourceLine& line) {
-        return ParseError{std::string(message), line.number, 1};
+    ParseError line_fault(std::string_view message, const SourceLine& line) const {
+        return ParseError{std::string(message), line.number, 1, state_.lines.offset_of(line.text.data())};
     }
 
     // A block's kind is chosen by its first line, which stays unread for
@@ -163,8 +163,7 @@ private:
     // mapping, replacing the inline one under the same key.
     StepFailure attach_continuation(SequenceFrame& sequence, InlineContinuation& item, const DocValue& value) {
         if (!value.is_mapping()) {
-            return ParseError{must_be_mapping("inline mapping continuation"), item.position.line,
-                              item.position.column};
+            return error_at(must_be_mapping("inline mapping continuation"), item.position);
         }
         for (const DocEntry& entry : value.entries()) put_entry(item.entries, entry.key, entry.node);
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
@@ -177,7 +176,7 @@ private:
     StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
         state_.anchors.record(item.anchor, value);
         if (auto failure =
-                insert_entry(item.entries, item.key, DocNode{value}, item.position.line, item.position.column))
+                insert_entry(item.entries, item.key, DocNode{value}, item.position))
             return failure;
         if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
             sequence.pending_item = InlineContinuation{item.inline_comment, std::move(item.entries), child->indent,

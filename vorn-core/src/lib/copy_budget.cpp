@@ -59,13 +59,13 @@ std::uint64_t CopyBudget::limit() {
     return limit_;
 }
 
-std::optional<ParseError> CopyBudget::charge(const DocValue& value, std::uint64_t line, std::uint64_t column) {
-    return charge_known(copy_cost(value, limit() - used_), line, column);
+std::optional<ParseError> CopyBudget::charge(const DocValue& value, SourcePosition at) {
+    return charge_known(copy_cost(value, limit() - used_), at);
 }
 
-std::optional<ParseError> CopyBudget::charge_known(std::uint64_t cost, std::uint64_t line, std::uint64_t column) {
+std::optional<ParseError> CopyBudget::charge_known(std::uint64_t cost, SourcePosition at) {
     if (cost > limit() - used_) {
-        return ParseError{"alias expansion exceeds limit of " + std::to_string(limit_) + " nodes", line, column};
+        return error_at("alias expansion exceeds limit of " + std::to_string(limit_) + " nodes", at);
     }
     used_ += cost;
     last_cost_ = cost;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "vorn/document.hpp"
+#include "source_position.hpp"
 #include "vorn/parse_error.hpp"
 
 namespace vorn {
@@ -32,14 +33,14 @@ public:
     explicit CopyBudget(std::string_view text) noexcept : text_(text) {}
 
     // Counts a copy of `value`, or, when its cost does not fit in what is
-    // left, returns the error at (line, column) and counts nothing.
+    // left, returns the error at `at` and counts nothing.
     // Counting stops once past the limit, so a refused copy costs no more
     // than the allowance.
-    [[nodiscard]] std::optional<ParseError> charge(const DocValue& value, std::uint64_t line, std::uint64_t column);
+    [[nodiscard]] std::optional<ParseError> charge(const DocValue& value, SourcePosition at);
 
     // The same for a copy whose cost an earlier charge of the same value
     // found.
-    [[nodiscard]] std::optional<ParseError> charge_known(std::uint64_t cost, std::uint64_t line, std::uint64_t column);
+    [[nodiscard]] std::optional<ParseError> charge_known(std::uint64_t cost, SourcePosition at);
 
     // The cost of the last copy that fitted.
     std::uint64_t last_cost() const noexcept { return last_cost_; }

@@ -15,9 +15,9 @@ namespace {
 StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseState& state, SourcePosition at) {
     const std::string_view name = anchor_name(value_text);
     AnchorTable::Record* stored = state.anchors.lookup(name);
-    if (stored == nullptr) return ParseError{unknown_anchor(name), at.line, at.column};
-    if (!stored->value.is_mapping()) return ParseError{must_be_mapping("merge source"), at.line, at.column};
-    if (auto refused = state.anchors.charge(*stored, at.line, at.column)) return refused;
+    if (stored == nullptr) return error_at(unknown_anchor(name), at);
+    if (!stored->value.is_mapping()) return error_at(must_be_mapping("merge source"), at);
+    if (auto refused = state.anchors.charge(*stored, at)) return refused;
     merge_mapping(frame.entries, stored->value);
     state.pass_on_line_comments();
     return std::nullopt;
@@ -51,9 +51,10 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     if (read_simple_entry(frame, line, state)) return std::nullopt;
     const CommentSplit split = split_inline_comment(line.text);
     const std::size_t colon = find_entry_colon(split.entry);
-    if (colon == std::string_view::npos) return ParseError{"expected ':' in mapping entry", line.number, 1};
+    if (colon == std::string_view::npos)
+        return ParseError{"expected ':' in mapping entry", line.number, 1, state.lines.offset_of(line.text.data())};
 
-    const SourcePosition at{line.number, colon + 1};
+    const SourcePosition at{line.number, colon + 1, state.lines.offset_of(split.entry.data() + colon)};
     const std::string_view key = unquoted_text(trim(split.entry.substr(0, colon)), state.arena);
     const std::string_view value_text = trim_start(split.entry.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
@@ -68,7 +69,7 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
                 PendingEntry{key, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
-        if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
+        if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);
     }
 
     DocValue value;

@@ -5,12 +5,12 @@
 namespace vorn {
 
 std::optional<ParseError> insert_entry(MappingBuilder& target, std::string_view key, const DocNode& node,
-                                       std::uint64_t line, std::uint64_t column) {
+                                       SourcePosition at) {
     if (key != "<<") {
         put_entry(target, key, node);
         return std::nullopt;
     }
-    if (!node.value.is_mapping()) return ParseError{must_be_mapping("merge source"), line, column};
+    if (!node.value.is_mapping()) return error_at(must_be_mapping("merge source"), at);
     merge_mapping(target, node.value);
     return std::nullopt;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "mapping_builder.hpp"
+#include "source_position.hpp"
 #include "vorn/parse_error.hpp"
 
 namespace vorn {
@@ -23,6 +24,6 @@ inline void merge_mapping(MappingBuilder& target, const DocValue& source) { targ
 // key. The key "<<" instead merges the node's mapping and makes no entry,
 // and fails when the node holds anything but a mapping.
 [[nodiscard]] std::optional<ParseError> insert_entry(MappingBuilder& target, std::string_view key, const DocNode& node,
-                                                     std::uint64_t line, std::uint64_t column);
+                                                     SourcePosition at);
 
 }  // namespace vorn

@@ -36,7 +36,10 @@ Result<Document> read_document(std::string_view text, Comments comments) {
     AnchorTable anchors{CopyBudget(text)};
     Result<DocValue> root = parse_blocks(lines, anchors, arena, comments == Comments::kept);
     if (!root) return std::move(root).error();
-    if (auto fault = root_fault(root.value())) return ParseError{std::move(*fault), lines.peek()->number, 1};
+    if (auto fault = root_fault(root.value())) {
+        const SourceLine& first = *lines.peek();
+        return ParseError{std::move(*fault), first.number, 1, lines.offset_of(first.text.data())};
+    }
     return Document(std::move(arena), root.value());
 }
 

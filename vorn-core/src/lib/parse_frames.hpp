@@ -10,16 +10,10 @@
 #include <vector>
 
 #include "mapping_builder.hpp"
+#include "source_position.hpp"
 #include "vorn/document.hpp"
 
 namespace vorn {
-
-// Where a pending record's errors are reported: the line that made it and
-// the column of its colon (or 1 for a bare item).
-struct SourcePosition {
-    std::uint64_t line = 0;
-    std::uint64_t column = 1;
-};
 
 // A sequence under construction. Like the mappings' entries, the items of
 // every open sequence share one stack, this one's being the top of it.

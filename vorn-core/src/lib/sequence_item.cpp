@@ -14,7 +14,7 @@ namespace {
 StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text, std::size_t colon,
                                 std::optional<std::string_view> comment, std::uint64_t line_number,
                                 ParseState& state) {
-    const SourcePosition at{line_number, colon + 1};
+    const SourcePosition at{line_number, colon + 1, state.lines.offset_of(item_text.data() + colon)};
     const std::string_view key = unquoted_text(trim(item_text.substr(0, colon)), state.arena);
     const std::string_view value_text = trim_start(item_text.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
@@ -23,7 +23,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         // The nested value must sit deeper than the key after "- ", not
         // merely deeper than the hyphen.
         const auto child_indent = state.nested_block_indent(frame.indent + 1);
-        if (!child_indent) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
+        if (!child_indent) return error_at(std::string(anchor_without_nested_value), at);
         frame.pending_item = InlineNestedValue{key,           anchor_name(value_text),       comment,
                                                MappingBuilder(state.entry_stack), *child_indent, at,
                                                state.keep_line_comments()};
@@ -33,7 +33,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     DocValue value;
     if (auto failure = read_value(form, value_text, state, frame.indent + 2, at, value)) return failure;
     MappingBuilder entries(state.entry_stack);
-    if (auto failure = insert_entry(entries, key, DocNode{value}, at.line, at.column)) return failure;
+    if (auto failure = insert_entry(entries, key, DocNode{value}, at)) return failure;
 
     // Comment lines between the item line and its continuation go to the
     // continuation's first entry.
@@ -80,7 +80,7 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     // The entry text starts with the item's "-".
     const std::string_view item_text = trim_start(split.entry.substr(1));
     const ValueForm form = classify_value(item_text);
-    const SourcePosition at{line.number, 1};
+    const SourcePosition at{line.number, 1, state.lines.offset_of(line.text.data())};
 
     // An item text holding a colon is a mapping, unless it is just one
     // quoted scalar (a quoted run that reaches the end).
@@ -100,7 +100,7 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
             frame.pending_item = NestedItem{split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
-        if (form == ValueForm::anchor) return ParseError{std::string(anchor_without_nested_value), at.line, at.column};
+        if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);
     }
 
     DocValue value;

@@ -38,7 +38,7 @@ std::optional<ParseError> find_tab(std::string_view text) {
     const auto offset = static_cast<std::size_t>(static_cast<const char*>(tab) - text.data());
     // Only a refused document counts its line feeds.
     const auto line = 1 + static_cast<std::uint64_t>(std::count(text.begin(), text.begin() + offset, '\n'));
-    return ParseError{"tabs are not allowed; use spaces for indentation", line, 1};
+    return ParseError{"tabs are not allowed; use spaces for indentation", line, 1, offset};
 }
 
 void LineCursor::advance() noexcept {

@@ -31,7 +31,7 @@ std::optional<ParseError> find_tab(std::string_view text);
 class LineCursor {
 public:
     explicit LineCursor(std::string_view text) noexcept
-        : next_(text.data()), end_(text.data() + text.size()) {
+        : start_(text.data()), next_(text.data()), end_(text.data() + text.size()) {
         advance();
     }
 
@@ -41,7 +41,11 @@ public:
     // Moves to the next non-blank line.
     void advance() noexcept;
 
+    // The offset in the text of `byte`, a pointer into it.
+    std::uint64_t offset_of(const char* byte) const noexcept { return static_cast<std::uint64_t>(byte - start_); }
+
 private:
+    const char* start_;
     const char* next_;
     const char* end_;
     std::uint64_t next_number_ = 1;

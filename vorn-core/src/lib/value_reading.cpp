@@ -55,7 +55,7 @@ StepFailure read_value(ValueForm form, std::string_view text, ParseState& state,
             out = DocValue::scalar(unquoted_text(text, state.arena));
             return std::nullopt;
         case ValueForm::alias: {
-            Result<DocValue> shared = state.anchors.resolve(anchor_name(text), at.line, at.column);
+            Result<DocValue> shared = state.anchors.resolve(anchor_name(text), at);
             if (!shared) return std::move(shared).error();
             out = shared.value();
             return std::nullopt;
