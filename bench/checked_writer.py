@@ -1,4 +1,4 @@
-"""What the package writers' lossless check costs: vorn._writer's checked
+"""What the package writers' lossless check costs: vorn._native's checked
 pass against _vorn_native.dumps on every shape, at 2 MB unless told.
 
     python -m bench.checked_writer [--sizes "2 MB" ...] [--runs N]
@@ -64,10 +64,10 @@ def main(argv=None) -> None:
     arguments = parser.parse_args(argv)
 
     import _vorn_native
-    from vorn import _writer
+    from vorn import _native
 
     def checked(obj):
-        return _writer.checked_dumps(obj, False)
+        return _native.checked_dumps(obj, False)
 
     for size in arguments.sizes:
         rows = overheads(SHAPES, size, _vorn_native.dumps, checked, arguments.runs)

@@ -11,7 +11,7 @@ from typing import Any, Callable
 import pytest
 
 from _vorn_native import dumps, loads
-from vorn._writer import checked_dumps
+from vorn._native import checked_dumps
 
 MEASURED = 10_000
 WARM_UP_SHARE = 10  # one call in ten of the measured count, before measuring

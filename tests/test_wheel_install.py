@@ -62,16 +62,16 @@ def test_wheel_holds_the_package_the_extension_its_stubs_and_the_command(wheel):
         names = set(archive.namelist())
         [entry_points] = [name for name in names if name.endswith(".dist-info/entry_points.txt")]
         assert "vorn = vorn.cli:main" in archive.read(entry_points).decode()
-    expected = {"vorn/__init__.py", "vorn/cli.py", "vorn/py.typed", "vorn/_writer.pyi", "_vorn_native.pyi",
+    expected = {"vorn/__init__.py", "vorn/cli.py", "vorn/py.typed", "vorn/_native.pyi", "_vorn_native.pyi",
                 "_vorn_native-stubs/__init__.pyi"}
     assert expected <= names
-    for module in ("_vorn_native", "vorn/_writer"):
+    for module in ("_vorn_native", "vorn/_native"):
         assert any(name.startswith(f"{module}.cpython-313") and name.endswith(".so") for name in names)
 
 
 def test_modules_are_imported_from_the_new_environment(environment, tmp_path):
     result = run(environment / "bin" / "python", "-c",
-                 "import vorn, _vorn_native, vorn._writer as w; print(vorn.__file__); print(_vorn_native.__file__); "
+                 "import vorn, _vorn_native, vorn._native as w; print(vorn.__file__); print(_vorn_native.__file__); "
                  "print(w.__file__)",
                  cwd=tmp_path, env=isolated_env(environment))
     assert result.returncode == 0, result.stderr

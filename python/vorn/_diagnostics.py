@@ -1,16 +1,30 @@
-"""Showing a fault as FILE:LINE:COLUMN: message, the line, and a caret."""
+"""Showing a fault as FILE:LINE:COLUMN: message, the line, and a caret.
+
+Lines are shown as a terminal can take them: a window of about 120 columns
+around the column at fault, control characters and bytes that are not
+UTF-8 escaped, so that no input can move the cursor or flood the screen.
+"""
 
 from __future__ import annotations
 
 import unicodedata
 from dataclasses import dataclass
 
-# The Unicode White_Space property: what the reader trims from lines. It is
-# not str.isspace(), which also takes U+001C..U+001F and leaves nothing out.
-WHITE_SPACE = (
-    "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006"
-    "\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000"
-)
+# The widest line shown, in terminal columns, the cut marks included.
+SHOWN_WIDTH = 120
+# How much of a cut line is shown before the caret, in columns.
+LEFT_CONTEXT = 40
+# Messages can quote the document (an anchor's name, a version): longer
+# ones are cut to this many characters.
+LONGEST_MESSAGE = 160
+CUT = "..."
+
+# Characters a terminal acts on or hides, shown as escapes: C0 and C1
+# controls and DEL, format characters (bidirectional overrides, zero-width
+# joiners), line and paragraph separators, and the bytes that were not UTF-8
+# (decoded as lone surrogates).
+_ESCAPED_CATEGORIES = frozenset({"Cc", "Cf", "Cs", "Zl", "Zp"})
+_NAMED_ESCAPES = {"\t": "\\t", "\n": "\\n", "\r": "\\r"}
 
 
 @dataclass(frozen=True, slots=True)
@@ -19,10 +33,9 @@ class Fault:
 
     path: str
     lineno: int
-    colno: int
+    colno: int  # 1-based, in characters from the start of the line
     msg: str
     line: bytes  # the physical line, without its line end
-    caret_offset: int  # byte offset into ``line`` that the caret points at
 
 
 def line_of(data: bytes, lineno: int) -> bytes:
@@ -37,52 +50,80 @@ def line_of(data: bytes, lineno: int) -> bytes:
     return line.removesuffix(b"\r")
 
 
-def document_fault(path: str, data: bytes, lineno: int, colno: int, msg: str) -> Fault:
-    """A fault reported by the reader, whose column counts bytes from the
-    line's content: after the indentation, and on a sequence item line after
-    the hyphen and its blanks as well."""
-    line = line_of(data, lineno)
-    return Fault(path, lineno, colno, msg, line, _content_start(line, colno) + colno - 1)
+def text_fault(path: str, data: bytes, lineno: int, colno: int, msg: str) -> Fault:
+    """A fault at a line and a character column, as DecodeError and
+    json.JSONDecodeError give them."""
+    return Fault(path, lineno, colno, msg, line_of(data, lineno))
 
 
 def byte_fault(path: str, data: bytes, offset: int, msg: str) -> Fault:
-    """A fault at byte ``offset`` of ``data``; its column counts from the
-    start of the physical line."""
+    """A fault at byte ``offset`` of ``data``, whose line up to it is UTF-8
+    (as before the first byte that is not)."""
     line_start = data.rfind(b"\n", 0, offset) + 1
     lineno = data.count(b"\n", 0, offset) + 1
-    column = offset - line_start + 1
-    return Fault(path, lineno, column, msg, line_of(data, lineno), column - 1)
+    column = len(data[line_start:offset].decode("utf-8", "surrogateescape")) + 1
+    return Fault(path, lineno, column, msg, line_of(data, lineno))
 
 
 def render(fault: Fault) -> str:
     """The three lines that show ``fault``, with a final line feed."""
-    text = fault.line.decode("utf-8", errors="replace")
-    offset = min(fault.caret_offset, len(fault.line))
-    before = fault.line[:offset].decode("utf-8", errors="replace")
-    return f"{fault.path}:{fault.lineno}:{fault.colno}: {fault.msg}\n{text}\n{_padding(before)}^\n"
+    msg = fault.msg if len(fault.msg) <= LONGEST_MESSAGE else fault.msg[: LONGEST_MESSAGE - len(CUT)] + CUT
+    shown, caret = _window(fault.line.decode("utf-8", "surrogateescape"), fault.colno - 1)
+    return f"{fault.path}:{fault.lineno}:{fault.colno}: {escaped(msg)}\n{shown}\n{' ' * caret}^\n"
 
 
-def _content_start(line: bytes, colno: int) -> int:
-    text = line.decode("utf-8", errors="replace")
-    content = text.lstrip(WHITE_SPACE)
-    start = len(text) - len(content)
-    # Column 1 points at the line's content; a later column on an item line
-    # counts within the inline mapping that follows the hyphen.
-    if colno > 1 and _is_item_line(content):
-        start = len(text) - len(content[1:].lstrip(WHITE_SPACE))
-    return len(text[:start].encode("utf-8"))
+def escaped(text: str) -> str:
+    """``text`` with every character a terminal would act on escaped."""
+    return "".join(_cell(char)[0] for char in text)
 
 
-def _is_item_line(content: str) -> bool:
-    return content == "-" or (content.startswith("-") and content[1:2] in " \t\n\x0c\r")
+def _window(line: str, caret: int) -> tuple[str, int]:
+    """The part of ``line`` to show around the character index ``caret``,
+    escaped and with cut marks, and the caret's column in it."""
+    caret = max(0, min(caret, len(line)))
+    # No character takes less than no column or more than ten, so this
+    # slice holds every character the window can show.
+    first = max(0, caret - SHOWN_WIDTH * 10)
+    cells = [_cell(char) for char in line[first : caret + SHOWN_WIDTH * 10]]
+    caret -= first
+    if first == 0 and len(cells) == len(line) - first and sum(width for _, width in cells) <= SHOWN_WIDTH:
+        return "".join(text for text, _ in cells), sum(width for _, width in cells[:caret])
+
+    room = SHOWN_WIDTH - 2 * len(CUT)
+    start = caret
+    used = 0
+    while start > 0 and used + cells[start - 1][1] <= LEFT_CONTEXT:
+        start -= 1
+        used += cells[start][1]
+    end = start
+    used = 0
+    while end < len(cells) and used + cells[end][1] <= room:
+        used += cells[end][1]
+        end += 1
+    # A line that ends within the room gives its space to the left.
+    while start > 0 and used + cells[start - 1][1] <= room:
+        start -= 1
+        used += cells[start][1]
+    cut_left = first + start > 0
+    cut_right = first + end < len(line)
+    text = (CUT if cut_left else "") + "".join(text for text, _ in cells[start:end]) + (CUT if cut_right else "")
+    column = (len(CUT) if cut_left else 0) + sum(width for _, width in cells[start:caret])
+    return text, column
 
 
-def _padding(before: str) -> str:
-    # Tabs are kept so that the terminal moves the caret to the same stop.
-    return "".join("\t" if char == "\t" else " " * _display_width(char) for char in before)
-
-
-def _display_width(char: str) -> int:
-    if unicodedata.combining(char) or unicodedata.category(char) in ("Mn", "Me", "Cf"):
-        return 0
-    return 2 if unicodedata.east_asian_width(char) in ("W", "F") else 1
+def _cell(char: str) -> tuple[str, int]:
+    """How one character is shown, and the columns it takes."""
+    if unicodedata.category(char) in _ESCAPED_CATEGORIES:
+        code = ord(char)
+        if char in _NAMED_ESCAPES:
+            shown = _NAMED_ESCAPES[char]
+        elif 0xDC80 <= code <= 0xDCFF:  # a byte that was not UTF-8
+            shown = f"\\x{code - 0xDC00:02x}"
+        elif code <= 0xFF:
+            shown = f"\\x{code:02x}"
+        else:
+            shown = f"\\u{code:04x}" if code <= 0xFFFF else f"\\U{code:08x}"
+        return shown, len(shown)
+    if unicodedata.combining(char) or unicodedata.category(char) in ("Mn", "Me"):
+        return char, 0
+    return char, 2 if unicodedata.east_asian_width(char) in ("W", "F") else 1

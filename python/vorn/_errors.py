@@ -5,69 +5,76 @@ with its place in the tree."""
 from __future__ import annotations
 
 import os
-import re
 from typing import Self
-
-# The native module reports every document fault as a ValueError whose text
-# is "parse error: " followed by the core's one rendering of the fault.
-_NATIVE_MESSAGE = re.compile(
-    r"parse error: parse error at line (?P<line>\d+), column (?P<column>\d+): (?P<msg>.*)\Z",
-    re.DOTALL,
-)
 
 
 class DecodeError(ValueError):
-    """A document that could not be read.
+    """A document that could not be read, with where its first fault is.
 
-    ``str()`` of the error is the native message, so code that catches
-    ``ValueError`` or compares messages sees what ``loads`` raises.
+    Raised by ``loads``, ``parse``, ``load`` and ``load_path``; a subclass of
+    ValueError. Positions count as editors and ``json.JSONDecodeError`` do:
+
+    >>> try:
+    ...     vorn.loads("_vorn_version: 1.0\nitems:\n  - name: *nope\n")
+    ... except vorn.DecodeError as error:
+    ...     print(error)
+    ...     print(error.lineno, error.colno, error.pos, error.msg)
+    line 3, column 9: unknown anchor: nope
+    3 9 34 unknown anchor: nope
+
+    ``str()`` is ``"PATH:LINE:COL: MESSAGE"`` when the document came from a
+    file, ``"line LINE, column COL: MESSAGE"`` otherwise.
 
     Attributes:
         msg: the fault alone, e.g. ``"expected ':' in mapping entry"``.
-        lineno: 1-based line number; blank lines count.
-        colno: 1-based column, counted in UTF-8 bytes from the start of the
-            line's content (its indentation is not counted).
         doc: the whole document text.
+        pos: the character offset in ``doc`` that the fault points at: the
+            colon of the entry at fault, the first tab, or the start of the
+            line's text.
+        lineno: the 1-based line of ``pos``; blank lines count, and only a
+            line feed ends a line.
+        colno: the 1-based column of ``pos`` in characters, counted from the
+            start of the line (indentation and ``"- "`` included).
         path: the file the document came from, when known.
+        native_message: the text ``_vorn_native.loads`` raises for the same
+            document (``"parse error: parse error at line 3, column 5:
+            unknown anchor: nope"``, whose column counts bytes from the
+            line's content), or None for an error not made by the reader.
     """
 
     msg: str
+    doc: str
+    pos: int
     lineno: int
     colno: int
-    doc: str
     path: str | None
+    native_message: str | None
 
     def __init__(
         self,
         msg: str,
         doc: str,
-        lineno: int,
-        colno: int,
+        pos: int,
         path: str | os.PathLike[str] | None = None,
+        *,
+        native_message: str | None = None,
     ) -> None:
-        super().__init__(f"parse error: parse error at line {lineno}, column {colno}: {msg}")
+        lineno = doc.count("\n", 0, pos) + 1
+        colno = pos - doc.rfind("\n", 0, pos)
+        shown_path = None if path is None else os.fspath(path)
+        where = f"line {lineno}, column {colno}" if shown_path is None else f"{shown_path}:{lineno}:{colno}"
+        super().__init__(f"{where}: {msg}")
         self.msg = msg
         self.doc = doc
+        self.pos = pos
         self.lineno = lineno
         self.colno = colno
-        self.path = None if path is None else os.fspath(path)
+        self.path = shown_path
+        self.native_message = native_message
 
-    def __reduce__(self) -> tuple[type[Self], tuple[str, str, int, int, str | None]]:
+    def __reduce__(self) -> tuple[type[Self], tuple[str, str, int, str | None], dict[str, str | None]]:
         # The constructor's arguments are not ``args``; pickling needs them.
-        return type(self), (self.msg, self.doc, self.lineno, self.colno, self.path)
-
-    @classmethod
-    def from_native(
-        cls, error: ValueError, doc: str, path: str | os.PathLike[str] | None = None
-    ) -> Self | None:
-        """The DecodeError for a document fault raised by ``loads``, or None
-        when ``error`` is some other ValueError (such as a UnicodeEncodeError)."""
-        if type(error) is not ValueError or len(error.args) != 1 or not isinstance(error.args[0], str):
-            return None
-        match = _NATIVE_MESSAGE.match(error.args[0])
-        if match is None:
-            return None
-        return cls(match["msg"], doc, int(match["line"]), int(match["column"]), path)
+        return type(self), (self.msg, self.doc, self.pos, self.path), {"native_message": self.native_message}
 
 
 class EncodeError(ValueError):

@@ -8,7 +8,7 @@ import os
 import secrets
 from typing import IO, Any, cast
 
-from . import _writer
+from . import _native
 from ._errors import EncodeError
 from ._paths import path_text
 
@@ -35,7 +35,7 @@ def checked_text(obj: str | list[Any] | dict[str, Any], lossy: bool) -> str:
     """The document text of ``obj``, as ``dumps`` writes it. Unless
     ``lossy``, a tree whose text would not read back equal raises
     EncodeError; a key holding a line feed always does."""
-    result = _writer.checked_dumps(obj, bool(lossy))
+    result = _native.checked_dumps(obj, bool(lossy))
     if isinstance(result, str):
         return result
     steps, fault = result

@@ -84,7 +84,7 @@ def _from_json(args: argparse.Namespace) -> int:
     try:
         root = parse_json(text)
     except json.JSONDecodeError as error:
-        raise _json_fault(path, data, text, error) from None
+        raise _json_fault(path, data, error) from None
     except RecursionError:
         raise _Failure(f"{path}: the JSON is nested too deeply to be read\n", EXIT_INVALID) from None
     if not isinstance(root, dict):
@@ -174,7 +174,16 @@ _DONE = object()
 
 
 def _read_input(name: str) -> tuple[str, bytes]:
-    """The display name and the bytes of a file, or of standard input for "-"."""
+    """The display name and the bytes of a file, or of standard input for
+    "-", without one leading UTF-8 byte-order mark."""
+    path, data = _read_bytes(name)
+    return path, data.removeprefix(_BYTE_ORDER_MARK)
+
+
+_BYTE_ORDER_MARK = b"\xef\xbb\xbf"
+
+
+def _read_bytes(name: str) -> tuple[str, bytes]:
     if name == "-":
         try:
             if sys.stdin is None:
@@ -206,14 +215,12 @@ def _parse_document(path: str, data: bytes) -> dict[str, Any]:
     try:
         return parse(_decode(path, data), path=path)
     except DecodeError as error:
-        fault = _diagnostics.document_fault(path, data, error.lineno, error.colno, error.msg)
+        fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, error.msg)
         raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
 
 
-def _json_fault(path: str, data: bytes, text: str, error: json.JSONDecodeError) -> _Failure:
-    # JSON positions count characters; the caret needs the byte offset.
-    offset = len(text[: error.pos].encode("utf-8"))
-    fault = _diagnostics.byte_fault(path, data, offset, f"invalid JSON: {error.msg}")
+def _json_fault(path: str, data: bytes, error: json.JSONDecodeError) -> _Failure:
+    fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, f"invalid JSON: {error.msg}")
     return _Failure(_diagnostics.render(fault), EXIT_INVALID)
 
 
@@ -295,7 +302,9 @@ def _build_parser() -> argparse.ArgumentParser:
         description=(
             "Validate each document. For each invalid one, print FILE:LINE:COLUMN: message\n"
             "to standard error, then the offending line and a caret under the column.\n"
-            "Columns count UTF-8 bytes from the start of the line's content."
+            "Lines and columns count from 1, columns in characters from the start of the\n"
+            "line, as editors count them. A long line is shown cut to about 120 columns\n"
+            "around the column, with control characters and invalid bytes escaped."
         ),
         epilog="exit status: 0 all valid, 1 any invalid, 2 a usage error or unreadable file",
         formatter_class=formatter,

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "error_state.hpp"
+#include "type_names.hpp"
 
 namespace vorn::binding {
 namespace {
@@ -40,7 +41,39 @@ std::string printable_keyword(PyObject* name) {
     return std::string(PyBytes_AS_STRING(escaped.get()), static_cast<std::size_t>(PyBytes_GET_SIZE(escaped.get())));
 }
 
+// A TypeError about an argument is reworded to name the parameter, keeping
+// its cause. Only TypeError itself is reworded (not its subclasses), so the
+// UnicodeEncodeError of a str that has no UTF-8 form passes unchanged.
+ErrorState with_argument_prefix(ErrorState error, const char* parameter_name) {
+    ErrorState original = std::move(error).concretize();
+    if (Py_TYPE(original.exception()) != reinterpret_cast<PyTypeObject*>(PyExc_TypeError)) return original;
+
+    PyRef text = PyRef::steal(PyObject_Str(original.exception()));
+    Py_ssize_t size = 0;
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
+    if (utf8 == nullptr) return fetch_current_error();
+
+    std::string message = "argument '";
+    message += parameter_name;
+    message += "': ";
+    message.append(utf8, static_cast<std::size_t>(size));
+    ErrorState prefixed = ErrorState::type_error(std::move(message)).concretize();
+    // Both calls deal in new references: the cause handed over is stolen.
+    PyException_SetCause(prefixed.exception(), PyException_GetCause(original.exception()));
+    return prefixed;
+}
+
 }  // namespace
+
+// The UTF-8 text of a str argument, read in place: it stays valid while the
+// caller holds the argument.
+std::string_view read_str_argument(PyObject* argument, const char* parameter_name) {
+    if (!PyUnicode_Check(argument)) throw with_argument_prefix(cannot_cast_as_str(argument), parameter_name);
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(argument, &size);
+    if (text == nullptr) throw with_argument_prefix(fetch_current_error(), parameter_name);
+    return {text, static_cast<std::size_t>(size)};
+}
 
 PyObject* bind_arguments(const ArgumentSpec& spec, PyObject* const* arguments, Py_ssize_t positional_count,
                          PyObject* keyword_names) {

@@ -2,6 +2,8 @@
 // exactly one parameter, by position or by keyword.
 #pragma once
 
+#include <string_view>
+
 #include "py_ref.hpp"
 
 namespace vorn::binding {
@@ -17,5 +19,10 @@ struct ArgumentSpec {
 // with the interpreter's own TypeError wording when the call does not fit.
 PyObject* bind_arguments(const ArgumentSpec& spec, PyObject* const* arguments, Py_ssize_t positional_count,
                          PyObject* keyword_names);
+
+// The UTF-8 text of a str argument, read in place: it stays valid while the
+// caller holds the argument. Anything else raises TypeError "argument 'NAME':
+// ..."; a str with no UTF-8 form, its UnicodeEncodeError.
+std::string_view read_str_argument(PyObject* argument, const char* parameter_name);
 
 }  // namespace vorn::binding

@@ -1,22 +1,78 @@
-// The extension vorn._writer: the native pass behind the package's writers.
-// Its one function writes a tree as _vorn_native.dumps does, checking while
-// it writes that the text reads back equal; when it would not, it returns
-// where and why instead of text, and the package raises EncodeError. The
-// path to the fault is worked out only then, so text that passes costs the
-// checks alone.
+// The extension vorn._native: the native passes behind the package.
+//
+// loads reads a document as _vorn_native.loads does, but a fault raises
+// DocumentFault carrying the fault's parts and the character offset it
+// points at, from which the package makes DecodeError with editor
+// positions. checked_dumps writes a tree as _vorn_native.dumps does,
+// checking while it writes that the text reads back equal; when it would
+// not, it returns where and why instead of text, and the package raises
+// EncodeError. Both work out the details of a fault only once there is one,
+// so a call that succeeds costs what the plain one does.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "arguments.hpp"
 #include "borrowed_texts.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
 #include "str_from_utf8.hpp"
 #include "type_names.hpp"
 #include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
 
 namespace vorn::binding {
 namespace {
+
+// The class of document faults, made once per process like the internal
+// fault's (the module serves only the main interpreter).
+PyObject* document_fault_class() {
+    static PyObject* fault_class = nullptr;
+    if (fault_class == nullptr) {
+        fault_class = PyErr_NewExceptionWithDoc(
+            "vorn._native.DocumentFault",
+            "A document fault found by loads: args are (the text _vorn_native.loads raises,\n"
+            "the message, the 1-based line, the character offset in the document it points at).\n"
+            "The package turns it into vorn.DecodeError; nothing else sees it.",
+            PyExc_ValueError, nullptr);
+    }
+    return fault_class;
+}
+
+// The number of characters in UTF-8 text: the bytes that start one.
+std::uint64_t count_characters(std::string_view text) noexcept {
+    std::uint64_t count = 0;
+    for (const char byte : text) count += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    return count;
+}
+
+// DocumentFault(native text, message, line, character offset) for `error`.
+ErrorState document_fault(const ParseError& error, std::string_view text) {
+    const std::string native = "parse error: " + error.render();
+    const std::uint64_t characters = count_characters(text.substr(0, std::min<std::uint64_t>(error.offset, text.size())));
+    PyRef arguments = PyRef::steal(Py_BuildValue("(s#s#KK)", native.data(), static_cast<Py_ssize_t>(native.size()),
+                                                 error.message.data(), static_cast<Py_ssize_t>(error.message.size()),
+                                                 static_cast<unsigned long long>(error.line),
+                                                 static_cast<unsigned long long>(characters)));
+    if (!arguments) throw fetch_current_error();
+    PyObject* fault_class = document_fault_class();
+    if (fault_class == nullptr) throw fetch_current_error();
+    PyRef fault = PyRef::steal(PyObject_Call(fault_class, arguments.get(), nullptr));
+    if (!fault) throw fetch_current_error();
+    return ErrorState::fetched(std::move(fault));
+}
+
+// loads(s, /): the document `s` as dict, list and str objects.
+PyObject* loads(PyObject*, PyObject* s) {
+    return guarded_entry([&]() -> PyObject* {
+        const std::string_view text = read_str_argument(s, "s");
+        Result<Document> parsed = read_document(text, Comments::may_drop);
+        if (!parsed) throw document_fault(parsed.error(), text);
+        return document_to_python(parsed.value().root()).release();
+    });
+}
 
 // The names the package maps to messages.
 const char* fault_name(WriteFault fault) {
@@ -106,6 +162,10 @@ PyObject* checked_dumps(PyObject*, PyObject* const* arguments, Py_ssize_t count)
 }
 
 PyMethodDef methods[] = {
+    {"loads", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&loads)), METH_O,
+     "loads(s, /)\n--\n\n"
+     "The document s as dict, list and str objects; a document fault raises\n"
+     "DocumentFault(native text, message, line, character offset)."},
     {"checked_dumps", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&checked_dumps)), METH_FASTCALL,
      "checked_dumps(obj, lossy, /)\n--\n\n"
      "The document text of obj, or (steps, fault) for the first string or root\n"
@@ -115,17 +175,24 @@ PyMethodDef methods[] = {
 
 // The internal-fault class is one per process, so the module serves only
 // the main interpreter.
+int add_document_fault(PyObject* module) {
+    PyObject* fault_class = document_fault_class();
+    if (fault_class == nullptr) return -1;
+    return PyModule_AddObjectRef(module, "DocumentFault", fault_class);
+}
+
 PyModuleDef_Slot slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(&add_document_fault)},
     {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
     {0, nullptr},
 };
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "vorn._writer", "The native pass behind vorn's checked writers.", 0, methods, slots,
+    PyModuleDef_HEAD_INIT, "vorn._native", "The native passes behind the vorn package: loads with positions, checked writing.", 0, methods, slots,
     nullptr, nullptr, nullptr,
 };
 
 }  // namespace
 }  // namespace vorn::binding
 
-PyMODINIT_FUNC PyInit__writer() { return PyModuleDef_Init(&vorn::binding::module_definition); }
+PyMODINIT_FUNC PyInit__native() { return PyModuleDef_Init(&vorn::binding::module_definition); }
