@@ -1,9 +1,11 @@
 """The type information shipped with the package, checked with mypy against
 the installed modules."""
 
+import json
+import os
+import shutil
 import subprocess
 import sys
-import textwrap
 
 import pytest
 
@@ -26,20 +28,78 @@ def test_package_passes_strict_type_checking(tmp_path):
     assert result.returncode == 0, result.stdout + result.stderr
 
 
-def test_user_code_sees_the_declared_types(tmp_path):
-    (tmp_path / "user.py").write_text(textwrap.dedent("""\
-        import _vorn_native
-        import vorn
-        reveal_type(vorn.loads)
-        reveal_type(_vorn_native.dumps)
-        reveal_type(vorn.load_path)
-        vorn.dumps(8080)
-    """))
+# Typed user code that uses every public name; both checkers must pass it.
+USER_CODE = """\
+import datetime
+import io
+from typing import Any
+
+import vorn
+from vorn import Value
+
+text: str = vorn.dumps({"_vorn_version": "1.0", "tags": ["a", "b"], "db": {"port": "5432"}})
+config: dict[str, Any] = vorn.loads(text)
+port: int = int(config["db"]["port"])
+also: dict[str, Any] = vorn.parse(text, path="app.vorn")
+tree: Value = {"_vorn_version": "1.0", "when": "now"}
+vorn.dump(tree, io.StringIO())
+vorn.dump(tree, io.BytesIO(), lossy=True)
+vorn.dump_path(tree, "out.vorn")
+vorn.dump_path({"n": 1, "at": datetime.date(2024, 5, 1)}, "out.vorn", default=vorn.stringify)
+numbers: str = vorn.dumps({"port": 8080}, default=vorn.stringify)
+shown: str = vorn.stringify(None)
+read: dict[str, Any] = vorn.load(io.BytesIO(b"")) | vorn.load_path("out.vorn")
+try:
+    vorn.loads("oops")
+except vorn.DecodeError as error:
+    where: tuple[int, int, int, str, str | None] = (error.lineno, error.colno, error.pos, error.msg, error.path)
+except vorn.EncodeError as error:
+    location: str = error.location
+version: str = vorn.__version__
+"""
+
+# Each line is a mistake both checkers must flag.
+USER_MISTAKES = [
+    'vorn.dumps({"a": 1})',
+    "vorn.dumps([8080])",
+    'vorn.dump_path({"a": None}, "out.vorn")',
+    'vorn.dumps({"a": 1}, default=len)',
+]
+
+
+def test_typed_user_code_passes_mypy(tmp_path):
+    (tmp_path / "user.py").write_text(USER_CODE)
+    result = run_mypy("mypy", "--strict", "--no-incremental", "user.py", cwd=tmp_path)
+    assert result.returncode == 0, result.stdout + result.stderr
+
+
+def test_mypy_flags_values_that_are_not_strings(tmp_path):
+    (tmp_path / "user.py").write_text("import vorn\n" + "\n".join(USER_MISTAKES) + "\n")
     result = run_mypy("mypy", "--no-incremental", "user.py", cwd=tmp_path)
-    # Older mypy releases spell builtin types with their module.
-    assert result.stdout.replace("builtins.", "").splitlines()[:4] == [
-        'user.py:3: note: Revealed type is "def (s: str) -> dict[str, Any]"',
-        'user.py:4: note: Revealed type is "def (obj: str | list[Any] | dict[str, Any]) -> str"',
-        'user.py:5: note: Revealed type is "def (path: str | os.PathLike[str]) -> dict[str, Any]"',
-        'user.py:6: error: Argument 1 to "dumps" has incompatible type "int"; expected "str | list[Any] | dict[str, Any]"  [arg-type]',
-    ]
+    flagged = {int(line.split(":")[1]) for line in result.stdout.splitlines() if ": error:" in line}
+    assert flagged == set(range(2, len(USER_MISTAKES) + 2)), result.stdout
+
+
+def run_pyright(folder):
+    pyright = shutil.which("pyright", path=os.path.dirname(sys.executable))
+    if pyright is None:
+        pytest.skip("pyright is not installed")
+    (folder / "pyrightconfig.json").write_text(json.dumps({"typeCheckingMode": "strict"}))
+    result = subprocess.run([pyright, "--outputjson", "--pythonpath", sys.executable, "user.py"],
+                            capture_output=True, text=True, cwd=folder)
+    try:
+        return json.loads(result.stdout)["generalDiagnostics"]
+    except (json.JSONDecodeError, KeyError):
+        pytest.fail(f"pyright did not run: {result.stdout}{result.stderr}")
+
+
+def test_typed_user_code_passes_pyright(tmp_path):
+    (tmp_path / "user.py").write_text(USER_CODE)
+    errors = [d for d in run_pyright(tmp_path) if d["severity"] == "error"]
+    assert errors == []
+
+
+def test_pyright_flags_values_that_are_not_strings(tmp_path):
+    (tmp_path / "user.py").write_text("import vorn\n" + "\n".join(USER_MISTAKES) + "\n")
+    errors = [d for d in run_pyright(tmp_path) if d["severity"] == "error"]
+    assert {d["range"]["start"]["line"] for d in errors} == set(range(1, len(USER_MISTAKES) + 1)), errors

@@ -1,17 +1,50 @@
 """Read and write vorn documents: an indentation-based configuration format
 whose only scalar is the string.
 
-``dumps`` is the native function itself; ``loads`` wraps the native reader
-so that a fault raises DecodeError; the rest adds files and paths.
+    >>> import vorn
+    >>> config = vorn.loads("_vorn_version: 1.0\\nserver:\\n  port: 8080\\n")
+    >>> config
+    {'_vorn_version': '1.0', 'server': {'port': '8080'}}
+    >>> int(config["server"]["port"])
+    8080
+    >>> print(vorn.dumps(config), end="")
+    _vorn_version: "1.0"
+    server:
+      port: "8080"
+
+Reading: ``loads(s)`` reads a str, ``parse(s, path=...)`` the same with a
+file name for errors, ``load(fp)`` a file object, ``load_path(path)`` a file.
+A faulty document raises ``DecodeError`` (a ValueError) with ``lineno``,
+``colno`` and ``pos`` counted as editors and ``json`` count them.
+
+Writing: ``dumps(obj)`` gives the text of a tree of str, list and dict;
+``dump(obj, fp)`` and ``dump_path(obj, path)`` (atomic) first check that the
+text reads back equal, else raise ``EncodeError``. Any other type raises
+TypeError naming its place, unless ``default=`` turns it into one of those;
+``stringify`` is a ready default for numbers, booleans, None and dates.
+
+``Value`` is the type of document values, for type checkers. The ``vorn``
+command checks documents and converts them to and from JSON.
 """
 
 from importlib.metadata import version as _version
 
-from _vorn_native import dumps
-
 from ._errors import DecodeError, EncodeError
 from ._reading import load, load_path, loads, parse
-from ._writing import dump, dump_path
+from ._types import Value
+from ._writing import dump, dump_path, dumps, stringify
 
-__all__ = ["DecodeError", "EncodeError", "dump", "dump_path", "dumps", "load", "load_path", "loads", "parse"]
+__all__ = [
+    "DecodeError",
+    "EncodeError",
+    "Value",
+    "dump",
+    "dump_path",
+    "dumps",
+    "load",
+    "load_path",
+    "loads",
+    "parse",
+    "stringify",
+]
 __version__: str = _version("vorn")

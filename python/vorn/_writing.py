@@ -1,16 +1,22 @@
-"""Writing documents to file objects and, atomically, to paths, refusing
-trees whose text would not read back equal."""
+"""Writing documents: to text, to file objects and, atomically, to paths;
+the file writers refuse trees whose text would not read back equal."""
 
 from __future__ import annotations
 
+import datetime
 import io
+import json
 import os
 import secrets
-from typing import IO, Any, cast
+from collections.abc import Iterator
+from typing import IO, Any, cast, overload
+
+from _vorn_native import dumps as _native_dumps
 
 from . import _native
 from ._errors import EncodeError
-from ._paths import path_text
+from ._paths import key_step, path_text
+from ._types import Default, Value
 
 # What each fault the native pass reports would lose.
 _REASONS = {
@@ -31,11 +37,70 @@ _REASONS = {
 }
 
 
-def checked_text(obj: str | list[Any] | dict[str, Any], lossy: bool) -> str:
+@overload
+def dumps(obj: Value, *, default: None = None) -> str: ...
+@overload
+def dumps(obj: object, *, default: Default) -> str: ...
+def dumps(obj: Any, *, default: Default | None = None) -> str:
+    """Writes ``obj``, a str, list or dict nested freely, as document text.
+
+    Mapping entries are written in byte order of their keys, every scalar in
+    double quotes, a string holding a line feed as a literal block. For a
+    text that ``loads`` reads back, the root must be a dict holding
+    ``"_vorn_version": "1.0"``.
+
+    A value of any other type raises TypeError, with a note naming its place
+    and type (``at $.server.port: int``), unless ``default`` is given: it is
+    called with each such value and returns a str, list or dict to write in
+    its place, as ``json.dumps``' ``default`` does. ``vorn.stringify`` is
+    one, for numbers, booleans, None and dates. A key must be a str, and a
+    key holding a line feed raises ValueError.
+
+    >>> print(vorn.dumps({"_vorn_version": "1.0", "port": 8080}, default=vorn.stringify), end="")
+    _vorn_version: "1.0"
+    port: "8080"
+    """
+    try:
+        return _native_dumps(obj)
+    except TypeError as error:
+        if default is None:
+            _note_unwritable(error, obj)
+            raise
+    return _native_dumps(_with_default(obj, default))
+
+
+def stringify(value: object) -> str:
+    """A ``default`` for ``dumps``, ``dump`` and ``dump_path`` that writes
+    int, float, bool and None as their JSON text (``8080``, ``0.5``,
+    ``true``, ``null``), as ``vorn from-json --stringify`` does, and
+    datetime, date and time in ISO 8601 (``2024-05-01T12:00:00+00:00``).
+    Any other type raises TypeError.
+
+    >>> vorn.stringify(True), vorn.stringify(datetime.date(2024, 5, 1))
+    ('true', '2024-05-01')
+    """
+    if value is None or isinstance(value, (bool, int, float)):
+        return json.dumps(value)
+    if isinstance(value, (datetime.date, datetime.time)):
+        return value.isoformat()
+    raise TypeError(
+        f"vorn.stringify cannot write a {_type_name(value)}: it writes int, float, bool, None, datetime, "
+        "date and time; pass a default of your own for other types"
+    )
+
+
+def checked_text(obj: Any, lossy: bool, default: Default | None = None) -> str:
     """The document text of ``obj``, as ``dumps`` writes it. Unless
     ``lossy``, a tree whose text would not read back equal raises
     EncodeError; a key holding a line feed always does."""
-    result = _native.checked_dumps(obj, bool(lossy))
+    try:
+        result = _native.checked_dumps(obj, bool(lossy))
+    except TypeError as error:
+        if default is None:
+            _note_unwritable(error, obj)
+            raise
+        obj = _with_default(obj, default)
+        result = _native.checked_dumps(obj, bool(lossy))
     if isinstance(result, str):
         return result
     steps, fault = result
@@ -46,46 +111,207 @@ def checked_text(obj: str | list[Any] | dict[str, Any], lossy: bool) -> str:
     raise EncodeError(path_text(steps), reason, lossy_helps=fault != "line_feed_in_key")
 
 
-def dump(obj: str | list[Any] | dict[str, Any], fp: IO[str] | IO[bytes], *, lossy: bool = False) -> None:
-    """Writes ``obj`` as a document to a text file object, or UTF-8 encoded
-    to a binary one.
+@overload
+def dump(obj: Value, fp: IO[str] | IO[bytes], *, lossy: bool = False, default: None = None) -> None: ...
+@overload
+def dump(obj: object, fp: IO[str] | IO[bytes], *, lossy: bool = False, default: Default) -> None: ...
+def dump(obj: Any, fp: IO[str] | IO[bytes], *, lossy: bool = False, default: Default | None = None) -> None:
+    """Writes ``obj`` as a document to a file object: as text to one that
+    takes str, UTF-8 encoded to one that takes bytes (a file opened in
+    binary mode, ``io.BytesIO``, a binary ``SpooledTemporaryFile``).
 
     Before anything is written, a tree whose text would not read back equal
     raises EncodeError naming the first offending value; ``lossy=True``
     writes it anyway, with the losses listed under "Round-trip limits" in
     the README (a key holding a line feed is refused even then).
+    ``default`` works as for ``dumps``.
+
+    >>> with open("service.vorn", "w", encoding="utf-8") as file:
+    ...     vorn.dump({"_vorn_version": "1.0", "name": "orders"}, file)
     """
-    text = checked_text(obj, lossy)
-    if isinstance(fp, (io.RawIOBase, io.BufferedIOBase)):
-        fp.write(text.encode("utf-8"))
+    text = checked_text(obj, lossy, default)
+    binary = _takes_bytes(fp)
+    if binary is None:
+        try:
+            cast(IO[str], fp).write(text)
+            return
+        except TypeError:
+            binary = True
+    if binary:
+        cast(IO[bytes], fp).write(text.encode("utf-8"))
     else:
         cast(IO[str], fp).write(text)
 
 
-def dump_path(obj: str | list[Any] | dict[str, Any], path: str | os.PathLike[str], *, lossy: bool = False) -> None:
+@overload
+def dump_path(obj: Value, path: str | os.PathLike[str], *, lossy: bool = False, default: None = None) -> None: ...
+@overload
+def dump_path(obj: object, path: str | os.PathLike[str], *, lossy: bool = False, default: Default) -> None: ...
+def dump_path(
+    obj: Any, path: str | os.PathLike[str], *, lossy: bool = False, default: Default | None = None
+) -> None:
     """Writes ``obj`` as a document to the file at ``path``, replacing it
     atomically; refuses what ``dump`` refuses, before touching any file.
 
     The text goes to a new file in the same folder, which is flushed to disk
     and then renamed over the target, so readers see either the old file or
     the whole new one. On any failure the target is left as it was and the
-    temporary file is removed. A symbolic link is followed: the file it
-    points to is replaced, the link stays.
+    temporary file is removed; an OSError names ``path``. A symbolic link
+    is followed: the file it points to is replaced, the link stays.
+    ``default`` works as for ``dumps``.
+
+    >>> vorn.dump_path({"_vorn_version": "1.0", "name": "orders"}, "service.vorn")
     """
-    data = checked_text(obj, lossy).encode("utf-8")
+    data = checked_text(obj, lossy, default).encode("utf-8")
     target = os.path.realpath(path)
-    temporary, fd = _create_sibling(target)
+    temporary = None
     try:
+        temporary, fd = _create_sibling(target)
         with open(fd, "wb") as file:
             file.write(data)
             file.flush()
             os.fsync(file.fileno())
         _copy_mode(target, temporary)
         os.replace(temporary, target)
-    except BaseException:
-        _remove_quietly(temporary)
+    except BaseException as error:
+        if temporary is not None:
+            _remove_quietly(temporary)
+        if isinstance(error, OSError) and error.errno is not None:
+            # The temporary file is an implementation detail: the error is
+            # about writing the file the caller named.
+            named = type(error)(error.errno, error.strerror, os.fspath(path))
+            raise named.with_traceback(error.__traceback__) from None
         raise
     _sync_folder(os.path.dirname(target))
+
+
+def _takes_bytes(fp: object) -> bool | None:
+    """Whether the file object takes bytes rather than str, or None when
+    neither its class nor its mode says."""
+    if isinstance(fp, io.TextIOBase):
+        return False
+    if isinstance(fp, (io.RawIOBase, io.BufferedIOBase)):
+        return True
+    mode = getattr(fp, "mode", None)
+    return "b" in mode if isinstance(mode, str) else None
+
+
+def _type_name(value: object) -> str:
+    kind = type(value)
+    return kind.__qualname__ if kind.__module__ == "builtins" else f"{kind.__module__}.{kind.__qualname__}"
+
+
+def _children(container: list[Any] | dict[Any, Any]) -> Iterator[tuple[str | int, Any, Any]]:
+    """(step, key, value) for each child, read through the built-in storage
+    in the order the native writer reads it; a list's key is None."""
+    if isinstance(container, dict):
+        for key, value in dict.items(container):
+            yield (key if isinstance(key, str) else ""), key, value
+    else:
+        for index, value in enumerate(list.__iter__(container)):
+            yield index, None, value
+
+
+def _place(steps: list[str | int]) -> str:
+    return "$" + "".join(key_step(step) if isinstance(step, str) else f"[{step}]" for step in steps)
+
+
+def _note_unwritable(error: TypeError, obj: object) -> None:
+    """Adds to ``error`` the place and type of the first value or key that
+    the native writer refuses, in the order it reads them. Runs only once
+    the writer has failed, so writing costs nothing for it."""
+    if isinstance(obj, str):
+        return
+    if not isinstance(obj, (list, dict)):
+        error.add_note(f"at $: {_type_name(obj)}")
+        return
+    # Per open container: its children and its step from its parent. A
+    # container already open above cannot be the culprit (the writer would
+    # have run out of depth in it first), so it is not entered again.
+    stack: list[tuple[Iterator[tuple[str | int, Any, Any]], str | int, int]] = [(_children(obj), "", id(obj))]
+    open_ids = {id(obj)}
+    while stack:
+        children, _, _ = stack[-1]
+        for step, key, value in children:
+            if key is not None and not isinstance(key, str):
+                error.add_note(f"at {_place([s for _, s, _ in stack[1:]])}: a key of type {_type_name(key)}")
+                return
+            if isinstance(value, str):
+                continue
+            if not isinstance(value, (list, dict)):
+                error.add_note(f"at {_place([s for _, s, _ in stack[1:]] + [step])}: {_type_name(value)}")
+                return
+            if id(value) not in open_ids:
+                open_ids.add(id(value))
+                stack.append((_children(value), step, id(value)))
+                break
+        else:
+            open_ids.discard(stack.pop()[2])
+
+
+# Deeper than any tree the native writer takes; it stops a default whose
+# results nest without end.
+_DEEPEST_DEFAULT_TREE = 100_000
+
+
+def _with_default(obj: Any, default: Default) -> Value:
+    """A copy of ``obj`` in which ``default(value)`` stands for every value
+    that is not a str, list or dict, converted in turn. A container already
+    open above is kept as it is, for the writer to refuse as it refuses
+    any structure that contains itself."""
+
+    def replaced(value: Any, steps: list[str | int]) -> Any:
+        try:
+            result = default(value)
+        except TypeError as error:
+            error.add_note(f"at {_place(steps)}: {_type_name(value)}")
+            raise
+        if not isinstance(result, (str, list, dict)):
+            error = TypeError(
+                f"default returned a {_type_name(result)} for a {_type_name(value)}; it must return a str, list or dict"
+            )
+            error.add_note(f"at {_place(steps)}: {_type_name(value)}")
+            raise error
+        return result
+
+    root = obj if isinstance(obj, (str, list, dict)) else replaced(obj, [])
+    if isinstance(root, str):
+        return root
+    copy: list[Any] | dict[str, Any] = {} if isinstance(root, dict) else []
+    # Per open container: its children, its copy, its step from its parent.
+    stack: list[tuple[Iterator[tuple[str | int, Any, Any]], list[Any] | dict[str, Any], str | int, int]]
+    stack = [(_children(root), copy, "", id(root))]
+    open_ids = {id(root)}
+    while stack:
+        children, target, _, _ = stack[-1]
+        for step, key, value in children:
+            if key is not None and not isinstance(key, str):
+                # As the native writer words it; default is for values only.
+                error = TypeError(f"'{_type_name(key)}' object cannot be cast as 'str'")
+                error.add_note(f"at {_place([s for _, _, s, _ in stack[1:]])}: a key of type {_type_name(key)}")
+                raise error
+            if not isinstance(value, (str, list, dict)):
+                value = replaced(value, [s for _, _, s, _ in stack[1:]] + [step])
+            if isinstance(value, str) or id(value) in open_ids:
+                _put(target, key, value)
+                continue
+            if len(stack) >= _DEEPEST_DEFAULT_TREE:
+                raise RecursionError("maximum recursion depth exceeded while converting an object for dumps")
+            inner: list[Any] | dict[str, Any] = {} if isinstance(value, dict) else []
+            _put(target, key, inner)
+            open_ids.add(id(value))
+            stack.append((_children(value), inner, step, id(value)))
+            break
+        else:
+            open_ids.discard(stack.pop()[3])
+    return copy
+
+
+def _put(target: list[Any] | dict[str, Any], key: str | None, value: Any) -> None:
+    if key is None:
+        cast(list[Any], target).append(value)
+    else:
+        cast(dict[str, Any], target)[key] = value
 
 
 def _create_sibling(target: str) -> tuple[str, int]:
