@@ -61,6 +61,32 @@ CHECK_REPORTS = [
         b"_vorn_version: 1.0\nname: caf\xe9\n",
         "2:10: not valid UTF-8 (invalid continuation byte)\nname: caf\\xe9\n         ^\n",
         id="bytes-that-are-not-utf8"),
+    # Long lines are cut to about 120 columns around the column, and
+    # nothing a terminal would act on is printed as it is.
+    pytest.param(
+        b"x" * 3_500_000,
+        "1:1: expected ':' in mapping entry\n" + "x" * 114 + "...\n^\n",
+        id="a-one-line-file-of-3.5-MB"),
+    pytest.param(
+        "_vorn_version: 1.0\n" + "k" * 300 + ": *nope\n",
+        "2:301: unknown anchor: nope\n..." + "k" * 107 + ": *nope\n" + " " * 110 + "^\n",
+        id="cut-before-the-column"),
+    pytest.param(
+        "_vorn_version: 1.0\n" + "名" * 100 + ": *x\n",
+        "2:101: unknown anchor: x\n..." + "名" * 55 + ": *x\n" + " " * 113 + "^\n",
+        id="cut-wide-characters"),
+    pytest.param(
+        b"_vorn_version: 1.0\n" + b"a" * 200 + b"\xff" + b"b" * 200 + b"\n",
+        "2:201: not valid UTF-8 (invalid start byte)\n..." + "a" * 40 + "\\xff" + "b" * 70 + "...\n" + " " * 43 + "^\n",
+        id="cut-on-both-sides"),
+    pytest.param(
+        "_vorn_version: 1.0\nk\x1b[31m: *a\x07b\n",
+        "2:7: unknown anchor: a\\x07b\nk\\x1b[31m: *a\\x07b\n         ^\n",
+        id="control-characters"),
+    pytest.param(
+        "_vorn_version: 1.0\nk\u202e: *x\n",
+        "2:3: unknown anchor: x\nk\\u202e: *x\n       ^\n",
+        id="bidirectional-override"),
 ]
 
 
