@@ -5,6 +5,7 @@ import importlib.metadata
 import os
 import subprocess
 import sys
+import tarfile
 import zipfile
 from pathlib import Path
 
@@ -67,6 +68,18 @@ def test_wheel_holds_the_package_the_extension_its_stubs_and_the_command(wheel):
     assert expected <= names
     for module in ("_vorn_native", "vorn/_native"):
         assert any(name.startswith(f"{module}.cpython-313") and name.endswith(".so") for name in names)
+    assert any(name.endswith(".dist-info/licenses/LICENSE") for name in names)
+
+
+def test_sdist_holds_the_license_but_not_the_developers_files(tmp_path):
+    result = run(sys.executable, "-c", "import sys, scikit_build_core.build as b; print(b.build_sdist(sys.argv[1]))",
+                 tmp_path, cwd=ROOT)
+    assert result.returncode == 0, result.stderr
+    with tarfile.open(tmp_path / result.stdout.split()[-1]) as archive:
+        names = {name.split("/", 1)[1] for name in archive.getnames() if "/" in name}
+    assert {"LICENSE", "pyproject.toml", "CMakeLists.txt", "python/vorn/__init__.py", "fuzz/vorn.dict"} <= names
+    left_out = ("fuzz/corpus", "fuzz/regressions", "bench/RESULTS.md", "bench/ratios.png")
+    assert [name for name in names if name.startswith(left_out)] == []
 
 
 def test_modules_are_imported_from_the_new_environment(environment, tmp_path):
