@@ -1,5 +1,8 @@
+import datetime
+import doctest
 import importlib.metadata
 import io
+import shutil
 import os
 import pickle
 import stat
@@ -149,3 +152,20 @@ def test_dump_path_writes_through_a_symbolic_link(tmp_path):
     vorn.dump_path({"_vorn_version": "1.0", "name": "changed"}, link)
     assert link.is_symlink()
     assert vorn.load_path(real)["name"] == "changed"
+
+
+def test_every_public_name_has_a_doc_string_whose_examples_run(tmp_path, monkeypatch):
+    (tmp_path / "examples").mkdir()
+    shutil.copy(Path(__file__).resolve().parent.parent / "examples" / "service.vorn", tmp_path / "examples")
+    monkeypatch.chdir(tmp_path)
+    finder = doctest.DocTestFinder(recurse=False)
+    runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
+    # In the order a reader meets them: dump writes the file load reads.
+    names = ["loads", "parse", "dumps", "stringify", "dump", "load", "load_path", "dump_path", "DecodeError",
+             "EncodeError"]
+    assert sorted(names + ["Value"]) == sorted(vorn.__all__)
+    for obj in [vorn] + [getattr(vorn, name) for name in names]:
+        [test] = finder.find(obj, globs={"vorn": vorn, "io": io, "datetime": datetime})
+        assert test.examples, f"{test.name} has no example"
+        runner.run(test)
+    assert runner.summarize(verbose=False).failed == 0

@@ -48,3 +48,6 @@ __all__ = [
     "stringify",
 ]
 __version__: str = _version("vorn")
+
+# Tracebacks and reprs name the errors where users find them.
+DecodeError.__module__ = EncodeError.__module__ = __name__

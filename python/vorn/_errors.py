@@ -15,7 +15,7 @@ class DecodeError(ValueError):
     ValueError. Positions count as editors and ``json.JSONDecodeError`` do:
 
     >>> try:
-    ...     vorn.loads("_vorn_version: 1.0\nitems:\n  - name: *nope\n")
+    ...     vorn.loads("_vorn_version: 1.0\\nitems:\\n  - name: *nope\\n")
     ... except vorn.DecodeError as error:
     ...     print(error)
     ...     print(error.lineno, error.colno, error.pos, error.msg)
@@ -84,6 +84,10 @@ class EncodeError(ValueError):
 
     ``str()`` of the error is ``"LOCATION: REASON"``, followed by
     ``"; pass lossy=True to write it anyway"`` when that would write it.
+
+    >>> vorn.dump({"_vorn_version": "1.0", "script": "make\\n"}, io.StringIO())
+    Traceback (most recent call last):
+    vorn.EncodeError: $.script: the final line feed of a multi-line string would be dropped; pass lossy=True to write it anyway
 
     Attributes:
         location: the first offending value, in the notation of ``vorn
