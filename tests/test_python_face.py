@@ -161,10 +161,10 @@ def test_default_writes_other_types_where_they_stand(tmp_path):
 # (tree, default, message of the TypeError, its note)
 DEFAULT_REFUSALS = [
     ({"a": [{1, 2}]}, vorn.stringify,
-     "vorn.stringify cannot write a set: it writes int, float, bool, None, datetime, date and time; "
+     "vorn.stringify cannot write a value of type set: it writes int, float, bool, None, datetime, date and time; "
      "pass a default of your own for other types", "at $.a[0]: set"),
     ({"a": 1}, lambda value: value + 1,
-     "default returned a int for a int; it must return a str, list or dict", "at $.a: int"),
+     "default returned a value of type int for one of type int; it must return a str, list or dict", "at $.a: int"),
     ({"a": {2: "x"}}, vorn.stringify, "'int' object cannot be cast as 'str'", "at $.a: a key of type int"),
 ]
 

@@ -84,7 +84,7 @@ def stringify(value: object) -> str:
     if isinstance(value, (datetime.date, datetime.time)):
         return value.isoformat()
     raise TypeError(
-        f"vorn.stringify cannot write a {_type_name(value)}: it writes int, float, bool, None, datetime, "
+        f"vorn.stringify cannot write a value of type {_type_name(value)}: it writes int, float, bool, None, datetime, "
         "date and time; pass a default of your own for other types"
     )
 
@@ -268,7 +268,8 @@ def _with_default(obj: Any, default: Default) -> Value:
             raise
         if not isinstance(result, (str, list, dict)):
             error = TypeError(
-                f"default returned a {_type_name(result)} for a {_type_name(value)}; it must return a str, list or dict"
+                f"default returned a value of type {_type_name(result)} for one of type {_type_name(value)}; "
+                "it must return a str, list or dict"
             )
             error.add_note(f"at {_place(steps)}: {_type_name(value)}")
             raise error
