@@ -11,7 +11,9 @@ from typing import Any, Callable
 import pytest
 
 from _vorn_native import dumps, loads
+import vorn
 from vorn._native import checked_dumps
+from vorn._native import loads as package_loads
 
 MEASURED = 10_000
 WARM_UP_SHARE = 10  # one call in ten of the measured count, before measuring
@@ -142,6 +144,14 @@ PATHS = [
     Path("surrogate in a key", dumps, (SURROGATE_KEY,), UnicodeEncodeError, "surrogates not allowed"),
     Path("surrogate in a value", dumps, (SURROGATE_VALUE,), UnicodeEncodeError, "surrogates", (SURROGATE_VALUE["k"],)),
     Path("line feed in a key", dumps, (LINE_FEED_KEY,), ValueError, "cannot hold a line feed", (LINE_FEED_KEY["a"],)),
+    Path("package loads success", package_loads, (DOCUMENT,)),
+    Path("package loads fault", package_loads, ("_vorn_version: 1.0\n名前:\n  - k: *x\n",), ValueError, "unknown anchor"),
+    Path("package loads tab", package_loads, ("_vorn_version: 1.0\nk:\tv\n",), ValueError, "tabs are not allowed"),
+    Path("package loads surrogate", package_loads, (SURROGATE_TEXT,), UnicodeEncodeError, "surrogates not allowed"),
+    Path("package loads of bytes", package_loads, (b"",), TypeError, "'bytes' object cannot be cast"),
+    Path("vorn.loads fault", vorn.loads, ("_vorn_version: 1.0\nk: *x\n",), vorn.DecodeError, "line 2, column 2:"),
+    Path("vorn.dumps note", vorn.dumps, (DEEP_UNSUPPORTED,), TypeError, "Unsupported Python type"),
+    Path("vorn.dumps default", vorn.dumps, (DEEP_UNSUPPORTED,), kwargs={"default": vorn.stringify}),
     Path("checked success", checked_dumps, (DUMPED, False)),
     Path("checked lossy success", checked_dumps, (LOSSY, True)),
     Path("checked fault deep inside", checked_dumps, (LOSSY, False), inner=(LOSSY["list"], LOSSY["list"][1])),

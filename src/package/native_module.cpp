@@ -48,14 +48,23 @@ std::uint64_t count_characters(std::string_view text) noexcept {
     return count;
 }
 
+// A str of UTF-8 text from the core. Messages quote pieces of the document,
+// which is valid UTF-8; "replace" only keeps a raise from ever failing.
+PyRef message_str(std::string_view text) {
+    PyRef str = PyRef::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+    if (!str) throw fetch_current_error();
+    return str;
+}
+
 // DocumentFault(native text, message, line, character offset) for `error`.
 ErrorState document_fault(const ParseError& error, std::string_view text) {
-    const std::string native = "parse error: " + error.render();
     const std::uint64_t characters = count_characters(text.substr(0, std::min<std::uint64_t>(error.offset, text.size())));
-    PyRef arguments = PyRef::steal(Py_BuildValue("(s#s#KK)", native.data(), static_cast<Py_ssize_t>(native.size()),
-                                                 error.message.data(), static_cast<Py_ssize_t>(error.message.size()),
-                                                 static_cast<unsigned long long>(error.line),
-                                                 static_cast<unsigned long long>(characters)));
+    PyRef native = message_str("parse error: " + error.render());
+    PyRef message = message_str(error.message);
+    PyRef line = PyRef::steal(PyLong_FromUnsignedLongLong(error.line));
+    PyRef offset = line ? PyRef::steal(PyLong_FromUnsignedLongLong(characters)) : PyRef();
+    if (!offset) throw fetch_current_error();
+    PyRef arguments = PyRef::steal(PyTuple_Pack(4, native.get(), message.get(), line.get(), offset.get()));
     if (!arguments) throw fetch_current_error();
     PyObject* fault_class = document_fault_class();
     if (fault_class == nullptr) throw fetch_current_error();
