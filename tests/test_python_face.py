@@ -200,9 +200,9 @@ FILES = [
 
 @pytest.mark.parametrize(("make", "content"), FILES)
 def test_dump_writes_text_or_bytes_as_the_file_takes_them(make, content):
-    file = make()
-    vorn.dump(TREE, file)
-    assert content(file) == vorn.dumps(TREE)
+    with make() as file:
+        vorn.dump(TREE, file)
+        assert content(file) == vorn.dumps(TREE)
 
 
 def test_dump_to_a_file_of_unknown_kind_tries_text_then_bytes():
