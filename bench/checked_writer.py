@@ -40,6 +40,17 @@ def interleaved_minimums(calls, argument, runs: int) -> list[float]:
     return best
 
 
+def print_ratios(header: str, rows: list[tuple[str, float, float]], scale: float) -> None:
+    """Prints (shape, first seconds, second seconds) rows in the unit that
+    `scale` makes of seconds, each with second / first, then their geometric
+    mean and the worst of them."""
+    print(header)
+    for name, first, second in rows:
+        print(f"  {name:<15} {first * scale:9.3f} {second * scale:9.3f}  {second / first:5.3f}")
+    ratios = [second / first for _, first, second in rows]
+    print(f"  geometric mean {statistics.geometric_mean(ratios):.3f}, worst {max(ratios):.3f}")
+
+
 def overheads(shapes, size: str, dumps, checked, runs: int) -> list[tuple[str, float, float]]:
     """(shape, dumps seconds, checked seconds) per shape; the checked pass
     must accept each document and write the same text."""
@@ -71,11 +82,7 @@ def main(argv=None) -> None:
 
     for size in arguments.sizes:
         rows = overheads(SHAPES, size, _vorn_native.dumps, checked, arguments.runs)
-        print(f"{size}: shape, dumps ms, checked ms, checked / dumps")
-        for name, plain, lossless in rows:
-            print(f"  {name:<15} {plain * 1e3:9.3f} {lossless * 1e3:9.3f}  {lossless / plain:5.3f}")
-        ratios = [lossless / plain for _, plain, lossless in rows]
-        print(f"  geometric mean {statistics.geometric_mean(ratios):.3f}, worst {max(ratios):.3f}")
+        print_ratios(f"{size}: shape, dumps ms, checked ms, checked / dumps", rows, 1e3)
 
 
 if __name__ == "__main__":

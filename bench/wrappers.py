@@ -13,9 +13,8 @@ python -m bench.checked_writer, whose timing this shares.
 
 import argparse
 import gc
-import statistics
 
-from bench.checked_writer import interleaved_minimums
+from bench.checked_writer import interleaved_minimums, print_ratios
 from bench.documents import SIZES, build_sized
 from bench.shapes import SHAPES
 
@@ -47,11 +46,7 @@ def main(argv=None) -> None:
     arguments = parser.parse_args(argv)
     for size in arguments.sizes:
         for name, rows in wrapper_rows(size, arguments.runs).items():
-            print(f"{size} {name}: shape, _vorn_native us, vorn us, vorn / _vorn_native")
-            for shape, native, wrapped in rows:
-                print(f"  {shape:<15} {native * 1e6:9.2f} {wrapped * 1e6:9.2f}  {wrapped / native:5.3f}")
-            ratios = [wrapped / native for _, native, wrapped in rows]
-            print(f"  geometric mean {statistics.geometric_mean(ratios):.3f}, worst {max(ratios):.3f}")
+            print_ratios(f"{size} {name}: shape, _vorn_native us, vorn us, vorn / _vorn_native", rows, 1e6)
 
 
 if __name__ == "__main__":
