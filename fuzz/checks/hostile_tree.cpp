@@ -103,6 +103,14 @@ std::string read_key(RecipeReader& reader) {
     return key;
 }
 
+// A key as a caller may hand it over: a line feed stays when the next byte
+// is odd, so that trees with and without one are both common.
+std::string read_raw_key(RecipeReader& reader) {
+    std::string key = read_raw_string(reader);
+    if (key.find('\n') != std::string::npos && (reader.next() & 1) == 0) erase_all(key, "\n");
+    return key;
+}
+
 std::string read_scalar_text(RecipeReader& reader) {
     std::string text = read_raw_string(reader);
     erase_all(text, "\t");
@@ -127,7 +135,77 @@ Value read_value(RecipeReader& reader, int depth) {
     return Value(std::move(entries));
 }
 
+CallerTree read_caller_value(RecipeReader& reader, int depth) {
+    CallerTree node;
+    const unsigned kind = reader.next() % 4;
+    if (kind < 2 || depth >= max_depth || reader.exhausted()) {
+        node.text = read_raw_string(reader);
+        return node;
+    }
+    node.kind = kind == 2 ? FlatTree::Kind::sequence : FlatTree::Kind::mapping;
+    const unsigned children = reader.next() % (max_children + 1);
+    for (unsigned i = 0; i < children; ++i) {
+        std::string key = node.kind == FlatTree::Kind::mapping ? read_raw_key(reader) : std::string();
+        node.children.push_back(read_caller_value(reader, depth + 1));
+        node.children.back().key = std::move(key);
+    }
+    return node;
+}
+
+void add_to(FlatTreeBuilder& builder, const CallerTree& node, std::string_view key) {
+    if (node.kind == FlatTree::Kind::scalar) {
+        builder.add_scalar(key, node.text);
+        return;
+    }
+    builder.open(node.kind, key, node.children.size());
+    for (const CallerTree& child : node.children) add_to(builder, child, child.key);
+    builder.close();
+}
+
 }  // namespace
+
+CallerTree build_caller_tree(std::string_view recipe) {
+    RecipeReader reader(recipe);
+    const unsigned shape = reader.next();
+    if (shape % 4 == 0) return read_caller_value(reader, max_depth);
+    CallerTree root;
+    root.kind = shape % 4 == 1 ? FlatTree::Kind::sequence : FlatTree::Kind::mapping;
+    const bool mapping = root.kind == FlatTree::Kind::mapping;
+    // The version first (a later entry may replace it), last, or not at all.
+    const unsigned version = mapping ? (shape >> 2) % 4 : 0;
+    const auto add_version = [&root] {
+        CallerTree entry;
+        entry.key = "_vorn_version";
+        entry.text = "1.0";
+        root.children.push_back(std::move(entry));
+    };
+    if (version == 1) add_version();
+    while (!reader.exhausted()) {
+        std::string key = mapping ? read_raw_key(reader) : std::string();
+        root.children.push_back(read_caller_value(reader, 1));
+        root.children.back().key = std::move(key);
+    }
+    if (version >= 2) add_version();
+    return root;
+}
+
+Value value_of(const CallerTree& tree) {
+    if (tree.kind == FlatTree::Kind::scalar) return Value(tree.text);
+    if (tree.kind == FlatTree::Kind::sequence) {
+        Sequence items;
+        for (const CallerTree& child : tree.children) items.append(Node(value_of(child)));
+        return Value(std::move(items));
+    }
+    Mapping entries;
+    for (const CallerTree& child : tree.children) entries.insert(child.key, Node(value_of(child)));
+    return Value(std::move(entries));
+}
+
+FlatTree flat_tree_of(const CallerTree& tree) {
+    FlatTreeBuilder builder;
+    add_to(builder, tree, {});
+    return builder.finish();
+}
 
 Value build_hostile_tree(std::string_view recipe) {
     RecipeReader reader(recipe);

@@ -3,8 +3,11 @@
 // hyphens, block and anchor marks, line breaks, NUL and Unicode blanks.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "vorn/flat_tree.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn::fuzz {
@@ -20,5 +23,24 @@ namespace vorn::fuzz {
 // can carry: the recipe decides, so that trees with and without such keys
 // are both common.
 Value build_hostile_tree(std::string_view recipe);
+
+// A tree as a caller of the writer hands it over: entries in the caller's
+// order, equal keys among them, and any strings at all (tabs, line feeds in
+// keys and texts, blocks the reader would change). The root is a mapping
+// with or without the version, a sequence or a scalar, as the recipe says.
+struct CallerTree {
+    FlatTree::Kind kind = FlatTree::Kind::scalar;
+    std::string key;   // for the entries of a mapping
+    std::string text;  // for a scalar
+    std::vector<CallerTree> children;
+};
+
+CallerTree build_caller_tree(std::string_view recipe);
+
+// The same tree as a Value (of equal keys the last one wins, as in the
+// writer) and as a FlatTree, added in the caller's order. The FlatTree
+// views the strings of `tree`, which must outlive it.
+Value value_of(const CallerTree& tree);
+FlatTree flat_tree_of(const CallerTree& tree);
 
 }  // namespace vorn::fuzz

@@ -8,6 +8,7 @@
 
 #include "hostile_tree.hpp"
 #include "text_facts.hpp"
+#include "vorn/document.hpp"
 #include "vorn/emit.hpp"
 #include "vorn/flat_tree.hpp"
 #include "vorn/parse.hpp"
@@ -280,11 +281,74 @@ CheckFailure check_tree_round_trip(std::string_view input) {
     return std::nullopt;
 }
 
+CheckFailure check_comments_dropped(std::string_view input) {
+    if (!is_valid_utf8(input)) return std::nullopt;
+    const Result<Document> kept = read_document(input, Comments::kept);
+    const Result<Document> dropped = read_document(input, Comments::may_drop);
+    const auto outcome = [](const Result<Document>& read) {
+        return read ? "values" : "fault: " + read.error().render() + " (offset " + std::to_string(read.error().offset) + ")";
+    };
+    if (kept.ok() != dropped.ok() || (!kept && !(kept.error() == dropped.error())))
+        return "dropping comments changed the result of " + printable(input) + "\nkept:    " + outcome(kept) +
+               "\ndropped: " + outcome(dropped);
+    if (!kept) return std::nullopt;
+    const Value kept_values = to_value(kept.value().root());
+    const Value dropped_values = to_value(dropped.value().root());
+    if (!same_values(kept_values, dropped_values))
+        return "dropping comments changed the values of " + printable(input) + "\nkept:    " +
+               printable(emit(kept_values)) + "\ndropped: " + printable(emit(dropped_values));
+    return std::nullopt;
+}
+
+CheckFailure check_flat_tree_emit(std::string_view input) {
+    const CallerTree caller = build_caller_tree(input);
+    const Value value = value_of(caller);
+    const FlatTree flat = flat_tree_of(caller);
+
+    const std::string* refused = find_unwritable_key(value);
+    const CheckedText keys_checked = emit_checked(flat, WriteChecks::keys);
+    const CheckedText lossless = emit_checked(flat, WriteChecks::lossless);
+    if (refused != nullptr) {
+        if (keys_checked.fault != WriteFault::line_feed_in_key || flat.at(keys_checked.node).key != *refused)
+            return "emit_checked did not refuse the key " + printable(*refused) + " that find_unwritable_key names";
+        if (lossless.fault == WriteFault::none)
+            return "the lossless check passed a key holding a line feed: " + printable(*refused);
+        return std::nullopt;
+    }
+    if (keys_checked.fault != WriteFault::none)
+        return "emit_checked refused the key " + printable(flat.at(keys_checked.node).key);
+
+    const std::string text = emit(value);
+    const std::string flat_text = emit(flat);
+    if (flat_text != text)
+        return "the FlatTree is written otherwise\nValue:    " + printable(text) + "\nFlatTree: " + printable(flat_text);
+    if (keys_checked.text != text)
+        return "emit_checked wrote other text\nemit:         " + printable(text) +
+               "\nemit_checked: " + printable(keys_checked.text);
+
+    const Result<Value> reread = parse_document(text);
+    const bool round_trips = reread && same_values(reread.value(), value);
+    const std::string read_back = reread ? "values " + printable(emit(reread.value())) : reread.error().render();
+    if (lossless.fault != WriteFault::none && round_trips)
+        return "the lossless check refused (fault " + std::to_string(static_cast<int>(lossless.fault)) +
+               ") a tree that reads back the same, at " + printable(flat.at(lossless.node).key) +
+               "\ntext: " + printable(text);
+    if (lossless.fault == WriteFault::none && !round_trips)
+        return "the lossless check passed a tree that does not read back the same\ntext: " + printable(text) +
+               "\nread: " + read_back;
+    if (lossless.fault == WriteFault::none && lossless.text != text)
+        return "the lossless check wrote other text\nemit:     " + printable(text) +
+               "\nlossless: " + printable(lossless.text);
+    return std::nullopt;
+}
+
 std::span<const FuzzTarget> fuzz_targets() {
-    static constexpr std::array<FuzzTarget, 3> targets = {{
+    static constexpr std::array<FuzzTarget, 5> targets = {{
         {"parse", check_parse},
         {"text_round_trip", check_text_round_trip},
         {"tree_round_trip", check_tree_round_trip},
+        {"comments_dropped", check_comments_dropped},
+        {"flat_tree_emit", check_flat_tree_emit},
     }};
     return targets;
 }

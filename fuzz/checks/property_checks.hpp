@@ -32,6 +32,20 @@ CheckFailure check_text_round_trip(std::string_view input);
 // emitting it again gives the same text, which emit_checked writes too.
 CheckFailure check_tree_round_trip(std::string_view input);
 
+// Reads any valid UTF-8 text with comments kept and with comments dropped
+// (the reading that loads does): both give the same values, or the same
+// error, message, line, column and offset alike.
+CheckFailure check_comments_dropped(std::string_view input);
+
+// Builds a tree with any strings, entries in the caller's order and equal
+// keys among them, as a Value and as a FlatTree (what dumps writes). Both
+// checks of the FlatTree agree with the Value: emit_checked's key check
+// refuses a key holding a line feed, the first that find_unwritable_key
+// names; else emit gives one text for both trees, which emit_checked
+// writes too, and the lossless check accepts exactly the trees whose text
+// reads back holding the same values, writing that text again.
+CheckFailure check_flat_tree_emit(std::string_view input);
+
 struct FuzzTarget {
     std::string_view name;  // directory name under fuzz/corpus and fuzz/regressions
     CheckFailure (*check)(std::string_view input);
