@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "py_ref.hpp"
+#include "vorn/assert.hpp"
 
 namespace vorn::binding {
 
@@ -49,8 +50,10 @@ inline void copy_bytes(void* out, std::string_view text) noexcept {
 
 
 // A str of `text`, known to be ASCII. A new reference, or null with the
-// Python error set.
+// Python error set. A byte above 0x7F would make a str that CPython takes
+// for ASCII but that compares and hashes unlike the decoded text.
 inline PyObject* ascii_str(std::string_view text) noexcept {
+    VORN_ASSERT(is_ascii(text));
     const auto size = static_cast<Py_ssize_t>(text.size());
     // The empty str and one-character strs are shared singletons there.
     if (size <= 1) return PyUnicode_FromStringAndSize(text.data(), size);

@@ -8,6 +8,7 @@
 #include "parse_messages.hpp"
 #include "parse_state.hpp"
 #include "scalar_syntax.hpp"
+#include "vorn/assert.hpp"
 
 namespace vorn {
 
@@ -54,8 +55,13 @@ class BlockParser {
 public:
     BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments)
         : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments} {}
+    // state_ refers to this object's own stacks: a copy or a moved-to parser
+    // would fill the stacks of another.
+    BlockParser(const BlockParser&) = delete;
+    BlockParser& operator=(const BlockParser&) = delete;
 
     Result<DocValue> run() {
+        VORN_ASSERT(&state_.entry_stack == &entry_stack_ && &state_.item_stack == &item_stack_);
         const SourceLine* first = state_.peek();
         // A text of comment lines alone holds an empty root.
         if (first == nullptr) return DocValue::mapping({});

@@ -7,19 +7,23 @@
 namespace vorn {
 
 void MappingBuilder::merge(std::span<const DocEntry> source) {
+    check_on_top();
     if (empty()) {
         // Nothing is present yet: the source's entries, already in order,
         // are the mapping so far.
         stack_->insert(stack_->end(), source.begin(), source.end());
+        note_top();
         return;
     }
     for (const DocEntry& entry : source) add(entry.key, entry.node, true);
 }
 
 void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if_absent) {
+    check_on_top();
     if (!out_of_order_) {
         if (empty() || stack_->back().key < key) {
             stack_->push_back({key, node});
+            note_top();
             return;
         }
         // Still sorted: a key already present is found by binary search and
@@ -38,10 +42,12 @@ void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if
         only_if_absent = false;
     }
     stack_->push_back({key, node});
+    note_top();
     merged_.push_back(only_if_absent);
 }
 
 DocValue MappingBuilder::finish(Arena& arena) && {
+    check_on_top();
     const std::span<const DocEntry> entries = out_of_order_ ? sorted(arena) : arena.copy<DocEntry>(collected());
     stack_->resize(start_);
     return DocValue::mapping(entries);

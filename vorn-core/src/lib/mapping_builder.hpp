@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "vorn/assert.hpp"
 #include "vorn/document.hpp"
 
 namespace vorn {
@@ -71,6 +72,17 @@ private:
 
     std::vector<DocEntry>* stack_;
     std::size_t start_;
+#if VORN_ASSERTIONS
+    // Where this builder's entries ended after its last change: a nested
+    // builder still open when this one grows would have left the stack
+    // elsewhere, and its entries would be taken for this one's.
+    std::size_t top_ = start_;
+    void check_on_top() const { VORN_ASSERT(stack_->size() == top_); }
+    void note_top() noexcept { top_ = stack_->size(); }
+#else
+    void check_on_top() const noexcept {}
+    void note_top() noexcept {}
+#endif
     // Set once an entry arrived out of key order; from then on, one flag per
     // entry telling whether it was merged.
     bool out_of_order_ = false;

@@ -21,10 +21,15 @@ class SequenceBuilder {
 public:
     explicit SequenceBuilder(std::vector<DocNode>& stack) noexcept : stack_(&stack), start_(stack.size()) {}
 
-    void append(const DocNode& node) { stack_->push_back(node); }
+    void append(const DocNode& node) {
+        check_on_top();
+        stack_->push_back(node);
+        note_top();
+    }
 
     // The sequence stored in `arena`; the items leave the stack.
     DocValue finish(Arena& arena) && {
+        check_on_top();
         const std::span<const DocNode> items(stack_->data() + start_, stack_->size() - start_);
         const DocValue result = DocValue::sequence(arena.copy(items));
         stack_->resize(start_);
@@ -34,6 +39,16 @@ public:
 private:
     std::vector<DocNode>* stack_;
     std::size_t start_;
+    // As in MappingBuilder: a sequence only grows while every block nested
+    // in it is closed, so its items are the top of the shared stack.
+#if VORN_ASSERTIONS
+    std::size_t top_ = start_;
+    void check_on_top() const { VORN_ASSERT(stack_->size() == top_); }
+    void note_top() noexcept { top_ = stack_->size(); }
+#else
+    void check_on_top() const noexcept {}
+    void note_top() noexcept {}
+#endif
 };
 
 // Each pending record below keeps the comment lines above its line for the

@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "vorn/assert.hpp"
+
+namespace vorn {
+namespace {
+
+#if VORN_ASSERTIONS
+
+TEST(AssertDeathTest, FailureNamesConditionFileAndLineAndAborts) {
+    const int two = 2;
+    EXPECT_DEATH(VORN_ASSERT(two + 1 == 4), "assert_test\\.cpp:[0-9]+: vorn assertion failed: two \\+ 1 == 4");
+    VORN_ASSERT(two + 1 == 3);  // a holding condition passes silently
+}
+
+#else
+
+TEST(Assert, ConditionIsNotEvaluatedWithoutAssertions) {
+    int evaluated = 0;
+    VORN_ASSERT(++evaluated == 0);
+    EXPECT_EQ(evaluated, 0);
+}
+
+#endif
+
+}  // namespace
+}  // namespace vorn
