@@ -1,7 +1,10 @@
 #include "vorn/flat_tree.hpp"
 
 #include <algorithm>
+#include <span>
 #include <utility>
+
+#include "key_order.hpp"
 
 namespace vorn {
 
@@ -40,24 +43,6 @@ bool key_less(const Entry& a, const Entry& b) noexcept {
     return a.key < b.key;
 }
 
-// Mappings up to this size are sorted by insertion, which needs no buffer.
-constexpr std::size_t insertion_sort_limit = 16;
-
-// A stable sort by key.
-template <typename Entry>
-void sort_by_key(std::vector<Entry>& entries) {
-    if (entries.size() > insertion_sort_limit) {
-        std::stable_sort(entries.begin(), entries.end(), key_less<Entry>);
-        return;
-    }
-    for (std::size_t i = 1; i < entries.size(); ++i) {
-        const Entry moving = entries[i];
-        std::size_t j = i;
-        for (; j > 0 && key_less(moving, entries[j - 1]); --j) entries[j] = entries[j - 1];
-        entries[j] = moving;
-    }
-}
-
 }  // namespace
 
 // Appends to orders_ the count and then the positions of the mapping's
@@ -69,15 +54,16 @@ void FlatTreeBuilder::store_key_order(const OpenContainer& mapping) {
         const std::string_view key = tree_.nodes_[entry].key;
         sorting_.push_back({key_prefix(key), key, entry});
     }
-    sort_by_key(sorting_);
+    using Keyed = KeyedEntry;
+    const std::span<Keyed> keyed(sorting_);
+    stable_sort_by_key(keyed, key_less<Keyed>);
 
     std::vector<std::size_t>& orders = tree_.orders_;
     const std::size_t count_at = orders.size();
     orders.push_back(0);
-    for (std::size_t i = 0; i < sorting_.size(); ++i) {
-        const bool later_one_wins = i + 1 < sorting_.size() && sorting_[i + 1].key == sorting_[i].key;
-        if (!later_one_wins) orders.push_back(sorting_[i].position);
-    }
+    keep_winners(
+        keyed, [](const Keyed& a, const Keyed& b) { return a.prefix == b.prefix && a.key == b.key; },
+        [](const Keyed&) { return true; }, [&orders](const Keyed& entry) { orders.push_back(entry.position); });
     orders[count_at] = orders.size() - count_at - 1;
     tree_.nodes_[mapping.position].order = count_at + 1;
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <numeric>
 
+#include "key_order.hpp"
+
 namespace vorn {
 
 void MappingBuilder::merge(std::span<const DocEntry> source) {
@@ -58,41 +60,21 @@ DocValue MappingBuilder::finish(Arena& arena) && {
 // merged one counts only if nothing did.
 std::span<const DocEntry> MappingBuilder::sorted(Arena& arena) {
     const std::span<const DocEntry> entries = collected();
-    const auto by_key = [&entries](std::size_t a, std::size_t b) { return entries[a].key < entries[b].key; };
-    // Most such mappings are a merged record with a few entries of its
-    // own: a stable insertion sort, in an array on the stack, beats the
-    // general one at that size.
-    constexpr std::size_t small = 32;
-    std::array<std::size_t, small> small_order;
+    std::array<std::size_t, insertion_sort_limit> small_order;
     std::vector<std::size_t> large_order;
     const std::span<std::size_t> order =
-        entries.size() <= small ? std::span<std::size_t>(small_order.data(), entries.size())
-                                : std::span<std::size_t>(large_order = std::vector<std::size_t>(entries.size()));
+        entries.size() <= small_order.size()
+            ? std::span<std::size_t>(small_order.data(), entries.size())
+            : std::span<std::size_t>(large_order = std::vector<std::size_t>(entries.size()));
     std::iota(order.begin(), order.end(), std::size_t{0});
-    if (order.size() <= small) {
-        for (std::size_t i = 1; i < order.size(); ++i) {
-            const std::size_t moving = order[i];
-            std::size_t j = i;
-            for (; j > 0 && by_key(moving, order[j - 1]); --j) order[j] = order[j - 1];
-            order[j] = moving;
-        }
-    } else {
-        std::stable_sort(order.begin(), order.end(), by_key);
-    }
+    stable_sort_by_key(order, [&entries](std::size_t a, std::size_t b) { return entries[a].key < entries[b].key; });
 
     // At most one entry per arrival; duplicates leave the end unused.
     auto* const result = static_cast<DocEntry*>(arena.allocate(entries.size_bytes(), alignof(DocEntry)));
     std::size_t kept = 0;
-    for (std::size_t first = 0; first < order.size();) {
-        std::size_t last = first;
-        std::size_t winner = order[first];
-        while (last + 1 < order.size() && entries[order[last + 1]].key == entries[winner].key) {
-            ++last;
-            if (!merged_[order[last]]) winner = order[last];
-        }
-        result[kept++] = entries[winner];
-        first = last + 1;
-    }
+    keep_winners(
+        order, [&entries](std::size_t a, std::size_t b) { return entries[a].key == entries[b].key; },
+        [this](std::size_t i) { return !merged_[i]; }, [&](std::size_t i) { result[kept++] = entries[i]; });
     return {result, kept};
 }
 

@@ -1,0 +1,58 @@
+// The one rule for a mapping's entries, kept here for every builder of
+// mappings (the value tree's Mapping, the reader's MappingBuilder and the
+// writer's FlatTreeBuilder): entries stand in ascending byte order of their
+// keys, and of several entries under one key a single one is kept, the last
+// that replaces what came before it.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <span>
+#include <utility>
+
+namespace vorn {
+
+// Up to this many entries a stable insertion sort is used: it needs no
+// buffer, while std::stable_sort allocates one on every call, and most
+// mappings sorted are small (a merged record and a few entries of its own).
+// 32 is the larger of the two limits the reader and the writer used before
+// they shared this sort (32 and 16); with it, the loads and dumps
+// instruction counts of the 200 KB bench shapes (callgrind, one call each)
+// changed by at most 0.21%, a fall for the anchors shape, which sorts most.
+inline constexpr std::size_t insertion_sort_limit = 32;
+
+// Sorts `items` by `less`, keeping the arrival order of items with equal keys.
+template <typename T, typename Less>
+void stable_sort_by_key(std::span<T> items, Less less) {
+    if (items.size() > insertion_sort_limit) {
+        std::stable_sort(items.begin(), items.end(), less);
+        return;
+    }
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        T moving = std::move(items[i]);
+        std::size_t j = i;
+        for (; j > 0 && less(moving, items[j - 1]); --j) items[j] = std::move(items[j - 1]);
+        items[j] = std::move(moving);
+    }
+}
+
+// Calls `keep` with one item of each run of equal keys in `sorted` (sorted
+// by stable_sort_by_key, so each run is in arrival order): the last item of
+// the run for which `replaces` holds, or the run's first if no later one
+// does. An item for which `replaces` is false only fills a key that nothing
+// before it held.
+template <typename T, typename SameKey, typename Replaces, typename Keep>
+void keep_winners(std::span<T> sorted, SameKey same_key, Replaces replaces, Keep keep) {
+    for (std::size_t first = 0; first < sorted.size();) {
+        std::size_t winner = first;
+        std::size_t last = first;
+        while (last + 1 < sorted.size() && same_key(sorted[last + 1], sorted[first])) {
+            ++last;
+            if (replaces(sorted[last])) winner = last;
+        }
+        keep(sorted[winner]);
+        first = last + 1;
+    }
+}
+
+}  // namespace vorn
