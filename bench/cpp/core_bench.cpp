@@ -2,7 +2,9 @@
 // documents: `vorn_core_bench --docs=DIR [google benchmark flags]`.
 // Every `*.vorn` file in DIR becomes two benchmarks, parse/NAME and
 // emit/NAME, whose bytes-per-second counter is the document's size (the
-// emitted text's size for emit).
+// emitted text's size for emit). mapping_insert/ORDER/N builds a value
+// tree's Mapping of N keys given in ascending, descending or shuffled order
+// and reads it once.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -11,12 +13,15 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "vorn/emit.hpp"
 #include "vorn/parse.hpp"
+#include "vorn/value.hpp"
 
 namespace {
 
@@ -75,6 +80,28 @@ void emit_benchmark(benchmark::State& state, const Document* document) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * emitted_size));
 }
 
+enum class KeyOrder { ascending, descending, shuffled };
+
+// Inserting N keys, then one lookup: the first read is where arrivals out of
+// order are sorted, so it belongs to the cost of building.
+void mapping_insert_benchmark(benchmark::State& state, KeyOrder order) {
+    const auto count = static_cast<std::size_t>(state.range(0));
+    std::vector<std::string> keys;
+    keys.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string number = std::to_string(i);
+        keys.push_back("key" + std::string(8 - number.size(), '0') + number);
+    }
+    if (order == KeyOrder::descending) std::reverse(keys.begin(), keys.end());
+    if (order == KeyOrder::shuffled) std::shuffle(keys.begin(), keys.end(), std::mt19937(1));
+    for (auto _ : state) {
+        vorn::Mapping mapping;
+        for (const std::string& key : keys) mapping.insert(key, vorn::Node());
+        benchmark::DoNotOptimize(mapping.find(keys.front()));
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+}
+
 // Takes `--docs=DIR` out of the arguments that Google Benchmark left over.
 std::string take_docs_flag(int argc, char** argv) {
     constexpr std::string_view prefix = "--docs=";
@@ -106,6 +133,14 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("parse/" + document.name).c_str(), parse_benchmark, &document)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("emit/" + document.name).c_str(), emit_benchmark, &document)
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const auto& [name, order] : {std::pair{"ascending", KeyOrder::ascending},
+                                      std::pair{"descending", KeyOrder::descending},
+                                      std::pair{"shuffled", KeyOrder::shuffled}}) {
+        benchmark::RegisterBenchmark((std::string("mapping_insert/") + name).c_str(), mapping_insert_benchmark, order)
+            ->Arg(40'000)
+            ->Arg(160'000)
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::RunSpecifiedBenchmarks();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "vorn/assert.hpp"
+#include "vorn/value.hpp"
 
 namespace vorn {
 namespace {
@@ -13,6 +14,13 @@ TEST(AssertDeathTest, FailureNamesConditionFileAndLineAndAborts) {
     const int two = 2;
     EXPECT_DEATH(VORN_ASSERT(two + 1 == 4), "assert_test\\.cpp:[0-9]+: vorn assertion failed: two \\+ 1 == 4");
     VORN_ASSERT(two + 1 == 3);  // a holding condition passes silently
+}
+
+TEST(AssertDeathTest, AppendInOrderRefusesAKeyThatDoesNotSortLast) {
+    Mapping mapping;
+    mapping.append_in_order("b", Node());
+    EXPECT_DEATH(mapping.append_in_order("a", Node()), "entries_\\.back\\(\\)\\.first < key");
+    EXPECT_DEATH(mapping.append_in_order("b", Node()), "entries_\\.back\\(\\)\\.first < key");
 }
 
 #else

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -52,26 +54,69 @@ TEST(MappingOrder, EmptyKeyComesFirstAndNonAsciiLast) {
     EXPECT_EQ(keys_of(value.mapping()), (std::vector<std::string>{"", "0", "~", "\xE4\xB8\x80"}));
 }
 
-TEST(MappingInsert, SecondInsertReplacesAndHandsBackTheFirstNode) {
+TEST(MappingInsert, LaterInsertReplacesTheEarlierNodeWithItsComments) {
     Mapping mapping;
-    EXPECT_FALSE(mapping.insert("k", annotated(scalar("first"), {{"# above first", 2}}, "# first")).has_value());
-    std::optional<Node> previous = mapping.insert("k", Node(scalar("second")));
-
-    ASSERT_TRUE(previous.has_value());
-    EXPECT_EQ(previous->value.scalar(), "first");
-    EXPECT_EQ(previous->comments, (std::vector<CommentLine>{{"# above first", 2}}));
-    EXPECT_EQ(previous->inline_comment, "# first");
+    mapping.insert("k", annotated(scalar("first"), {{"# above first", 2}}, "# first"));
+    mapping.insert("k", Node(scalar("second")));
     ASSERT_EQ(mapping.size(), 1u);
     EXPECT_EQ(mapping.find("k")->value.scalar(), "second");
     EXPECT_TRUE(mapping.find("k")->comments.empty());
+    EXPECT_FALSE(mapping.find("k")->inline_comment.has_value());
 }
 
-TEST(MappingInsert, InsertIfAbsentKeepsTheStoredNode) {
+// Random runs of insert, insert_if_absent and reads against std::map: keys
+// in and out of order, repeated, few and many (past the small-mapping sort),
+// with reads between the additions.
+TEST(MappingInsert, AgreesWithAnOrderedMapInAnyOrderOfKeysAndReads) {
+    std::mt19937 random(7);
+    for (const int key_range : {3, 20, 200}) {
+        for (const int length : {1, 10, 40, 600}) {
+            Mapping mapping;
+            std::map<std::string, std::string> model;
+            for (int step = 0; step < length; ++step) {
+                const std::string key = "k" + std::to_string(random() % key_range);
+                const std::string value = std::to_string(step);
+                switch (random() % 8) {
+                    case 0:
+                        mapping.insert_if_absent(key, Node(scalar(value)));
+                        model.try_emplace(key, value);
+                        break;
+                    case 1: {
+                        const Node* found = mapping.find(key);
+                        const auto it = model.find(key);
+                        ASSERT_EQ(found != nullptr, it != model.end()) << key;
+                        if (found != nullptr) {
+                            EXPECT_EQ(found->value.scalar(), it->second);
+                        }
+                        break;
+                    }
+                    default:
+                        mapping.insert(key, Node(scalar(value)));
+                        model[key] = value;
+                }
+            }
+            std::vector<std::pair<std::string, std::string>> entries;
+            for (const auto& [key, node] : mapping) entries.emplace_back(key, node.value.scalar());
+            EXPECT_EQ(entries, (std::vector<std::pair<std::string, std::string>>(model.begin(), model.end())))
+                << key_range << " keys, " << length << " steps";
+            EXPECT_EQ(mapping.size(), model.size());
+        }
+    }
+}
+
+TEST(MappingInsert, InsertIfAbsentFillsOnlyAnAbsentKeyAndALaterInsertStillWins) {
     Mapping mapping;
-    EXPECT_TRUE(mapping.insert_if_absent("k", Node(scalar("first"))));
-    Node later(scalar("second"));
-    EXPECT_FALSE(mapping.insert_if_absent("k", std::move(later)));
+    mapping.insert_if_absent("k", Node(scalar("first")));
+    mapping.insert_if_absent("k", Node(scalar("second")));
     EXPECT_EQ(mapping.find("k")->value.scalar(), "first");
+    // Arrivals out of order, sorted together at the next read.
+    mapping.insert_if_absent("b", Node(scalar("merged")));
+    mapping.insert("b", Node(scalar("own")));
+    mapping.insert("a", Node(scalar("own")));
+    mapping.insert_if_absent("a", Node(scalar("merged")));
+    EXPECT_EQ(mapping.find("a")->value.scalar(), "own");
+    EXPECT_EQ(mapping.find("b")->value.scalar(), "own");
+    EXPECT_EQ(mapping.size(), 3u);
 }
 
 TEST(MappingFind, MatchesBytesExactly) {

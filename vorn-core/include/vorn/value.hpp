@@ -17,6 +17,8 @@
 #include <variant>
 #include <vector>
 
+#include "vorn/assert.hpp"
+
 namespace vorn {
 
 class Sequence;
@@ -109,9 +111,14 @@ private:
 
 // Unique string keys kept in ascending byte order (which is code point order
 // for UTF-8); insertion order is not remembered. The entries lie in one
-// sorted array: no allocation per entry, and a lookup is a binary search.
-// Adding a key out of order shifts the entries after it (linear time), so
-// whole mappings are best built in key order with append_in_order.
+// array: no allocation per entry, and a lookup is a binary search.
+//
+// Adding an entry appends it, whatever the order of its key; the entries
+// that arrived out of order are sorted once, when the mapping is next read
+// (find, size, iteration), so that building a mapping of n keys costs
+// n log n for any order and nothing more for keys that come in order. As
+// that first read rearranges the entries, a mapping that has just been
+// added to must be read by one thread before several read it at once.
 class Mapping {
 public:
     using Entry = std::pair<std::string, Node>;
@@ -120,16 +127,19 @@ public:
     Mapping(Mapping&&) noexcept = default;
     Mapping& operator=(Mapping&&) noexcept = default;
 
-    // Adds the entry, or replaces the node stored under `key` and hands the
-    // previous node back.
-    std::optional<Node> insert(std::string key, Node node);
-    // Adds the entry only if `key` is absent; returns whether it was added.
-    bool insert_if_absent(std::string key, Node&& node);
+    // Adds the entry; of entries under one key, the one added last is kept.
+    void insert(std::string key, Node node);
+    // Adds the entry, to be kept only if no entry under `key` was added
+    // before it (one added later still replaces it).
+    void insert_if_absent(std::string key, Node node);
 
     // Adds an entry whose key sorts after every key present (as when copying
     // another mapping in its order) and returns the stored node. The
     // reference lasts until the next entry is added.
     Node& append_in_order(std::string key, Node&& node) {
+        settle();
+        VORN_ASSERT(entries_.empty() || entries_.back().first < key);
+        ++sorted_;
         return entries_.emplace_back(std::move(key), std::move(node)).second;
     }
     void reserve(std::size_t n) { entries_.reserve(n); }
@@ -137,20 +147,46 @@ public:
     Node* find(std::string_view key);
     const Node* find(std::string_view key) const;
 
-    std::size_t size() const noexcept { return entries_.size(); }
+    std::size_t size() const {
+        settle();
+        return entries_.size();
+    }
     bool empty() const noexcept { return entries_.empty(); }
 
     // Iteration yields (key, node) pairs in ascending key order. Keys must
     // not be changed through it.
-    auto begin() noexcept { return entries_.begin(); }
-    auto end() noexcept { return entries_.end(); }
-    auto begin() const noexcept { return entries_.begin(); }
-    auto end() const noexcept { return entries_.end(); }
+    auto begin() {
+        settle();
+        return entries_.begin();
+    }
+    auto end() {
+        settle();
+        return entries_.end();
+    }
+    auto begin() const {
+        settle();
+        return std::as_const(entries_).begin();
+    }
+    auto end() const {
+        settle();
+        return std::as_const(entries_).end();
+    }
 
 private:
-    std::vector<Entry>::iterator lower_bound(std::string_view key);
+    bool in_order() const noexcept { return sorted_ == entries_.size(); }
+    void settle() const {
+        if (!in_order()) sort_arrivals();
+    }
+    void sort_arrivals() const;
+    void append_arrival(std::string&& key, Node&& node, bool if_absent);
 
-    std::vector<Entry> entries_;
+    // entries_[0, sorted_) are unique and in ascending key order; the rest
+    // arrived since, in any order. Sorting them is no change a reader can
+    // see, hence `mutable`.
+    mutable std::vector<Entry> entries_;
+    mutable std::size_t sorted_ = 0;
+    // One flag per arrival since sorted_: whether it came by insert_if_absent.
+    mutable std::vector<bool> if_absent_;
 };
 
 // Scalars, by far the most values, are freed inline; a container is taken

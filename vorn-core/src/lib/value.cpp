@@ -1,7 +1,11 @@
 #include "vorn/value.hpp"
 
 #include <algorithm>
+#include <numeric>
+#include <span>
 #include <utility>
+
+#include "key_order.hpp"
 
 namespace vorn {
 
@@ -69,31 +73,52 @@ Value& Value::operator=(Value&& other) noexcept {
     return *this;
 }
 
-std::vector<Mapping::Entry>::iterator Mapping::lower_bound(std::string_view key) {
-    return std::lower_bound(entries_.begin(), entries_.end(), key,
-                            [](const Entry& entry, std::string_view wanted) { return entry.first < wanted; });
+void Mapping::insert(std::string key, Node node) { append_arrival(std::move(key), std::move(node), false); }
+
+void Mapping::insert_if_absent(std::string key, Node node) {
+    append_arrival(std::move(key), std::move(node), true);
 }
 
-std::optional<Node> Mapping::insert(std::string key, Node node) {
-    auto it = lower_bound(key);
-    if (it == entries_.end() || it->first != key) {
-        entries_.emplace(it, std::move(key), std::move(node));
-        return std::nullopt;
+void Mapping::append_arrival(std::string&& key, Node&& node, bool if_absent) {
+    if (in_order() && (entries_.empty() || entries_.back().first < key)) {
+        // The common case of keys in order: the entries stay sorted.
+        entries_.emplace_back(std::move(key), std::move(node));
+        ++sorted_;
+        return;
     }
-    std::optional<Node> previous(std::move(it->second));
-    it->second = std::move(node);
-    return previous;
+    entries_.emplace_back(std::move(key), std::move(node));
+    if_absent_.push_back(if_absent);
 }
 
-bool Mapping::insert_if_absent(std::string key, Node&& node) {
-    auto it = lower_bound(key);
-    if (it != entries_.end() && it->first == key) return false;
-    entries_.emplace(it, std::move(key), std::move(node));
-    return true;
+// Sorts the arrivals alone (n log n for n of them), merges them with the
+// sorted entries (linear) and keeps one entry per key.
+void Mapping::sort_arrivals() const {
+    const std::size_t arrived = entries_.size() - sorted_;
+    std::vector<std::size_t> order(entries_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const auto less = [this](std::size_t a, std::size_t b) { return entries_[a].first < entries_[b].first; };
+    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    stable_sort_by_key(std::span<std::size_t>(&*middle, arrived), less);
+    // Of equal keys, the sorted entry, which came first, stays first.
+    std::inplace_merge(order.begin(), middle, order.end(), less);
+
+    std::vector<Entry> kept;
+    kept.reserve(entries_.size());
+    keep_winners(
+        std::span<std::size_t>(order),
+        [this](std::size_t a, std::size_t b) { return entries_[a].first == entries_[b].first; },
+        [this](std::size_t i) { return i < sorted_ || !if_absent_[i - sorted_]; },
+        [this, &kept](std::size_t i) { kept.push_back(std::move(entries_[i])); });
+    // The entries left behind (replaced or refused) are freed here.
+    entries_ = std::move(kept);
+    sorted_ = entries_.size();
+    if_absent_.clear();
 }
 
 Node* Mapping::find(std::string_view key) {
-    auto it = lower_bound(key);
+    settle();
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
+                               [](const Entry& entry, std::string_view wanted) { return entry.first < wanted; });
     return it == entries_.end() || it->first != key ? nullptr : &it->second;
 }
 
