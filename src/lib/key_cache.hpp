@@ -1,4 +1,5 @@
-// The dict keys of one value_to_python call, kept so that a key that repeats
+// The dict keys of one conversion of a tree to Python objects (the reader's
+// tree in loads, or a value tree), kept so that a key that repeats
 // (the same field in every record of a list) becomes one shared str object
 // rather than a fresh one per record. The shared str also keeps its hash,
 // so each dict insertion after the first skips hashing it.

@@ -1,6 +1,6 @@
 // The two line steps of the block parser: one entry line of the mapping on
 // top of the stack, or one item line of the sequence on top. Each reads
-// the line at `state.next_line` (and a literal block's lines after it),
+// the line that state.peek() shows (and a literal block's lines after it),
 // then adds an entry or item to the frame or leaves a pending one that
 // awaits the nested block.
 #pragma once
