@@ -134,7 +134,9 @@ bool key_needs_quotes(std::string_view key) noexcept {
 }
 
 // Scalars up to this length are checked with one byte loop rather than three
-// memchr calls, which cost more than the loop on a few bytes.
+// memchr calls, which cost more than the loop on a few bytes. Chosen by the
+// dumps benchmark at 2 MB: with it, short_strings went from 5.7 to 4.9-5.4 ms
+// and anchors from 32.8 to 29.5-30.2 ms per call, the other shapes unchanged.
 constexpr std::size_t short_scalar_bytes = 32;
 
 // Bytes that change how a scalar is written: a line feed makes a literal
