@@ -187,6 +187,9 @@ private:
     mutable std::size_t sorted_ = 0;
     // One flag per arrival since sorted_: whether it came by insert_if_absent.
     mutable std::vector<bool> if_absent_;
+
+    // Takes the entries apart as they lie, without sorting them first.
+    friend class TreeDismantler;
 };
 
 // Scalars, by far the most values, are freed inline; a container is taken

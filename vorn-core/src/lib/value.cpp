@@ -17,7 +17,9 @@ Value Value::empty_mapping() { return Value(Mapping{}); }
 
 // Takes containers apart level by level so that destroying a deep tree never
 // recurses: each container's children are emptied of their own containers
-// (which go onto an explicit stack) before the container itself is freed.
+// (which go onto an explicit stack) before the container itself is freed. A
+// mapping's entries are walked as they lie, unsorted arrivals included:
+// sorting them would allocate in a destructor.
 class TreeDismantler {
 public:
     static void dismantle(Value& root) {
@@ -29,7 +31,7 @@ public:
             if (current.is_sequence()) {
                 for (Node& node : current.sequence()) take_containers(node.value, pending);
             } else {
-                for (auto& [key, node] : current.mapping()) take_containers(node.value, pending);
+                for (auto& [key, node] : current.mapping().entries_) take_containers(node.value, pending);
             }
             // `current` now holds only scalars and empty holders below it.
         }
@@ -43,7 +45,7 @@ public:
                 if (!node.value.is_scalar()) return true;
         } else if (auto* map = std::get_if<Value::MappingPtr>(&value.data_)) {
             if (!*map) return false;
-            for (const auto& [key, node] : **map)
+            for (const auto& [key, node] : (*map)->entries_)
                 if (!node.value.is_scalar()) return true;
         }
         return false;
