@@ -21,6 +21,29 @@
 
 namespace vorn {
 
+// Where assertions are on, where a builder's part of a shared stack ended
+// after its last change. Each builder's entries must stay the top of the
+// stack: a nested builder still open when this one grows would have left the
+// stack elsewhere, and its entries would be taken for this one's.
+#if defined(VORN_ASSERTIONS) && VORN_ASSERTIONS
+class SharedStackTop {
+public:
+    explicit SharedStackTop(std::size_t size) noexcept : top_(size) {}
+    void check(std::size_t size) const { VORN_ASSERT(size == top_); }
+    void note(std::size_t size) noexcept { top_ = size; }
+
+private:
+    std::size_t top_;
+};
+#else
+class SharedStackTop {
+public:
+    explicit SharedStackTop(std::size_t) noexcept {}
+    void check(std::size_t) const noexcept {}
+    void note(std::size_t) noexcept {}
+};
+#endif
+
 class MappingBuilder {
 public:
     explicit MappingBuilder(std::vector<DocEntry>& stack) noexcept : stack_(&stack), start_(stack.size()) {}
@@ -72,17 +95,9 @@ private:
 
     std::vector<DocEntry>* stack_;
     std::size_t start_;
-#if VORN_ASSERTIONS
-    // Where this builder's entries ended after its last change: a nested
-    // builder still open when this one grows would have left the stack
-    // elsewhere, and its entries would be taken for this one's.
-    std::size_t top_ = start_;
-    void check_on_top() const { VORN_ASSERT(stack_->size() == top_); }
-    void note_top() noexcept { top_ = stack_->size(); }
-#else
-    void check_on_top() const noexcept {}
-    void note_top() noexcept {}
-#endif
+    [[no_unique_address]] SharedStackTop top_{start_};
+    void check_on_top() const { top_.check(stack_->size()); }
+    void note_top() noexcept { top_.note(stack_->size()); }
     // Set once an entry arrived out of key order; from then on, one flag per
     // entry telling whether it was merged.
     bool out_of_order_ = false;

@@ -41,14 +41,9 @@ private:
     std::size_t start_;
     // As in MappingBuilder: a sequence only grows while every block nested
     // in it is closed, so its items are the top of the shared stack.
-#if VORN_ASSERTIONS
-    std::size_t top_ = start_;
-    void check_on_top() const { VORN_ASSERT(stack_->size() == top_); }
-    void note_top() noexcept { top_ = stack_->size(); }
-#else
-    void check_on_top() const noexcept {}
-    void note_top() noexcept {}
-#endif
+    [[no_unique_address]] SharedStackTop top_{start_};
+    void check_on_top() const { top_.check(stack_->size()); }
+    void note_top() noexcept { top_.note(stack_->size()); }
 };
 
 // Each pending record below keeps the comment lines above its line for the
