@@ -67,12 +67,18 @@ def overheads(shapes, size: str, dumps, checked, runs: int) -> list[tuple[str, f
     return rows
 
 
-def main(argv=None) -> None:
-    parser = argparse.ArgumentParser(prog="python -m bench.checked_writer", description=__doc__,
+def comparison_arguments(module: str, description: str, default_size: str, argv) -> argparse.Namespace:
+    """The options of a comparison that takes turns: the sizes of document
+    to measure and the rounds of turns per document."""
+    parser = argparse.ArgumentParser(prog=f"python -m {module}", description=description,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--sizes", nargs="+", choices=list(SIZES), default=["2 MB"])
+    parser.add_argument("--sizes", nargs="+", choices=list(SIZES), default=[default_size])
     parser.add_argument("--runs", type=int, default=25, help="rounds of turns per document (default: 25)")
-    arguments = parser.parse_args(argv)
+    return parser.parse_args(argv)
+
+
+def main(argv=None) -> None:
+    arguments = comparison_arguments("bench.checked_writer", __doc__, "2 MB", argv)
 
     import _vorn_native
     from vorn import _native

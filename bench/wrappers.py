@@ -11,10 +11,9 @@ geometric mean and the worst ratio. The calls take turns, run by run, as in
 python -m bench.checked_writer, whose timing this shares.
 """
 
-import argparse
 import gc
 
-from bench.checked_writer import interleaved_minimums, print_ratios
+from bench.checked_writer import comparison_arguments, interleaved_minimums, print_ratios
 from bench.documents import SIZES, build_sized
 from bench.shapes import SHAPES
 
@@ -39,11 +38,7 @@ def wrapper_rows(size: str, runs: int) -> dict[str, list[tuple[str, float, float
 
 
 def main(argv=None) -> None:
-    parser = argparse.ArgumentParser(prog="python -m bench.wrappers", description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--sizes", nargs="+", choices=list(SIZES), default=["2 KB"])
-    parser.add_argument("--runs", type=int, default=25, help="rounds of turns per document (default: 25)")
-    arguments = parser.parse_args(argv)
+    arguments = comparison_arguments("bench.wrappers", __doc__, "2 KB", argv)
     for size in arguments.sizes:
         for name, rows in wrapper_rows(size, arguments.runs).items():
             print_ratios(f"{size} {name}: shape, _vorn_native us, vorn us, vorn / _vorn_native", rows, 1e6)
