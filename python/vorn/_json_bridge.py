@@ -5,9 +5,9 @@ from __future__ import annotations
 
 import json
 from collections.abc import Iterator
-from typing import Any, cast
+from typing import Any
 
-from ._paths import key_step
+from ._paths import key_step, put
 
 
 class JsonNumber(str):
@@ -47,10 +47,10 @@ def vorn_data(root: dict[str, Any], *, stringify: bool) -> dict[str, Any]:
         for key, path, value in children:
             if isinstance(value, (dict, list)):
                 copy: dict[str, Any] | list[Any] = {} if isinstance(value, dict) else []
-                _put(target, key, copy)
+                put(target, key, copy)
                 stack.append((_children(value, path), copy))
                 break
-            _put(target, key, _string(value, path, stringify))
+            put(target, key, _string(value, path, stringify))
         else:
             stack.pop()
     return result
@@ -63,14 +63,6 @@ def _children(container: dict[str, Any] | list[Any], path: str) -> Iterator[tupl
     else:
         for index, value in enumerate(container):
             yield None, f"{path}[{index}]", value
-
-
-def _put(target: dict[str, Any] | list[Any], key: str | None, value: Any) -> None:
-    # List items come without a key.
-    if key is None:
-        cast(list[Any], target).append(value)
-    else:
-        cast(dict[str, Any], target)[key] = value
 
 
 def _string(value: Any, path: str, stringify: bool) -> str:

@@ -1,12 +1,14 @@
-"""The notation that names a place in a tree, in messages: ``$`` for the
+"""Places in a tree: the notation that names one in messages (``$`` for the
 root, ``.key`` or ``["odd key"]`` for a mapping entry, ``[2]`` for a list
-item (``$.server.ports[1]``)."""
+item, as in ``$.server.ports[1]``), and putting a value in its place in a
+copy being built."""
 
 from __future__ import annotations
 
 import json
 import re
 from collections.abc import Iterable
+from typing import Any, cast
 
 _IDENTIFIER = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
 
@@ -24,3 +26,12 @@ def key_step(key: str) -> str:
 def path_text(steps: Iterable[str | int]) -> str:
     """The path of the keys (str) and list indices (int) from the root."""
     return "$" + "".join(key_step(step) if isinstance(step, str) else f"[{step}]" for step in steps)
+
+
+def put(target: list[Any] | dict[str, Any], key: str | None, value: Any) -> None:
+    """Adds `value` to a container being copied: list items come without a
+    key."""
+    if key is None:
+        cast(list[Any], target).append(value)
+    else:
+        cast(dict[str, Any], target)[key] = value

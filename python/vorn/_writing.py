@@ -15,7 +15,7 @@ from _vorn_native import dumps as _native_dumps
 
 from . import _native
 from ._errors import EncodeError
-from ._paths import key_step, path_text
+from ._paths import key_step, path_text, put
 from ._types import Default, Value
 
 # What each fault the native pass reports would lose.
@@ -294,25 +294,18 @@ def _with_default(obj: Any, default: Default) -> Value:
             if not isinstance(value, (str, list, dict)):
                 value = replaced(value, [s for _, _, s, _ in stack[1:]] + [step])
             if isinstance(value, str) or id(value) in open_ids:
-                _put(target, key, value)
+                put(target, key, value)
                 continue
             if len(stack) >= _DEEPEST_DEFAULT_TREE:
                 raise RecursionError("maximum recursion depth exceeded while converting an object for dumps")
             inner: list[Any] | dict[str, Any] = {} if isinstance(value, dict) else []
-            _put(target, key, inner)
+            put(target, key, inner)
             open_ids.add(id(value))
             stack.append((_children(value), inner, step, id(value)))
             break
         else:
             open_ids.discard(stack.pop()[3])
     return copy
-
-
-def _put(target: list[Any] | dict[str, Any], key: str | None, value: Any) -> None:
-    if key is None:
-        cast(list[Any], target).append(value)
-    else:
-        cast(dict[str, Any], target)[key] = value
 
 
 def _create_sibling(target: str) -> tuple[str, int]:
