@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "vorn/emit.hpp"
+#include "read/read_document.hpp"
 #include "vorn/parse.hpp"
 #include "vorn/value.hpp"
 

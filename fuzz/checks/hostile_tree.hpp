@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "vorn/flat_tree.hpp"
+#include "write/flat_tree.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn::fuzz {

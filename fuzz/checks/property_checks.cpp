@@ -8,9 +8,11 @@
 
 #include "hostile_tree.hpp"
 #include "text_facts.hpp"
-#include "vorn/document.hpp"
+#include "tree/document.hpp"
 #include "vorn/emit.hpp"
-#include "vorn/flat_tree.hpp"
+#include "write/emit_flat_tree.hpp"
+#include "write/flat_tree.hpp"
+#include "read/read_document.hpp"
 #include "vorn/parse.hpp"
 
 namespace vorn::fuzz {

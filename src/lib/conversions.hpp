@@ -4,8 +4,8 @@
 
 #include "borrowed_texts.hpp"
 #include "py_ref.hpp"
-#include "vorn/document.hpp"
-#include "vorn/flat_tree.hpp"
+#include "tree/document.hpp"
+#include "write/flat_tree.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn::binding {

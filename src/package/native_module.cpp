@@ -21,6 +21,8 @@
 #include "str_from_utf8.hpp"
 #include "type_names.hpp"
 #include "vorn/emit.hpp"
+#include "write/emit_flat_tree.hpp"
+#include "read/read_document.hpp"
 #include "vorn/parse.hpp"
 
 namespace vorn::binding {

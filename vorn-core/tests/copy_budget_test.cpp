@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "../src/lib/copy_budget.hpp"
+#include "read/copy_budget.hpp"
 #include "tree_builders.hpp"
 
 namespace vorn {

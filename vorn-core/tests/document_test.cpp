@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tree_builders.hpp"
+#include "read/read_document.hpp"
 #include "vorn/parse.hpp"
 
 namespace vorn {

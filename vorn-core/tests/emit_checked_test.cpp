@@ -7,7 +7,8 @@
 
 #include "tree_builders.hpp"
 #include "vorn/emit.hpp"
-#include "vorn/flat_tree.hpp"
+#include "write/emit_flat_tree.hpp"
+#include "write/flat_tree.hpp"
 #include "vorn/parse.hpp"
 
 namespace vorn {

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "vorn/emit.hpp"
+#include "write/emit_flat_tree.hpp"
 #include "tree_builders.hpp"
-#include "vorn/flat_tree.hpp"
+#include "write/flat_tree.hpp"
 
 namespace vorn {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../src/lib/mapping_builder.hpp"
+#include "tree/mapping_builder.hpp"
 
 namespace vorn {
 namespace {

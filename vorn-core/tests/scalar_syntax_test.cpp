@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "../src/lib/scalar_syntax.hpp"
+#include "read/scalar_syntax.hpp"
 
 namespace vorn {
 namespace {

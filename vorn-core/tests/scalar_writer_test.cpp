@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "../src/lib/scalar_writer.hpp"
+#include "write/scalar_writer.hpp"
 
 namespace vorn {
 namespace {

@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "../src/lib/source_lines.hpp"
+#include "read/source_lines.hpp"
 #include "vorn/result.hpp"
 
 namespace vorn {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "vorn/document.hpp"
+#include "tree/document.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn::testing {

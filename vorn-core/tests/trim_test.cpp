@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "../src/lib/trim.hpp"
+#include "text/trim.hpp"
 
 namespace vorn {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../src/lib/white_space.hpp"
+#include "text/white_space.hpp"
 
 namespace vorn {
 namespace {

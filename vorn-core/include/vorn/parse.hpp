@@ -3,24 +3,15 @@
 
 #include <string_view>
 
-#include "vorn/document.hpp"
 #include "vorn/result.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn {
 
-// Whether a read keeps the document's comments in the tree, or may leave
-// them out (for a caller that wants the values alone).
-enum class Comments { kept, may_drop };
-
-// Reads a whole UTF-8 document into an arena tree that views `text`, which
-// must outlive the result. On success the root is always a mapping that
-// holds a valid `_vorn_version` (or is empty, for a text with no non-blank
-// line); otherwise the first fault found. The values, and every error, are
-// the same whether comments are kept or not.
-Result<Document> read_document(std::string_view text, Comments comments = Comments::kept);
-
-// The same document as an independent Value tree, comments included.
+// Reads a whole UTF-8 document into an independent Value tree, comments
+// included. On success the root is always a mapping that holds a valid
+// `_vorn_version` (or is empty, for a text with no non-blank line);
+// otherwise the first fault found, with its line and column.
 Result<Value> parse_document(std::string_view text);
 
 }  // namespace vorn

@@ -1,0 +1,210 @@
+#include "read/block_parser.hpp"
+
+#include <utility>
+#include <vector>
+
+#include "read/entry_steps.hpp"
+#include "read/insert_entry.hpp"
+#include "read/parse_messages.hpp"
+#include "read/parse_state.hpp"
+#include "read/scalar_syntax.hpp"
+#include "vorn/assert.hpp"
+
+namespace vorn {
+
+namespace {
+
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+// Spelled out for compilers without deduction for aggregates (clang 14,
+// which builds the fuzz targets).
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
+// The messages of a line that no open block can take.
+constexpr std::string_view item_at_entry_indent = "sequence item not indented under its key";
+constexpr std::string_view entry_at_item_indent = "expected a sequence item";
+constexpr std::string_view unexpected_indentation = "unexpected indentation";
+constexpr std::string_view no_matching_block = "indentation matches no open block";
+
+// The nested block a frame awaits: its indentation, and whether an anchor
+// names it.
+struct AwaitedBlock {
+    std::uint64_t indent;
+    bool anchored;
+};
+
+std::optional<AwaitedBlock> awaited_block(const Frame& frame) noexcept {
+    if (const auto* mapping = std::get_if<MappingFrame>(&frame)) {
+        if (!mapping->pending_entry) return std::nullopt;
+        return AwaitedBlock{mapping->pending_entry->child_indent, mapping->pending_entry->anchor.has_value()};
+    }
+    const auto& pending = std::get<SequenceFrame>(frame).pending_item;
+    if (!pending) return std::nullopt;
+    return std::visit(Overloaded{
+                          [](const NestedItem& item) { return AwaitedBlock{item.child_indent, item.anchor.has_value()}; },
+                          [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false}; },
+                          [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true}; },
+                      },
+                      *pending);
+}
+
+class BlockParser {
+public:
+    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments)
+        : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments} {}
+    // state_ refers to this object's own stacks: a copy or a moved-to parser
+    // would fill the stacks of another.
+    BlockParser(const BlockParser&) = delete;
+    BlockParser& operator=(const BlockParser&) = delete;
+
+    Result<DocValue> run() {
+        VORN_ASSERT(&state_.entry_stack == &entry_stack_ && &state_.item_stack == &item_stack_);
+        const SourceLine* first = state_.peek();
+        // A text of comment lines alone holds an empty root.
+        if (first == nullptr) return DocValue::mapping({});
+        // A root sequence is refused whatever it holds: its lines are not
+        // read, so the fault reported is the root's.
+        if (is_item_line(first->text)) return DocValue::sequence({});
+        push_frame(first->indent, false);
+        // The line that closed the last block by standing shallower than it:
+        // if no enclosing block has its indentation, it is deeper than the
+        // block it lands in.
+        std::uint64_t closing_line = 0;
+        while (true) {
+            Frame& top = stack_.back();
+            if (const auto awaited = awaited_block(top)) {
+                push_frame(awaited->indent, awaited->anchored);
+                continue;
+            }
+            const SourceLine* line = state_.peek();
+            const auto* mapping = std::get_if<MappingFrame>(&top);
+            const std::uint64_t indent = mapping ? mapping->indent : std::get<SequenceFrame>(top).indent;
+            if (line == nullptr || line->indent < indent) {
+                if (line != nullptr) {
+                    if (stack_.size() == 1) return line_fault(no_matching_block, *line);
+                    closing_line = line->number;
+                }
+                const DocValue closed = close_top();
+                if (stack_.empty()) return closed;
+                if (auto failure = attach(closed)) return std::move(*failure);
+                continue;
+            }
+            // Every line is taken by the block at its indentation or refused:
+            // nothing after it is ever silently left unread.
+            if (line->indent > indent) {
+                return line_fault(line->number == closing_line ? no_matching_block : unexpected_indentation, *line);
+            }
+            const bool item = is_item_line(line->text);
+            StepFailure failure;
+            if (mapping) {
+                if (item) return line_fault(item_at_entry_indent, *line);
+                failure = read_mapping_entry(std::get<MappingFrame>(top), state_);
+            } else {
+                if (!item) return line_fault(entry_at_item_indent, *line);
+                failure = read_sequence_item(std::get<SequenceFrame>(top), state_);
+            }
+            if (failure) return std::move(*failure);
+        }
+    }
+
+private:
+    ParseError line_fault(std::string_view message, const SourceLine& line) const {
+        return ParseError{std::string(message), line.number, 1, state_.lines.offset_of(line.text.data())};
+    }
+
+    // A block's kind is chosen by its first line, which stays unread for
+    // the new frame to take. A block of comment lines alone has no such
+    // line: it is an empty mapping, closed by the line after it.
+    void push_frame(std::uint64_t indent, bool anchored) {
+        const SourceLine* first = state_.peek();
+        if (first != nullptr && first->indent == indent && is_item_line(first->text)) {
+            stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), std::nullopt, indent, anchored});
+        } else {
+            stack_.emplace_back(MappingFrame{std::nullopt, indent, MappingBuilder(entry_stack_), anchored});
+        }
+        if (anchored) ++state_.open_anchored_blocks;
+    }
+
+    // Pops the top frame.
+    DocValue close_top() {
+        Frame frame = std::move(stack_.back());
+        stack_.pop_back();
+        if (std::visit([](const auto& closed) { return closed.anchored; }, frame)) --state_.open_anchored_blocks;
+        if (auto* mapping = std::get_if<MappingFrame>(&frame)) return std::move(mapping->entries).finish(state_.arena);
+        return std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
+    }
+
+    // Places a closed block's value where the new top frame awaited it,
+    // recording its anchor first.
+    StepFailure attach(const DocValue& value) {
+        if (auto* mapping = std::get_if<MappingFrame>(&stack_.back())) {
+            const PendingEntry entry = *mapping->pending_entry;
+            mapping->pending_entry.reset();
+            if (entry.anchor) state_.anchors.record(*entry.anchor, value);
+            // A nested "<<" block is an ordinary entry: only an alias merges.
+            mapping->entries.put(entry.key, state_.node(value, entry.comments, entry.inline_comment));
+            return std::nullopt;
+        }
+        auto& sequence = std::get<SequenceFrame>(stack_.back());
+        PendingItem pending = std::move(*sequence.pending_item);
+        sequence.pending_item.reset();
+        return std::visit(Overloaded{
+                              [&](NestedItem& item) { return attach_item(sequence, item, value); },
+                              [&](InlineContinuation& item) { return attach_continuation(sequence, item, value); },
+                              [&](InlineNestedValue& item) { return attach_inline_value(sequence, item, value); },
+                          },
+                          pending);
+    }
+
+    StepFailure attach_item(SequenceFrame& sequence, const NestedItem& item, const DocValue& value) {
+        if (item.anchor) state_.anchors.record(*item.anchor, value);
+        sequence.items.append(state_.node(value, item.comments, item.inline_comment));
+        return std::nullopt;
+    }
+
+    // The deeper lines after "- key: value" add entries to the item's
+    // mapping, replacing the inline one under the same key.
+    StepFailure attach_continuation(SequenceFrame& sequence, InlineContinuation& item, const DocValue& value) {
+        if (!value.is_mapping()) {
+            return error_at(must_be_mapping("inline mapping continuation"), item.position);
+        }
+        for (const DocEntry& entry : value.entries()) item.entries.put(entry.key, entry.node);
+        const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
+        return std::nullopt;
+    }
+
+    // "- key: &name" with its block closed: the entry is made, and deeper
+    // lines still to come continue the item's mapping.
+    StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
+        state_.anchors.record(item.anchor, value);
+        if (auto failure =
+                insert_entry(item.entries, item.key, DocNode{value}, item.position))
+            return failure;
+        if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
+            sequence.pending_item = InlineContinuation{item.inline_comment, std::move(item.entries), child->indent,
+                                                       item.position, item.comments};
+            return std::nullopt;
+        }
+        const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
+        return std::nullopt;
+    }
+
+    // Declared before the state that refers to them.
+    std::vector<DocEntry> entry_stack_;
+    std::vector<DocNode> item_stack_;
+    ParseState state_;
+    std::vector<Frame> stack_;
+};
+
+}  // namespace
+
+Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments) {
+    return BlockParser(lines, anchors, arena, keep_comments).run();
+}
+
+}  // namespace vorn

@@ -1,0 +1,110 @@
+// The open blocks of the parser stack. A frame below the top always awaits
+// the block above it through its pending entry or item.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "tree/mapping_builder.hpp"
+#include "read/source_position.hpp"
+#include "tree/document.hpp"
+
+namespace vorn {
+
+// A sequence under construction. Like the mappings' entries, the items of
+// every open sequence share one stack, this one's being the top of it.
+class SequenceBuilder {
+public:
+    explicit SequenceBuilder(std::vector<DocNode>& stack) noexcept : stack_(&stack), start_(stack.size()) {}
+
+    void append(const DocNode& node) {
+        check_on_top();
+        stack_->push_back(node);
+        note_top();
+    }
+
+    // The sequence stored in `arena`; the items leave the stack.
+    DocValue finish(Arena& arena) && {
+        check_on_top();
+        const std::span<const DocNode> items(stack_->data() + start_, stack_->size() - start_);
+        const DocValue result = DocValue::sequence(arena.copy(items));
+        stack_->resize(start_);
+        return result;
+    }
+
+private:
+    std::vector<DocNode>* stack_;
+    std::size_t start_;
+    // As in MappingBuilder: a sequence only grows while every block nested
+    // in it is closed, so its items are the top of the shared stack.
+    [[no_unique_address]] SharedStackTop top_{start_};
+    void check_on_top() const { top_.check(stack_->size()); }
+    void note_top() noexcept { top_.note(stack_->size()); }
+};
+
+// Each pending record below keeps the comment lines above its line for the
+// node it makes once its block closes.
+
+// A mapping entry whose value is the nested block that follows.
+struct PendingEntry {
+    std::string_view key;
+    std::optional<std::string_view> inline_comment;
+    std::optional<std::string_view> anchor;
+    std::uint64_t child_indent = 0;
+    SourcePosition position;
+    std::span<const DocComment> comments;
+};
+
+// "-" or "- &name" followed by a deeper block.
+struct NestedItem {
+    std::optional<std::string_view> inline_comment;
+    std::optional<std::string_view> anchor;
+    std::uint64_t child_indent = 0;
+    SourcePosition position;
+    std::span<const DocComment> comments;
+};
+
+// "- key: value" whose mapping goes on in the deeper lines that follow.
+struct InlineContinuation {
+    std::optional<std::string_view> inline_comment;
+    MappingBuilder entries;
+    std::uint64_t child_indent = 0;
+    SourcePosition position;
+    std::span<const DocComment> comments;
+};
+
+// "- key: &name" whose value is the deeper block that follows.
+struct InlineNestedValue {
+    std::string_view key;
+    std::string_view anchor;
+    std::optional<std::string_view> inline_comment;
+    MappingBuilder entries;
+    std::uint64_t child_indent = 0;
+    SourcePosition position;
+    std::span<const DocComment> comments;
+};
+
+using PendingItem = std::variant<NestedItem, InlineContinuation, InlineNestedValue>;
+
+// `anchored` marks a block that an anchor names.
+struct MappingFrame {
+    std::optional<PendingEntry> pending_entry;
+    std::uint64_t indent = 0;
+    MappingBuilder entries;
+    bool anchored = false;
+};
+
+struct SequenceFrame {
+    SequenceBuilder items;
+    std::optional<PendingItem> pending_item;
+    std::uint64_t indent = 0;
+    bool anchored = false;
+};
+
+using Frame = std::variant<MappingFrame, SequenceFrame>;
+
+}  // namespace vorn

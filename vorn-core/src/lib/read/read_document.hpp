@@ -1,0 +1,23 @@
+// The reader as the bindings use it: document text to an arena tree that
+// views the text, with or without its comments.
+#pragma once
+
+#include <string_view>
+
+#include "tree/document.hpp"
+#include "vorn/result.hpp"
+
+namespace vorn {
+
+// Whether a read keeps the document's comments in the tree, or may leave
+// them out (for a caller that wants the values alone).
+enum class Comments { kept, may_drop };
+
+// Reads a whole UTF-8 document into an arena tree that views `text`, which
+// must outlive the result. On success the root is always a mapping that
+// holds a valid `_vorn_version` (or is empty, for a text with no non-blank
+// line); otherwise the first fault found. The values, and every error, are
+// the same whether comments are kept or not.
+Result<Document> read_document(std::string_view text, Comments comments = Comments::kept);
+
+}  // namespace vorn

@@ -1,0 +1,195 @@
+#include "read/scalar_syntax.hpp"
+
+#include <cstdint>
+#include <cstring>
+
+#include "text/trim.hpp"
+
+namespace vorn {
+
+namespace {
+
+// The offset of the '"' that closes a double-quoted stretch whose content
+// starts at `from`, or npos. A backslash hides the character after it.
+std::size_t find_closing_double_quote(std::string_view text, std::size_t from) noexcept {
+    // Most quoted text holds no backslash: then the first '"' closes it.
+    const std::size_t quote = text.find('"', from);
+    if (quote == std::string_view::npos) return quote;
+    const std::size_t slash = text.substr(0, quote).find('\\', from);
+    if (slash == std::string_view::npos) return quote;
+    for (std::size_t i = slash; i < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++i;
+        } else if (text[i] == '"') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::size_t find_closing_single_quote(std::string_view text, std::size_t from) noexcept {
+    return text.find('\'', from);
+}
+
+}  // namespace
+
+CommentSplit split_inline_comment(std::string_view text) noexcept {
+    // Without a '#' there is no comment, whatever the quotes hold.
+    if (text.find('#') == std::string_view::npos) return {trim_end(text), std::nullopt};
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        switch (text[i]) {
+            case '\'': {
+                const std::size_t close = find_closing_single_quote(text, i + 1);
+                if (close == std::string_view::npos) return {trim_end(text), std::nullopt};
+                i = close;
+                break;
+            }
+            case '"': {
+                const std::size_t close = find_closing_double_quote(text, i + 1);
+                if (close == std::string_view::npos) return {trim_end(text), std::nullopt};
+                i = close;
+                break;
+            }
+            case '#':
+                if (i == 0 || white_space_length_before(text, i) > 0)
+                    return {trim_end(text.substr(0, i)), text.substr(i)};
+                break;
+            default:
+                break;
+        }
+    }
+    return {trim_end(text), std::nullopt};
+}
+
+std::size_t closed_quoted_run_length(std::string_view text) noexcept {
+    if (text.empty()) return 0;
+    std::size_t close = std::string_view::npos;
+    if (text[0] == '\'') {
+        close = find_closing_single_quote(text, 1);
+    } else if (text[0] == '"') {
+        close = find_closing_double_quote(text, 1);
+    }
+    return close == std::string_view::npos ? 0 : close + 1;
+}
+
+std::size_t find_entry_colon(std::string_view text) noexcept {
+    return text.find(':', closed_quoted_run_length(text));
+}
+
+std::string unquote_scalar(std::string_view text) {
+    if (const auto same = unquoted_in_place(text)) return std::string(*same);
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    std::string out(inner.size(), '\0');
+    out.resize(write_unescaped(inner, out.data()));
+    return out;
+}
+
+std::optional<std::string_view> unquoted_in_place(std::string_view text) noexcept {
+    if (text.size() < 2 || text.front() != text.back()) return text;
+    const std::string_view inner = text.substr(1, text.size() - 2);
+    if (text.front() == '\'') return inner;
+    if (text.front() == '"') {
+        if (inner.find('\\') == std::string_view::npos) return inner;
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Any backslash but those of \" and \\ stays with what follows it.
+std::size_t write_unescaped(std::string_view inner, char* out) noexcept {
+    char* next = out;
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] == '\\' && i + 1 < inner.size() && (inner[i + 1] == '"' || inner[i + 1] == '\\')) ++i;
+        *next++ = inner[i];
+    }
+    return static_cast<std::size_t>(next - out);
+}
+
+namespace {
+
+// Whether any byte of `word` equals the byte repeated in `pattern`: the
+// classic test for a zero byte, applied to their difference.
+bool holds_byte(std::uint64_t word, std::uint64_t pattern) noexcept {
+    const std::uint64_t v = word ^ pattern;
+    return ((v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL) != 0;
+}
+
+// '#' and '\\', and ':' when it counts.
+template <bool colon_counts>
+bool holds_mark(std::uint64_t word) noexcept {
+    return holds_byte(word, 0x2323232323232323ULL) | holds_byte(word, 0x5C5C5C5C5C5C5C5CULL) |
+           (colon_counts & holds_byte(word, 0x3A3A3A3A3A3A3A3AULL));
+}
+
+// Eight bytes at a time; the last word overlaps the one before it rather
+// than reading past the text.
+template <bool colon_counts>
+bool lacks_marks(std::string_view text) noexcept {
+    const std::size_t size = text.size();
+    if (size < 8) {
+        if (size < 4) {
+            for (const char c : text) {
+                if (c == '#' || c == '\\' || (colon_counts && c == ':')) return false;
+            }
+            return true;
+        }
+        // Two overlapping four-byte pieces side by side in one word.
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, text.data(), 4);
+        std::memcpy(&tail, text.data() + size - 4, 4);
+        return !holds_mark<colon_counts>(std::uint64_t{head} | std::uint64_t{tail} << 32);
+    }
+    bool found = false;
+    std::uint64_t word;
+    for (std::size_t i = 0; i + 8 <= size; i += 8) {
+        std::memcpy(&word, text.data() + i, 8);
+        found |= holds_mark<colon_counts>(word);
+    }
+    std::memcpy(&word, text.data() + size - 8, 8);
+    return !(found | holds_mark<colon_counts>(word));
+}
+
+}  // namespace
+
+bool lacks_comment_colon_and_backslash(std::string_view text) noexcept { return lacks_marks<true>(text); }
+
+bool lacks_comment_and_backslash(std::string_view text) noexcept { return lacks_marks<false>(text); }
+
+bool is_item_line(std::string_view text) noexcept {
+    if (text.empty() || text[0] != '-') return false;
+    if (text.size() == 1) return true;
+    const char second = text[1];
+    return second == ' ' || second == '\t' || second == '\n' || second == '\f' || second == '\r';
+}
+
+ValueForm classify_value(std::string_view text) noexcept {
+    if (text.empty()) return ValueForm::empty;
+    switch (text[0]) {
+        case '|':
+            if (text.size() == 1) return ValueForm::literal_block;
+            break;
+        case '[':
+            if (text == "[]") return ValueForm::empty_sequence;
+            break;
+        case '{':
+            if (text == "{}") return ValueForm::empty_mapping;
+            break;
+        case '\'':
+        case '"':
+            if (text.size() >= 2 && text.back() == text.front()) return ValueForm::quoted;
+            break;
+        case '*':
+            return ValueForm::alias;
+        case '&':
+            return ValueForm::anchor;
+        default:
+            break;
+    }
+    return ValueForm::plain;
+}
+
+std::string_view anchor_name(std::string_view text) noexcept { return trim(text.substr(1)); }
+
+}  // namespace vorn

@@ -1,0 +1,107 @@
+// A mapping under construction, as the reader makes one: entries arrive in
+// document order, a later one replacing an earlier one under the same key,
+// and merged entries only filling keys that are absent when they arrive.
+//
+// The entries of every mapping under construction share one stack, each
+// builder owning the entries from where the stack stood when it began: a
+// mapping only grows while every block nested in it is closed, so its
+// entries are always the top of the stack. While they come in ascending key
+// order (as in every document the writer made) the entries are the finished
+// mapping as they stand; otherwise they are sorted once, when the mapping is
+// finished, so that no arrival order costs more than n log n.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "vorn/assert.hpp"
+#include "tree/document.hpp"
+
+namespace vorn {
+
+// Where assertions are on, where a builder's part of a shared stack ended
+// after its last change. Each builder's entries must stay the top of the
+// stack: a nested builder still open when this one grows would have left the
+// stack elsewhere, and its entries would be taken for this one's.
+#if defined(VORN_ASSERTIONS) && VORN_ASSERTIONS
+class SharedStackTop {
+public:
+    explicit SharedStackTop(std::size_t size) noexcept : top_(size) {}
+    void check(std::size_t size) const { VORN_ASSERT(size == top_); }
+    void note(std::size_t size) noexcept { top_ = size; }
+
+private:
+    std::size_t top_;
+};
+#else
+class SharedStackTop {
+public:
+    explicit SharedStackTop(std::size_t) noexcept {}
+    void check(std::size_t) const noexcept {}
+    void note(std::size_t) noexcept {}
+};
+#endif
+
+class MappingBuilder {
+public:
+    explicit MappingBuilder(std::vector<DocEntry>& stack) noexcept : stack_(&stack), start_(stack.size()) {}
+    MappingBuilder(MappingBuilder&&) noexcept = default;
+    MappingBuilder& operator=(MappingBuilder&&) noexcept = default;
+    MappingBuilder(const MappingBuilder&) = delete;
+    MappingBuilder& operator=(const MappingBuilder&) = delete;
+
+    bool empty() const noexcept { return stack_->size() == start_; }
+
+    // Adds the entry; a node already under `key` is replaced.
+    void put(std::string_view key, const DocNode& node) { add(key, node, false); }
+
+    // Adds each entry of `source` (a finished mapping's) whose key is absent
+    // at this point.
+    void merge(std::span<const DocEntry> source);
+
+    // The mapping, with every replacement and merge applied, stored in
+    // `arena`; the builder's entries leave the stack.
+    DocValue finish(Arena& arena) &&;
+
+private:
+    // Appends one entry; `only_if_absent` marks a merged one.
+    void add(std::string_view key, const DocNode& node, bool only_if_absent);
+    std::span<DocEntry> collected() noexcept { return {stack_->data() + start_, stack_->size() - start_}; }
+    std::span<const DocEntry> sorted(Arena& arena);
+
+    // One flag per entry; the first 64 need no allocation.
+    class Flags {
+    public:
+        void push_back(bool flag) {
+            if (size_ < inline_count) {
+                inline_ |= std::uint64_t{flag} << size_;
+            } else {
+                more_.push_back(flag);
+            }
+            ++size_;
+        }
+        bool operator[](std::size_t i) const {
+            return i < inline_count ? (inline_ >> i & 1) != 0 : more_[i - inline_count];
+        }
+
+    private:
+        static constexpr std::size_t inline_count = 64;
+        std::uint64_t inline_ = 0;
+        std::size_t size_ = 0;
+        std::vector<bool> more_;
+    };
+
+    std::vector<DocEntry>* stack_;
+    std::size_t start_;
+    [[no_unique_address]] SharedStackTop top_{start_};
+    void check_on_top() const { top_.check(stack_->size()); }
+    void note_top() noexcept { top_.note(stack_->size()); }
+    // Set once an entry arrived out of key order; from then on, one flag per
+    // entry telling whether it was merged.
+    bool out_of_order_ = false;
+    Flags merged_;
+};
+
+}  // namespace vorn

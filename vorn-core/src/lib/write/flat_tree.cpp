@@ -1,0 +1,71 @@
+#include "write/flat_tree.hpp"
+
+#include <algorithm>
+#include <span>
+#include <utility>
+
+#include "tree/key_order.hpp"
+
+namespace vorn {
+
+void FlatTreeBuilder::open(FlatTree::Kind kind, std::string_view key, std::size_t expected_children) {
+    note_key(key);
+    expect_line(key.size());
+    std::vector<FlatTree::Node>& nodes = tree_.nodes_;
+    const std::size_t wanted = nodes.size() + 1 + expected_children;
+    if (wanted > nodes.capacity()) nodes.reserve(std::max(wanted, 2 * nodes.capacity()));
+    open_.push_back({nodes.size(), kind == FlatTree::Kind::mapping, true, false, {}});
+    nodes.push_back({key, {}, 0, 0, kind});
+}
+
+void FlatTreeBuilder::close() {
+    const OpenContainer container = open_.back();
+    open_.pop_back();
+    tree_.nodes_[container.position].end = tree_.nodes_.size();
+    if (container.is_mapping && !container.in_key_order) store_key_order(container);
+}
+
+namespace {
+
+// The first eight bytes of `key` as a big-endian number, zero-padded: one
+// integer comparison orders keys that differ there as memcmp would.
+std::uint64_t key_prefix(std::string_view key) noexcept {
+    std::uint64_t prefix = 0;
+    const std::size_t length = std::min<std::size_t>(key.size(), 8);
+    for (std::size_t i = 0; i < 8; ++i)
+        prefix = (prefix << 8) | (i < length ? static_cast<unsigned char>(key[i]) : 0u);
+    return prefix;
+}
+
+template <typename Entry>
+bool key_less(const Entry& a, const Entry& b) noexcept {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return a.key < b.key;
+}
+
+}  // namespace
+
+// Appends to orders_ the count and then the positions of the mapping's
+// entries sorted by key, of equal keys only the one added last.
+void FlatTreeBuilder::store_key_order(const OpenContainer& mapping) {
+    sorting_.clear();
+    const std::size_t end = tree_.nodes_[mapping.position].end;
+    for (std::size_t entry = mapping.position + 1; entry != end; entry = tree_.next_sibling(entry)) {
+        const std::string_view key = tree_.nodes_[entry].key;
+        sorting_.push_back({key_prefix(key), key, entry});
+    }
+    using Keyed = KeyedEntry;
+    const std::span<Keyed> keyed(sorting_);
+    stable_sort_by_key(keyed, key_less<Keyed>);
+
+    std::vector<std::size_t>& orders = tree_.orders_;
+    const std::size_t count_at = orders.size();
+    orders.push_back(0);
+    keep_winners(
+        keyed, [](const Keyed& a, const Keyed& b) { return a.prefix == b.prefix && a.key == b.key; },
+        [](const Keyed&) { return true; }, [&orders](const Keyed& entry) { orders.push_back(entry.position); });
+    orders[count_at] = orders.size() - count_at - 1;
+    tree_.nodes_[mapping.position].order = count_at + 1;
+}
+
+}  // namespace vorn

@@ -1,0 +1,46 @@
+// How one scalar, one mapping key and a node's comment lines are spelled in
+// document text. Each writer appends to the emitter's output buffer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "write/emit_flat_tree.hpp"
+#include "vorn/value.hpp"
+
+namespace vorn {
+
+// Appends the scalar and, when present, one space and `inline_comment`, then
+// ends the line. Text with a line feed becomes a literal block whose content
+// lines sit at `indent` + 2; any other text is double-quoted with only two
+// escapes (\" and \\).
+void write_scalar(std::string& out, std::uint64_t indent, std::string_view text,
+                  const std::optional<std::string>& inline_comment);
+
+// Like write_scalar without a comment, for a string of a tree checked for
+// losses: returns the first fault of the text and then may have written
+// only part of it.
+WriteFault write_scalar_checked(std::string& out, std::uint64_t indent, std::string_view text);
+
+// Appends the key bare, or double-quoted when the reading side would
+// otherwise split, trim, comment out or unquote it. Writes no colon.
+// Returns line_feed_in_key or tab_in_key for a key holding one (a line feed
+// first), none otherwise; only a key that needs quotes is looked at again.
+WriteFault write_key(std::string& out, std::string_view key);
+
+// Appends one line per comment, each at its own recorded indentation but
+// no deeper than `deepest`.
+void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments,
+                         std::uint64_t deepest = UINT64_MAX);
+
+// Appends one space and the comment, if there is one; nothing otherwise.
+inline void write_inline_comment(std::string& out, const std::optional<std::string>& inline_comment) {
+    if (!inline_comment) return;
+    out += ' ';
+    out += *inline_comment;
+}
+
+}  // namespace vorn
