@@ -23,10 +23,10 @@ def _bars(axes, cases, series, width=0.8):
 
 
 def _against_json(axes, cases, size):
-    series = [(RATIOS_BY_NAME[name].label, [RATIOS_BY_NAME[name].of(case) for case in cases])
-              for name in _AGAINST_JSON]
-    series.append(("peak memory, vorn loads / json.loads",
-                   [case.memory.ratio if case.memory else None for case in cases]))
+    series = [(RATIOS_BY_NAME[name].label, [RATIOS_BY_NAME[name].of(case) for case in cases]) for name in _AGAINST_JSON]
+    series.append(
+        ("peak memory, vorn loads / json.loads", [case.memory.ratio if case.memory else None for case in cases])
+    )
     highest = _bars(axes, cases, series)
     axes.axhline(1.0, color="black", linewidth=0.8)
     axes.set_ylim(0, highest * 1.5)  # room for the legend above the bars
@@ -35,8 +35,7 @@ def _against_json(axes, cases, size):
 
 
 def _against_yaml(axes, cases, size):
-    series = [(RATIOS_BY_NAME[name].label, [RATIOS_BY_NAME[name].of(case) for case in cases])
-              for name in _AGAINST_YAML]
+    series = [(RATIOS_BY_NAME[name].label, [RATIOS_BY_NAME[name].of(case) for case in cases]) for name in _AGAINST_YAML]
     highest = _bars(axes, cases, series)
     axes.set_yscale("log")
     axes.set_ylim(1, max(highest, 30) * 4)
@@ -45,8 +44,9 @@ def _against_yaml(axes, cases, size):
     axes.yaxis.set_minor_locator(NullLocator())
     for bound in (20, 30):
         axes.axhline(bound, color="grey", linestyle="--", linewidth=0.8)
-    axes.set_title(f"{size}: YAML's C loaders and dumper over vorn (higher is better; "
-                   f"targets 20 and 30 dashed)", fontsize=10)
+    axes.set_title(
+        f"{size}: YAML's C loaders and dumper over vorn (higher is better; targets 20 and 30 dashed)", fontsize=10
+    )
     axes.legend(fontsize=7, loc="upper left", ncols=3)
 
 

@@ -70,8 +70,9 @@ def overheads(shapes, size: str, dumps, checked, runs: int) -> list[tuple[str, f
 def comparison_arguments(module: str, description: str, default_size: str, argv) -> argparse.Namespace:
     """The options of a comparison that takes turns: the sizes of document
     to measure and the rounds of turns per document."""
-    parser = argparse.ArgumentParser(prog=f"python -m {module}", description=description,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(
+        prog=f"python -m {module}", description=description, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("--sizes", nargs="+", choices=list(SIZES), default=[default_size])
     parser.add_argument("--runs", type=int, default=25, help="rounds of turns per document (default: 25)")
     return parser.parse_args(argv)
@@ -80,8 +81,9 @@ def comparison_arguments(module: str, description: str, default_size: str, argv)
 def main(argv=None) -> None:
     arguments = comparison_arguments("bench.checked_writer", __doc__, "2 MB", argv)
 
-    import _vorn_native
     from vorn import _native
+
+    import _vorn_native
 
     def checked(obj):
         return _native.checked_dumps(obj, False)

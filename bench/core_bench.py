@@ -40,13 +40,17 @@ def parse_report(report: dict) -> list:
             errors[document] = entry.get("error_message", "error")
             continue
         row[operation] = entry["bytes_per_second"] / 1e6
-    return [CoreThroughput(document, row.get("parse"), row.get("emit"), errors.get(document))
-            for document, row in by_document.items()]
+    return [
+        CoreThroughput(document, row.get("parse"), row.get("emit"), errors.get(document))
+        for document, row in by_document.items()
+    ]
 
 
 def run_core_bench(binary: Path, directory: Path, min_time_s: float = 0.2) -> list:
     completed = subprocess.run(
-        [str(binary), f"--docs={directory}", "--benchmark_format=json",
-         f"--benchmark_min_time={min_time_s}"],
-        capture_output=True, text=True, check=True)
+        [str(binary), f"--docs={directory}", "--benchmark_format=json", f"--benchmark_min_time={min_time_s}"],
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     return parse_report(json.loads(completed.stdout))

@@ -57,8 +57,11 @@ class DisagreementError(AssertionError):
 
 def _reference_loads(vorn_loads) -> dict:
     safe_loader = getattr(yaml, "CSafeLoader", yaml.SafeLoader)
-    return {"vorn": ("vorn", vorn_loads), "json": ("json", json.loads),
-            "yaml_csafe": ("yaml", lambda text: yaml.load(text, Loader=safe_loader))}
+    return {
+        "vorn": ("vorn", vorn_loads),
+        "json": ("json", json.loads),
+        "yaml_csafe": ("yaml", lambda text: yaml.load(text, Loader=safe_loader)),
+    }
 
 
 def check_agreement(document: Document, vorn_loads, loaded=None) -> None:
@@ -75,11 +78,14 @@ def check_agreement(document: Document, vorn_loads, loaded=None) -> None:
         if name == "yaml_cbase" and document.yaml_merges:
             continue
         if value != document.obj:
-            raise DisagreementError(f"{document.shape} ({document.count}): {name} does not "
-                                    f"load the document to the generated objects")
+            raise DisagreementError(
+                f"{document.shape} ({document.count}): {name} does not load the document to the generated objects"
+            )
 
 
 def binary_forms(document: Document) -> dict:
     """The object-creation floor's inputs: pickle and marshal of the objects."""
-    return {"pickle": pickle.dumps(document.obj, protocol=pickle.HIGHEST_PROTOCOL),
-            "marshal": marshal.dumps(document.obj)}
+    return {
+        "pickle": pickle.dumps(document.obj, protocol=pickle.HIGHEST_PROTOCOL),
+        "marshal": marshal.dumps(document.obj),
+    }

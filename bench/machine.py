@@ -54,8 +54,9 @@ def _version(package: str) -> str:
 
 def _command_output(command, cwd=None) -> str:
     try:
-        return subprocess.run(command, capture_output=True, text=True, cwd=cwd,
-                              check=True).stdout.strip().splitlines()[0]
+        return (
+            subprocess.run(command, capture_output=True, text=True, cwd=cwd, check=True).stdout.strip().splitlines()[0]
+        )
     except (OSError, subprocess.CalledProcessError, IndexError):
         return "unknown"
 
@@ -69,6 +70,7 @@ def describe(root: Path) -> dict:
     """Labelled facts, in the order a report shows them."""
     try:
         from yaml import _yaml
+
         libyaml = f", libyaml {_yaml.get_version_string()}"
     except ImportError:
         libyaml = ""
@@ -81,7 +83,9 @@ def describe(root: Path) -> dict:
         "interpreter": f"{platform.python_implementation()} {platform.python_version()} ({sys.executable})",
         "compiler": _command_output(["c++", "--version"]),
         "vorn commit": _command_output(["git", "rev-parse", "--short", "HEAD"], cwd=root),
-        "peers": (f"orjson {_version('orjson')}; PyYAML {_version('PyYAML')}{libyaml}; "
-                  f"ruamel.yaml {_version('ruamel.yaml')} (C parser ruamel.yaml.clib "
-                  f"{_version('ruamel.yaml.clib')})"),
+        "peers": (
+            f"orjson {_version('orjson')}; PyYAML {_version('PyYAML')}{libyaml}; "
+            f"ruamel.yaml {_version('ruamel.yaml')} (C parser ruamel.yaml.clib "
+            f"{_version('ruamel.yaml.clib')})"
+        ),
     }

@@ -12,8 +12,13 @@ from bench.timing import time_calls, warm_up
 
 
 def _inputs(document: Document) -> dict:
-    return {"vorn": document.vorn, "json": document.json, "yaml": document.yaml,
-            "obj": document.obj, **binary_forms(document)}
+    return {
+        "vorn": document.vorn,
+        "json": document.json,
+        "yaml": document.yaml,
+        "obj": document.obj,
+        **binary_forms(document),
+    }
 
 
 def _applies(peer, inputs) -> bool:
@@ -22,8 +27,7 @@ def _applies(peer, inputs) -> bool:
     return peer.max_bytes is None or size <= peer.max_bytes
 
 
-def measure_document(document: Document, size: str, peers: PeerSet, vorn, with_memory: bool,
-                     root: Path) -> CaseResult:
+def measure_document(document: Document, size: str, peers: PeerSet, vorn, with_memory: bool, root: Path) -> CaseResult:
     inputs = _inputs(document)
     loaders = [peer for peer in peers.loaders if _applies(peer, inputs)]
     dumpers = [peer for peer in peers.dumpers if _applies(peer, inputs)]
@@ -43,9 +47,12 @@ def measure_document(document: Document, size: str, peers: PeerSet, vorn, with_m
             raise AssertionError(f"{document.shape}: vorn dumps does not read back to its objects")
 
     case = CaseResult(
-        shape=document.shape, size=size, count=document.count,
+        shape=document.shape,
+        size=size,
+        count=document.count,
         input_bytes={form: len(inputs[form].encode()) for form in ("vorn", "json", "yaml")},
-        objects=count_objects(document.obj))
+        objects=count_objects(document.obj),
+    )
     for peer in loaders:
         case.loads[peer.name] = time_calls(peer.call, inputs[peer.form], first_loads[peer.name])
     for peer in dumpers:

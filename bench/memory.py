@@ -35,8 +35,13 @@ class MemoryFigures:
 
 
 def probe(loader: str, path: Path, root: Path) -> int:
-    completed = subprocess.run([sys.executable, "-m", "bench.memory_probe", loader, str(path)],
-                               cwd=root, capture_output=True, text=True, check=True)
+    completed = subprocess.run(
+        [sys.executable, "-m", "bench.memory_probe", loader, str(path)],
+        cwd=root,
+        capture_output=True,
+        text=True,
+        check=True,
+    )
     return int(completed.stdout)
 
 

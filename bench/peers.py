@@ -8,8 +8,8 @@ import io
 import json
 import marshal
 import pickle
+from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Callable
 
 # Above this input size the YAML peers, which take seconds per call there,
 # are not run, so that a full run stays within its time budget.
@@ -51,10 +51,15 @@ def _stdlib_peers():
         Peer("marshal", "marshal.loads", "marshal", marshal.loads),
     ]
     dumpers = [
-        Peer("json_pretty", "json.dumps(indent=2, sort_keys=True)", "obj",
-             lambda obj: json.dumps(obj, indent=2, sort_keys=True)),
-        Peer("json", "json.dumps compact", "obj",
-             lambda obj: json.dumps(obj, ensure_ascii=False, separators=(",", ":"))),
+        Peer(
+            "json_pretty",
+            "json.dumps(indent=2, sort_keys=True)",
+            "obj",
+            lambda obj: json.dumps(obj, indent=2, sort_keys=True),
+        ),
+        Peer(
+            "json", "json.dumps compact", "obj", lambda obj: json.dumps(obj, ensure_ascii=False, separators=(",", ":"))
+        ),
         Peer("pickle", "pickle.dumps", "obj", lambda obj: pickle.dumps(obj, pickle.HIGHEST_PROTOCOL)),
     ]
     return loaders, dumpers
@@ -72,17 +77,32 @@ def _pyyaml_peers():
     if not getattr(yaml, "__with_libyaml__", False):
         raise ImportError("PyYAML was built without libyaml (no C loader or dumper)")
     loaders = [
-        Peer("yaml_csafe", "PyYAML CSafeLoader", "yaml",
-             lambda text: yaml.load(text, Loader=yaml.CSafeLoader), YAML_MAX_BYTES),
+        Peer(
+            "yaml_csafe",
+            "PyYAML CSafeLoader",
+            "yaml",
+            lambda text: yaml.load(text, Loader=yaml.CSafeLoader),
+            YAML_MAX_BYTES,
+        ),
         # The base loader neither resolves merge keys nor tags; its result is
         # compared only where the document has no merges.
-        Peer("yaml_cbase", "PyYAML CBaseLoader", "yaml",
-             lambda text: yaml.load(text, Loader=yaml.CBaseLoader), YAML_MAX_BYTES),
+        Peer(
+            "yaml_cbase",
+            "PyYAML CBaseLoader",
+            "yaml",
+            lambda text: yaml.load(text, Loader=yaml.CBaseLoader),
+            YAML_MAX_BYTES,
+        ),
     ]
-    dumpers = [Peer("yaml_csafe", "PyYAML CSafeDumper", "obj",
-                    lambda obj: yaml.dump(obj, Dumper=yaml.CSafeDumper, allow_unicode=True,
-                                          default_flow_style=False),
-                    YAML_MAX_BYTES)]
+    dumpers = [
+        Peer(
+            "yaml_csafe",
+            "PyYAML CSafeDumper",
+            "obj",
+            lambda obj: yaml.dump(obj, Dumper=yaml.CSafeDumper, allow_unicode=True, default_flow_style=False),
+            YAML_MAX_BYTES,
+        )
+    ]
     return loaders, dumpers
 
 

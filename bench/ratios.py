@@ -15,6 +15,7 @@ TARGET_SIZES = ("200 KB", "2 MB")
 @dataclass
 class CaseResult:
     """Everything measured on one document."""
+
     shape: str
     size: str
     count: int
@@ -51,8 +52,13 @@ RATIOS = (
     Ratio("loads_pickle", "vorn loads / pickle.loads", ("loads", "vorn"), ("loads", "pickle")),
     Ratio("csafe_loads", "CSafeLoader / vorn loads", ("loads", "yaml_csafe"), ("loads", "vorn"), 30.0, "min"),
     Ratio("cbase_loads", "CBaseLoader / vorn loads", ("loads", "yaml_cbase"), ("loads", "vorn"), 20.0, "min"),
-    Ratio("dumps_json", "vorn dumps / json.dumps(indent=2, sort_keys=True)",
-          ("dumps", "vorn"), ("dumps", "json_pretty"), 1.0),
+    Ratio(
+        "dumps_json",
+        "vorn dumps / json.dumps(indent=2, sort_keys=True)",
+        ("dumps", "vorn"),
+        ("dumps", "json_pretty"),
+        1.0,
+    ),
     Ratio("csafe_dumps", "CSafeDumper / vorn dumps", ("dumps", "yaml_csafe"), ("dumps", "vorn"), 20.0, "min"),
 )
 RATIOS_BY_NAME = {ratio.name: ratio for ratio in RATIOS}
@@ -71,6 +77,7 @@ def geometric_mean(values) -> float | None:
 @dataclass(frozen=True)
 class Headline:
     """One line of the Targets section."""
+
     label: str
     value: float | None
     bound: float
@@ -100,14 +107,17 @@ def headlines(cases) -> list:
             continue
         values = [ratio.of(case) for case in chosen]
         present = [value for value in values if value is not None]
-        lines.append(Headline(f"geomean {ratio.label}", geometric_mean(present), ratio.bound,
-                              ratio.kind, len(present)))
+        lines.append(Headline(f"geomean {ratio.label}", geometric_mean(present), ratio.bound, ratio.kind, len(present)))
     memory = [case.memory.ratio for case in chosen if case.memory is not None]
-    lines.append(Headline("geomean peak memory, vorn loads / json.loads", geometric_mean(memory),
-                          MEMORY_BOUND, "max", len(memory)))
+    lines.append(
+        Headline(
+            "geomean peak memory, vorn loads / json.loads", geometric_mean(memory), MEMORY_BOUND, "max", len(memory)
+        )
+    )
     for name in ("loads_json", "dumps_json"):
         ratio = RATIOS_BY_NAME[name]
         values = [value for value in (ratio.of(case) for case in chosen) if value is not None]
-        lines.append(Headline(f"worst shape {ratio.label}", max(values) if values else None,
-                              WORST_BOUND, "max", len(values)))
+        lines.append(
+            Headline(f"worst shape {ratio.label}", max(values) if values else None, WORST_BOUND, "max", len(values))
+        )
     return lines

@@ -30,8 +30,9 @@ def to_json(obj) -> str:
 
 def to_yaml(obj) -> str:
     """Block YAML, non-ASCII kept as is, entries in the object's order."""
-    return yaml.dump(obj, Dumper=_BlockDumper, allow_unicode=True, default_flow_style=False,
-                     sort_keys=False, width=1_000_000)
+    return yaml.dump(
+        obj, Dumper=_BlockDumper, allow_unicode=True, default_flow_style=False, sort_keys=False, width=1_000_000
+    )
 
 
 def yaml_quoted(text: str) -> str:

@@ -39,8 +39,9 @@ def log(message: str) -> None:
 
 
 def parse_arguments(argv):
-    parser = argparse.ArgumentParser(prog="python -m bench.run", description=__doc__,
-                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(
+        prog="python -m bench.run", description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("--quick", action="store_true", help="200 KB and 2 MB, Targets' peers, no report")
     parser.add_argument("--sizes", nargs="+", choices=list(SIZES), help="sizes to run")
     parser.add_argument("--shapes", nargs="+", choices=list(SHAPES_BY_NAME), help="shapes to run")
@@ -98,9 +99,12 @@ def measure_all(arguments, vorn, peers, docs_dir):
             core_bench.write_document(docs_dir, shape.name, size, document.vorn)
         del document
         cases.append(case)
-        log(f"{size:>6} {shape.name:<15} vorn loads {case.loads['vorn'].min_s * 1e3:8.3f} ms  "
+        log(
+            f"{size:>6} {shape.name:<15} vorn loads {case.loads['vorn'].min_s * 1e3:8.3f} ms  "
             f"json.loads {case.loads['json'].min_s * 1e3:8.3f} ms  ({time.perf_counter() - started:.1f} s)"
-            if "json" in case.loads else f"{size:>6} {shape.name:<15} done")
+            if "json" in case.loads
+            else f"{size:>6} {shape.name:<15} done"
+        )
     return cases
 
 
@@ -140,9 +144,15 @@ def save_json(path: Path, machine, cases, scaling, core) -> None:
         "machine": machine,
         "cases": [dataclasses.asdict(case) for case in cases],
         "headlines": [{"label": line.label, "value": line.value} for line in headlines(cases)],
-        "scaling": [{"case": result.case.name, "loads_growth": result.growth(result.loads),
-                     "dumps_growth": result.growth(result.dumps),
-                     "json_loads_growth": result.growth(result.json_loads)} for result in scaling],
+        "scaling": [
+            {
+                "case": result.case.name,
+                "loads_growth": result.growth(result.loads),
+                "dumps_growth": result.growth(result.dumps),
+                "json_loads_growth": result.growth(result.json_loads),
+            }
+            for result in scaling
+        ],
         "core": [dataclasses.asdict(row) for row in core],
     }
     path.write_text(json.dumps(data, indent=1))
@@ -183,8 +193,9 @@ def main(argv=None) -> None:
     if arguments.core_bench:
         log("core micro-benchmark")
         order = [core_bench.document_name(case.shape, case.size) for case in cases]
-        core = sorted(core_bench.run_core_bench(arguments.core_bench, docs_dir),
-                      key=lambda row: order.index(row.document))
+        core = sorted(
+            core_bench.run_core_bench(arguments.core_bench, docs_dir), key=lambda row: order.index(row.document)
+        )
 
     machine["load average"] += f" at the start, {load_average()} at the end"
     save_json(arguments.json, machine, cases, scaling, core)
@@ -194,8 +205,19 @@ def main(argv=None) -> None:
         date = datetime.date.today().isoformat()
         command = "scripts/bench" if not arguments.quick else "python -m bench.run --quick"
         chart_link = arguments.chart.name if arguments.chart else None
-        arguments.report.write_text(report.render(machine, command, date, cases, arguments.sizes, scaling,
-                                                  core, method_notes(arguments, peers), chart_link))
+        arguments.report.write_text(
+            report.render(
+                machine,
+                command,
+                date,
+                cases,
+                arguments.sizes,
+                scaling,
+                core,
+                method_notes(arguments, peers),
+                chart_link,
+            )
+        )
         log(f"wrote {arguments.report}")
     print_headlines(cases, before)
 

@@ -2,8 +2,8 @@
 work gives a time ratio near 4; a quadratic step shows up as near 16."""
 
 import json
+from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Callable
 
 from bench.renderers import to_json, vorn_quoted
 from bench.shapes import VERSION, build_short_strings, build_unique_keys

@@ -6,11 +6,10 @@ levels, ...) and the vorn `dumps` function, and returns a `Document` whose
 expanded). All data are strings; every root holds the version entry.
 """
 
+from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Callable
 
-from bench.renderers import (add_vorn_comments, add_yaml_comments, to_json, to_yaml,
-                             vorn_quoted, yaml_quoted)
+from bench.renderers import add_vorn_comments, add_yaml_comments, to_json, to_yaml, vorn_quoted, yaml_quoted
 from bench.text_pieces import SEED, TextPieces
 
 VERSION = {"_vorn_version": "1.0"}
@@ -128,8 +127,9 @@ def build_anchors(count: int, dumps) -> Document:
     mappings, overriding some of its keys and aliasing one of count/20
     anchored tag lists; every fourth also aliases a whole mapping."""
     pieces = TextPieces(SEED + 6)
-    defaults = {f"d{index:06d}": {key: pieces.phrase(1, 2) for key in _DEFAULT_KEYS}
-                for index in range(max(1, count // 10))}
+    defaults = {
+        f"d{index:06d}": {key: pieces.phrase(1, 2) for key in _DEFAULT_KEYS} for index in range(max(1, count // 10))
+    }
     tags = {f"t{index:06d}": [pieces.word() for _ in range(3)] for index in range(max(1, count // 20))}
     default_names, tag_names = list(defaults), list(tags)
 
@@ -175,8 +175,9 @@ def build_anchors(count: int, dumps) -> Document:
         services.append(service)
 
     obj = {**VERSION, "defaults": defaults, "tags": tags, "services": services}
-    return Document("anchors", count, obj, "\n".join(vorn) + "\n", to_json(obj),
-                    "\n".join(yml) + "\n", yaml_merges=True)
+    return Document(
+        "anchors", count, obj, "\n".join(vorn) + "\n", to_json(obj), "\n".join(yml) + "\n", yaml_merges=True
+    )
 
 
 def build_non_ascii(count: int, dumps) -> Document:
@@ -185,13 +186,15 @@ def build_non_ascii(count: int, dumps) -> Document:
     pieces = TextPieces(SEED + 7)
     records = []
     for _ in range(count):
-        records.append({
-            "名前": pieces.cjk(2, 8),
-            "título": pieces.latin1_phrase(1, 4),
-            "quote": f'{pieces.word()} said "{pieces.phrase(1, 3)}" to {pieces.latin1_phrase(1, 1)}',
-            "path": "C:\\" + "\\".join(pieces.word() for _ in range(pieces.integer(1, 3))),
-            pieces.cjk(2, 3) + "_" + pieces.latin1_phrase(1, 1): pieces.cjk(4, 12),
-        })
+        records.append(
+            {
+                "名前": pieces.cjk(2, 8),
+                "título": pieces.latin1_phrase(1, 4),
+                "quote": f'{pieces.word()} said "{pieces.phrase(1, 3)}" to {pieces.latin1_phrase(1, 1)}',
+                "path": "C:\\" + "\\".join(pieces.word() for _ in range(pieces.integer(1, 3))),
+                pieces.cjk(2, 3) + "_" + pieces.latin1_phrase(1, 1): pieces.cjk(4, 12),
+            }
+        )
     return _rendered("non_ascii", count, {**VERSION, "records": records}, dumps)
 
 

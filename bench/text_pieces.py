@@ -9,12 +9,47 @@ import random
 
 SEED = 20_240_611
 
-_SYLLABLES = ("ka", "lo", "mi", "ne", "ru", "sa", "to", "vi", "de", "po",
-              "an", "el", "ur", "is", "it", "ba", "ce", "fu", "gi", "hu")
+_SYLLABLES = (
+    "ka",
+    "lo",
+    "mi",
+    "ne",
+    "ru",
+    "sa",
+    "to",
+    "vi",
+    "de",
+    "po",
+    "an",
+    "el",
+    "ur",
+    "is",
+    "it",
+    "ba",
+    "ce",
+    "fu",
+    "gi",
+    "hu",
+)
 # Common CJK ideographs, so the text looks like real configuration values.
 _CJK = "数据配置文件服务器名称地址端口用户密码时间日期版本目录路径网络主机节点集群任务队列日志级别错误警告信息"
-_LATIN1_WORDS = ("café", "crème", "naïve", "façade", "señor", "über", "straße", "déjà",
-                 "garçon", "fiancée", "jalapeño", "smörgås", "øre", "àlaska", "île")
+_LATIN1_WORDS = (
+    "café",
+    "crème",
+    "naïve",
+    "façade",
+    "señor",
+    "über",
+    "straße",
+    "déjà",
+    "garçon",
+    "fiancée",
+    "jalapeño",
+    "smörgås",
+    "øre",
+    "àlaska",
+    "île",
+)
 
 
 class TextPieces:

@@ -21,8 +21,9 @@ from bench.shapes import SHAPES
 def wrapper_rows(size: str, runs: int) -> dict[str, list[tuple[str, float, float]]]:
     """(shape, native seconds, wrapper seconds) per shape, for loads and
     for dumps."""
-    import _vorn_native
     import vorn
+
+    import _vorn_native
 
     rows: dict[str, list[tuple[str, float, float]]] = {"loads": [], "dumps": []}
     for shape in SHAPES:

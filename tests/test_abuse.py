@@ -57,15 +57,21 @@ def budget_message(text):
 
 # Ten levels, each a sequence of ten aliases of the level below: ten to the
 # tenth leaves from about a hundred lines.
-LAUGHS = "_vorn_version: 1.0\nlol0: &lol0\n" + "  - lol\n" * 10 + "".join(
-    f"lol{level}: &lol{level}\n" + f"  - *lol{level - 1}\n" * 10 for level in range(1, 10)
+LAUGHS = (
+    "_vorn_version: 1.0\nlol0: &lol0\n"
+    + "  - lol\n" * 10
+    + "".join(f"lol{level}: &lol{level}\n" + f"  - *lol{level - 1}\n" * 10 for level in range(1, 10))
 )
 
 # The same growth through merge entries: each level is a mapping of ten
 # entries that each merge the whole level below.
-MERGES = "_vorn_version: 1.0\nm0: &m0\n" + "".join(f"  k{i}: x\n" for i in range(10)) + "".join(
-    f"m{level}: &m{level}\n" + "".join(f"  e{i}:\n    <<: *m{level - 1}\n" for i in range(10))
-    for level in range(1, 10)
+MERGES = (
+    "_vorn_version: 1.0\nm0: &m0\n"
+    + "".join(f"  k{i}: x\n" for i in range(10))
+    + "".join(
+        f"m{level}: &m{level}\n" + "".join(f"  e{i}:\n    <<: *m{level - 1}\n" for i in range(10))
+        for level in range(1, 10)
+    )
 )
 
 LOAD_AND_REPORT = """

@@ -7,10 +7,10 @@ import os
 import pickle
 
 import pytest
+import vorn
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
-import vorn
 from _vorn_native import dumps, loads
 
 LOSSY_HINT = "; pass lossy=True to write it anyway"
@@ -22,31 +22,64 @@ def doc(**entries):
 
 # (tree, the error's location, its reason, whether lossy=True writes it)
 REFUSALS = [
-    (doc(server={"script": "set -e\n   \nmake"}), "$.server.script",
-     "a line of only White_Space in a multi-line string would be dropped", True),
+    (
+        doc(server={"script": "set -e\n   \nmake"}),
+        "$.server.script",
+        "a line of only White_Space in a multi-line string would be dropped",
+        True,
+    ),
     (doc(items=["a", "b", "c\n"]), "$.items[2]", "the final line feed of a multi-line string would be dropped", True),
     ({**doc(), "odd key": "a\n\nb"}, '$["odd key"]', "an empty line in a multi-line string would be dropped", True),
     (doc(k="a \nb"), "$.k", "White_Space at the end of a line in a multi-line string would be dropped", True),
     (doc(k="a\r\nb"), "$.k", "White_Space at the end of a line in a multi-line string would be dropped", True),
-    (doc(k="a\n\u00a0b"), "$.k",
-     "White_Space other than spaces at the start of a line in a multi-line string would be dropped", True),
+    (
+        doc(k="a\n\u00a0b"),
+        "$.k",
+        "White_Space other than spaces at the start of a line in a multi-line string would be dropped",
+        True,
+    ),
     (doc(k="  a\n  b"), "$.k", "the spaces that start every line of a multi-line string would be dropped", True),
-    (doc(k=["x", {"t": "a\tb"}]), "$.k[1].t",
-     "the string holds a tab, and loads refuses a document with a tab anywhere", True),
-    ({**doc(), "a\tb": "v"}, '$["a\\tb"]', "the key holds a tab, and loads refuses a document with a tab anywhere", True),
-    (doc(users={"x: y\nrole: admin\nz": "v"}), '$.users["x: y\\nrole: admin\\nz"]',
-     "mapping key cannot hold a line feed, which no document can carry; rename the key", False),
+    (
+        doc(k=["x", {"t": "a\tb"}]),
+        "$.k[1].t",
+        "the string holds a tab, and loads refuses a document with a tab anywhere",
+        True,
+    ),
+    (
+        {**doc(), "a\tb": "v"},
+        '$["a\\tb"]',
+        "the key holds a tab, and loads refuses a document with a tab anywhere",
+        True,
+    ),
+    (
+        doc(users={"x: y\nrole: admin\nz": "v"}),
+        '$.users["x: y\\nrole: admin\\nz"]',
+        "mapping key cannot hold a line feed, which no document can carry; rename the key",
+        False,
+    ),
     ({"name": "x"}, "$", 'the root has no "_vorn_version": "1.0", without which loads refuses the text', True),
     ({}, "$", 'the root has no "_vorn_version": "1.0", without which loads refuses the text', True),
-    ({"_vorn_version": "1.1"}, "$._vorn_version",
-     'loads accepts only the version "1.0" (White_Space around it aside)', True),
-    ({"_vorn_version": ["1.0"]}, "$._vorn_version", 'the version must be the string "1.0", or loads refuses the text',
-     True),
+    (
+        {"_vorn_version": "1.1"},
+        "$._vorn_version",
+        'loads accepts only the version "1.0" (White_Space around it aside)',
+        True,
+    ),
+    (
+        {"_vorn_version": ["1.0"]},
+        "$._vorn_version",
+        'the version must be the string "1.0", or loads refuses the text',
+        True,
+    ),
     (["a"], "$", "the root is a list, but loads reads only a mapping (a dict) as a document", True),
     ("text", "$", "the root is a str, but loads reads only a mapping (a dict) as a document", True),
     # The first offender in written order (keys in byte order) is named.
-    (doc(b="tab\t", a=["fine", "end\n"]), "$.a[1]", "the final line feed of a multi-line string would be dropped",
-     True),
+    (
+        doc(b="tab\t", a=["fine", "end\n"]),
+        "$.a[1]",
+        "the final line feed of a multi-line string would be dropped",
+        True,
+    ),
     # A root fault is found before any value is looked at.
     ({"a": "tab\t"}, "$", 'the root has no "_vorn_version": "1.0", without which loads refuses the text', True),
 ]
@@ -63,8 +96,12 @@ def test_dump_refuses_what_would_not_read_back(tree, location, reason, lossy_hel
     assert str(error) == f"{location}: {reason}{LOSSY_HINT if lossy_helps else ''}"
     assert out.getvalue() == ""
     copy = pickle.loads(pickle.dumps(error))
-    assert (type(copy), str(copy), copy.location, copy.lossy_helps) == (vorn.EncodeError, str(error), location,
-                                                                         lossy_helps)
+    assert (type(copy), str(copy), copy.location, copy.lossy_helps) == (
+        vorn.EncodeError,
+        str(error),
+        location,
+        lossy_helps,
+    )
     if lossy_helps:
         vorn.dump(tree, out, lossy=True)
         assert out.getvalue() == dumps(tree)
@@ -107,13 +144,15 @@ def mostly(usual, rare, one_in=5):
 # Keys with a line feed, which decide the outcome alone, are kept rare.
 keys = mostly(text.map(lambda key: key.replace("\n", "")), text)
 trees = st.recursive(
-    text, lambda children: st.one_of(st.lists(children, max_size=3), st.dictionaries(keys, children, max_size=3)),
+    text,
+    lambda children: st.one_of(st.lists(children, max_size=3), st.dictionaries(keys, children, max_size=3)),
     max_leaves=8,
 )
 # So is any version but the one the reader wants, and any root but a dict.
 versions = mostly(st.just("1.0"), st.one_of(st.sampled_from([" 1.0", "1.0\n", "1.0\t", "2.0"]), trees))
-documents = st.builds(lambda entries, version: {**entries, "_vorn_version": version},
-                      st.dictionaries(keys, trees, max_size=4), versions)
+documents = st.builds(
+    lambda entries, version: {**entries, "_vorn_version": version}, st.dictionaries(keys, trees, max_size=4), versions
+)
 roots = mostly(documents, trees, one_in=10)
 
 

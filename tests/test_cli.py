@@ -5,7 +5,6 @@ import sys
 from pathlib import Path
 
 import pytest
-
 import vorn
 from vorn.cli import main
 
@@ -32,61 +31,75 @@ CHECK_REPORTS = [
     pytest.param(
         "_vorn_version: 1.0\nservice:\n  name api\n",
         "3:3: expected ':' in mapping entry\n  name api\n  ^\n",
-        id="columns-count-the-indentation"),
+        id="columns-count-the-indentation",
+    ),
     pytest.param(
         "_vorn_version: 1.0\nworkers:\n    <<: *defualts\n",
         "3:7: unknown anchor: defualts\n    <<: *defualts\n      ^\n",
-        id="the-colon-of-the-entry"),
+        id="the-colon-of-the-entry",
+    ),
     pytest.param(
         "_vorn_version: 1.0\nbildgröße: *thumb\n",
         "2:10: unknown anchor: thumb\nbildgröße: *thumb\n         ^\n",
-        id="two-byte-characters"),
+        id="two-byte-characters",
+    ),
     pytest.param(
         "_vorn_version: 1.0\nnames:\n  名前: *x\n",
         "3:5: unknown anchor: x\n  名前: *x\n      ^\n",
-        id="wide-characters"),
+        id="wide-characters",
+    ),
     pytest.param(
         "_vorn_version: 1.0\nlist:\n  - key: *gone\n",
         "3:8: unknown anchor: gone\n  - key: *gone\n       ^\n",
-        id="inline-mapping-after-the-hyphen"),
+        id="inline-mapping-after-the-hyphen",
+    ),
     pytest.param(
         "\n# settings\nname: x\n",
         "2:1: missing required _vorn_version at root (Semantic Date Versioning)\n# settings\n^\n",
-        id="version-checked-at-the-first-line"),
+        id="version-checked-at-the-first-line",
+    ),
     pytest.param(
         "_vorn_version: 1.0\r\nname:\tx\r\n",
         "2:6: tabs are not allowed; use spaces for indentation\nname:\\tx\n     ^\n",
-        id="tab-and-crlf"),
+        id="tab-and-crlf",
+    ),
     pytest.param(
         b"_vorn_version: 1.0\nname: caf\xe9\n",
         "2:10: not valid UTF-8 (invalid continuation byte)\nname: caf\\xe9\n         ^\n",
-        id="bytes-that-are-not-utf8"),
+        id="bytes-that-are-not-utf8",
+    ),
     # Long lines are cut to about 120 columns around the column, and
     # nothing a terminal would act on is printed as it is.
     pytest.param(
         b"x" * 3_500_000,
         "1:1: expected ':' in mapping entry\n" + "x" * 114 + "...\n^\n",
-        id="a-one-line-file-of-3.5-MB"),
+        id="a-one-line-file-of-3.5-MB",
+    ),
     pytest.param(
         "_vorn_version: 1.0\n" + "k" * 300 + ": *nope\n",
         "2:301: unknown anchor: nope\n..." + "k" * 107 + ": *nope\n" + " " * 110 + "^\n",
-        id="cut-before-the-column"),
+        id="cut-before-the-column",
+    ),
     pytest.param(
         "_vorn_version: 1.0\n" + "名" * 100 + ": *x\n",
         "2:101: unknown anchor: x\n..." + "名" * 55 + ": *x\n" + " " * 113 + "^\n",
-        id="cut-wide-characters"),
+        id="cut-wide-characters",
+    ),
     pytest.param(
         b"_vorn_version: 1.0\n" + b"a" * 200 + b"\xff" + b"b" * 200 + b"\n",
         "2:201: not valid UTF-8 (invalid start byte)\n..." + "a" * 40 + "\\xff" + "b" * 70 + "...\n" + " " * 43 + "^\n",
-        id="cut-on-both-sides"),
+        id="cut-on-both-sides",
+    ),
     pytest.param(
         "_vorn_version: 1.0\nk\x1b[31m: *a\x07b\n",
         "2:7: unknown anchor: a\\x07b\nk\\x1b[31m: *a\\x07b\n         ^\n",
-        id="control-characters"),
+        id="control-characters",
+    ),
     pytest.param(
         "_vorn_version: 1.0\nk\u202e: *x\n",
         "2:3: unknown anchor: x\nk\\u202e: *x\n       ^\n",
-        id="bidirectional-override"),
+        id="bidirectional-override",
+    ),
 ]
 
 
@@ -116,7 +129,10 @@ def test_check_goes_on_after_a_bad_file_and_exits_with_the_worst_status(tmp_path
 
 def test_check_reads_standard_input_for_a_dash(capsys, monkeypatch):
     assert run(capsys, "check", "-", stdin=b"oops\n", monkeypatch=monkeypatch) == (
-        1, "", "<stdin>:1:1: expected ':' in mapping entry\noops\n^\n")
+        1,
+        "",
+        "<stdin>:1:1: expected ':' in mapping entry\noops\n^\n",
+    )
 
 
 @pytest.mark.parametrize("argv", [["check"], [], ["lint", "x.vorn"], ["to-json", "x", "--indent", "-1"]])
@@ -131,7 +147,11 @@ def test_to_json_prints_the_document(tmp_path, capsys):
     path = write(tmp_path, "doc.vorn", "_vorn_version: 1.0\nnames:\n  - Zoë\n  - k: v\n")
     value = {"_vorn_version": "1.0", "names": ["Zoë", {"k": "v"}]}
     assert run(capsys, "to-json", path) == (0, json.dumps(value, indent=2, ensure_ascii=False) + "\n", "")
-    assert run(capsys, "to-json", path, "--indent", "0") == (0, json.dumps(value, indent=0, ensure_ascii=False) + "\n", "")
+    assert run(capsys, "to-json", path, "--indent", "0") == (
+        0,
+        json.dumps(value, indent=0, ensure_ascii=False) + "\n",
+        "",
+    )
 
 
 def test_to_json_of_an_invalid_document_prints_only_the_report(tmp_path, capsys):
@@ -187,17 +207,31 @@ def test_from_json_refusals(tmp_path, capsys, text, status, report):
 # (JSON text, what from-json says after "FILE: ", whether --lossy writes it)
 LOSSES = [
     ('{"a": "b"}', '$: the root has no "_vorn_version": "1.0", without which loads refuses the text', True),
-    ('{"_vorn_version": "1.0", "server": {"script": "make\\n"}}',
-     "$.server.script: the final line feed of a multi-line string would be dropped", True),
-    ('{"_vorn_version": "1.0", "items": ["a", "b", "x\\ty"]}',
-     "$.items[2]: the string holds a tab, and loads refuses a document with a tab anywhere", True),
-    ('{"_vorn_version": "1.0", "odd key": {"x\\ny": ""}}',
-     '$["odd key"]["x\\ny"]: mapping key cannot hold a line feed, which no document can carry; rename the key', False),
-    ('{"_vorn_version": "1.0", "a": ["\\ud800"]}',
-     "$.a[0]: the string holds the lone surrogate \\ud800, which no UTF-8 text can carry; correct the escape", False),
-    ('{"_vorn_version": "1.0", "\\udc80": ""}',
-     '$["\\udc80"]: the key holds the lone surrogate \\udc80, which no UTF-8 text can carry; correct the escape',
-     False),
+    (
+        '{"_vorn_version": "1.0", "server": {"script": "make\\n"}}',
+        "$.server.script: the final line feed of a multi-line string would be dropped",
+        True,
+    ),
+    (
+        '{"_vorn_version": "1.0", "items": ["a", "b", "x\\ty"]}',
+        "$.items[2]: the string holds a tab, and loads refuses a document with a tab anywhere",
+        True,
+    ),
+    (
+        '{"_vorn_version": "1.0", "odd key": {"x\\ny": ""}}',
+        '$["odd key"]["x\\ny"]: mapping key cannot hold a line feed, which no document can carry; rename the key',
+        False,
+    ),
+    (
+        '{"_vorn_version": "1.0", "a": ["\\ud800"]}',
+        "$.a[0]: the string holds the lone surrogate \\ud800, which no UTF-8 text can carry; correct the escape",
+        False,
+    ),
+    (
+        '{"_vorn_version": "1.0", "\\udc80": ""}',
+        '$["\\udc80"]: the key holds the lone surrogate \\udc80, which no UTF-8 text can carry; correct the escape',
+        False,
+    ),
 ]
 
 
@@ -224,9 +258,10 @@ def test_to_json_of_a_document_deeper_than_json_dumps_allows(tmp_path, capsys):
     path = write(tmp_path, "deep.vorn", "\n".join(lines) + "\n")
     status, out, err = run(capsys, "to-json", path, "--indent", "1")
     # Level n of the object opens on a line indented n spaces: '"k": {'.
-    opening = "".join(f',\n{" " * level}"k": {{' if level == 1 else f'\n{" " * level}"k": {{'
-                      for level in range(1, depth + 1))
-    closing = "".join(f'\n{" " * level}}}' for level in range(depth, -1, -1))
+    opening = "".join(
+        f',\n{" " * level}"k": {{' if level == 1 else f'\n{" " * level}"k": {{' for level in range(1, depth + 1)
+    )
+    closing = "".join(f"\n{' ' * level}}}" for level in range(depth, -1, -1))
     expected = '{\n "_vorn_version": "1.0"' + opening + f'\n{" " * (depth + 1)}"v": "x"' + closing + "\n"
     assert (status, err) == (0, "")
     assert out == expected
@@ -249,8 +284,11 @@ def test_examples_hold_one_invalid_document(capsys):
     assert err.count("\n") == 3
 
 
-@pytest.mark.parametrize("command", [[sys.executable, "-m", "vorn"], [str(Path(sys.executable).with_name("vorn"))]],
-                         ids=["python-m", "console-script"])
+@pytest.mark.parametrize(
+    "command",
+    [[sys.executable, "-m", "vorn"], [str(Path(sys.executable).with_name("vorn"))]],
+    ids=["python-m", "console-script"],
+)
 def test_installed_entry_points_run_the_tool(tmp_path, command):
     bad = write(tmp_path, "bad.vorn", "oops\n")
     result = subprocess.run([*command, "check", bad], capture_output=True, text=True)

@@ -7,10 +7,9 @@ import json
 import sys
 
 import pytest
+import vorn
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
-
-import vorn
 from vorn import cli
 
 
@@ -38,8 +37,32 @@ def run_tool(argv, stdin=b""):
 
 
 # Lines of a document: pieces of every construct, tabs, odd indentation.
-LINE_PIECES = ["_vorn_version: 1.0", "k: v", "key:", "- ", "- a: b", "-", "&a", "*a", "<<: *a", "|", "# c",
-               " #x", "[]", "{}", '"q"', "'q'", "\t", ":", "é", "\u3000", "\r", "k: &b", "x: *b", ""]
+LINE_PIECES = [
+    "_vorn_version: 1.0",
+    "k: v",
+    "key:",
+    "- ",
+    "- a: b",
+    "-",
+    "&a",
+    "*a",
+    "<<: *a",
+    "|",
+    "# c",
+    " #x",
+    "[]",
+    "{}",
+    '"q"',
+    "'q'",
+    "\t",
+    ":",
+    "é",
+    "\u3000",
+    "\r",
+    "k: &b",
+    "x: *b",
+    "",
+]
 document_lines = st.tuples(st.integers(0, 6), st.lists(st.sampled_from(LINE_PIECES), max_size=3))
 documents = st.lists(document_lines, max_size=12).map(
     lambda lines: "\n".join(" " * indent + " ".join(pieces) for indent, pieces in lines).encode()
@@ -52,13 +75,23 @@ def mostly(usual, rare):
 
 
 plain_text = st.text(st.characters(exclude_categories=["Cs"], exclude_characters="\t"), max_size=6)
-odd_values = st.one_of(st.sampled_from(["\ud800", "a\tb", "x\n", "\n", " a\n b"]), st.integers(), st.booleans(),
-                       st.none(), st.floats(allow_nan=False))
-trees = st.recursive(mostly(plain_text, odd_values), lambda children: st.one_of(
-    st.lists(children, max_size=3), st.dictionaries(mostly(plain_text, st.just("a\nb")), children, max_size=3)),
-    max_leaves=10)
+odd_values = st.one_of(
+    st.sampled_from(["\ud800", "a\tb", "x\n", "\n", " a\n b"]),
+    st.integers(),
+    st.booleans(),
+    st.none(),
+    st.floats(allow_nan=False),
+)
+trees = st.recursive(
+    mostly(plain_text, odd_values),
+    lambda children: st.one_of(
+        st.lists(children, max_size=3), st.dictionaries(mostly(plain_text, st.just("a\nb")), children, max_size=3)
+    ),
+    max_leaves=10,
+)
 json_documents = mostly(
-    st.dictionaries(plain_text, trees, max_size=4).map(lambda root: {**root, "_vorn_version": "1.0"}), trees,
+    st.dictionaries(plain_text, trees, max_size=4).map(lambda root: {**root, "_vorn_version": "1.0"}),
+    trees,
 ).map(lambda value: json.dumps(value).encode())
 
 
@@ -119,8 +152,11 @@ def test_any_input_gives_a_status_and_only_the_expected_streams(run):
 
 def vorn_trees(depth):
     scalars = st.text(st.characters(exclude_categories=["Cs"]), max_size=5)
-    return st.recursive(scalars, lambda children: st.one_of(
-        st.lists(children, max_size=3), st.dictionaries(scalars, children, max_size=3)), max_leaves=depth)
+    return st.recursive(
+        scalars,
+        lambda children: st.one_of(st.lists(children, max_size=3), st.dictionaries(scalars, children, max_size=3)),
+        max_leaves=depth,
+    )
 
 
 @settings(max_examples=300, deadline=None)
@@ -162,4 +198,7 @@ def test_file_names_that_are_not_utf8_are_shown_escaped(tmp_path):
     argv = [name.decode("utf-8", "surrogateescape")]
     assert run_tool(["check", "-v", *argv]) == (0, shown + b": OK\n", b"")
     assert run_tool(["check", *argv, argv[0] + ".missing"]) == (
-        2, b"", b"vorn: cannot read " + shown + b".missing: No such file or directory\n")
+        2,
+        b"",
+        b"vorn: cannot read " + shown + b".missing: No such file or directory\n",
+    )

@@ -4,9 +4,9 @@ returns."""
 
 from hypothesis import given, settings
 from hypothesis import strategies as st
+from test_roundtrip import ROUND_TRIP_EXAMPLES, documents, line_text
 
 from _vorn_native import dumps, loads
-from test_roundtrip import ROUND_TRIP_EXAMPLES, documents, line_text
 
 
 def places_outside_literal_blocks(lines):
@@ -38,4 +38,3 @@ def test_comment_lines_anywhere_change_nothing(document, data):
     for place, text in sorted(inserted, reverse=True):
         lines.insert(place, text)
     assert loads("\n".join(lines) + "\n") == document
-

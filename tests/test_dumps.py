@@ -32,9 +32,9 @@ LAYOUT = [
     ({"a": {"b": {"c": "d"}}}, 'a:\n  b:\n    c: "d"\n'),
     ({"s": [{"m": ["x"]}]}, 's:\n  - \n    m:\n      - "x"\n'),
     ([[[]], [{}]], "- \n  - []\n- \n  - {}\n"),
-    ({"k": "one\ntwo"}, 'k: |\n  one\n  two\n'),
-    (["one\ntwo"], '- |\n  one\n  two\n'),
-    ({"a": [{"b": "x\ny"}]}, 'a:\n  - \n    b: |\n      x\n      y\n'),
+    ({"k": "one\ntwo"}, "k: |\n  one\n  two\n"),
+    (["one\ntwo"], "- |\n  one\n  two\n"),
+    ({"a": [{"b": "x\ny"}]}, "a:\n  - \n    b: |\n      x\n      y\n"),
     ("\n", "|\n  \n  \n"),
     ({"k": "end\n"}, "k: |\n  end\n  \n"),
 ]
@@ -103,8 +103,8 @@ KEYS = [
     ("'q'", "\"'q'\""),
     ('"q"', r'"\"q\""'),
     ('"', r'"\""'),
-    ("'", "\"'\""),
-    ("it's", "\"it's\""),
+    ("'", '"\'"'),
+    ("it's", '"it\'s"'),
     ('a"b', r'"a\"b"'),
     ('a "b', r'"a \"b"'),
     ("a\\ b", r'"a\\ b"'),
@@ -343,7 +343,13 @@ def nested_dicts(depth):
 
 @pytest.mark.parametrize(
     "obj",
-    [self_containing_list(), self_containing_dict(), mutually_containing(), nested_lists(200_000), nested_dicts(200_000)],
+    [
+        self_containing_list(),
+        self_containing_dict(),
+        mutually_containing(),
+        nested_lists(200_000),
+        nested_dicts(200_000),
+    ],
     ids=["list", "dict", "mutual", "deep-list", "deep-dict"],
 )
 def test_structures_too_deep_raise_recursion_error(obj):

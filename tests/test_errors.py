@@ -108,7 +108,10 @@ def test_loads_of_a_lone_surrogate_raises_the_unchanged_encode_error(text):
 DOCUMENT_ERRORS = [
     ("- a\n", "parse error at line 1, column 1: root of document must be a mapping"),
     ("a: 1\n", "parse error at line 1, column 1: missing required _vorn_version at root (Semantic Date Versioning)"),
-    ("_vorn_version: 1.0\n\tb: 1\n", "parse error at line 2, column 1: tabs are not allowed; use spaces for indentation"),
+    (
+        "_vorn_version: 1.0\n\tb: 1\n",
+        "parse error at line 2, column 1: tabs are not allowed; use spaces for indentation",
+    ),
     ("\n\n_vorn_version: 2.0\n", "parse error at line 3, column 1: unsupported _vorn_version '2.0', expected 1.0"),
 ]
 
@@ -157,4 +160,3 @@ def test_reference_counts_of_arguments_are_unchanged(function, args, kwargs):
     results = [outcome(function, *args, **kwargs) for _ in range(3)]
     assert [sys.getrefcount(obj) for obj in passed] == before
     assert results[0] == results[1] == results[2]
-

@@ -5,15 +5,16 @@ keep their reference counts."""
 import gc
 import os
 import sys
+from collections.abc import Callable
 from dataclasses import dataclass, field
-from typing import Any, Callable
+from typing import Any
 
 import pytest
-
-from _vorn_native import dumps, loads
 import vorn
 from vorn._native import checked_dumps
 from vorn._native import loads as package_loads
+
+from _vorn_native import dumps, loads
 
 MEASURED = 10_000
 WARM_UP_SHARE = 10  # one call in ten of the measured count, before measuring
@@ -71,8 +72,10 @@ service:
 """
 
 # Ten levels of ten aliases each: refused when the copies pass the budget.
-BILLION_LAUGHS = "_vorn_version: 1.0\na0: &a0\n" + "".join(f"  - x{i}\n" for i in range(10)) + "".join(
-    f"a{level}: &a{level}\n" + f"  - *a{level - 1}\n" * 10 for level in range(1, 10)
+BILLION_LAUGHS = (
+    "_vorn_version: 1.0\na0: &a0\n"
+    + "".join(f"  - x{i}\n" for i in range(10))
+    + "".join(f"a{level}: &a{level}\n" + f"  - *a{level - 1}\n" * 10 for level in range(1, 10))
 )
 
 SURROGATE_TEXT = "_vorn_version: 1.0\nk: \ud800\n"
@@ -145,7 +148,9 @@ PATHS = [
     Path("surrogate in a value", dumps, (SURROGATE_VALUE,), UnicodeEncodeError, "surrogates", (SURROGATE_VALUE["k"],)),
     Path("line feed in a key", dumps, (LINE_FEED_KEY,), ValueError, "cannot hold a line feed", (LINE_FEED_KEY["a"],)),
     Path("package loads success", package_loads, (DOCUMENT,)),
-    Path("package loads fault", package_loads, ("_vorn_version: 1.0\n名前:\n  - k: *x\n",), ValueError, "unknown anchor"),
+    Path(
+        "package loads fault", package_loads, ("_vorn_version: 1.0\n名前:\n  - k: *x\n",), ValueError, "unknown anchor"
+    ),
     Path("package loads tab", package_loads, ("_vorn_version: 1.0\nk:\tv\n",), ValueError, "tabs are not allowed"),
     Path("package loads surrogate", package_loads, (SURROGATE_TEXT,), UnicodeEncodeError, "surrogates not allowed"),
     Path("package loads of bytes", package_loads, (b"",), TypeError, "'bytes' object cannot be cast"),

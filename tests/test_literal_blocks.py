@@ -35,7 +35,7 @@ BLOCKS = [
     ["  one"],
     ["  " + "x" * 56],
     ["  " + "x" * 57],
-    ["  first", "", "    deeper", "  back", "      "] + ["  line %d with some text" % i for i in range(20)],
+    ["  first", "", "    deeper", "  back", "      "] + [f"  line {i} with some text" for i in range(20)],
     ["    starts deeper", "  then less", "      \u00a0nbsp after spaces", "  caf\u00e9 \u4e2d\u6587 \U0001f600"],
     ["  trailing spaces   ", "  \u3000ideographic space\u3000", "  # not a comment", "  key: not a mapping"],
     ["  " + "long " * 400],
@@ -56,9 +56,10 @@ def test_a_long_block_as_the_last_value_without_a_final_line_feed() -> None:
 
 
 def test_long_blocks_through_aliases_are_equal_and_distinct() -> None:
-    text = "\n".join("line %d of a long block" % i for i in range(10))
-    loaded = loads(HEAD + "a: &b\n  k: |\n" + "".join("    " + line + "\n" for line in text.split("\n")) +
-                   "c: *b\nd:\n  - *b\n")
+    text = "\n".join(f"line {i} of a long block" for i in range(10))
+    loaded = loads(
+        HEAD + "a: &b\n  k: |\n" + "".join("    " + line + "\n" for line in text.split("\n")) + "c: *b\nd:\n  - *b\n"
+    )
     assert loaded["a"] == loaded["c"] == loaded["d"][0] == {"k": text}
     assert loaded["a"] is not loaded["c"]
 
@@ -83,5 +84,6 @@ def test_random_blocks_read_by_the_rule(lines) -> None:
     if not any(line.strip(WHITE_SPACE) for line in raw_lines):
         raw_lines.append("  x")
     assert load_block(raw_lines)["block"] == expected_block(raw_lines)
-    assert dumps(load_block(raw_lines)) == dumps({"_vorn_version": "1.0", "after": "x",
-                                                   "block": expected_block(raw_lines)})
+    assert dumps(load_block(raw_lines)) == dumps(
+        {"_vorn_version": "1.0", "after": "x", "block": expected_block(raw_lines)}
+    )

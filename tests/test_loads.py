@@ -140,7 +140,7 @@ def test_line_numbers_count_carriage_return_line_feed_lines() -> None:
         "http://example.org:8080/path",
         "12:30",
         'say "hi"',
-        "back\\slash \\\" both",
+        'back\\slash \\" both',
         "a: b # not a comment",
         "'single' and \"double\"",
         "ends with backslash \\",

@@ -59,8 +59,24 @@ def test_equal_positions_are_distinct_objects():
 
 # Keys that a per-call cache of key objects must keep apart: lengths on
 # either side of the cached maximum, shared heads and tails, NUL, non-ASCII.
-NEAR_KEYS = ["", "a", "b", "ab", "ba", "k" * 31 + "a", "k" * 31 + "b", "k" * 32, "k" * 33, "k" * 34,
-             "key", "key\0", "é", "e\u0301", "x" * 8 + "y" * 8, "y" * 8 + "x" * 8]
+NEAR_KEYS = [
+    "",
+    "a",
+    "b",
+    "ab",
+    "ba",
+    "k" * 31 + "a",
+    "k" * 31 + "b",
+    "k" * 32,
+    "k" * 33,
+    "k" * 34,
+    "key",
+    "key\0",
+    "é",
+    "e\u0301",
+    "x" * 8 + "y" * 8,
+    "y" * 8 + "x" * 8,
+]
 
 
 def _records_document(keys, count):
@@ -86,7 +102,7 @@ def test_a_key_repeated_in_many_records_is_one_shared_str():
 
 def test_keys_after_many_unique_ones_still_come_out_right():
     unique = "".join(f"u{index:05d}: {index}\n" for index in range(2000))
-    result = loads(HEAD + unique + _records_document(NEAR_KEYS, 5)[len(HEAD):])
+    result = loads(HEAD + unique + _records_document(NEAR_KEYS, 5)[len(HEAD) :])
     assert all(result[f"u{index:05d}"] == str(index) for index in range(2000))
     assert result["records"][4] == {key: f"4-{position}" for position, key in enumerate(NEAR_KEYS)}
 
@@ -125,8 +141,20 @@ def test_a_tree_deeper_than_the_recursion_limit_converts():
 # CPython compares the widths first, so a str built with the wrong one
 # compares unequal to the same text.
 EDGE_TEXTS = [
-    "\x80", "\xff", "caf\xe9", "\u0100", "\u07ff", "\u0800", "\ud7ff", "\ue000", "\uffff",
-    "\U00010000", "\U0010ffff", "a\xe9\u4e2d\U0001f600z", "\xe9" * 40 + "\u4e2d", "\u2028\u00a0x",
+    "\x80",
+    "\xff",
+    "caf\xe9",
+    "\u0100",
+    "\u07ff",
+    "\u0800",
+    "\ud7ff",
+    "\ue000",
+    "\uffff",
+    "\U00010000",
+    "\U0010ffff",
+    "a\xe9\u4e2d\U0001f600z",
+    "\xe9" * 40 + "\u4e2d",
+    "\u2028\u00a0x",
 ]
 
 

@@ -11,11 +11,11 @@ import tempfile
 from pathlib import Path
 
 import pytest
+import vorn
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import _vorn_native
-import vorn
 
 V = "_vorn_version: 1.0\n"
 
@@ -66,8 +66,25 @@ def test_document_faults_raise_decode_error_with_editor_positions(tmp_path, doc,
         assert error.__cause__ is None and error.__suppress_context__
 
 
-PIECES = ["k: v", "k: *a", "k: &a", "- x", "- k: *a", "- : *a", "- *a", "<<: *a", "broken", "名前: *a",
-          "é: *b", "k:\tv", "# c\t", "- |", "k: |", "", "ü ü"]
+PIECES = [
+    "k: v",
+    "k: *a",
+    "k: &a",
+    "- x",
+    "- k: *a",
+    "- : *a",
+    "- *a",
+    "<<: *a",
+    "broken",
+    "名前: *a",
+    "é: *b",
+    "k:\tv",
+    "# c\t",
+    "- |",
+    "k: |",
+    "",
+    "ü ü",
+]
 lines = st.tuples(st.integers(0, 4), st.sampled_from(PIECES)).map(lambda pair: " " * pair[0] + pair[1])
 
 
@@ -86,8 +103,9 @@ def test_positions_agree_with_the_native_line_and_column(versioned, body, end):
         vorn.loads(doc)
     error = caught.value
     assert error.native_message == native_text
-    native_line, native_column = map(int, re.match(r"parse error: parse error at line (\d+), column (\d+): ",
-                                                    native_text).groups())
+    native_line, native_column = map(
+        int, re.match(r"parse error: parse error at line (\d+), column (\d+): ", native_text).groups()
+    )
     line_start = doc.rfind("\n", 0, error.pos) + 1
     assert (error.lineno, error.colno) == (native_line, error.pos - line_start + 1)
     if error.msg.startswith("tabs"):
@@ -133,8 +151,11 @@ def test_default_writes_other_types_where_they_stand(tmp_path):
     obj = {
         "_vorn_version": "1.0",
         "server": {"port": 8080, "ratio": 0.5, "debug": False, "proxy": None},
-        "when": [datetime.datetime(2024, 5, 1, 12, 30, tzinfo=datetime.UTC), datetime.date(2024, 5, 1),
-                 datetime.time(7, 5)],
+        "when": [
+            datetime.datetime(2024, 5, 1, 12, 30, tzinfo=datetime.UTC),
+            datetime.date(2024, 5, 1),
+            datetime.time(7, 5),
+        ],
         "big": 10**20,
     }
     expected = {
@@ -160,11 +181,19 @@ def test_default_writes_other_types_where_they_stand(tmp_path):
 
 # (tree, default, message of the TypeError, its note)
 DEFAULT_REFUSALS = [
-    ({"a": [{1, 2}]}, vorn.stringify,
-     "vorn.stringify cannot write a value of type set: it writes int, float, bool, None, datetime, date and time; "
-     "pass a default of your own for other types", "at $.a[0]: set"),
-    ({"a": 1}, lambda value: value + 1,
-     "default returned a value of type int for one of type int; it must return a str, list or dict", "at $.a: int"),
+    (
+        {"a": [{1, 2}]},
+        vorn.stringify,
+        "vorn.stringify cannot write a value of type set: it writes int, float, bool, None, datetime, date and time; "
+        "pass a default of your own for other types",
+        "at $.a[0]: set",
+    ),
+    (
+        {"a": 1},
+        lambda value: value + 1,
+        "default returned a value of type int for one of type int; it must return a str, list or dict",
+        "at $.a: int",
+    ),
     ({"a": {2: "x"}}, vorn.stringify, "'int' object cannot be cast as 'str'", "at $.a: a key of type int"),
 ]
 

@@ -17,14 +17,48 @@ WHITE_SPACE = frozenset(
 # Pieces that mean something to the reader somewhere, to be found inside keys
 # and strings far more often than random text would put them there.
 TOKENS = [
-    ":", ": ", '"', "'", "#", " #", "*", "&", "|", "<<", "[]", "{}", "-", "- ", "--",
-    "\\", '\\"', "?", " ", "  ", "\r", "\0", "\x0b", "\u00a0", "\u2028", "\u3000",
-    "\u200b", "\ufeff", "é", "日本", "a", "key", "1.0", "_vorn_version",
+    ":",
+    ": ",
+    '"',
+    "'",
+    "#",
+    " #",
+    "*",
+    "&",
+    "|",
+    "<<",
+    "[]",
+    "{}",
+    "-",
+    "- ",
+    "--",
+    "\\",
+    '\\"',
+    "?",
+    " ",
+    "  ",
+    "\r",
+    "\0",
+    "\x0b",
+    "\u00a0",
+    "\u2028",
+    "\u3000",
+    "\u200b",
+    "\ufeff",
+    "é",
+    "日本",
+    "a",
+    "key",
+    "1.0",
+    "_vorn_version",
 ]
 
 # One line of text: anything but a tab (refused everywhere) or a line feed.
 line_text = st.lists(
-    st.one_of(st.sampled_from(TOKENS), st.text(st.characters(exclude_categories=["Cs"], exclude_characters="\t\n"), max_size=4)),
+    st.one_of(
+        st.sampled_from(TOKENS),
+        st.text(st.characters(exclude_categories=["Cs"], exclude_characters="\t\n"), max_size=4),
+    ),
     max_size=6,
 ).map("".join)
 
@@ -87,7 +121,7 @@ HOSTILE = [
     {"a:b": "c", '"a:b"': "d", "'x'": "y", "it's": "it' # x", 'a"b': '" #x'},
     {"k": ["- x", "-", "# not a comment", "x # y", "*a", "&a", "|", "[]", "{}", "<<", ""]},
     {"<<": "*a", "*a": "&a", "&a": "|", "-": "-", "": "", "[]": "{}", "|": "[]"},
-    {"q": ['\\', '\\"', '"\\', "'", '"', "''", '""', '\\\\"']},
+    {"q": ["\\", '\\"', '"\\', "'", '"', "''", '""', '\\\\"']},
     {"block": "- item\n# comment\n  indented\nkey: value\n|", "cr": "a\rb", "nul": "\0"},
     {"nested": [[["deep"]], [{"k": [{}]}], [[]], {"x": {"y": {"z": "w"}}}]},
     {"\u00a0": "\u3000", "\u200b": "\ufeff", "é": "日本\u2028語"},
@@ -105,8 +139,28 @@ def test_hostile_documents_read_back(root):
 # Pieces of keys and values for trees that go beyond what round-trips: line
 # feeds anywhere, and White_Space where a literal block drops it.
 LOSSY_PIECES = [
-    "\n", "\n\n", " \n", "\n ", "\r\n", "\u00a0", "\u3000", "\u2028", " ", "  ", ":", ": ", '"', "'",
-    "#", " #", "-", "- ", "\\", "a", "key", "é",
+    "\n",
+    "\n\n",
+    " \n",
+    "\n ",
+    "\r\n",
+    "\u00a0",
+    "\u3000",
+    "\u2028",
+    " ",
+    "  ",
+    ":",
+    ": ",
+    '"',
+    "'",
+    "#",
+    " #",
+    "-",
+    "- ",
+    "\\",
+    "a",
+    "key",
+    "é",
 ]
 lossy_text = st.lists(st.sampled_from(LOSSY_PIECES), max_size=6).map("".join)
 lossy_trees = st.recursive(

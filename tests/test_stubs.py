@@ -85,8 +85,9 @@ def run_pyright(folder):
     if pyright is None:
         pytest.skip("pyright is not installed")
     (folder / "pyrightconfig.json").write_text(json.dumps({"typeCheckingMode": "strict"}))
-    result = subprocess.run([pyright, "--outputjson", "--pythonpath", sys.executable, "user.py"],
-                            capture_output=True, text=True, cwd=folder)
+    result = subprocess.run(
+        [pyright, "--outputjson", "--pythonpath", sys.executable, "user.py"], capture_output=True, text=True, cwd=folder
+    )
     try:
         return json.loads(result.stdout)["generalDiagnostics"]
     except (json.JSONDecodeError, KeyError):

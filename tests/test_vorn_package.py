@@ -2,16 +2,16 @@ import datetime
 import doctest
 import importlib.metadata
 import io
-import shutil
 import os
 import pickle
+import shutil
 import stat
 from pathlib import Path
 
 import pytest
+import vorn
 
 import _vorn_native
-import vorn
 
 DOC = "_vorn_version: 1.0\nname: demo\n"
 VALUE = {"_vorn_version": "1.0", "name": "demo"}
@@ -33,7 +33,15 @@ def test_decode_error_survives_pickling():
         vorn.parse("_vorn_version: 1.0\n  oops\n", path="conf.vorn")
     copy = pickle.loads(pickle.dumps(info.value))
     assert (copy.msg, copy.lineno, copy.colno, copy.pos, copy.doc, copy.path, copy.native_message, str(copy)) == (
-        info.value.msg, 2, 3, 21, info.value.doc, "conf.vorn", info.value.native_message, "conf.vorn:2:3: " + copy.msg)
+        info.value.msg,
+        2,
+        3,
+        21,
+        info.value.doc,
+        "conf.vorn",
+        info.value.native_message,
+        "conf.vorn:2:3: " + copy.msg,
+    )
 
 
 def test_parse_passes_other_value_errors_through():
@@ -161,8 +169,18 @@ def test_every_public_name_has_a_doc_string_whose_examples_run(tmp_path, monkeyp
     finder = doctest.DocTestFinder(recurse=False)
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
     # In the order a reader meets them: dump writes the file load reads.
-    names = ["loads", "parse", "dumps", "stringify", "dump", "load", "load_path", "dump_path", "DecodeError",
-             "EncodeError"]
+    names = [
+        "loads",
+        "parse",
+        "dumps",
+        "stringify",
+        "dump",
+        "load",
+        "load_path",
+        "dump_path",
+        "DecodeError",
+        "EncodeError",
+    ]
     assert sorted(names + ["Value"]) == sorted(vorn.__all__)
     for obj in [vorn] + [getattr(vorn, name) for name in names]:
         [test] = finder.find(obj, globs={"vorn": vorn, "io": io, "datetime": datetime})

@@ -32,9 +32,20 @@ def wheel(tmp_path_factory):
     out = tmp_path_factory.mktemp("dist")
     # A build folder of its own that outlives the run keeps rebuilds incremental.
     build_dir = Path(os.environ.get("BUILD_ROOT", ROOT / "build")) / "wheel-test"
-    result = run(sys.executable, "-m", "pip", "wheel", "--no-deps", "--no-build-isolation",
-                 "--disable-pip-version-check", "-q", "-w", out, ROOT,
-                 env={**os.environ, "SKBUILD_BUILD_DIR": str(build_dir)})
+    result = run(
+        sys.executable,
+        "-m",
+        "pip",
+        "wheel",
+        "--no-deps",
+        "--no-build-isolation",
+        "--disable-pip-version-check",
+        "-q",
+        "-w",
+        out,
+        ROOT,
+        env={**os.environ, "SKBUILD_BUILD_DIR": str(build_dir)},
+    )
     assert result.returncode == 0, result.stderr
     [wheel] = out.glob("vorn-*.whl")
     return wheel
@@ -44,8 +55,16 @@ def wheel(tmp_path_factory):
 def environment(tmp_path_factory, wheel):
     prefix = tmp_path_factory.mktemp("venv") / "env"
     assert run(sys.executable, "-m", "venv", prefix).returncode == 0
-    result = run(prefix / "bin" / "python", "-m", "pip", "install", "-q", "--disable-pip-version-check",
-                 wheel, *TEST_REQUIREMENTS)
+    result = run(
+        prefix / "bin" / "python",
+        "-m",
+        "pip",
+        "install",
+        "-q",
+        "--disable-pip-version-check",
+        wheel,
+        *TEST_REQUIREMENTS,
+    )
     assert result.returncode == 0, result.stderr
     return prefix
 
@@ -54,7 +73,14 @@ def isolated_env(prefix):
     env = {name: value for name, value in os.environ.items() if name not in ("PYTHONPATH", "VIRTUAL_ENV")}
     # The round-trip property has already run in full against the same
     # sources; here it only needs to show that the installation works.
-    env.update({INSIDE_WHEEL_ENV: "1", "VORN_ROUND_TRIP_EXAMPLES": "100", "VIRTUAL_ENV": str(prefix), "PATH": f"{prefix / 'bin'}{os.pathsep}{env['PATH']}"})
+    env.update(
+        {
+            INSIDE_WHEEL_ENV: "1",
+            "VORN_ROUND_TRIP_EXAMPLES": "100",
+            "VIRTUAL_ENV": str(prefix),
+            "PATH": f"{prefix / 'bin'}{os.pathsep}{env['PATH']}",
+        }
+    )
     return env
 
 
@@ -63,8 +89,14 @@ def test_wheel_holds_the_package_the_extension_its_stubs_and_the_command(wheel):
         names = set(archive.namelist())
         [entry_points] = [name for name in names if name.endswith(".dist-info/entry_points.txt")]
         assert "vorn = vorn.cli:main" in archive.read(entry_points).decode()
-    expected = {"vorn/__init__.py", "vorn/cli.py", "vorn/py.typed", "vorn/_native.pyi", "_vorn_native.pyi",
-                "_vorn_native-stubs/__init__.pyi"}
+    expected = {
+        "vorn/__init__.py",
+        "vorn/cli.py",
+        "vorn/py.typed",
+        "vorn/_native.pyi",
+        "_vorn_native.pyi",
+        "_vorn_native-stubs/__init__.pyi",
+    }
     assert expected <= names
     for module in ("_vorn_native", "vorn/_native"):
         assert any(name.startswith(f"{module}.cpython-313") and name.endswith(".so") for name in names)
@@ -72,8 +104,13 @@ def test_wheel_holds_the_package_the_extension_its_stubs_and_the_command(wheel):
 
 
 def test_sdist_holds_the_license_but_not_the_developers_files(tmp_path):
-    result = run(sys.executable, "-c", "import sys, scikit_build_core.build as b; print(b.build_sdist(sys.argv[1]))",
-                 tmp_path, cwd=ROOT)
+    result = run(
+        sys.executable,
+        "-c",
+        "import sys, scikit_build_core.build as b; print(b.build_sdist(sys.argv[1]))",
+        tmp_path,
+        cwd=ROOT,
+    )
     assert result.returncode == 0, result.stderr
     with tarfile.open(tmp_path / result.stdout.split()[-1]) as archive:
         names = {name.split("/", 1)[1] for name in archive.getnames() if "/" in name}
@@ -83,10 +120,14 @@ def test_sdist_holds_the_license_but_not_the_developers_files(tmp_path):
 
 
 def test_modules_are_imported_from_the_new_environment(environment, tmp_path):
-    result = run(environment / "bin" / "python", "-c",
-                 "import vorn, _vorn_native, vorn._native as w; print(vorn.__file__); print(_vorn_native.__file__); "
-                 "print(w.__file__)",
-                 cwd=tmp_path, env=isolated_env(environment))
+    result = run(
+        environment / "bin" / "python",
+        "-c",
+        "import vorn, _vorn_native, vorn._native as w; print(vorn.__file__); print(_vorn_native.__file__); "
+        "print(w.__file__)",
+        cwd=tmp_path,
+        env=isolated_env(environment),
+    )
     assert result.returncode == 0, result.stderr
     for module_file in result.stdout.split():
         assert Path(module_file).is_relative_to(environment)
@@ -95,7 +136,18 @@ def test_modules_are_imported_from_the_new_environment(environment, tmp_path):
 def test_python_suite_passes_against_the_installed_wheel(environment, tmp_path):
     # Run from an empty folder: only the tests come from the source tree;
     # python/vorn is not on the path, so every import uses the installation.
-    result = run(environment / "bin" / "python", "-m", "pytest", "-q", "-p", "no:cacheprovider",
-                 "--rootdir", ROOT, ROOT / "tests", cwd=tmp_path, env=isolated_env(environment))
+    result = run(
+        environment / "bin" / "python",
+        "-m",
+        "pytest",
+        "-q",
+        "-p",
+        "no:cacheprovider",
+        "--rootdir",
+        ROOT,
+        ROOT / "tests",
+        cwd=tmp_path,
+        env=isolated_env(environment),
+    )
     assert result.returncode == 0, result.stdout[-5000:] + result.stderr[-2000:]
     assert " passed" in result.stdout.splitlines()[-1]

@@ -7,13 +7,16 @@ from bench.documents import DisagreementError, check_agreement, count_objects
 from bench.shapes import SHAPES_BY_NAME
 
 
-@pytest.mark.parametrize(("obj", "count"), [
-    ({}, 1),
-    ("text", 1),
-    ({"a": "b"}, 3),
-    ({"a": ["x", "y"], "b": {}}, 7),
-    ([[], [[]]], 4),
-])
+@pytest.mark.parametrize(
+    ("obj", "count"),
+    [
+        ({}, 1),
+        ("text", 1),
+        ({"a": "b"}, 3),
+        ({"a": ["x", "y"], "b": {}}, 7),
+        ([[], [[]]], 4),
+    ],
+)
 def test_count_objects_counts_keys_values_and_containers(obj, count):
     assert count_objects(obj) == count
 
@@ -29,11 +32,14 @@ def small_document(shape="repeated_keys"):
     return SHAPES_BY_NAME[shape].build(3, _vorn_native.dumps)
 
 
-@pytest.mark.parametrize(("form", "edit", "loader"), [
-    ("json", lambda text: text.replace('"records"', '"recordz"'), "json"),
-    ("yaml", lambda text: text.replace("records:", "recordz:"), "yaml_csafe"),
-    ("vorn", lambda text: text.replace("records:", "recordz:"), "vorn"),
-])
+@pytest.mark.parametrize(
+    ("form", "edit", "loader"),
+    [
+        ("json", lambda text: text.replace('"records"', '"recordz"'), "json"),
+        ("yaml", lambda text: text.replace("records:", "recordz:"), "yaml_csafe"),
+        ("vorn", lambda text: text.replace("records:", "recordz:"), "vorn"),
+    ],
+)
 def test_a_rendering_that_differs_is_refused(form, edit, loader):
     document = small_document()
     changed = dataclasses.replace(document, **{form: edit(getattr(document, form))})

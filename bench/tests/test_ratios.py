@@ -10,17 +10,28 @@ def timing(ms: float) -> Timing:
 
 
 def case(size, loads, dumps=None, memory=None, shape="s"):
-    return CaseResult(shape, size, 1, {}, 1, {name: timing(ms) for name, ms in loads.items()},
-                      {name: timing(ms) for name, ms in (dumps or {}).items()}, memory)
+    return CaseResult(
+        shape,
+        size,
+        1,
+        {},
+        1,
+        {name: timing(ms) for name, ms in loads.items()},
+        {name: timing(ms) for name, ms in (dumps or {}).items()},
+        memory,
+    )
 
 
-@pytest.mark.parametrize(("values", "mean"), [
-    ([1.0, 4.0], 2.0),
-    ([2.0, None, 8.0], 4.0),
-    ([5.0], 5.0),
-    ([], None),
-    ([None], None),
-])
+@pytest.mark.parametrize(
+    ("values", "mean"),
+    [
+        ([1.0, 4.0], 2.0),
+        ([2.0, None, 8.0], 4.0),
+        ([5.0], 5.0),
+        ([], None),
+        ([None], None),
+    ],
+)
 def test_geometric_mean(values, mean):
     assert geometric_mean(values) == pytest.approx(mean) if mean else geometric_mean(values) is None
 
@@ -38,10 +49,20 @@ def by_label(lines):
 
 def test_headlines_use_only_the_target_sizes_and_judge_each_bound():
     cases = [
-        case("200 KB", {"vorn": 1.0, "json": 1.0, "yaml_csafe": 40.0}, {"vorn": 1.0, "json_pretty": 2.0},
-             MemoryFigures(10, 10, 300, 100), shape="a"),
-        case("2 MB", {"vorn": 4.0, "json": 1.0, "yaml_csafe": 40.0}, {"vorn": 1.0, "json_pretty": 0.5},
-             MemoryFigures(10, 10, 100, 100), shape="b"),
+        case(
+            "200 KB",
+            {"vorn": 1.0, "json": 1.0, "yaml_csafe": 40.0},
+            {"vorn": 1.0, "json_pretty": 2.0},
+            MemoryFigures(10, 10, 300, 100),
+            shape="a",
+        ),
+        case(
+            "2 MB",
+            {"vorn": 4.0, "json": 1.0, "yaml_csafe": 40.0},
+            {"vorn": 1.0, "json_pretty": 0.5},
+            MemoryFigures(10, 10, 100, 100),
+            shape="b",
+        ),
         # 2 KB documents do not count towards the Targets.
         case("2 KB", {"vorn": 1000.0, "json": 1.0}),
     ]
@@ -53,7 +74,7 @@ def test_headlines_use_only_the_target_sizes_and_judge_each_bound():
     assert lines["geomean vorn dumps / json.dumps(indent=2, sort_keys=True)"].value == pytest.approx(1.0)
     assert lines["geomean vorn dumps / json.dumps(indent=2, sort_keys=True)"].met is True
     memory = lines["geomean peak memory, vorn loads / json.loads"]
-    assert (memory.value, memory.met) == (pytest.approx(3 ** 0.5), False)
+    assert (memory.value, memory.met) == (pytest.approx(3**0.5), False)
     assert lines["worst shape vorn loads / json.loads"].value == pytest.approx(4.0)
     assert lines["worst shape vorn dumps / json.dumps(indent=2, sort_keys=True)"].value == pytest.approx(2.0)
     orjson = lines["geomean vorn loads / orjson.loads"]

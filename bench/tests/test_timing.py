@@ -12,11 +12,14 @@ class Counter:
         return argument
 
 
-@pytest.mark.parametrize(("first_call_seconds", "runs", "loops"), [
-    (0.001, 7, 20),     # fast calls are repeated within a run
-    (0.05, 7, 1),
-    (2.0, MIN_RUNS, 1),  # slow calls get the fewest runs allowed
-])
+@pytest.mark.parametrize(
+    ("first_call_seconds", "runs", "loops"),
+    [
+        (0.001, 7, 20),  # fast calls are repeated within a run
+        (0.05, 7, 1),
+        (2.0, MIN_RUNS, 1),  # slow calls get the fewest runs allowed
+    ],
+)
 def test_runs_and_loops_follow_the_first_call(first_call_seconds, runs, loops):
     counter = Counter()
     timing = time_calls(counter, "x", first_call_seconds)

@@ -15,9 +15,7 @@ def loads(s: str, /) -> dict[str, Any]:
     {'_vorn_version': '1.0'}
     """
 
-def checked_dumps(
-    obj: str | list[Any] | dict[str, Any], lossy: bool, /
-) -> str | tuple[list[str | int], str]:
+def checked_dumps(obj: str | list[Any] | dict[str, Any], lossy: bool, /) -> str | tuple[list[str | int], str]:
     """The document text of ``obj``, or (steps, fault name) for the first
     string or root that would not read back equal; with ``lossy``, only a
     key holding a line feed.

@@ -55,8 +55,7 @@ def load(fp: IO[str] | IO[bytes]) -> dict[str, Any]:
         content = content.decode("utf-8")
     elif not isinstance(content, str):
         raise TypeError(
-            f"load() needs a file object whose read() returns str or bytes, "
-            f"not {type(content).__qualname__}"
+            f"load() needs a file object whose read() returns str or bytes, not {type(content).__qualname__}"
         )
     name = getattr(fp, "name", None)
     return parse(content.removeprefix(_BYTE_ORDER_MARK), path=name if isinstance(name, str) else None)

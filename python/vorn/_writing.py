@@ -147,9 +147,7 @@ def dump(obj: Any, fp: IO[str] | IO[bytes], *, lossy: bool = False, default: Def
 def dump_path(obj: Value, path: str | os.PathLike[str], *, lossy: bool = False, default: None = None) -> None: ...
 @overload
 def dump_path(obj: object, path: str | os.PathLike[str], *, lossy: bool = False, default: Default) -> None: ...
-def dump_path(
-    obj: Any, path: str | os.PathLike[str], *, lossy: bool = False, default: Default | None = None
-) -> None:
+def dump_path(obj: Any, path: str | os.PathLike[str], *, lossy: bool = False, default: Default | None = None) -> None:
     """Writes ``obj`` as a document to the file at ``path``, replacing it
     atomically; refuses what ``dump`` refuses, before touching any file.
 

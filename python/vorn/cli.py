@@ -337,7 +337,7 @@ def _build_parser() -> argparse.ArgumentParser:
             "error naming its JSON path, unless --stringify writes it as its JSON text.\n"
             "Nothing is printed for an object whose document would not read back equal:\n"
             "a tab anywhere, a line feed in a key, a multi-line string a literal block\n"
-            "changes, or no \"_vorn_version\": \"1.0\" at the root. The error names the\n"
+            'changes, or no "_vorn_version": "1.0" at the root. The error names the\n'
             "first such value; --lossy writes them anyway (a key with a line feed never)."
         ),
         formatter_class=formatter,
