@@ -5,9 +5,8 @@
 // emitted text's size for emit). mapping_insert/ORDER/N builds a value
 // tree's Mapping of N keys given in ascending, descending or shuffled order
 // and reads it once.
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,9 +19,10 @@
 #include <vector>
 
 #include "vorn/emit.hpp"
-#include "read/read_document.hpp"
 #include "vorn/parse.hpp"
 #include "vorn/value.hpp"
+
+#include "read/read_document.hpp"
 
 namespace {
 
@@ -46,8 +46,7 @@ std::vector<Document> read_documents(const fs::path& dir) {
         }
     }
     // Directory order is arbitrary; a stable order keeps reports comparable.
-    std::sort(documents.begin(), documents.end(),
-              [](const Document& a, const Document& b) { return a.name < b.name; });
+    std::sort(documents.begin(), documents.end(), [](const Document& a, const Document& b) { return a.name < b.name; });
     return documents;
 }
 
@@ -136,9 +135,9 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("emit/" + document.name).c_str(), emit_benchmark, &document)
             ->Unit(benchmark::kMillisecond);
     }
-    for (const auto& [name, order] : {std::pair{"ascending", KeyOrder::ascending},
-                                      std::pair{"descending", KeyOrder::descending},
-                                      std::pair{"shuffled", KeyOrder::shuffled}}) {
+    for (const auto& [name, order] :
+         {std::pair{"ascending", KeyOrder::ascending}, std::pair{"descending", KeyOrder::descending},
+          std::pair{"shuffled", KeyOrder::shuffled}}) {
         benchmark::RegisterBenchmark((std::string("mapping_insert/") + name).c_str(), mapping_insert_benchmark, order)
             ->Arg(40'000)
             ->Arg(160'000)

@@ -14,12 +14,14 @@ namespace {
 
 // Pieces that strings are assembled from; each stands for a rule of the
 // reader that a careless writer would trip over.
+// clang-format off: one line per kind of piece reads better than one per piece
 constexpr std::array<std::string_view, 40> fragments = {
     ":", ": ", "a:b", "\"", "'", "\\", "\\\"", " #", "#", "# x", "-", "- ", "--",
     "|", "|-", "&", "&a", "*", "*a", "<<", "[]", "{}", "[ ]", "?", " ", "  ",
     "\r", "\n", "\n  ", "\r\n", std::string_view("\0", 1), "\xE2\x80\xA8", "\xC2\xA0",
     "\xE3\x80\x80", "\xEF\xBB\xBF", "\xE2\x80\x8B", "\xC3\xA9", "_vorn_version", "1.0", "x",
 };
+// clang-format on
 
 // The limits keep a recipe of a few kilobytes from describing a tree that
 // takes long to build; the fuzzer explores shapes, not sizes.
@@ -35,9 +37,7 @@ public:
 
     // The next byte of the recipe; 0 once it is used up, so every recipe
     // ends in small scalars.
-    unsigned next() noexcept {
-        return exhausted() ? 0 : static_cast<unsigned char>(recipe_[position_++]);
-    }
+    unsigned next() noexcept { return exhausted() ? 0 : static_cast<unsigned char>(recipe_[position_++]); }
 
 private:
     std::string_view recipe_;

@@ -7,8 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "write/flat_tree.hpp"
 #include "vorn/value.hpp"
+
+#include "write/flat_tree.hpp"
 
 namespace vorn::fuzz {
 

@@ -6,14 +6,15 @@
 #include <utility>
 #include <vector>
 
+#include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
+
 #include "hostile_tree.hpp"
+#include "read/read_document.hpp"
 #include "text_facts.hpp"
 #include "tree/document.hpp"
-#include "vorn/emit.hpp"
 #include "write/emit_flat_tree.hpp"
 #include "write/flat_tree.hpp"
-#include "read/read_document.hpp"
-#include "vorn/parse.hpp"
 
 namespace vorn::fuzz {
 
@@ -69,8 +70,7 @@ std::string printable(std::string_view text) {
 
 CheckFailure check_error(const ParseError& error, std::string_view text, const TextFacts& facts) {
     bool known = false;
-    for (std::string_view start : known_message_starts)
-        known = known || error.message.starts_with(start);
+    for (std::string_view start : known_message_starts) known = known || error.message.starts_with(start);
     if (!known) return "unknown error message: " + error.render();
     if (error.line < 1 || error.line > std::max<std::uint64_t>(facts.physical_lines, 1))
         return "error line outside the text: " + error.render();
@@ -83,7 +83,9 @@ CheckFailure check_error(const ParseError& error, std::string_view text, const T
         return "error column past the end of its line: " + error.render();
     // The byte it points at lies on the line it names.
     if (error.offset > text.size() ||
-        1 + static_cast<std::uint64_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(error.offset), '\n')) != error.line)
+        1 + static_cast<std::uint64_t>(
+                std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(error.offset), '\n')) !=
+            error.line)
         return "error offset " + std::to_string(error.offset) + " is not on its line: " + error.render();
     if (error.message.starts_with(budget_message_prefix)) {
         const std::string expected =
@@ -162,9 +164,7 @@ CheckFailure check_comments_shape_nothing(std::string_view input, const Result<V
         return !read && read.error().message.starts_with(budget_message_prefix);
     };
     if (over_budget(result) || over_budget(again)) return std::nullopt;
-    const auto outcome = [](const Result<Value>& read) {
-        return read ? "values" : "fault: " + read.error().message;
-    };
+    const auto outcome = [](const Result<Value>& read) { return read ? "values" : "fault: " + read.error().message; };
     if (result.ok() != again.ok() || (!result && result.error().message != again.error().message) ||
         (result && !same_values(result.value(), again.value())))
         return "moving comment lines changed the result of " + printable(input) + "\nwas: " + outcome(result) +
@@ -271,8 +271,8 @@ CheckFailure check_tree_round_trip(std::string_view input) {
                "\nemit_checked: " + printable(keys_checked.text);
     const CheckedText lossless = emit_checked(copy.tree, WriteChecks::lossless);
     if (lossless.fault != WriteFault::none)
-        return "the lossless check refused a tree that round-trips, at " +
-               printable(copy.tree.at(lossless.node).key) + "\ntext: " + printable(text);
+        return "the lossless check refused a tree that round-trips, at " + printable(copy.tree.at(lossless.node).key) +
+               "\ntext: " + printable(text);
     const Result<Value> reread = parse_document(text);
     if (!reread) return "emitted tree does not parse: " + reread.error().render() + "\ntext: " + printable(text);
     const std::string reread_text = emit(reread.value());
@@ -288,7 +288,8 @@ CheckFailure check_comments_dropped(std::string_view input) {
     const Result<Document> kept = read_document(input, Comments::kept);
     const Result<Document> dropped = read_document(input, Comments::may_drop);
     const auto outcome = [](const Result<Document>& read) {
-        return read ? "values" : "fault: " + read.error().render() + " (offset " + std::to_string(read.error().offset) + ")";
+        return read ? "values"
+                    : "fault: " + read.error().render() + " (offset " + std::to_string(read.error().offset) + ")";
     };
     if (kept.ok() != dropped.ok() || (!kept && !(kept.error() == dropped.error())))
         return "dropping comments changed the result of " + printable(input) + "\nkept:    " + outcome(kept) +
@@ -297,8 +298,8 @@ CheckFailure check_comments_dropped(std::string_view input) {
     const Value kept_values = to_value(kept.value().root());
     const Value dropped_values = to_value(dropped.value().root());
     if (!same_values(kept_values, dropped_values))
-        return "dropping comments changed the values of " + printable(input) + "\nkept:    " +
-               printable(emit(kept_values)) + "\ndropped: " + printable(emit(dropped_values));
+        return "dropping comments changed the values of " + printable(input) +
+               "\nkept:    " + printable(emit(kept_values)) + "\ndropped: " + printable(emit(dropped_values));
     return std::nullopt;
 }
 
@@ -323,7 +324,8 @@ CheckFailure check_flat_tree_emit(std::string_view input) {
     const std::string text = emit(value);
     const std::string flat_text = emit(flat);
     if (flat_text != text)
-        return "the FlatTree is written otherwise\nValue:    " + printable(text) + "\nFlatTree: " + printable(flat_text);
+        return "the FlatTree is written otherwise\nValue:    " + printable(text) +
+               "\nFlatTree: " + printable(flat_text);
     if (keys_checked.text != text)
         return "emit_checked wrote other text\nemit:         " + printable(text) +
                "\nemit_checked: " + printable(keys_checked.text);

@@ -27,7 +27,8 @@ public:
         texts_.push_back(text);
         Py_INCREF(text);
         if (PyUnicode_IS_COMPACT_ASCII(text))
-            return {static_cast<const char*>(PyUnicode_DATA(text)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))};
+            return {static_cast<const char*>(PyUnicode_DATA(text)),
+                    static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))};
         if (!PyUnicode_IS_ASCII(text)) all_ascii_ = false;
         Py_ssize_t size = 0;
         const char* bytes = PyUnicode_AsUTF8AndSize(text, &size);

@@ -2,11 +2,12 @@
 // Both throw ErrorState on failure, with everything built so far released.
 #pragma once
 
+#include "vorn/value.hpp"
+
 #include "borrowed_texts.hpp"
 #include "py_ref.hpp"
 #include "tree/document.hpp"
 #include "write/flat_tree.hpp"
-#include "vorn/value.hpp"
 
 namespace vorn::binding {
 

@@ -3,15 +3,16 @@
 #include <string>
 #include <string_view>
 
+#include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
+
 #include "arguments.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
+#include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
 #include "type_names.hpp"
-#include "vorn/emit.hpp"
 #include "write/emit_flat_tree.hpp"
-#include "read/read_document.hpp"
-#include "vorn/parse.hpp"
 
 namespace vorn::binding {
 namespace {

@@ -62,8 +62,7 @@ void raise_at_boundary(ErrorState error) noexcept {
     const std::string& text = error.message();
     // "replace" only matters for a message that is not valid UTF-8 (the text
     // of a foreign C++ exception); a message must never stop the raise.
-    PyRef message = PyRef::steal(
-        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+    PyRef message = PyRef::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
     if (!message) Py_FatalError("could not create the message of an exception");
     if (!error.is_internal_fault()) {
         PyErr_SetObject(error.type(), message.get());

@@ -23,11 +23,15 @@ PyModuleDef module_definition = {
 
 // The doc strings carry only the text signatures, so __doc__ stays None.
 PyMethodDef loads_definition = {
-    "loads", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&loads)), METH_FASTCALL | METH_KEYWORDS,
+    "loads",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&loads)),
+    METH_FASTCALL | METH_KEYWORDS,
     "loads(s)\n--\n\n",
 };
 PyMethodDef dumps_definition = {
-    "dumps", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&dumps)), METH_FASTCALL | METH_KEYWORDS,
+    "dumps",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&dumps)),
+    METH_FASTCALL | METH_KEYWORDS,
     "dumps(obj)\n--\n\n",
 };
 
@@ -36,8 +40,9 @@ void claim_interpreter() {
     if (current == -1) throw fetch_current_error();
     std::int64_t owner = -1;
     if (!owner_interpreter_id.compare_exchange_strong(owner, current) && owner != current)
-        throw ErrorState::import_error("_vorn_native does not support subinterpreters: it can be imported only "
-                                       "in the interpreter that imported it first");
+        throw ErrorState::import_error(
+            "_vorn_native does not support subinterpreters: it can be imported only "
+            "in the interpreter that imported it first");
 }
 
 // The module's __all__, created empty when the module has none yet.

@@ -3,7 +3,6 @@
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
-
 #include <utility>
 
 namespace vorn::binding {

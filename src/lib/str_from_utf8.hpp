@@ -8,8 +8,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "py_ref.hpp"
 #include "vorn/assert.hpp"
+
+#include "py_ref.hpp"
 
 namespace vorn::binding {
 
@@ -47,7 +48,6 @@ inline void copy_bytes(void* out, std::string_view text) noexcept {
     if (size >= 4 && size < 8) return copy_by_two_words<std::uint32_t>(target, text);
     std::memcpy(target, text.data(), size);
 }
-
 
 // A str of `text`, known to be ASCII. A new reference, or null with the
 // Python error set. A byte above 0x7F would make a str that CPython takes

@@ -14,16 +14,17 @@
 #include <string_view>
 #include <utility>
 
+#include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
+
 #include "arguments.hpp"
 #include "borrowed_texts.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
+#include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
 #include "type_names.hpp"
-#include "vorn/emit.hpp"
 #include "write/emit_flat_tree.hpp"
-#include "read/read_document.hpp"
-#include "vorn/parse.hpp"
 
 namespace vorn::binding {
 namespace {
@@ -60,7 +61,8 @@ PyRef message_str(std::string_view text) {
 
 // DocumentFault(native text, message, line, character offset) for `error`.
 ErrorState document_fault(const ParseError& error, std::string_view text) {
-    const std::uint64_t characters = count_characters(text.substr(0, std::min<std::uint64_t>(error.offset, text.size())));
+    const std::uint64_t characters =
+        count_characters(text.substr(0, std::min<std::uint64_t>(error.offset, text.size())));
     PyRef native = message_str("parse error: " + error.render());
     PyRef message = message_str(error.message);
     PyRef line = PyRef::steal(PyLong_FromUnsignedLongLong(error.line));
@@ -88,20 +90,34 @@ PyObject* loads(PyObject*, PyObject* s) {
 // The names the package maps to messages.
 const char* fault_name(WriteFault fault) {
     switch (fault) {
-        case WriteFault::none: break;
-        case WriteFault::line_feed_in_key: return "line_feed_in_key";
-        case WriteFault::tab_in_key: return "tab_in_key";
-        case WriteFault::tab_in_text: return "tab_in_text";
-        case WriteFault::empty_line: return "empty_line";
-        case WriteFault::white_space_line: return "white_space_line";
-        case WriteFault::final_line_feed: return "final_line_feed";
-        case WriteFault::trailing_white_space: return "trailing_white_space";
-        case WriteFault::leading_white_space: return "leading_white_space";
-        case WriteFault::common_indentation: return "common_indentation";
-        case WriteFault::root_not_mapping: return "root_not_mapping";
-        case WriteFault::missing_version: return "missing_version";
-        case WriteFault::version_not_text: return "version_not_text";
-        case WriteFault::unsupported_version: return "unsupported_version";
+        case WriteFault::none:
+            break;
+        case WriteFault::line_feed_in_key:
+            return "line_feed_in_key";
+        case WriteFault::tab_in_key:
+            return "tab_in_key";
+        case WriteFault::tab_in_text:
+            return "tab_in_text";
+        case WriteFault::empty_line:
+            return "empty_line";
+        case WriteFault::white_space_line:
+            return "white_space_line";
+        case WriteFault::final_line_feed:
+            return "final_line_feed";
+        case WriteFault::trailing_white_space:
+            return "trailing_white_space";
+        case WriteFault::leading_white_space:
+            return "leading_white_space";
+        case WriteFault::common_indentation:
+            return "common_indentation";
+        case WriteFault::root_not_mapping:
+            return "root_not_mapping";
+        case WriteFault::missing_version:
+            return "missing_version";
+        case WriteFault::version_not_text:
+            return "version_not_text";
+        case WriteFault::unsupported_version:
+            return "unsupported_version";
     }
     throw ErrorState::internal_fault("no name for a write fault");
 }
@@ -124,8 +140,8 @@ PyRef path_to(const FlatTree& tree, std::size_t target) {
         std::size_t child = container + 1;
         Py_ssize_t index = 0;
         for (; tree.next_sibling(child) <= target; ++index) child = tree.next_sibling(child);
-        append_step(steps.get(), PyRef::steal(in_mapping ? str_from_utf8(tree.at(child).key)
-                                                         : PyLong_FromSsize_t(index)));
+        append_step(steps.get(),
+                    PyRef::steal(in_mapping ? str_from_utf8(tree.at(child).key) : PyLong_FromSsize_t(index)));
         container = child;
     }
     return steps;
@@ -199,8 +215,15 @@ PyModuleDef_Slot slots[] = {
 };
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "vorn._native", "The native passes behind the vorn package: loads with positions, checked writing.", 0, methods, slots,
-    nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT,
+    "vorn._native",
+    "The native passes behind the vorn package: loads with positions, checked writing.",
+    0,
+    methods,
+    slots,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The error mapping: how each kind of ErrorState is raised, the internal
 // fault class, and guarded_entry's mapping of every C++ failure.
+#include "error_state.hpp"
+
 #include <new>
 #include <stdexcept>
 
 #include "embedded_python.hpp"
-#include "error_state.hpp"
 
 namespace {
 
@@ -34,8 +35,9 @@ TEST(RaiseAtBoundary, PendingErrorsBecomeTheirTypeWithTheMessageAsOnlyArgument) 
 }
 
 TEST(RaiseAtBoundary, AMessageThatIsNotUtf8IsStillRaised) {
-    EXPECT_TRUE(holds("type(x) is ValueError and x.args == ('a\\ufffdb',)",
-                      raised(ErrorState::value_error("a\xFF" "b")).get()));
+    EXPECT_TRUE(holds("type(x) is ValueError and x.args == ('a\\ufffdb',)", raised(ErrorState::value_error("a\xFF"
+                                                                                                           "b"))
+                                                                                .get()));
 }
 
 TEST(RaiseAtBoundary, FetchedErrorsAreRaisedUnchanged) {
@@ -68,10 +70,11 @@ TEST(Concretize, TurnsAPendingErrorIntoAnInstanceAndLeavesNothingSet) {
 TEST(InternalFaultClass, IsCreatedOnceAsADirectSubclassOfBaseException) {
     PyObject* fault_class = internal_fault_class();
     EXPECT_EQ(internal_fault_class(), fault_class);
-    EXPECT_TRUE(holds("x.__module__ == 'native_runtime' and x.__qualname__ == 'InternalFault'"
-                      " and x.__bases__ == (BaseException,) and 'BaseException' in x.__doc__"
-                      " and set(vars(x)) <= {'__module__', '__doc__', '__weakref__', '__dict__'}",
-                      fault_class));
+    EXPECT_TRUE(
+        holds("x.__module__ == 'native_runtime' and x.__qualname__ == 'InternalFault'"
+              " and x.__bases__ == (BaseException,) and 'BaseException' in x.__doc__"
+              " and set(vars(x)) <= {'__module__', '__doc__', '__weakref__', '__dict__'}",
+              fault_class));
 }
 
 TEST(ApiCallFailed, PrintsAndClearsThePendingErrorThenFaults) {

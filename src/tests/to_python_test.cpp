@@ -49,20 +49,22 @@ TEST(ValueToPython, ScalarsKeepEveryCharacter) {
 }
 
 TEST(ValueToPython, DictKeysFollowTheMappingsByteOrder) {
-    Value value = map(entry("b", scalar("2")), entry("a", scalar("1")), entry("_vorn_version", scalar("1.0")),
-                      entry("\xC3\xA9", scalar("3")), entry("B", scalar("0")), entry(std::string("a\0", 2), scalar("4")));
+    Value value =
+        map(entry("b", scalar("2")), entry("a", scalar("1")), entry("_vorn_version", scalar("1.0")),
+            entry("\xC3\xA9", scalar("3")), entry("B", scalar("0")), entry(std::string("a\0", 2), scalar("4")));
     PyRef dict = convert(value);
-    EXPECT_TRUE(holds("type(x) is dict and list(x) == ['B', '_vorn_version', 'a', 'a\\x00', 'b', '\\u00e9']",
-                      dict.get()));
+    EXPECT_TRUE(
+        holds("type(x) is dict and list(x) == ['B', '_vorn_version', 'a', 'a\\x00', 'b', '\\u00e9']", dict.get()));
     EXPECT_TRUE(holds("x['_vorn_version'] == '1.0' and x['a\\x00'] == '4'", dict.get()));
 }
 
 TEST(ValueToPython, EmptyContainers) {
     EXPECT_TRUE(holds("type(x) is list and x == []", convert(Value::empty_sequence()).get()));
     EXPECT_TRUE(holds("type(x) is dict and x == {}", convert(Value::empty_mapping()).get()));
-    EXPECT_TRUE(holds("x == {'a': [], 'b': {}, 'c': ''}",
-                      convert(map(entry("a", Value::empty_sequence()), entry("b", Value::empty_mapping()),
-                                  entry("c", scalar("")))).get()));
+    EXPECT_TRUE(holds(
+        "x == {'a': [], 'b': {}, 'c': ''}",
+        convert(map(entry("a", Value::empty_sequence()), entry("b", Value::empty_mapping()), entry("c", scalar(""))))
+            .get()));
 }
 
 TEST(ValueToPython, EqualPositionsBecomeDistinctObjects) {
@@ -73,9 +75,10 @@ TEST(ValueToPython, EqualPositionsBecomeDistinctObjects) {
 TEST(ValueToPython, MixedNestingInDocumentOrder) {
     Value value = map(entry("list", seq(scalar("a"), seq(scalar("b"), map()), map(entry("k", seq())), scalar("c"))),
                       entry("map", map(entry("z", scalar("1")), entry("y", map(entry("x", scalar("2")))))));
-    EXPECT_TRUE(holds("x == {'list': ['a', ['b', {}], {'k': []}, 'c'], 'map': {'y': {'x': '2'}, 'z': '1'}}"
-                      " and list(x['map']) == ['y', 'z']",
-                      convert(value).get()));
+    EXPECT_TRUE(
+        holds("x == {'list': ['a', ['b', {}], {'k': []}, 'c'], 'map': {'y': {'x': '2'}, 'z': '1'}}"
+              " and list(x['map']) == ['y', 'z']",
+              convert(value).get()));
 }
 
 TEST(ValueToPython, CommentsLeaveNoTrace) {
@@ -149,10 +152,11 @@ TEST(ValueToPython, FailedCreationIsAnInternalFaultAndLeaksNothing) {
         const Py_ssize_t blocks_before = allocated_blocks();
         PyRef fault = convert_failing(tree);
         ASSERT_TRUE(fault);
-        EXPECT_TRUE(holds("type(x).__module__ == 'native_runtime' and type(x).__name__ == 'InternalFault'"
-                          " and type(x).__bases__ == (BaseException,) and not isinstance(x, Exception)"
-                          " and x.args == ('Python API call failed',)",
-                          fault.get()));
+        EXPECT_TRUE(
+            holds("type(x).__module__ == 'native_runtime' and type(x).__name__ == 'InternalFault'"
+                  " and type(x).__bases__ == (BaseException,) and not isinstance(x, Exception)"
+                  " and x.args == ('Python API call failed',)",
+                  fault.get()));
         fault = PyRef();
         // 20,000 leaked lists and dicts would show here; the slack covers
         // the interpreter's own caches.

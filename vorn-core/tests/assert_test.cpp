@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
+#include "vorn/assert.hpp"
 
+#include <gtest/gtest.h>
 #include <string>
 
-#include "vorn/assert.hpp"
 #include "vorn/value.hpp"
 
 namespace vorn {

@@ -1,18 +1,18 @@
 // The copy budget of anchors, aliases and merges: what a copy costs, and
 // that a refused copy leaves the budget as it was.
-#include <gtest/gtest.h>
+#include "read/copy_budget.hpp"
 
+#include <gtest/gtest.h>
 #include <string>
 
-#include "read/copy_budget.hpp"
 #include "tree_builders.hpp"
 
 namespace vorn {
 namespace {
 
 using testing::annotated;
-using testing::in_arena;
 using testing::entry;
+using testing::in_arena;
 using testing::map;
 using testing::scalar;
 using testing::seq;
@@ -68,7 +68,8 @@ TEST(CopyBudget, ChargesAKnownCostLikeTheWalkItSpares) {
     EXPECT_EQ(budget.last_cost(), 3u);
     ASSERT_EQ(budget.charge_known(budget.last_cost(), {2, 1}), std::nullopt);
     ASSERT_EQ(budget.charge_known(budget.last_cost(), {3, 1}), std::nullopt);
-    EXPECT_EQ(budget.charge_known(budget.last_cost(), {4, 9, 40}), (ParseError{"alias expansion exceeds limit of 10 nodes", 4, 9, 40}));
+    EXPECT_EQ(budget.charge_known(budget.last_cost(), {4, 9, 40}),
+              (ParseError{"alias expansion exceeds limit of 10 nodes", 4, 9, 40}));
     EXPECT_EQ(budget.used(), 9u);
 }
 

@@ -1,15 +1,15 @@
 // The reader's arena tree: where its pieces live, and its conversion to an
 // independent Value tree.
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tree_builders.hpp"
-#include "read/read_document.hpp"
 #include "vorn/parse.hpp"
+
+#include "read/read_document.hpp"
+#include "tree_builders.hpp"
 
 namespace vorn {
 namespace {
@@ -38,7 +38,8 @@ TEST(Arena, AlignsEveryPieceAndKeepsLargeOnesWhole) {
     }
     // No two pieces overlap.
     std::sort(placed.begin(), placed.end());
-    for (std::size_t i = 1; i < placed.size(); ++i) EXPECT_LE(placed[i - 1].first + placed[i - 1].second, placed[i].first);
+    for (std::size_t i = 1; i < placed.size(); ++i)
+        EXPECT_LE(placed[i - 1].first + placed[i - 1].second, placed[i].first);
     EXPECT_GE(arena.reserved_bytes(), 6'000'000u);
 }
 

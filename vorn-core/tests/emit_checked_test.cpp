@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
-
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "tree_builders.hpp"
 #include "vorn/emit.hpp"
+#include "vorn/parse.hpp"
+
+#include "tree_builders.hpp"
 #include "write/emit_flat_tree.hpp"
 #include "write/flat_tree.hpp"
-#include "vorn/parse.hpp"
 
 namespace vorn {
 namespace {
@@ -50,8 +50,14 @@ TEST(EmitChecked, FindsEveryStringThatWouldNotReadBack) {
         {"space at the end of a line", "k", "a \nb", WriteFault::trailing_white_space},
         {"carriage return before a line feed", "k", "a\r\nb", WriteFault::trailing_white_space},
         {"no-break space at the end", "k", "a\nb\xC2\xA0", WriteFault::trailing_white_space},
-        {"no-break space at the start", "k", "a\n\xC2\xA0" "b", WriteFault::leading_white_space},
-        {"no-break space after spaces", "k", "a\n  \xC2\xA0" "b", WriteFault::leading_white_space},
+        {"no-break space at the start", "k",
+         "a\n\xC2\xA0"
+         "b",
+         WriteFault::leading_white_space},
+        {"no-break space after spaces", "k",
+         "a\n  \xC2\xA0"
+         "b",
+         WriteFault::leading_white_space},
         {"every line indented", "k", " a\n  b", WriteFault::common_indentation},
         {"quoted key", "a: #b", "v", WriteFault::none},
         {"tab in a key", "a\tb", "v", WriteFault::tab_in_key},

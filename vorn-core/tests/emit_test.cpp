@@ -1,10 +1,10 @@
+#include "vorn/emit.hpp"
+
 #include <gtest/gtest.h>
 #include <pthread.h>
-
 #include <string>
 
 #include "tree_builders.hpp"
-#include "vorn/emit.hpp"
 
 namespace vorn {
 namespace {
@@ -12,10 +12,10 @@ namespace {
 using namespace vorn::testing;
 
 TEST(Emit, LayoutExampleWithoutComments) {
-    const Value root = map(entry("_vorn_version", scalar("1.0")),
-                           entry("list", seq(scalar("x"), map(entry("k", scalar("v"))),
-                                             Value::empty_sequence(), seq(scalar("y")))),
-                           entry("empty", Value::empty_mapping()));
+    const Value root =
+        map(entry("_vorn_version", scalar("1.0")),
+            entry("list", seq(scalar("x"), map(entry("k", scalar("v"))), Value::empty_sequence(), seq(scalar("y")))),
+            entry("empty", Value::empty_mapping()));
     EXPECT_EQ(emit(root),
               "_vorn_version: \"1.0\"\n"
               "empty: {}\n"
@@ -29,10 +29,9 @@ TEST(Emit, LayoutExampleWithoutComments) {
 }
 
 TEST(Emit, LayoutExampleWithComments) {
-    const Value root = map(entry(
-        "items", annotated(seq(annotated(scalar("a"), {}, "#first"),
-                               annotated(map(entry("k", scalar("v"))), {{"#sub", 4}}, "#map")),
-                           {{"#top", 0}}, "#list")));
+    const Value root = map(entry("items", annotated(seq(annotated(scalar("a"), {}, "#first"),
+                                                        annotated(map(entry("k", scalar("v"))), {{"#sub", 4}}, "#map")),
+                                                    {{"#top", 0}}, "#list")));
     EXPECT_EQ(emit(root),
               "#top\n"
               "items: #list\n"
@@ -43,8 +42,7 @@ TEST(Emit, LayoutExampleWithComments) {
 }
 
 TEST(Emit, ScalarExampleWithBlockQuotedKeyAndComment) {
-    const Value root = map(entry("a", scalar("one\ntwo")),
-                           entry("b", annotated(scalar("say hi"), {}, "#greeting")),
+    const Value root = map(entry("a", scalar("one\ntwo")), entry("b", annotated(scalar("say hi"), {}, "#greeting")),
                            entry("c d", scalar("")));
     EXPECT_EQ(emit(root),
               "a: |\n"
@@ -64,8 +62,8 @@ TEST(Emit, RootsOfEveryKind) {
 
 TEST(Emit, EntriesInByteOrderWithoutMovingTheVersion) {
     const Value root = map(entry("b", scalar("")), entry("\xC3\xA9", scalar("")), entry("a", scalar("")),
-                           entry("_vorn_version", scalar("1.0")), entry("B", scalar("")),
-                           entry("ab", scalar("")), entry("", scalar("")));
+                           entry("_vorn_version", scalar("1.0")), entry("B", scalar("")), entry("ab", scalar("")),
+                           entry("", scalar("")));
     EXPECT_EQ(emit(root),
               ": \"\"\n"
               "B: \"\"\n"
@@ -126,10 +124,10 @@ TEST(Emit, CommentsInTheirPlaces) {
          "- [] #s\n- {} #m\n"},
         {"inline comment on an entry holding a non-empty mapping",
          map(entry("k", annotated(map(entry("a", scalar("b"))), {}, "#c"))), "k: #c\n  a: \"b\"\n"},
-        {"inline comment on an item holding a non-empty sequence",
-         seq(annotated(seq(scalar("a")), {}, "#c")), "-  #c\n  - \"a\"\n"},
-        {"inline comment after the bar of a literal block",
-         seq(annotated(scalar("a\nb"), {}, "# c")), "- | # c\n  a\n  b\n"},
+        {"inline comment on an item holding a non-empty sequence", seq(annotated(seq(scalar("a")), {}, "#c")),
+         "-  #c\n  - \"a\"\n"},
+        {"inline comment after the bar of a literal block", seq(annotated(scalar("a\nb"), {}, "# c")),
+         "- | # c\n  a\n  b\n"},
     };
     for (auto& c : cases) EXPECT_EQ(emit(c.root), c.expected) << c.name;
 }

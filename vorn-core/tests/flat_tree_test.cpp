@@ -1,14 +1,15 @@
-#include <gtest/gtest.h>
+#include "write/flat_tree.hpp"
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "vorn/emit.hpp"
-#include "write/emit_flat_tree.hpp"
+
 #include "tree_builders.hpp"
-#include "write/flat_tree.hpp"
+#include "write/emit_flat_tree.hpp"
 
 namespace vorn {
 namespace {
@@ -33,8 +34,7 @@ std::string emit_built(const FlatCase& c) {
 TEST(FlatTree, EmitsAsTheValueTreeWould) {
     const FlatCase cases[] = {
         {"scalar root", [](FlatTreeBuilder& b) { b.add_scalar({}, "a\"b\\"); }, [] { return scalar("a\"b\\"); }},
-        {"multi-line scalar root", [](FlatTreeBuilder& b) { b.add_scalar({}, "a\nb"); },
-         [] { return scalar("a\nb"); }},
+        {"multi-line scalar root", [](FlatTreeBuilder& b) { b.add_scalar({}, "a\nb"); }, [] { return scalar("a\nb"); }},
         {"empty sequence root",
          [](FlatTreeBuilder& b) {
              b.open(Kind::sequence, {});

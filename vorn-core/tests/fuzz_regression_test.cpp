@@ -3,11 +3,10 @@
 // crashed or broke a property, and hand-made hard cases) and of the committed
 // corpus fuzz/corpus/<target>/. Built with the sanitizers like every core
 // test, so a memory fault shows here as well as in the fuzzer.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,8 +55,8 @@ TEST_P(FuzzReplay, committed_corpus_passes) {
     EXPECT_GT(replayed, 0u) << "the corpus of " << GetParam().name << " is missing";
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay, ::testing::ValuesIn(vorn::fuzz::fuzz_targets().begin(),
-                                                                   vorn::fuzz::fuzz_targets().end()),
+INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay,
+                         ::testing::ValuesIn(vorn::fuzz::fuzz_targets().begin(), vorn::fuzz::fuzz_targets().end()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

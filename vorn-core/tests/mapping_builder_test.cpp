@@ -1,14 +1,13 @@
 // The reader's mapping builder against the plain rules it must follow: a
 // later entry replaces an earlier one under the same key, a merged entry
 // fills only a key absent at its arrival, and the result is in key order.
-#include <gtest/gtest.h>
+#include "tree/mapping_builder.hpp"
 
+#include <gtest/gtest.h>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "tree/mapping_builder.hpp"
 
 namespace vorn {
 namespace {
@@ -76,11 +75,11 @@ TEST(MappingBuilder, FollowsTheRulesInEveryArrivalOrder) {
         {"merge into nothing", {merged({{"a", "m"}, {"b", "m"}}), put("a", "1")}},
         {"merge keeps present keys", {put("b", "1"), merged({{"a", "m"}, {"b", "m"}, {"c", "m"}})}},
         {"merge after out of order", {put("c", "1"), put("a", "2"), merged({{"a", "m"}, {"b", "m"}, {"c", "m"}})}},
-        {"plain entry after a merge replaces", {merged({{"a", "m"}}), put("b", "1"), merged({{"a", "n"}}),
-                                                put("a", "2")}},
+        {"plain entry after a merge replaces",
+         {merged({{"a", "m"}}), put("b", "1"), merged({{"a", "n"}}), put("a", "2")}},
         {"second merge loses to the first", {put("z", "1"), merged({{"a", "m"}}), merged({{"a", "n"}, {"b", "n"}})}},
-        {"merged key below the last, later replaced", {put("z", "1"), merged({{"a", "m"}}), put("a", "2"),
-                                                        merged({{"a", "n"}})}},
+        {"merged key below the last, later replaced",
+         {put("z", "1"), merged({{"a", "m"}}), put("a", "2"), merged({{"a", "n"}})}},
     };
     for (const auto& [name, arrivals] : cases) EXPECT_EQ(built_from(arrivals), expected_after(arrivals)) << name;
 }

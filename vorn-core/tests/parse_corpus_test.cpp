@@ -1,10 +1,9 @@
 // The reading side against the corpus in tests/data: every invalid document
 // fails with its exact error text, and every valid one with content
 // survives a trip through the writer and back, comments included.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -2,13 +2,13 @@
 // lines and inline comments of each node, through nesting, anchors, aliases
 // and merges. Also documents far deeper than the native stack.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tree_builders.hpp"
 #include "vorn/parse.hpp"
+
+#include "tree_builders.hpp"
 
 namespace vorn {
 namespace {
@@ -68,9 +68,10 @@ TEST(ParseDocument, KeepsCommentLinesAndInlineComments) {
                                   {}, "# list")))},
         {"inline mapping: the item carries the comments, its entries carry their own",
          "s:\n  - x\n  #above\n  - k: v # item\n    #c\n    j: w # on j\n",
-         map(entry("s", seq(scalar("x"), annotated(map(entry("k", scalar("v")),
-                                          entry("j", annotated(scalar("w"), {comment("#c", 4)}, "# on j"))),
-                                      {comment("#above", 2)}, "# item"))))},
+         map(entry("s",
+                   seq(scalar("x"), annotated(map(entry("k", scalar("v")),
+                                                  entry("j", annotated(scalar("w"), {comment("#c", 4)}, "# on j"))),
+                                              {comment("#above", 2)}, "# item"))))},
         {"anchored entry keeps its own comments, the copy does not get them",
          "#top\na: &x # anchored\n  #inner\n  k: v\nb: *x # alias\n",
          map(entry("a", annotated(map(entry("k", annotated(scalar("v"), {comment("#inner", 2)}))), {comment("#top", 0)},

@@ -1,12 +1,11 @@
 // Line-level syntax: inline comments, quoted runs, the key's colon,
 // unquoting, item lines and value forms.
-#include <gtest/gtest.h>
+#include "read/scalar_syntax.hpp"
 
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "read/scalar_syntax.hpp"
 
 namespace vorn {
 namespace {
@@ -31,10 +30,10 @@ TEST(SplitInlineComment, FindsTheCommentOutsideQuotesAfterWhiteSpace) {
         {"it's: x # c", "it's: x # c", std::nullopt},
         {"a: \"x\\\" #c", "a: \"x\\\" #c", std::nullopt},
         {"a: \"x\\\\\" # c", "a: \"x\\\\\"", "# c"},
-        {"a: \"x\\", "a: \"x\\", std::nullopt},     // backslash at the very end
-        {"a: 'x\\' # c", "a: 'x\\'", "# c"},         // no escapes inside single quotes
-        {"a: \"it's\" # c", "a: \"it's\"", "# c"},   // apostrophe inside double quotes
-        {"a: x\xC2\xA0# c", "a: x", "# c"},          // NO-BREAK SPACE before '#'
+        {"a: \"x\\", "a: \"x\\", std::nullopt},                        // backslash at the very end
+        {"a: 'x\\' # c", "a: 'x\\'", "# c"},                           // no escapes inside single quotes
+        {"a: \"it's\" # c", "a: \"it's\"", "# c"},                     // apostrophe inside double quotes
+        {"a: x\xC2\xA0# c", "a: x", "# c"},                            // NO-BREAK SPACE before '#'
         {"a: x\xE2\x80\x8B# c", "a: x\xE2\x80\x8B# c", std::nullopt},  // ZERO WIDTH SPACE is not
         {"a: x \xE3\x80\x80 # c", "a: x", "# c"},
     };
@@ -54,18 +53,12 @@ struct ColonCase {
 TEST(FindEntryColon, SkipsAClosedQuotedRunAtTheStart) {
     constexpr std::size_t none = std::string_view::npos;
     const ColonCase cases[] = {
-        {"a: b", 0, 1},
-        {"time: 12:30", 0, 4},
-        {": v", 0, 0},
-        {"no colon", 0, none},
-        {"\"a:b\": c", 5, 5},
-        {"'a:b': c", 5, 5},
-        {"\"a: b\"", 6, none},          // one quoted scalar, no entry colon
-        {"\"a: b", 0, 2},               // never closes: the first colon counts
-        {"'a: b", 0, 2},
-        {"\"t\\\": 1\": z", 8, 8},      // the escaped quote does not close the run
-        {"'t\\': 1", 4, 4},             // inside single quotes a backslash is text
-        {"x \"a:b\": c", 0, 4},         // a run counts only at the very start
+        {"a: b", 0, 1},         {"time: 12:30", 0, 4},     {": v", 0, 0},         {"no colon", 0, none},
+        {"\"a:b\": c", 5, 5},   {"'a:b': c", 5, 5},        {"\"a: b\"", 6, none},  // one quoted scalar, no entry colon
+        {"\"a: b", 0, 2},                                   // never closes: the first colon counts
+        {"'a: b", 0, 2},        {"\"t\\\": 1\": z", 8, 8},  // the escaped quote does not close the run
+        {"'t\\': 1", 4, 4},                                 // inside single quotes a backslash is text
+        {"x \"a:b\": c", 0, 4},                             // a run counts only at the very start
         {"'' : v", 2, 3},
     };
     for (const ColonCase& c : cases) {
@@ -90,10 +83,10 @@ TEST(UnquoteScalar, RemovesOneOuterPairAndTheWritersTwoEscapes) {
         {"plain", "plain"},
         {"\"say \\\"hi\\\"\"", "say \"hi\""},
         {"\"a\\\\b\"", "a\\b"},
-        {"\"a\\\\\\\"b\"", "a\\\"b"},        // \\ then \" 
-        {"\"a\\nb\\t\"", "a\\nb\\t"},        // other backslashes stay
-        {"\"trailing\\\"", "trailing\\"},    // a lone backslash before the closing quote
-        {"'x\\\"y\\\\z'", "x\\\"y\\\\z"},    // single quotes change nothing inside
+        {"\"a\\\\\\\"b\"", "a\\\"b"},      // \\ then \"
+        {"\"a\\nb\\t\"", "a\\nb\\t"},      // other backslashes stay
+        {"\"trailing\\\"", "trailing\\"},  // a lone backslash before the closing quote
+        {"'x\\\"y\\\\z'", "x\\\"y\\\\z"},  // single quotes change nothing inside
         {"\"\\\\\\\\\"", "\\\\"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(unquote_scalar(text), expected) << text;
@@ -102,28 +95,25 @@ TEST(UnquoteScalar, RemovesOneOuterPairAndTheWritersTwoEscapes) {
 TEST(IsItemLine, HyphenAloneOrFollowedByTheListedBlanks) {
     for (std::string_view text : {"-", "- a", "-  a", "-\ta", "-\na", "-\fa", "-\ra", "- "})
         EXPECT_TRUE(is_item_line(text)) << text;
-    for (std::string_view text : {"", "-a", "-1", "--", "-\x0b" "a", "-\xC2\xA0" "a", "a -", "#-"})
+    for (std::string_view text : {"", "-a", "-1", "--",
+                                  "-\x0b"
+                                  "a",
+                                  "-\xC2\xA0"
+                                  "a",
+                                  "a -", "#-"})
         EXPECT_FALSE(is_item_line(text)) << text;
 }
 
 TEST(ClassifyValue, DecidesTheFormByTheWholeTextOrItsFirstCharacter) {
     const std::pair<std::string_view, ValueForm> cases[] = {
-        {"", ValueForm::empty},
-        {"|", ValueForm::literal_block},
-        {"|-", ValueForm::plain},
-        {"[]", ValueForm::empty_sequence},
-        {"[ ]", ValueForm::plain},
-        {"{}", ValueForm::empty_mapping},
-        {"{}x", ValueForm::plain},
-        {"'x'", ValueForm::quoted},
-        {"''", ValueForm::quoted},
-        {"\"x\"", ValueForm::quoted},
-        {"'", ValueForm::plain},
-        {"'x\"", ValueForm::plain},
-        {"*a", ValueForm::alias},
-        {"*", ValueForm::alias},
-        {"&a b", ValueForm::anchor},
-        {"a*", ValueForm::plain},
+        {"", ValueForm::empty},      {"|", ValueForm::literal_block},
+        {"|-", ValueForm::plain},    {"[]", ValueForm::empty_sequence},
+        {"[ ]", ValueForm::plain},   {"{}", ValueForm::empty_mapping},
+        {"{}x", ValueForm::plain},   {"'x'", ValueForm::quoted},
+        {"''", ValueForm::quoted},   {"\"x\"", ValueForm::quoted},
+        {"'", ValueForm::plain},     {"'x\"", ValueForm::plain},
+        {"*a", ValueForm::alias},    {"*", ValueForm::alias},
+        {"&a b", ValueForm::anchor}, {"a*", ValueForm::plain},
         {"~", ValueForm::plain},
     };
     for (const auto& [text, form] : cases) EXPECT_EQ(classify_value(text), form) << text;

@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
+#include "write/scalar_writer.hpp"
 
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
-
-#include "write/scalar_writer.hpp"
 
 namespace vorn {
 namespace {
@@ -71,15 +70,18 @@ TEST(WriteKey, QuotedOnlyWhenTheReaderWouldChangeIt) {
         {"{}", "{}"},
         {"|", "|"},
         {"a\\b", "a\\b"},
-        {"\xE2\x80\x8B", "\xE2\x80\x8B"},      // U+200B is not White_Space
+        {"\xE2\x80\x8B", "\xE2\x80\x8B"},        // U+200B is not White_Space
         {"\xEF\xBB\xBFkey", "\xEF\xBB\xBFkey"},  // nor is U+FEFF
         {"caf\xC3\xA9", "caf\xC3\xA9"},
         {"a b", "\"a b\""},
-        {"a\xC2\xA0" "b", "\"a\xC2\xA0" "b\""},       // U+00A0
-        {"\xE3\x80\x80", "\"\xE3\x80\x80\""},          // U+3000
-        {"x\xE2\x80\xA8", "\"x\xE2\x80\xA8\""},        // U+2028
-        {"\xC2\x85", "\"\xC2\x85\""},                  // U+0085
-        {"\xE1\x9A\x80", "\"\xE1\x9A\x80\""},          // U+1680
+        {"a\xC2\xA0"
+         "b",
+         "\"a\xC2\xA0"
+         "b\""},                                 // U+00A0
+        {"\xE3\x80\x80", "\"\xE3\x80\x80\""},    // U+3000
+        {"x\xE2\x80\xA8", "\"x\xE2\x80\xA8\""},  // U+2028
+        {"\xC2\x85", "\"\xC2\x85\""},            // U+0085
+        {"\xE1\x9A\x80", "\"\xE1\x9A\x80\""},    // U+1680
         {"a#b", "\"a#b\""},
         {"#", "\"#\""},
         {"a:b", "\"a:b\""},

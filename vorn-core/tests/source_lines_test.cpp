@@ -1,13 +1,13 @@
 // Line preparation: splitting, line ends, trimming, indentation, numbering
 // and the tab check that runs before any parsing.
-#include <gtest/gtest.h>
+#include "read/source_lines.hpp"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <vector>
 
-#include "read/source_lines.hpp"
 #include "vorn/result.hpp"
 
 namespace vorn {
@@ -51,9 +51,7 @@ TEST(PrepareLines, SplitsAtLineFeedsAndCountsBlankLines) {
     expect_lines("x\n", {{"x", 0, 1}});
 }
 
-TEST(PrepareLines, CarriageReturnInsideALineStays) {
-    expect_lines("a\rb\nc\r", {{"a\rb", 0, 1}, {"c", 0, 2}});
-}
+TEST(PrepareLines, CarriageReturnInsideALineStays) { expect_lines("a\rb\nc\r", {{"a\rb", 0, 1}, {"c", 0, 2}}); }
 
 TEST(PrepareLines, IndentCountsOnlyLeadingSpaces) {
     expect_lines("   k  \n\xC2\xA0k\n  \xC2\xA0 k\n \xEF\xBB\xBFk\n",

@@ -5,13 +5,14 @@
 #include <new>
 #include <optional>
 #include <span>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
-#include "tree/document.hpp"
 #include "vorn/value.hpp"
+
+#include "tree/document.hpp"
 
 namespace vorn::testing {
 

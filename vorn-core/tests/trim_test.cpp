@@ -1,10 +1,9 @@
 // Trimming by whole White_Space characters, at both ends.
-#include <gtest/gtest.h>
+#include "text/trim.hpp"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
-
-#include "text/trim.hpp"
 
 namespace vorn {
 namespace {
@@ -23,8 +22,10 @@ TEST(Trim, RemovesWhiteSpaceCharactersAtEachEnd) {
         {" a b ", "a b", "a b ", " a b"},
         {"\r\x0b\x0c\n x \r", "x", "x \r", "\r\x0b\x0c\n x"},
         {"\xC2\xA0x\xC2\x85", "x", "x\xC2\x85", "\xC2\xA0x"},
-        {"\xE3\x80\x80\xE2\x80\x8A" "x" "\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE1\x9A\x80", "x",
-         "x\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE1\x9A\x80", "\xE3\x80\x80\xE2\x80\x8Ax"},
+        {"\xE3\x80\x80\xE2\x80\x8A"
+         "x"
+         "\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE1\x9A\x80",
+         "x", "x\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE1\x9A\x80", "\xE3\x80\x80\xE2\x80\x8Ax"},
         // Not White_Space: zero width space, byte-order mark, a non-space
         // character whose last byte looks like NO-BREAK SPACE's.
         {"\xE2\x80\x8Bx\xE2\x80\x8B", "\xE2\x80\x8Bx\xE2\x80\x8B", "\xE2\x80\x8Bx\xE2\x80\x8B",
@@ -49,7 +50,9 @@ TEST(Trim, ReturnsViewsIntoTheText) {
 }
 
 TEST(Trim, MeasuresTheCharacterAtAndBeforeAnOffset) {
-    const std::string_view text = "a\xE3\x80\x80" "b ";
+    const std::string_view text =
+        "a\xE3\x80\x80"
+        "b ";
     EXPECT_EQ(white_space_length_at(text, 0), 0u);
     EXPECT_EQ(white_space_length_at(text, 1), 3u);
     EXPECT_EQ(white_space_length_at(text, 5), 1u);

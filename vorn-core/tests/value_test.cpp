@@ -1,9 +1,10 @@
 // The value tree: key order, replacement on insert, deep copies, ownership
 // and trees far deeper than the native stack could walk recursively.
-#include <gtest/gtest.h>
+#include "vorn/value.hpp"
 
 #include <algorithm>
 #include <array>
+#include <gtest/gtest.h>
 #include <map>
 #include <optional>
 #include <random>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "tree_builders.hpp"
-#include "vorn/value.hpp"
 
 namespace {
 

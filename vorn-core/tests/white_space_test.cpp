@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "text/white_space.hpp"
+
+#include <gtest/gtest.h>
+#include <string>
 
 namespace vorn {
 namespace {
@@ -12,8 +11,7 @@ TEST(WhiteSpace, ExactlyTheTwentyFiveCodePoints) {
     for (char32_t c = 0; c <= 0x10FFFF; ++c)
         if (is_white_space(c)) ++count;
     EXPECT_EQ(count, 25);
-    for (char32_t c : {0x09, 0x0D, 0x20, 0x85, 0xA0, 0x1680, 0x2000, 0x200A, 0x2028, 0x2029, 0x202F,
-                       0x205F, 0x3000})
+    for (char32_t c : {0x09, 0x0D, 0x20, 0x85, 0xA0, 0x1680, 0x2000, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000})
         EXPECT_TRUE(is_white_space(c)) << std::hex << static_cast<unsigned>(c);
     for (char32_t c : {0x08, 0x0E, 0x1F, 0x21, 0x84, 0x86, 0x200B, 0x2027, 0x202A, 0xFEFF, 0x180E})
         EXPECT_FALSE(is_white_space(c)) << std::hex << static_cast<unsigned>(c);
@@ -33,8 +31,10 @@ TEST(WhiteSpace, DecodesForwardAndRefusesMalformedBytes) {
         {"x\xE3\x80\x80", 1, 0x3000, 3},
         {"\xF0\x9F\x98\x80", 0, 0x1F600, 4},
         {"\xE3\x80", 0, 0xFFFD, 1},  // truncated at the end of the text
-        {"\xC2" "a", 0, 0xFFFD, 1},  // lead byte without continuation
-        {"\x80", 0, 0xFFFD, 1},      // stray continuation byte
+        {"\xC2"
+         "a",
+         0, 0xFFFD, 1},          // lead byte without continuation
+        {"\x80", 0, 0xFFFD, 1},  // stray continuation byte
         {"\xFF", 0, 0xFFFD, 1},
     };
     for (const auto& c : cases) {

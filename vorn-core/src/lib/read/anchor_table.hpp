@@ -10,9 +10,10 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "vorn/result.hpp"
+
 #include "read/copy_budget.hpp"
 #include "tree/document.hpp"
-#include "vorn/result.hpp"
 
 namespace vorn {
 

@@ -3,12 +3,13 @@
 #include <utility>
 #include <vector>
 
+#include "vorn/assert.hpp"
+
 #include "read/entry_steps.hpp"
 #include "read/insert_entry.hpp"
 #include "read/parse_messages.hpp"
 #include "read/parse_state.hpp"
 #include "read/scalar_syntax.hpp"
-#include "vorn/assert.hpp"
 
 namespace vorn {
 
@@ -43,12 +44,13 @@ std::optional<AwaitedBlock> awaited_block(const Frame& frame) noexcept {
     }
     const auto& pending = std::get<SequenceFrame>(frame).pending_item;
     if (!pending) return std::nullopt;
-    return std::visit(Overloaded{
-                          [](const NestedItem& item) { return AwaitedBlock{item.child_indent, item.anchor.has_value()}; },
-                          [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false}; },
-                          [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true}; },
-                      },
-                      *pending);
+    return std::visit(
+        Overloaded{
+            [](const NestedItem& item) { return AwaitedBlock{item.child_indent, item.anchor.has_value()}; },
+            [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false}; },
+            [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true}; },
+        },
+        *pending);
 }
 
 class BlockParser {
@@ -181,9 +183,7 @@ private:
     // lines still to come continue the item's mapping.
     StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
         state_.anchors.record(item.anchor, value);
-        if (auto failure =
-                insert_entry(item.entries, item.key, DocNode{value}, item.position))
-            return failure;
+        if (auto failure = insert_entry(item.entries, item.key, DocNode{value}, item.position)) return failure;
         if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
             sequence.pending_item = InlineContinuation{item.inline_comment, std::move(item.entries), child->indent,
                                                        item.position, item.comments};

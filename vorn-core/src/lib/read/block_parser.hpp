@@ -4,10 +4,11 @@
 
 #include <span>
 
+#include "vorn/result.hpp"
+
 #include "read/anchor_table.hpp"
 #include "read/source_lines.hpp"
 #include "tree/document.hpp"
-#include "vorn/result.hpp"
 
 namespace vorn {
 

@@ -47,9 +47,7 @@ std::uint64_t CopyBudget::copy_cost(const DocValue& value, std::uint64_t limit) 
     return cost;
 }
 
-std::uint64_t copy_limit_for(std::uint64_t non_blank_lines) noexcept {
-    return 1'000'000 + 10 * non_blank_lines;
-}
+std::uint64_t copy_limit_for(std::uint64_t non_blank_lines) noexcept { return 1'000'000 + 10 * non_blank_lines; }
 
 std::uint64_t CopyBudget::limit() {
     if (text_) {

@@ -14,9 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "tree/document.hpp"
-#include "read/source_position.hpp"
 #include "vorn/parse_error.hpp"
+
+#include "read/source_position.hpp"
+#include "tree/document.hpp"
 
 namespace vorn {
 

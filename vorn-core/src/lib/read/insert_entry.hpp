@@ -6,9 +6,10 @@
 #include <optional>
 #include <string_view>
 
-#include "tree/mapping_builder.hpp"
-#include "read/source_position.hpp"
 #include "vorn/parse_error.hpp"
+
+#include "read/source_position.hpp"
+#include "tree/mapping_builder.hpp"
 
 namespace vorn {
 

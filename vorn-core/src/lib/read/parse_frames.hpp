@@ -9,9 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "tree/mapping_builder.hpp"
 #include "read/source_position.hpp"
 #include "tree/document.hpp"
+#include "tree/mapping_builder.hpp"
 
 namespace vorn {
 

@@ -11,10 +11,11 @@
 #include <span>
 #include <vector>
 
+#include "vorn/parse_error.hpp"
+
 #include "read/anchor_table.hpp"
 #include "read/source_lines.hpp"
 #include "tree/document.hpp"
-#include "vorn/parse_error.hpp"
 
 namespace vorn {
 
@@ -121,7 +122,8 @@ private:
     bool keeps_comments() const noexcept { return keep_comments || open_anchored_blocks > 0; }
 
     void drop_line_comments() {
-        comment_lines.erase(comment_lines.begin(), comment_lines.begin() + static_cast<std::ptrdiff_t>(line_comment_count));
+        comment_lines.erase(comment_lines.begin(),
+                            comment_lines.begin() + static_cast<std::ptrdiff_t>(line_comment_count));
         line_comment_count = 0;
     }
 };

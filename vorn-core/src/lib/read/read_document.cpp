@@ -1,13 +1,15 @@
+#include "read/read_document.hpp"
+
 #include <string>
 #include <string_view>
+
+#include "vorn/parse.hpp"
 
 #include "read/anchor_table.hpp"
 #include "read/block_parser.hpp"
 #include "read/copy_budget.hpp"
 #include "read/source_lines.hpp"
 #include "text/trim.hpp"
-#include "read/read_document.hpp"
-#include "vorn/parse.hpp"
 
 namespace vorn {
 

@@ -4,8 +4,9 @@
 
 #include <string_view>
 
-#include "tree/document.hpp"
 #include "vorn/result.hpp"
+
+#include "tree/document.hpp"
 
 namespace vorn {
 

@@ -2,8 +2,8 @@
 #include "read/insert_entry.hpp"
 #include "read/parse_messages.hpp"
 #include "read/scalar_syntax.hpp"
-#include "text/trim.hpp"
 #include "read/value_reading.hpp"
+#include "text/trim.hpp"
 
 namespace vorn {
 
@@ -45,10 +45,8 @@ bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& 
     const std::string_view value_text = trim_start(text.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
     if (form != ValueForm::plain && form != ValueForm::quoted) return false;
-    const std::string_view value =
-        form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
-    frame.entries.put(trim(text.substr(0, colon)),
-              state.node(DocValue::scalar(value), std::nullopt));
+    const std::string_view value = form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
+    frame.entries.put(trim(text.substr(0, colon)), state.node(DocValue::scalar(value), std::nullopt));
     return true;
 }
 

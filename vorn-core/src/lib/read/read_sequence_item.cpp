@@ -2,8 +2,8 @@
 #include "read/insert_entry.hpp"
 #include "read/parse_messages.hpp"
 #include "read/scalar_syntax.hpp"
-#include "text/trim.hpp"
 #include "read/value_reading.hpp"
+#include "text/trim.hpp"
 
 namespace vorn {
 
@@ -12,8 +12,7 @@ namespace {
 // "- key: value": the item is a mapping whose first entry is on the item
 // line; deeper lines that follow continue it.
 StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text, std::size_t colon,
-                                std::optional<std::string_view> comment, std::uint64_t line_number,
-                                ParseState& state) {
+                                std::optional<std::string_view> comment, std::uint64_t line_number, ParseState& state) {
     const SourcePosition at{line_number, colon + 1, state.lines.offset_of(item_text.data() + colon)};
     const std::string_view key = unquoted_text(trim(item_text.substr(0, colon)), state.arena);
     const std::string_view value_text = trim_start(item_text.substr(colon + 1));
@@ -24,9 +23,9 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         // merely deeper than the hyphen.
         const auto child_indent = state.nested_block_indent(frame.indent + 1);
         if (!child_indent) return error_at(std::string(anchor_without_nested_value), at);
-        frame.pending_item = InlineNestedValue{key,           anchor_name(value_text),       comment,
-                                               MappingBuilder(state.entry_stack), *child_indent, at,
-                                               state.keep_line_comments()};
+        frame.pending_item =
+            InlineNestedValue{key, anchor_name(value_text),   comment, MappingBuilder(state.entry_stack), *child_indent,
+                              at,  state.keep_line_comments()};
         return std::nullopt;
     }
 
@@ -38,8 +37,8 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     // Comment lines between the item line and its continuation go to the
     // continuation's first entry.
     if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
-        frame.pending_item = InlineContinuation{comment, std::move(entries), child->indent, at,
-                                                state.keep_line_comments()};
+        frame.pending_item =
+            InlineContinuation{comment, std::move(entries), child->indent, at, state.keep_line_comments()};
         return std::nullopt;
     }
     const DocValue mapping = std::move(entries).finish(state.arena);

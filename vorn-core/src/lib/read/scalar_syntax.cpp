@@ -73,9 +73,7 @@ std::size_t closed_quoted_run_length(std::string_view text) noexcept {
     return close == std::string_view::npos ? 0 : close + 1;
 }
 
-std::size_t find_entry_colon(std::string_view text) noexcept {
-    return text.find(':', closed_quoted_run_length(text));
-}
+std::size_t find_entry_colon(std::string_view text) noexcept { return text.find(':', closed_quoted_run_length(text)); }
 
 std::string unquote_scalar(std::string_view text) {
     if (const auto same = unquoted_in_place(text)) return std::string(*same);

@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "vorn/result.hpp"
+
 #include "read/parse_frames.hpp"
 #include "read/parse_state.hpp"
 #include "read/scalar_syntax.hpp"
-#include "vorn/result.hpp"
 
 namespace vorn {
 

@@ -8,9 +8,7 @@ namespace {
 
 // The ASCII members of White_Space, tested without decoding: nearly every
 // byte the reader trims or checks is one of these or plain ASCII text.
-bool is_ascii_white_space(unsigned char byte) noexcept {
-    return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
-}
+bool is_ascii_white_space(unsigned char byte) noexcept { return byte == ' ' || (byte >= 0x09 && byte <= 0x0D); }
 
 }  // namespace
 

@@ -1,11 +1,11 @@
 #include "tree/document.hpp"
 
-#include "read/source_lines.hpp"
-
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "read/source_lines.hpp"
 
 namespace vorn {
 
@@ -21,8 +21,8 @@ void write_block_text(const BlockLines& block, char* out) noexcept {
     const char* const rest = block.first_line.data() + block.first_line.size();
     // What is left of the first line is White_Space, which the cursor
     // skips as a blank line.
-    for (LineCursor lines({rest, static_cast<std::size_t>(block.rest_end - rest)}); const SourceLine* line = lines.peek();
-         lines.advance()) {
+    for (LineCursor lines({rest, static_cast<std::size_t>(block.rest_end - rest)});
+         const SourceLine* line = lines.peek(); lines.advance()) {
         *out++ = '\n';
         write_line(line->text, line->indent);
     }
@@ -37,8 +37,8 @@ std::string scalar_text(const DocValue& scalar) {
 
 const DocNode* DocValue::find(std::string_view key) const noexcept {
     const std::span<const DocEntry> all = entries();
-    const auto found = std::lower_bound(all.begin(), all.end(), key,
-                                        [](const DocEntry& entry, std::string_view wanted) { return entry.key < wanted; });
+    const auto found = std::lower_bound(
+        all.begin(), all.end(), key, [](const DocEntry& entry, std::string_view wanted) { return entry.key < wanted; });
     return found != all.end() && found->key == key ? &found->node : nullptr;
 }
 

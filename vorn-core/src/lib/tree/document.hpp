@@ -16,8 +16,9 @@
 #include <string>
 #include <string_view>
 
-#include "tree/arena.hpp"
 #include "vorn/value.hpp"
+
+#include "tree/arena.hpp"
 
 namespace vorn {
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "vorn/assert.hpp"
+
 #include "tree/document.hpp"
 
 namespace vorn {

@@ -77,9 +77,7 @@ Value& Value::operator=(Value&& other) noexcept {
 
 void Mapping::insert(std::string key, Node node) { append_arrival(std::move(key), std::move(node), false); }
 
-void Mapping::insert_if_absent(std::string key, Node node) {
-    append_arrival(std::move(key), std::move(node), true);
-}
+void Mapping::insert_if_absent(std::string key, Node node) { append_arrival(std::move(key), std::move(node), true); }
 
 void Mapping::append_arrival(std::string&& key, Node&& node, bool if_absent) {
     if (in_order() && (entries_.empty() || entries_.back().first < key)) {
@@ -169,15 +167,17 @@ public:
 private:
     static Value empty_like(const Value& value) {
         switch (value.kind()) {
-            case Value::Kind::scalar: return Value(value.scalar());
-            case Value::Kind::sequence: return Value::empty_sequence();
-            case Value::Kind::mapping: break;
+            case Value::Kind::scalar:
+                return Value(value.scalar());
+            case Value::Kind::sequence:
+                return Value::empty_sequence();
+            case Value::Kind::mapping:
+                break;
         }
         return Value::empty_mapping();
     }
 
-    static void queue_children(const Value& from, Value& to,
-                               std::vector<std::pair<const Value*, Value*>>& work) {
+    static void queue_children(const Value& from, Value& to, std::vector<std::pair<const Value*, Value*>>& work) {
         if (!from.is_scalar()) work.emplace_back(&from, &to);
     }
 };
@@ -254,9 +254,7 @@ bool equal_trees(const Value& a, const Value& b, bool with_comments) {
 
 bool operator==(const Value& a, const Value& b) { return equal_trees(a, b, true); }
 
-bool operator==(const Node& a, const Node& b) {
-    return same_annotations(a, b) && equal_trees(a.value, b.value, true);
-}
+bool operator==(const Node& a, const Node& b) { return same_annotations(a, b) && equal_trees(a.value, b.value, true); }
 
 bool same_values(const Value& a, const Value& b) { return equal_trees(a, b, false); }
 

@@ -1,16 +1,17 @@
+#include "vorn/emit.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <optional>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
-#include "write/scalar_writer.hpp"
 #include "text/trim.hpp"
-#include "vorn/emit.hpp"
 #include "write/emit_flat_tree.hpp"
+#include "write/scalar_writer.hpp"
 
 namespace vorn {
 
@@ -58,9 +59,7 @@ struct ValueTreeReader {
     static std::string_view key(const Child& child) { return child.key; }
     static const Value& value(const Child& child) { return child.node->value; }
     static const std::vector<CommentLine>& comments(const Child& child) { return child.node->comments; }
-    static const std::optional<std::string>& inline_comment(const Child& child) {
-        return child.node->inline_comment;
-    }
+    static const std::optional<std::string>& inline_comment(const Child& child) { return child.node->inline_comment; }
     static bool is_scalar(const Value& value) { return value.is_scalar(); }
     static bool is_sequence(const Value& value) { return value.is_sequence(); }
     static std::string_view text(const Value& value) { return value.scalar(); }
@@ -192,7 +191,8 @@ private:
         const std::optional<std::string>& inline_comment = reader_.inline_comment(child);
         if (reader_.is_scalar(value)) {
             if (after_colon) out_ += ' ';
-            if constexpr (checking == Checking::lossless) return write_scalar_checked(out_, indent, reader_.text(value));
+            if constexpr (checking == Checking::lossless)
+                return write_scalar_checked(out_, indent, reader_.text(value));
             const std::string_view text = reader_.text(value);
             write_scalar(out_, indent, text, inline_comment);
             // A comment line right below a literal block would join the

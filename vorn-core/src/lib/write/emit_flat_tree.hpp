@@ -7,6 +7,7 @@
 #include <string>
 
 #include "vorn/emit.hpp"
+
 #include "write/flat_tree.hpp"
 
 namespace vorn {

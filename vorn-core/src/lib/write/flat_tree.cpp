@@ -32,8 +32,7 @@ namespace {
 std::uint64_t key_prefix(std::string_view key) noexcept {
     std::uint64_t prefix = 0;
     const std::size_t length = std::min<std::size_t>(key.size(), 8);
-    for (std::size_t i = 0; i < 8; ++i)
-        prefix = (prefix << 8) | (i < length ? static_cast<unsigned char>(key[i]) : 0u);
+    for (std::size_t i = 0; i < 8; ++i) prefix = (prefix << 8) | (i < length ? static_cast<unsigned char>(key[i]) : 0u);
     return prefix;
 }
 

@@ -1,7 +1,6 @@
 #include "write/scalar_writer.hpp"
 
 #include <algorithm>
-
 #include <array>
 #include <cstring>
 

@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "write/emit_flat_tree.hpp"
 #include "vorn/value.hpp"
+
+#include "write/emit_flat_tree.hpp"
 
 namespace vorn {
 
