@@ -6,6 +6,9 @@ from pathlib import Path
 
 import pytest
 import vorn
+from hypothesis import given
+from hypothesis import strategies as st
+from vorn._paths import parse_path, path_text
 from vorn.cli import main
 
 EXAMPLES = Path(__file__).resolve().parent.parent / "examples"
@@ -135,12 +138,62 @@ def test_check_reads_standard_input_for_a_dash(capsys, monkeypatch):
     )
 
 
-@pytest.mark.parametrize("argv", [["check"], [], ["lint", "x.vorn"], ["to-json", "x", "--indent", "-1"]])
+@pytest.mark.parametrize(
+    "argv",
+    [["check"], [], ["lint", "x.vorn"], ["to-json", "x", "--indent", "-1"], ["get", "x.vorn", "server.port"]],
+)
 def test_usage_errors_exit_with_2(capsys, argv):
     with pytest.raises(SystemExit) as info:
         main(argv)
     assert info.value.code == 2
     assert "usage: vorn" in capsys.readouterr().err
+
+
+GET_DOCUMENT = """\
+_vorn_version: 1.0
+server:
+  port: 8080
+  hosts:
+    - a
+    - name: b
+script: |
+  make
+  test
+log-level: info
+"""
+
+# (PATH and options, exit status, standard output, what standard error says after "FILE")
+GETS = [
+    (["$.server.port"], 0, "8080\n", ""),
+    (["$.script"], 0, "make\ntest\n", ""),
+    (["$.log-level"], 0, "info\n", ""),
+    (['$["log-level"]', "--json"], 0, '"info"\n', ""),
+    # A subtree is what dumps writes for it: no version line is added.
+    (["$.server"], 0, vorn.dumps({"hosts": ["a", {"name": "b"}], "port": "8080"}), ""),
+    (["$.server.hosts[1]"], 0, vorn.dumps({"name": "b"}), ""),
+    (["$.server.hosts", "--json"], 0, json.dumps(["a", {"name": "b"}], indent=2) + "\n", ""),
+    (["$.server.prot"], 1, "", ": no value at $.server.prot\n"),
+    (["$.server.hosts[2].name"], 1, "", ": no value at $.server.hosts[2]: $.server.hosts holds 2 items\n"),
+    (["$.server.port.x"], 1, "", ": no value at $.server.port.x: $.server.port is a string\n"),
+    (["$.server[0]"], 1, "", ": no value at $.server[0]: $.server is a mapping\n"),
+    (["$.server.hosts.a"], 1, "", ": no value at $.server.hosts.a: $.server.hosts is a sequence\n"),
+]
+
+
+@pytest.mark.parametrize(("arguments", "status", "out", "err"), GETS)
+def test_get_prints_the_value_at_a_path(tmp_path, capsys, arguments, status, out, err):
+    path = write(tmp_path, "doc.vorn", GET_DOCUMENT)
+    assert run(capsys, "get", path, *arguments) == (status, out, f"{path}{err}" if err else "")
+
+
+@given(st.lists(st.one_of(st.text(), st.integers(min_value=0))))
+def test_get_reads_every_path_the_messages_write(steps):
+    assert parse_path(path_text(steps)) == tuple(steps)
+
+
+def test_get_of_an_invalid_document_prints_the_report(tmp_path, capsys):
+    path = write(tmp_path, "doc.vorn", "_vorn_version: 1.0\noops\n")
+    assert run(capsys, "get", path, "$") == (1, "", f"{path}:2:1: expected ':' in mapping entry\noops\n^\n")
 
 
 def test_to_json_prints_the_document(tmp_path, capsys):

@@ -1,4 +1,5 @@
-"""The ``vorn`` command: check documents and convert them to and from JSON.
+"""The ``vorn`` command: check documents, print the value at a path, and
+convert them to and from JSON.
 
 Every outcome is an exit status of 0, 1 or 2 with, on failure, a message on
 standard error; no input makes the tool end with a traceback.
@@ -15,9 +16,9 @@ from typing import IO, Any
 from . import __version__, _diagnostics
 from ._errors import DecodeError, EncodeError
 from ._json_bridge import NotAString, parse_json, vorn_data
-from ._paths import key_step
+from ._paths import key_step, parse_path, path_text
 from ._reading import parse
-from ._writing import checked_text
+from ._writing import checked_text, dumps
 
 EXIT_OK = 0
 EXIT_INVALID = 1
@@ -65,17 +66,68 @@ def _check(args: argparse.Namespace) -> int:
 
 
 def _to_json(args: argparse.Namespace) -> int:
-    document = _parse_document(*_read_input(args.file))
+    _write_json(_parse_document(*_read_input(args.file)), args.indent)
+    return EXIT_OK
+
+
+def _get(args: argparse.Namespace) -> int:
+    path, data = _read_input(args.file)
+    value: Any = _parse_document(path, data)
+    for depth, step in enumerate(args.path):
+        child = _child(value, step)
+        if child is _NOTHING:
+            raise _Failure(f"{path}: {_no_value(args.path[: depth + 1], value)}\n", EXIT_INVALID)
+        value = child
+    if args.json:
+        _write_json(value, 2)
+    elif isinstance(value, str):
+        _write_stdout(value + "\n")
+    else:
+        # The value alone, as asked for: no version line is added to a
+        # subtree, so the output is what dumps writes for it.
+        _write_stdout(dumps(value))
+    return EXIT_OK
+
+
+def _child(value: Any, step: str | int) -> Any:
+    """The value at ``step`` in ``value``, or _NOTHING."""
+    if isinstance(step, str) and isinstance(value, dict):
+        return value.get(step, _NOTHING)
+    if isinstance(step, int) and isinstance(value, list) and step < len(value):
+        return value[step]
+    return _NOTHING
+
+
+_NOTHING = object()
+
+
+def _no_value(steps: Sequence[str | int], parent: Any) -> str:
+    """Says that the walk found nothing at ``steps`` (the last of which is
+    missing from ``parent``), and why, when the key or index alone is not
+    the reason."""
+    where = path_text(steps)
+    above = path_text(steps[:-1])
+    if isinstance(parent, str):
+        return f"no value at {where}: {above} is a string"
+    if isinstance(steps[-1], int) and isinstance(parent, dict):
+        return f"no value at {where}: {above} is a mapping"
+    if isinstance(steps[-1], str) and isinstance(parent, list):
+        return f"no value at {where}: {above} is a sequence"
+    if isinstance(parent, list):
+        return f"no value at {where}: {above} holds {len(parent)} item{'' if len(parent) == 1 else 's'}"
+    return f"no value at {where}"
+
+
+def _write_json(value: Any, indent: int) -> None:
     try:
-        text = json.dumps(document, ensure_ascii=False, indent=args.indent)
+        text = json.dumps(value, ensure_ascii=False, indent=indent)
     except RecursionError:
         # Deeper than json's own recursion allows: the same text, written
         # in pieces as it is made.
-        _write_pieces(_json_pieces(document, args.indent))
+        _write_pieces(_json_pieces(value, indent))
         _write_stdout("\n")
-        return EXIT_OK
+        return
     _write_stdout(text + "\n")
-    return EXIT_OK
 
 
 def _from_json(args: argparse.Namespace) -> int:
@@ -279,14 +331,22 @@ def _non_negative(text: str) -> int:
     return value
 
 
+def _path(text: str) -> tuple[str | int, ...]:
+    try:
+        return parse_path(text)
+    except ValueError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None
+
+
 def _build_parser() -> argparse.ArgumentParser:
     formatter = argparse.RawDescriptionHelpFormatter
     parser = argparse.ArgumentParser(
         prog="vorn",
-        description="Check vorn documents and convert them to and from JSON.",
+        description="Check vorn documents, print values from them, and convert them to and from JSON.",
         epilog=(
             "examples:\n"
             "  vorn check config/*.vorn\n"
+            "  vorn get service.vorn '$.database.port'\n"
             "  vorn to-json service.vorn --indent 4\n"
             "  vorn from-json settings.json > settings.vorn\n\n"
             "exit status: 0 success, 1 an invalid document, 2 a usage error or unreadable file"
@@ -312,6 +372,28 @@ def _build_parser() -> argparse.ArgumentParser:
     check.add_argument("files", nargs="+", metavar="FILE", help='a document to check; "-" reads standard input')
     check.add_argument("-v", "--verbose", action="store_true", help="print FILE: OK for each valid document")
     check.set_defaults(command=_check)
+
+    get = commands.add_parser(
+        "get",
+        help="print the value at a path",
+        description=(
+            "Print the value at PATH in the document: a string as its text and a line\n"
+            "feed, a mapping or sequence as the writer writes it (a document fragment,\n"
+            "with no version line of its own), or anything as JSON with --json. A path\n"
+            "that leads nowhere is an error naming the first step that has no value."
+        ),
+        epilog=(
+            'paths: $ is the root, .key or ["any key"] an entry, [N] the item N (from 0):\n'
+            '  $.database.port   $.services[0].name   $["odd key"].x   $.log-level\n\n'
+            "exit status: 0 printed, 1 an invalid document or no value at PATH, 2 a usage\n"
+            "error or unreadable file"
+        ),
+        formatter_class=formatter,
+    )
+    get.add_argument("file", metavar="FILE", help='the document; "-" reads standard input')
+    get.add_argument("path", type=_path, metavar="PATH", help="where the value is, e.g. $.server.port")
+    get.add_argument("--json", action="store_true", help="print the value as JSON")
+    get.set_defaults(command=_get)
 
     to_json = commands.add_parser(
         "to-json",
