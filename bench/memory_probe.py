@@ -1,6 +1,6 @@
 """Peak memory of one load, measured in a fresh process.
 
-Usage: python -m bench.memory_probe {vorn|json} FILE
+Usage: python -m bench.memory_probe {vorn|vorn-document|json} FILE
 Prints the rise of the process's peak resident set during one call over the
 resident set just before it, in bytes.
 
@@ -41,6 +41,10 @@ def _loader(name: str):
         import _vorn_native
 
         return _vorn_native.loads
+    if name == "vorn-document":
+        import vorn
+
+        return vorn.Document.parse
     raise SystemExit(f"unknown loader {name!r}")
 
 

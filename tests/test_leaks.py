@@ -11,7 +11,7 @@ from typing import Any
 
 import pytest
 import vorn
-from vorn._native import checked_dumps
+from vorn._native import checked_dumps, read_syntax
 from vorn._native import loads as package_loads
 
 from _vorn_native import dumps, loads
@@ -157,6 +157,12 @@ PATHS = [
     Path("vorn.loads fault", vorn.loads, ("_vorn_version: 1.0\nk: *x\n",), vorn.DecodeError, "line 2, column 2:"),
     Path("vorn.dumps note", vorn.dumps, (DEEP_UNSUPPORTED,), TypeError, "Unsupported Python type"),
     Path("vorn.dumps default", vorn.dumps, (DEEP_UNSUPPORTED,), kwargs={"default": vorn.stringify}),
+    Path("read_syntax success", read_syntax, (DOCUMENT,)),
+    Path("read_syntax fault", read_syntax, ("_vorn_version: 1.0\nk: *x\n",), ValueError, "unknown anchor"),
+    Path("read_syntax of bytes", read_syntax, (b"",), TypeError, "'bytes' object cannot be cast"),
+    Path("every span and comment", lambda text: every_span(vorn.Document.parse(text)), (DOCUMENT,)),
+    Path("locate a bad step", lambda: read_syntax(DOCUMENT)[1].locate(["base", 1.5]), (), TypeError, "not 'float'"),
+    Path("record out of range", lambda: read_syntax(DOCUMENT)[1].record(10**6), (), IndexError, "no syntax record"),
     Path("checked success", checked_dumps, (DUMPED, False)),
     Path("checked lossy success", checked_dumps, (LOSSY, True)),
     Path("checked fault deep inside", checked_dumps, (LOSSY, False), inner=(LOSSY["list"], LOSSY["list"][1])),
@@ -167,6 +173,15 @@ PATHS = [
     Path("checked wrong count", checked_dumps, ({},), TypeError, "takes exactly 2 positional arguments"),
     Path("checked surrogate", checked_dumps, (SURROGATE_VALUE, False), UnicodeEncodeError, "surrogates"),
 ]
+
+
+def every_span(document):
+    tree = document._tree
+    for index in range(len(tree)):
+        tree.record(index), tree.comments(index), tree.children(index)
+    for path in ("$.base.port", "$.service.host", "$.service.steps[2].host", "$.service.script", "$"):
+        document.span(path), document.comments(path)
+    tree.locate(["service", 10**30])
 
 
 def call(path):

@@ -56,6 +56,11 @@ except vorn.DecodeError as error:
 except vorn.EncodeError as error:
     location: str = error.location
 version: str = vorn.__version__
+document: vorn.Document = vorn.Document.parse(text, path="app.vorn")
+spans: list[vorn.Span] = [document.span("$.db.port"), document.key_span(("db", "port"))]
+notes: vorn.Comments = document.comments("$.tags[0]")
+line: int = spans[0].lineno + len(notes.above)
+values: dict[str, Any] = vorn.Document.load_path("out.vorn").data | vorn.Document.load(io.StringIO(text)).data
 """
 
 # Each line is a mistake both checkers must flag.

@@ -11,6 +11,7 @@
 
 #include "hostile_tree.hpp"
 #include "read/read_document.hpp"
+#include "read/syntax_index.hpp"
 #include "text_facts.hpp"
 #include "tree/document.hpp"
 #include "write/emit_flat_tree.hpp"
@@ -283,6 +284,58 @@ CheckFailure check_tree_round_trip(std::string_view input) {
     return std::nullopt;
 }
 
+// The records of a read that recorded its syntax: each lies in the text and
+// inside its parent's lines, and every value of the tree is found by locate
+// (a plain scalar written where it is read, at exactly its text).
+CheckFailure syntax_fault(std::string_view input, const Document& document, std::vector<SyntaxRecord> records) {
+    const SyntaxIndex index(std::move(records));
+    const auto& all = index.records();
+    const auto within = [](ByteSpan inner, ByteSpan outer) {
+        return outer.begin <= inner.begin && inner.begin <= inner.end && inner.end <= outer.end;
+    };
+    const ByteSpan whole{0, static_cast<std::uint32_t>(input.size())};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const SyntaxRecord& record = all[i];
+        const bool parent_holds =
+            record.parent == no_record || (record.parent < i && within(record.lines, all[record.parent].lines));
+        if (!within(record.lines, whole) || !within(record.head, record.lines) || !parent_holds ||
+            (record.kind != SyntaxKind::item && !within(record.key, record.head)))
+            return "syntax record " + std::to_string(i) + " lies outside its place in " + printable(input);
+    }
+    // A bounded walk over the values, each with its path.
+    struct Visit {
+        const DocValue* value;
+        std::vector<PathStep> path;
+    };
+    std::vector<Visit> pending{{&document.root(), {}}};
+    for (std::size_t visited = 0; !pending.empty() && visited < 2000; ++visited) {
+        Visit visit = std::move(pending.back());
+        pending.pop_back();
+        const auto found = index.locate(document.root(), visit.path);
+        if (!found) return "locate missed a value of the tree in " + printable(input);
+        if (visit.value->is_scalar() && !visit.value->is_block_text() && found->record != no_record && !found->copied &&
+            all[found->record].form == SyntaxForm::plain) {
+            const ByteSpan span = all[found->record].value;
+            if (input.substr(span.begin, span.end - span.begin) != visit.value->text())
+                return "the span of a plain scalar is not its text in " + printable(input);
+        }
+        if (visit.value->is_mapping()) {
+            for (const DocEntry& entry : visit.value->entries()) {
+                std::vector<PathStep> path = visit.path;
+                path.emplace_back(entry.key);
+                pending.push_back({&entry.node.value, std::move(path)});
+            }
+        } else if (visit.value->is_sequence()) {
+            for (std::size_t i = 0; i < visit.value->items().size(); ++i) {
+                std::vector<PathStep> path = visit.path;
+                path.emplace_back(i);
+                pending.push_back({&visit.value->items()[i].value, std::move(path)});
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 CheckFailure check_comments_dropped(std::string_view input) {
     if (!is_valid_utf8(input)) return std::nullopt;
     const Result<Document> kept = read_document(input, Comments::kept);
@@ -291,6 +344,12 @@ CheckFailure check_comments_dropped(std::string_view input) {
         return read ? "values"
                     : "fault: " + read.error().render() + " (offset " + std::to_string(read.error().offset) + ")";
     };
+    if (!kept) {
+        SyntaxRecorder recorder(input);
+        const Result<Document> recorded = read_document(input, recorder);
+        if (recorded || !(recorded.error() == kept.error()))
+            return "recording the syntax changed the fault of " + printable(input) + ": " + outcome(recorded);
+    }
     if (kept.ok() != dropped.ok() || (!kept && !(kept.error() == dropped.error())))
         return "dropping comments changed the result of " + printable(input) + "\nkept:    " + outcome(kept) +
                "\ndropped: " + outcome(dropped);
@@ -300,7 +359,14 @@ CheckFailure check_comments_dropped(std::string_view input) {
     if (!same_values(kept_values, dropped_values))
         return "dropping comments changed the values of " + printable(input) +
                "\nkept:    " + printable(emit(kept_values)) + "\ndropped: " + printable(emit(dropped_values));
-    return std::nullopt;
+
+    // A third way: recording the syntax must change nothing either.
+    SyntaxRecorder recorder(input);
+    const Result<Document> recorded = read_document(input, recorder);
+    if (!recorded) return "recording the syntax made a fault of " + printable(input) + ": " + outcome(recorded);
+    if (!same_values(kept_values, to_value(recorded.value().root())))
+        return "recording the syntax changed the values of " + printable(input);
+    return syntax_fault(input, recorded.value(), std::move(recorder).finish());
 }
 
 CheckFailure check_flat_tree_emit(std::string_view input) {

@@ -23,19 +23,26 @@ text reads back equal, else raise ``EncodeError``. Any other type raises
 TypeError naming its place, unless ``default=`` turns it into one of those;
 ``stringify`` is a ready default for numbers, booleans, None and dates.
 
+``Document.parse(s)`` (also ``load``, ``load_path``) reads a document and
+keeps where each value was written: ``doc.span(path)``, ``doc.key_span``,
+``doc.comments``, with the values in ``doc.data``.
+
 ``Value`` is the type of document values, for type checkers. The ``vorn``
 command checks documents and converts them to and from JSON.
 """
 
 from importlib.metadata import version as _version
 
+from ._document import Comments, Document, Span
 from ._errors import DecodeError, EncodeError
 from ._reading import load, load_path, loads, parse
 from ._types import Value
 from ._writing import dump, dump_path, dumps, stringify
 
 __all__ = [
+    "Comments",
     "DecodeError",
+    "Document",
     "EncodeError",
     "Value",
     "dump",
@@ -45,9 +52,11 @@ __all__ = [
     "load_path",
     "loads",
     "parse",
+    "Span",
     "stringify",
 ]
 __version__: str = _version("vorn")
 
 # Tracebacks and reprs name the errors where users find them.
 DecodeError.__module__ = EncodeError.__module__ = __name__
+Document.__module__ = Span.__module__ = Comments.__module__ = __name__

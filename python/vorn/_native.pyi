@@ -1,5 +1,5 @@
 # Type stub for the extension vorn._native; shipped with the package.
-from typing import Any
+from typing import Any, final
 
 class DocumentFault(ValueError):
     """A document fault found by ``loads``: ``args`` are (the text
@@ -23,3 +23,28 @@ def checked_dumps(obj: str | list[Any] | dict[str, Any], lossy: bool, /) -> str 
     >>> checked_dumps({"_vorn_version": "1.0", "a": "x\\n"}, False)
     (['a'], 'final_line_feed')
     """
+
+_Span = tuple[int, int, int, int]
+
+@final
+class SyntaxTree:
+    """A document read with the syntax records of every entry, item and
+    merge line, in written order. Made only by ``read_syntax``."""
+
+    def __len__(self) -> int: ...
+    def locate(self, path: list[str | int] | tuple[str | int, ...], /) -> tuple[int, bool] | None:
+        """(record, copied) of the value at ``path``; record -1 is the root;
+        None when the document has no value there."""
+    def record(
+        self, index: int, /
+    ) -> tuple[str, str, int, int, str | None, _Span | None, _Span, _Span, _Span, str | None, str | None]:
+        """(kind, form, parent, target, key, key_span, value_span, head_span,
+        lines_span, anchor, inline_comment)."""
+    def comments(self, index: int, /) -> list[str]:
+        """The comment lines above the record."""
+    def children(self, index: int, /) -> list[int]:
+        """The records the value of record ``index`` holds (-1: the root)."""
+
+def read_syntax(s: str, /) -> tuple[dict[str, Any], SyntaxTree]:
+    """(the document ``s`` as ``loads`` gives it, its SyntaxTree); a
+    document fault raises DocumentFault."""

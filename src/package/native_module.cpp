@@ -23,6 +23,7 @@
 #include "error_state.hpp"
 #include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
+#include "syntax_tree.hpp"
 #include "type_names.hpp"
 #include "write/emit_flat_tree.hpp"
 
@@ -84,6 +85,23 @@ PyObject* loads(PyObject*, PyObject* s) {
         Result<Document> parsed = read_document(text, Comments::may_drop);
         if (!parsed) throw document_fault(parsed.error(), text);
         return document_to_python(parsed.value().root()).release();
+    });
+}
+
+// read_syntax(s, /): (the document as loads gives it, a SyntaxTree of it).
+PyObject* read_syntax(PyObject*, PyObject* s) {
+    return guarded_entry([&]() -> PyObject* {
+        const std::string_view text = read_str_argument(s, "s");
+        if (text.size() > SyntaxRecorder::max_text_size)
+            throw ErrorState::value_error("a document of 4 GiB or more cannot be read with positions; use loads");
+        SyntaxRecorder recorder(text);
+        Result<Document> parsed = read_document(text, recorder);
+        if (!parsed) throw document_fault(parsed.error(), text);
+        PyRef data = document_to_python(parsed.value().root());
+        PyRef tree = make_syntax_tree(s, text, std::move(parsed).value(), std::move(recorder).finish());
+        PyRef pair = PyRef::steal(PyTuple_Pack(2, data.get(), tree.get()));
+        if (!pair) throw fetch_current_error();
+        return pair.release();
     });
 }
 
@@ -197,19 +215,24 @@ PyMethodDef methods[] = {
      "checked_dumps(obj, lossy, /)\n--\n\n"
      "The document text of obj, or (steps, fault) for the first string or root\n"
      "that would not read back equal; with lossy, only a key holding a line feed."},
+    {"read_syntax", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&read_syntax)), METH_O,
+     "read_syntax(s, /)\n--\n\n"
+     "(the document s as loads gives it, a SyntaxTree recording where each value was\n"
+     "written); a document fault raises DocumentFault as loads does."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 // The internal-fault class is one per process, so the module serves only
 // the main interpreter.
-int add_document_fault(PyObject* module) {
+int add_module_types(PyObject* module) {
     PyObject* fault_class = document_fault_class();
     if (fault_class == nullptr) return -1;
-    return PyModule_AddObjectRef(module, "DocumentFault", fault_class);
+    if (PyModule_AddObjectRef(module, "DocumentFault", fault_class) < 0) return -1;
+    return add_syntax_tree_type(module);
 }
 
 PyModuleDef_Slot slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(&add_document_fault)},
+    {Py_mod_exec, reinterpret_cast<void*>(&add_module_types)},
     {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
     {0, nullptr},
 };

@@ -35,28 +35,33 @@ constexpr std::string_view no_matching_block = "indentation matches no open bloc
 struct AwaitedBlock {
     std::uint64_t indent;
     bool anchored;
+    // The syntax record whose value the block is.
+    std::uint32_t record;
 };
 
 std::optional<AwaitedBlock> awaited_block(const Frame& frame) noexcept {
     if (const auto* mapping = std::get_if<MappingFrame>(&frame)) {
         if (!mapping->pending_entry) return std::nullopt;
-        return AwaitedBlock{mapping->pending_entry->child_indent, mapping->pending_entry->anchor.has_value()};
+        const PendingEntry& entry = *mapping->pending_entry;
+        return AwaitedBlock{entry.child_indent, entry.anchor.has_value(), entry.record};
     }
     const auto& pending = std::get<SequenceFrame>(frame).pending_item;
     if (!pending) return std::nullopt;
     return std::visit(
         Overloaded{
-            [](const NestedItem& item) { return AwaitedBlock{item.child_indent, item.anchor.has_value()}; },
-            [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false}; },
-            [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true}; },
+            [](const NestedItem& item) {
+                return AwaitedBlock{item.child_indent, item.anchor.has_value(), item.record};
+            },
+            [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false, item.record}; },
+            [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true, item.record}; },
         },
         *pending);
 }
 
 class BlockParser {
 public:
-    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments)
-        : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments} {}
+    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments, SyntaxRecorder* syntax)
+        : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax} {}
     // state_ refers to this object's own stacks: a copy or a moved-to parser
     // would fill the stacks of another.
     BlockParser(const BlockParser&) = delete;
@@ -70,7 +75,7 @@ public:
         // A root sequence is refused whatever it holds: its lines are not
         // read, so the fault reported is the root's.
         if (is_item_line(first->text)) return DocValue::sequence({});
-        push_frame(first->indent, false);
+        push_frame(first->indent, false, no_record);
         // The line that closed the last block by standing shallower than it:
         // if no enclosing block has its indentation, it is deeper than the
         // block it lands in.
@@ -78,7 +83,7 @@ public:
         while (true) {
             Frame& top = stack_.back();
             if (const auto awaited = awaited_block(top)) {
-                push_frame(awaited->indent, awaited->anchored);
+                push_frame(awaited->indent, awaited->anchored, awaited->record);
                 continue;
             }
             const SourceLine* line = state_.peek();
@@ -120,7 +125,9 @@ private:
     // A block's kind is chosen by its first line, which stays unread for
     // the new frame to take. A block of comment lines alone has no such
     // line: it is an empty mapping, closed by the line after it.
-    void push_frame(std::uint64_t indent, bool anchored) {
+    // `record` is the syntax record whose value the block is.
+    void push_frame(std::uint64_t indent, bool anchored, std::uint32_t record) {
+        if (state_.syntax != nullptr) state_.syntax->open_block(record);
         const SourceLine* first = state_.peek();
         if (first != nullptr && first->indent == indent && is_item_line(first->text)) {
             stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), std::nullopt, indent, anchored});
@@ -134,6 +141,7 @@ private:
     DocValue close_top() {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
+        if (state_.syntax != nullptr) state_.syntax->close_block();
         if (std::visit([](const auto& closed) { return closed.anchored; }, frame)) --state_.open_anchored_blocks;
         if (auto* mapping = std::get_if<MappingFrame>(&frame)) return std::move(mapping->entries).finish(state_.arena);
         return std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
@@ -145,7 +153,7 @@ private:
         if (auto* mapping = std::get_if<MappingFrame>(&stack_.back())) {
             const PendingEntry entry = *mapping->pending_entry;
             mapping->pending_entry.reset();
-            if (entry.anchor) state_.anchors.record(*entry.anchor, value);
+            if (entry.anchor) record_anchor(*entry.anchor, value, entry.record);
             // A nested "<<" block is an ordinary entry: only an alias merges.
             mapping->entries.put(entry.key, state_.node(value, entry.comments, entry.inline_comment));
             return std::nullopt;
@@ -161,8 +169,13 @@ private:
                           pending);
     }
 
+    void record_anchor(std::string_view name, const DocValue& value, std::uint32_t record) {
+        state_.anchors.record(name, value);
+        if (state_.syntax != nullptr) state_.syntax->anchor_recorded(record);
+    }
+
     StepFailure attach_item(SequenceFrame& sequence, const NestedItem& item, const DocValue& value) {
-        if (item.anchor) state_.anchors.record(*item.anchor, value);
+        if (item.anchor) record_anchor(*item.anchor, value, item.record);
         sequence.items.append(state_.node(value, item.comments, item.inline_comment));
         return std::nullopt;
     }
@@ -182,11 +195,13 @@ private:
     // "- key: &name" with its block closed: the entry is made, and deeper
     // lines still to come continue the item's mapping.
     StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
-        state_.anchors.record(item.anchor, value);
+        record_anchor(item.anchor, value, item.record);
         if (auto failure = insert_entry(item.entries, item.key, DocNode{value}, item.position)) return failure;
         if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
-            sequence.pending_item = InlineContinuation{item.inline_comment, std::move(item.entries), child->indent,
-                                                       item.position, item.comments};
+            const std::uint32_t item_record =
+                state_.syntax != nullptr ? state_.syntax->at(item.record).parent : no_record;
+            sequence.pending_item = InlineContinuation{item_record,   item.inline_comment, std::move(item.entries),
+                                                       child->indent, item.position,       item.comments};
             return std::nullopt;
         }
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
@@ -203,8 +218,9 @@ private:
 
 }  // namespace
 
-Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments) {
-    return BlockParser(lines, anchors, arena, keep_comments).run();
+Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments,
+                              SyntaxRecorder* syntax) {
+    return BlockParser(lines, anchors, arena, keep_comments, syntax).run();
 }
 
 }  // namespace vorn

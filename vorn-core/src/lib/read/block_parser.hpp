@@ -8,6 +8,7 @@
 
 #include "read/anchor_table.hpp"
 #include "read/source_lines.hpp"
+#include "read/syntax.hpp"
 #include "tree/document.hpp"
 
 namespace vorn {
@@ -18,6 +19,8 @@ namespace vorn {
 // that no open block can take is an error at that line. Without
 // `keep_comments`, only the nodes inside anchored blocks keep theirs (see
 // ParseState).
-Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments);
+// With `syntax`, also records every entry, item and merge line there.
+Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments,
+                              SyntaxRecorder* syntax = nullptr);
 
 }  // namespace vorn

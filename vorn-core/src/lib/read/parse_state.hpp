@@ -15,6 +15,7 @@
 
 #include "read/anchor_table.hpp"
 #include "read/source_lines.hpp"
+#include "read/syntax.hpp"
 #include "tree/document.hpp"
 
 namespace vorn {
@@ -39,6 +40,12 @@ struct ParseState {
     // the same.
     bool keep_comments = true;
     std::size_t open_anchored_blocks = 0;
+    // Where the document as written is recorded, when it is; null when
+    // only the values are wanted.
+    SyntaxRecorder* syntax = nullptr;
+    // One past the last byte of the literal block read last, for the
+    // syntax records.
+    const char* literal_block_end = nullptr;
 
     // The comment lines stepped over and not yet given to a node: first
     // those above the line read last (`line_comment_count` of them), then
@@ -64,6 +71,12 @@ struct ParseState {
         lines.advance();
         line_comment_count = comment_lines.size();
         return line;
+    }
+
+    // The first byte of the comment lines above the line read last, or of
+    // the line itself when none is above it.
+    const char* first_byte_above(const SourceLine& line) const noexcept {
+        return line_comment_count == 0 ? line.text.data() : comment_lines.front().text.data();
     }
 
     // A line read that makes no node (a merge entry) leaves its comment

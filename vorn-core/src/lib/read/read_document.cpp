@@ -28,22 +28,29 @@ std::optional<std::string> root_fault(const DocValue& root) {
     return "unsupported _vorn_version '" + stored + "', expected " + std::string(accepted_version);
 }
 
-}  // namespace
-
-Result<Document> read_document(std::string_view text, Comments comments) {
+// Reads the whole text; with `syntax`, recording it as written.
+Result<Document> read_text(std::string_view text, Comments comments, SyntaxRecorder* syntax) {
     if (auto tab = find_tab(text)) return std::move(*tab);
     const LineCursor lines(text);
     Arena arena;
     if (lines.peek() == nullptr) return Document(std::move(arena), DocValue::mapping({}));
 
     AnchorTable anchors{CopyBudget(text)};
-    Result<DocValue> root = parse_blocks(lines, anchors, arena, comments == Comments::kept);
+    Result<DocValue> root = parse_blocks(lines, anchors, arena, comments == Comments::kept, syntax);
     if (!root) return std::move(root).error();
     if (auto fault = root_fault(root.value())) {
         const SourceLine& first = *lines.peek();
         return ParseError{std::move(*fault), first.number, 1, lines.offset_of(first.text.data())};
     }
     return Document(std::move(arena), root.value());
+}
+
+}  // namespace
+
+Result<Document> read_document(std::string_view text, Comments comments) { return read_text(text, comments, nullptr); }
+
+Result<Document> read_document(std::string_view text, SyntaxRecorder& syntax) {
+    return read_text(text, Comments::kept, &syntax);
 }
 
 Result<Value> parse_document(std::string_view text) {

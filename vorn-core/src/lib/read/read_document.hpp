@@ -6,6 +6,7 @@
 
 #include "vorn/result.hpp"
 
+#include "read/syntax.hpp"
 #include "tree/document.hpp"
 
 namespace vorn {
@@ -20,5 +21,9 @@ enum class Comments { kept, may_drop };
 // line); otherwise the first fault found. The values, and every error, are
 // the same whether comments are kept or not.
 Result<Document> read_document(std::string_view text, Comments comments = Comments::kept);
+
+// The same with comments kept, also recording in `syntax` every entry, item
+// and merge line as written (call its finish() after a successful read).
+Result<Document> read_document(std::string_view text, SyntaxRecorder& syntax);
 
 }  // namespace vorn

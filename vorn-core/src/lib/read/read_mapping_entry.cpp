@@ -1,6 +1,7 @@
 #include "read/entry_steps.hpp"
 #include "read/insert_entry.hpp"
 #include "read/parse_messages.hpp"
+#include "read/record_syntax.hpp"
 #include "read/scalar_syntax.hpp"
 #include "read/value_reading.hpp"
 #include "text/trim.hpp"
@@ -46,7 +47,12 @@ bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& 
     const ValueForm form = classify_value(value_text);
     if (form != ValueForm::plain && form != ValueForm::quoted) return false;
     const std::string_view value = form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
-    frame.entries.put(trim(text.substr(0, colon)), state.node(DocValue::scalar(value), std::nullopt));
+    const std::string_view key = trim(text.substr(0, colon));
+    if (state.syntax != nullptr) {
+        const CommentSplit whole{text, std::nullopt};
+        record_line(state, {SyntaxKind::entry, line, whole, key, key, key, value_text, form});
+    }
+    frame.entries.put(key, state.node(DocValue::scalar(value), std::nullopt));
     return true;
 }
 
@@ -61,25 +67,35 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
         return ParseError{"expected ':' in mapping entry", line.number, 1, state.lines.offset_of(line.text.data())};
 
     const SourcePosition at{line.number, colon + 1, state.lines.offset_of(split.entry.data() + colon)};
-    const std::string_view key = unquoted_text(trim(split.entry.substr(0, colon)), state.arena);
+    const std::string_view key_written = trim(split.entry.substr(0, colon));
+    const std::string_view key = unquoted_text(key_written, state.arena);
     const std::string_view value_text = trim_start(split.entry.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
+    WrittenLine written{SyntaxKind::entry, line, split, key_written, key_written, key, value_text, form};
 
-    if (form == ValueForm::alias && key == "<<") return merge_alias(frame, value_text, state, at);
+    if (form == ValueForm::alias && key == "<<") {
+        written.kind = SyntaxKind::merge;
+        if (state.syntax != nullptr) record_line(state, written);
+        return merge_alias(frame, value_text, state, at);
+    }
 
     if (form == ValueForm::empty || form == ValueForm::anchor) {
         if (const auto child_indent = state.nested_block_indent(frame.indent)) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(value_text);
+            written.nested = true;
+            const std::uint32_t record = state.syntax != nullptr ? record_line(state, written) : no_record;
             frame.pending_entry =
-                PendingEntry{key, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
+                PendingEntry{key, record, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);
     }
 
+    const std::uint32_t record = state.syntax != nullptr ? record_line(state, written) : no_record;
     DocValue value;
     if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, value)) return failure;
+    if (record != no_record && form == ValueForm::literal_block) record_literal_block_end(state, record);
     frame.entries.put(key, state.node(value, split.comment));
     return std::nullopt;
 }

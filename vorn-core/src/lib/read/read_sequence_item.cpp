@@ -1,6 +1,7 @@
 #include "read/entry_steps.hpp"
 #include "read/insert_entry.hpp"
 #include "read/parse_messages.hpp"
+#include "read/record_syntax.hpp"
 #include "read/scalar_syntax.hpp"
 #include "read/value_reading.hpp"
 #include "text/trim.hpp"
@@ -11,26 +12,38 @@ namespace {
 
 // "- key: value": the item is a mapping whose first entry is on the item
 // line; deeper lines that follow continue it.
+// `item_record` is the item's syntax record, when the reader records them.
 StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text, std::size_t colon,
-                                std::optional<std::string_view> comment, std::uint64_t line_number, ParseState& state) {
-    const SourcePosition at{line_number, colon + 1, state.lines.offset_of(item_text.data() + colon)};
-    const std::string_view key = unquoted_text(trim(item_text.substr(0, colon)), state.arena);
+                                const SourceLine& line, const CommentSplit& split, std::uint32_t item_record,
+                                ParseState& state) {
+    const std::optional<std::string_view> comment = split.comment;
+    const SourcePosition at{line.number, colon + 1, state.lines.offset_of(item_text.data() + colon)};
+    const std::string_view key_written = trim(item_text.substr(0, colon));
+    const std::string_view key = unquoted_text(key_written, state.arena);
     const std::string_view value_text = trim_start(item_text.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
+    std::uint32_t record = no_record;
+    if (state.syntax != nullptr) {
+        const SyntaxKind kind = key == "<<" && form == ValueForm::alias ? SyntaxKind::merge : SyntaxKind::entry;
+        record = record_line(
+            state, {kind, line, split, key_written, key_written, key, value_text, form, form == ValueForm::anchor},
+            item_record);
+    }
 
     if (form == ValueForm::anchor) {
         // The nested value must sit deeper than the key after "- ", not
         // merely deeper than the hyphen.
         const auto child_indent = state.nested_block_indent(frame.indent + 1);
         if (!child_indent) return error_at(std::string(anchor_without_nested_value), at);
-        frame.pending_item =
-            InlineNestedValue{key, anchor_name(value_text),   comment, MappingBuilder(state.entry_stack), *child_indent,
-                              at,  state.keep_line_comments()};
+        frame.pending_item = InlineNestedValue{
+            key,           record, anchor_name(value_text),   comment, MappingBuilder(state.entry_stack),
+            *child_indent, at,     state.keep_line_comments()};
         return std::nullopt;
     }
 
     DocValue value;
     if (auto failure = read_value(form, value_text, state, frame.indent + 2, at, value)) return failure;
+    if (record != no_record && form == ValueForm::literal_block) record_literal_block_end(state, record);
     MappingBuilder entries(state.entry_stack);
     if (auto failure = insert_entry(entries, key, DocNode{value}, at)) return failure;
 
@@ -38,7 +51,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     // continuation's first entry.
     if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
         frame.pending_item =
-            InlineContinuation{comment, std::move(entries), child->indent, at, state.keep_line_comments()};
+            InlineContinuation{item_record, comment, std::move(entries), child->indent, at, state.keep_line_comments()};
         return std::nullopt;
     }
     const DocValue mapping = std::move(entries).finish(state.arena);
@@ -68,17 +81,31 @@ std::optional<std::string_view> simple_item_text(const SourceLine& line) {
     return std::nullopt;
 }
 
+// Records an item that simple_item_text read: `text` is its scalar's text,
+// inside the quotes if it has them.
+void record_simple_item(ParseState& state, const SourceLine& line, std::string_view text) {
+    const char* const line_end = line.text.data() + line.text.size();
+    const bool quoted = text.data() + text.size() != line_end;
+    const std::string_view written = quoted ? std::string_view(text.data() - 1, text.size() + 2) : text;
+    const CommentSplit whole{line.text, std::nullopt};
+    record_line(
+        state,
+        {SyntaxKind::item, line, whole, line.text, {}, {}, written, quoted ? ValueForm::quoted : ValueForm::plain});
+}
+
 }  // namespace
 
 StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
     if (auto text = simple_item_text(line)) {
+        if (state.syntax != nullptr) record_simple_item(state, line, *text);
         frame.items.append(state.node(DocValue::scalar(*text), std::nullopt));
         // Long lists are mostly such items: the ones that follow at this
         // indentation are read here, sparing the parser's dispatch of each.
         for (const SourceLine* next; (next = state.peek()) != nullptr && next->indent == frame.indent &&
                                      is_item_line(next->text) && (text = simple_item_text(*next));) {
-            state.take();
+            const SourceLine taken = state.take();
+            if (state.syntax != nullptr) record_simple_item(state, taken, *text);
             frame.items.append(state.node(DocValue::scalar(*text), std::nullopt));
         }
         return std::nullopt;
@@ -96,22 +123,38 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     // Most items hold no colon at all, which one search settles.
     if (!whole_form && item_text.find(':') != std::string_view::npos) {
         const std::size_t colon = find_entry_colon(item_text);
-        if (colon != std::string_view::npos)
-            return read_inline_mapping(frame, item_text, colon, split.comment, line.number, state);
+        if (colon != std::string_view::npos) {
+            std::uint32_t record = no_record;
+            if (state.syntax != nullptr) {
+                record = record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form});
+                state.syntax->at(record).form = SyntaxForm::inline_mapping;
+            }
+            return read_inline_mapping(frame, item_text, colon, line, split, record, state);
+        }
     }
 
     if (form == ValueForm::empty || form == ValueForm::anchor) {
         if (const auto child_indent = state.nested_block_indent(frame.indent)) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(item_text);
-            frame.pending_item = NestedItem{split.comment, anchor, *child_indent, at, state.keep_line_comments()};
+            const std::uint32_t record =
+                state.syntax != nullptr
+                    ? record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form, true})
+                    : no_record;
+            frame.pending_item =
+                NestedItem{record, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);
     }
 
+    const std::uint32_t record =
+        state.syntax != nullptr
+            ? record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form})
+            : no_record;
     DocValue value;
     if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, value)) return failure;
+    if (record != no_record && form == ValueForm::literal_block) record_literal_block_end(state, record);
     frame.items.append(state.node(value, split.comment));
     return std::nullopt;
 }

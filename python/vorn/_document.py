@@ -1,0 +1,166 @@
+"""Documents that know where each value was written."""
+
+from __future__ import annotations
+
+import os
+from typing import IO, Any, NamedTuple
+
+from ._errors import DecodeError
+from ._native import DocumentFault, SyntaxTree, read_syntax
+from ._paths import parse_path, path_text
+
+_BYTE_ORDER_MARK = "\ufeff"
+
+Path = str | tuple[str | int, ...]
+
+
+class Span(NamedTuple):
+    """Where a piece of a document stands: 1-based lines and columns in
+    characters, as editors count them; ``end_colno`` is one past its last
+    character.
+
+    >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nname: 名前\\n")
+    >>> doc.key_span("$.name"), doc.span("$.name")
+    (Span(lineno=2, colno=1, end_lineno=2, end_colno=5), Span(lineno=2, colno=7, end_lineno=2, end_colno=9))
+    """
+
+    lineno: int
+    colno: int
+    end_lineno: int
+    end_colno: int
+
+
+class Comments(NamedTuple):
+    """The comment lines written above a value's entry or item, in order,
+    and the comment at the end of its line (``None`` if there is none), each
+    from its ``#``.
+
+    >>> doc = vorn.Document.parse("_vorn_version: 1.0\\n# the port\\nport: 80  # http\\n")
+    >>> doc.comments("$.port")
+    Comments(above=['# the port'], inline='# http')
+    """
+
+    above: list[str]
+    inline: str | None
+
+
+class Document:
+    """A document read with the place of every key and value.
+
+    ``data`` is what ``loads`` returns for the same text: plain dicts,
+    lists and strs, fresh and yours to change. ``span``, ``key_span`` and
+    ``comments`` answer for the document as it was read, whatever ``data``
+    holds now. A path is a ``"$.server.port"``/``"$.hosts[0]"`` string or a
+    tuple of str keys and int indices.
+
+    >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nserver:\\n  port: 8080\\n")
+    >>> doc.span("$.server.port")
+    Span(lineno=3, colno=9, end_lineno=3, end_colno=13)
+    """
+
+    __slots__ = ("_tree", "data", "path", "text")
+
+    data: dict[str, Any]
+    path: str | os.PathLike[str] | None
+    text: str
+    _tree: SyntaxTree
+
+    def __init__(self) -> None:
+        raise TypeError("use Document.parse, Document.load or Document.load_path")
+
+    @classmethod
+    def parse(cls, text: str, path: str | os.PathLike[str] | None = None) -> Document:
+        """Reads ``text``; ``path`` is only named in a DecodeError."""
+        try:
+            data, tree = read_syntax(text)
+        except DocumentFault as fault:
+            native_message, msg, _lineno, pos = fault.args
+            raise DecodeError(msg, text, pos, path, native_message=native_message) from None
+        document = object.__new__(cls)
+        document.data = data
+        document.path = path
+        document.text = text
+        document._tree = tree
+        return document
+
+    @classmethod
+    def load(cls, fp: IO[str] | IO[bytes]) -> Document:
+        """Reads a file object opened for reading, as ``vorn.load`` does."""
+        content = fp.read()
+        if isinstance(content, bytes):
+            content = content.decode("utf-8")
+        elif not isinstance(content, str):
+            raise TypeError(
+                f"load() needs a file object whose read() returns str or bytes, not {type(content).__qualname__}"
+            )
+        name = getattr(fp, "name", None)
+        return cls.parse(content.removeprefix(_BYTE_ORDER_MARK), path=name if isinstance(name, str) else None)
+
+    @classmethod
+    def load_path(cls, path: str | os.PathLike[str]) -> Document:
+        """Reads the file at ``path`` (UTF-8; one leading byte-order mark is
+        dropped)."""
+        with open(path, "rb") as file:
+            content = file.read().decode("utf-8")
+        return cls.parse(content.removeprefix(_BYTE_ORDER_MARK), path=path)
+
+    def span(self, path: Path) -> Span:
+        """Where the value at ``path`` was written. A value that came from an
+        alias has the alias's span, one that came from a merge the span of
+        the ``<<`` line; the root's span is the whole document. A path the
+        document does not hold raises KeyError."""
+        record, copied = self._locate(path)
+        if record == -1:
+            return self._whole()
+        kind, form, _, _, _, _, value_span, head_span, *_ = self._tree.record(record)
+        if copied and kind == "merge":
+            return Span(*head_span)
+        return Span(*value_span)
+
+    def key_span(self, path: Path) -> Span:
+        """Where the key of the entry at ``path`` was written (for a value
+        that came from an alias or a merge, as ``span`` says). The root and
+        items have no key: ValueError."""
+        steps = _steps(path)
+        record, copied = self._locate(steps)
+        if record == -1:
+            raise ValueError("the root has no key")
+        kind, _, _, _, _, key_span, value_span, head_span, *_ = self._tree.record(record)
+        if copied:
+            return Span(*(head_span if kind == "merge" else key_span or value_span))
+        if kind == "item" or isinstance(steps[-1], int):
+            raise ValueError(f"{path_text(steps)} is an item, which has no key")
+        assert key_span is not None, "an entry's record has its key's span"
+        return Span(*key_span)
+
+    def comments(self, path: Path) -> Comments:
+        """The comments written with the entry or item at ``path``."""
+        record, _ = self._locate(path)
+        if record == -1:
+            return Comments([], None)
+        return Comments(self._tree.comments(record), self._tree.record(record)[10])
+
+    def _locate(self, path: Path | tuple[str | int, ...]) -> tuple[int, bool]:
+        steps = _steps(path)
+        found = self._tree.locate(steps)
+        if found is None:
+            raise KeyError(path_text(steps))
+        return found
+
+    def _whole(self) -> Span:
+        lines = self.text.split("\n")
+        while len(lines) > 1 and not lines[-1].strip():
+            lines.pop()
+        return Span(1, 1, len(lines), len(lines[-1].rstrip("\r")) + 1)
+
+    def __repr__(self) -> str:
+        where = "" if self.path is None else f" {os.fspath(self.path)!r}"
+        return f"<vorn.Document{where}: {len(self._tree)} entries and items>"
+
+
+def _steps(path: Path) -> tuple[str | int, ...]:
+    if isinstance(path, str):
+        return parse_path(path)
+    if isinstance(path, tuple):
+        return path
+    raise TypeError(f"a path is a '$.a.b[0]' string or a tuple of str and int, not {type(path).__qualname__}")

@@ -1,0 +1,269 @@
+#include "syntax_tree.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "error_state.hpp"
+#include "read/syntax_index.hpp"
+#include "str_from_utf8.hpp"
+#include "text/trim.hpp"
+
+namespace vorn::binding {
+namespace {
+
+// What a SyntaxTree owns. The document and the records view `utf8`, which
+// `text` keeps alive; the members are declared so that they go first.
+struct SyntaxTreeState {
+    PyRef text;
+    std::string_view utf8;
+    Document document;
+    SyntaxIndex index;
+    // The offset where each line starts, for turning offsets into lines;
+    // found at the first question that needs it.
+    std::vector<std::uint64_t> line_starts;
+
+    SyntaxTreeState(PyObject* text_object, std::string_view text_utf8, Document read, std::vector<SyntaxRecord> records)
+        : text(PyRef::borrow(text_object)), utf8(text_utf8), document(std::move(read)), index(std::move(records)) {}
+
+    const std::vector<std::uint64_t>& lines() {
+        if (line_starts.empty()) {
+            line_starts.push_back(0);
+            for (std::size_t at = utf8.find('\n'); at != std::string_view::npos; at = utf8.find('\n', at + 1))
+                line_starts.push_back(at + 1);
+        }
+        return line_starts;
+    }
+};
+
+struct SyntaxTreeObject {
+    PyObject ob_base;
+    SyntaxTreeState* state;
+};
+
+SyntaxTreeState& state_of(PyObject* self) noexcept { return *reinterpret_cast<SyntaxTreeObject*>(self)->state; }
+
+PyRef checked(PyObject* object) {
+    PyRef owned = PyRef::steal(object);
+    if (!owned) throw fetch_current_error();
+    return owned;
+}
+
+PyRef text_str(std::string_view text) { return checked(str_from_utf8(text)); }
+
+// (line, column) of a byte offset, both 1-based, the column in characters
+// as editors count them.
+std::pair<std::uint64_t, std::uint64_t> position(SyntaxTreeState& state, std::uint64_t offset) {
+    const std::vector<std::uint64_t>& starts = state.lines();
+    const auto after = std::upper_bound(starts.begin(), starts.end(), offset);
+    const std::uint64_t start = *(after - 1);
+    std::uint64_t column = 1;
+    for (std::uint64_t at = start; at < offset; ++at)
+        column += (static_cast<unsigned char>(state.utf8[at]) & 0xC0) != 0x80;
+    return {static_cast<std::uint64_t>(after - starts.begin()), column};
+}
+
+// (lineno, colno, end_lineno, end_colno); end_colno is one past the last
+// character.
+PyRef span_tuple(SyntaxTreeState& state, ByteSpan span) {
+    const auto [line, column] = position(state, span.begin);
+    const auto [end_line, end_column] = position(state, span.end);
+    return checked(Py_BuildValue("(KKKK)", static_cast<unsigned long long>(line),
+                                 static_cast<unsigned long long>(column), static_cast<unsigned long long>(end_line),
+                                 static_cast<unsigned long long>(end_column)));
+}
+
+std::string_view piece(const SyntaxTreeState& state, ByteSpan span) noexcept {
+    return state.utf8.substr(span.begin, span.end - span.begin);
+}
+
+const SyntaxRecord& record_at(const SyntaxTreeState& state, PyObject* argument) {
+    const Py_ssize_t index = PyLong_AsSsize_t(argument);
+    if (index == -1 && PyErr_Occurred()) throw fetch_current_error();
+    const auto& records = state.index.records();
+    if (index < 0 || static_cast<std::size_t>(index) >= records.size())
+        throw ErrorState::pending(PyExc_IndexError, "no syntax record " + std::to_string(index));
+    return records[static_cast<std::size_t>(index)];
+}
+
+constexpr const char* kind_names[] = {"entry", "item", "merge"};
+constexpr const char* form_names[] = {"empty",         "plain",          "single_quoted", "double_quoted",
+                                      "literal_block", "empty_sequence", "empty_mapping", "nested_block",
+                                      "alias",         "inline_mapping"};
+
+PyRef or_none(PyRef value) { return value ? std::move(value) : PyRef::borrow(Py_None); }
+
+// locate(path, /): (record, copied) for the value at `path`, a sequence of
+// str keys and int indices, with record -1 for the root; None when the
+// document has no value there.
+PyObject* locate(PyObject* self, PyObject* path) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxTreeState& state = state_of(self);
+        PyRef steps_sequence = checked(PySequence_Fast(path, "locate() needs a sequence of keys and indices"));
+        const Py_ssize_t count = PySequence_Fast_GET_SIZE(steps_sequence.get());
+        PyObject** items = PySequence_Fast_ITEMS(steps_sequence.get());
+        std::vector<PathStep> steps;
+        steps.reserve(static_cast<std::size_t>(count));
+        for (Py_ssize_t i = 0; i < count; ++i) {
+            PyObject* step = items[i];
+            if (PyUnicode_Check(step)) {
+                Py_ssize_t size = 0;
+                const char* utf8 = PyUnicode_AsUTF8AndSize(step, &size);
+                if (utf8 == nullptr) throw fetch_current_error();
+                steps.emplace_back(std::string_view(utf8, static_cast<std::size_t>(size)));
+            } else if (PyLong_Check(step) && !PyBool_Check(step)) {
+                const Py_ssize_t index = PyLong_AsSsize_t(step);
+                if (index == -1 && PyErr_Occurred()) {
+                    if (!PyErr_ExceptionMatches(PyExc_OverflowError)) throw fetch_current_error();
+                    PyErr_Clear();
+                    Py_RETURN_NONE;
+                }
+                if (index < 0) Py_RETURN_NONE;
+                steps.emplace_back(static_cast<std::size_t>(index));
+            } else {
+                throw ErrorState::type_error("a path step must be a str key or an int index, not '" +
+                                             std::string(Py_TYPE(step)->tp_name) + "'");
+            }
+        }
+        const auto found = state.index.locate(state.document.root(), steps);
+        if (!found) Py_RETURN_NONE;
+        const long long record = found->record == no_record ? -1 : static_cast<long long>(found->record);
+        return Py_BuildValue("(LO)", record, found->copied ? Py_True : Py_False);
+    });
+}
+
+// record(index, /): (kind, form, parent, target, key, key_span, value_span,
+// head_span, lines_span, anchor, inline_comment), spans as
+// (lineno, colno, end_lineno, end_colno), parent and target -1 for none.
+PyObject* record(PyObject* self, PyObject* index) {
+    return guarded_entry([&]() -> PyObject* {
+        SyntaxTreeState& state = state_of(self);
+        const SyntaxRecord& record = record_at(state, index);
+        const bool keyed = record.kind != SyntaxKind::item;
+        PyRef kind = text_str(kind_names[static_cast<int>(record.kind)]);
+        PyRef form = text_str(form_names[static_cast<int>(record.form)]);
+        PyRef parent = checked(PyLong_FromLongLong(record.parent == no_record ? -1 : record.parent));
+        PyRef target = checked(PyLong_FromLongLong(record.target == no_record ? -1 : record.target));
+        PyRef key = keyed ? text_str(record.key_text) : PyRef();
+        PyRef key_span = keyed ? span_tuple(state, record.key) : PyRef();
+        PyRef value_span = span_tuple(state, record.value);
+        PyRef head_span = span_tuple(state, record.head);
+        PyRef lines_span = span_tuple(state, record.lines);
+        const bool anchored = record.form == SyntaxForm::nested_block && record.anchor.begin > record.head.begin;
+        PyRef anchor = anchored ? text_str(piece(state, record.anchor)) : PyRef();
+        PyRef comment = record.inline_comment.empty() ? PyRef() : text_str(piece(state, record.inline_comment));
+        key = or_none(std::move(key));
+        key_span = or_none(std::move(key_span));
+        anchor = or_none(std::move(anchor));
+        comment = or_none(std::move(comment));
+        return checked(PyTuple_Pack(11, kind.get(), form.get(), parent.get(), target.get(), key.get(), key_span.get(),
+                                    value_span.get(), head_span.get(), lines_span.get(), anchor.get(), comment.get()))
+            .release();
+    });
+}
+
+// comments(index, /): the comment lines above the record, each its text
+// from '#', in order.
+PyObject* comments(PyObject* self, PyObject* index) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxTreeState& state = state_of(self);
+        const SyntaxRecord& record = record_at(state, index);
+        PyRef lines = checked(PyList_New(0));
+        // Between the start of its lines and its own line stand only comment
+        // lines and blank ones.
+        std::string_view above = state.utf8.substr(record.lines.begin, record.head.begin - record.lines.begin);
+        while (!above.empty()) {
+            const std::size_t end = std::min(above.find('\n'), above.size());
+            const std::string_view line = trim(above.substr(0, end));
+            if (!line.empty() && line[0] == '#') {
+                if (PyList_Append(lines.get(), text_str(line).get()) < 0) throw fetch_current_error();
+            }
+            above.remove_prefix(std::min(end + 1, above.size()));
+        }
+        return lines.release();
+    });
+}
+
+// children(index, /): the records the value of record `index` holds
+// directly, in written order; -1 for the root's.
+PyObject* children(PyObject* self, PyObject* index) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxTreeState& state = state_of(self);
+        const Py_ssize_t parent = PyLong_AsSsize_t(index);
+        if (parent == -1 && PyErr_Occurred()) throw fetch_current_error();
+        if (parent != -1) record_at(state, index);
+        PyRef list = checked(PyList_New(0));
+        const std::uint32_t owner = parent == -1 ? no_record : static_cast<std::uint32_t>(parent);
+        for (std::uint32_t child = state.index.first_child(owner); child != no_record;
+             child = state.index.next_sibling(child)) {
+            if (PyList_Append(list.get(), checked(PyLong_FromUnsignedLong(child)).get()) < 0)
+                throw fetch_current_error();
+        }
+        return list.release();
+    });
+}
+
+Py_ssize_t length(PyObject* self) { return static_cast<Py_ssize_t>(state_of(self).index.records().size()); }
+
+void deallocate(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    delete reinterpret_cast<SyntaxTreeObject*>(self)->state;
+    type->tp_free(self);
+    // Instances of a heap type hold a reference to it.
+    Py_DECREF(type);
+}
+
+PyMethodDef tree_methods[] = {
+    {"locate", &locate, METH_O,
+     "locate($self, path, /)\n--\n\n(record, copied) of the value at path; record -1 is the root; None if absent."},
+    {"record", &record, METH_O,
+     "record($self, index, /)\n--\n\n(kind, form, parent, target, key, key_span, value_span, head_span,\n"
+     "lines_span, anchor, inline_comment)."},
+    {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
+    {"children", &children, METH_O,
+     "children($self, index, /)\n--\n\nThe records held by record index (-1: the root)."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot tree_slots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(&deallocate)},
+    {Py_tp_methods, tree_methods},
+    {Py_sq_length, reinterpret_cast<void*>(&length)},
+    {Py_tp_doc, const_cast<char*>("A document read with the syntax records of every entry, item and merge line.")},
+    {0, nullptr},
+};
+
+// Instances come only from read_syntax: the type cannot be called.
+PyType_Spec tree_spec = {
+    "vorn._native.SyntaxTree",
+    sizeof(SyntaxTreeObject),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_IMMUTABLETYPE,
+    tree_slots,
+};
+
+// Made once, like the module's exception class (the module serves only the
+// main interpreter).
+PyTypeObject* syntax_tree_type = nullptr;
+
+}  // namespace
+
+int add_syntax_tree_type(PyObject* module) {
+    if (syntax_tree_type == nullptr) {
+        syntax_tree_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&tree_spec));
+        if (syntax_tree_type == nullptr) return -1;
+    }
+    return PyModule_AddObjectRef(module, "SyntaxTree", reinterpret_cast<PyObject*>(syntax_tree_type));
+}
+
+PyRef make_syntax_tree(PyObject* text, std::string_view utf8, Document document, std::vector<SyntaxRecord> records) {
+    PyRef tree = checked(PyType_GenericAlloc(syntax_tree_type, 0));
+    auto* object = reinterpret_cast<SyntaxTreeObject*>(tree.get());
+    object->state = new SyntaxTreeState(text, utf8, std::move(document), std::move(records));
+    return tree;
+}
+
+}  // namespace vorn::binding

@@ -1,0 +1,79 @@
+#include "read/record_syntax.hpp"
+
+#include "vorn/assert.hpp"
+
+namespace vorn {
+
+namespace {
+
+SyntaxForm written_form(const WrittenLine& written) noexcept {
+    if (written.nested) return SyntaxForm::nested_block;
+    switch (written.form) {
+        case ValueForm::empty:
+            return SyntaxForm::empty;
+        case ValueForm::literal_block:
+            return SyntaxForm::literal_block;
+        case ValueForm::empty_sequence:
+            return SyntaxForm::empty_sequence;
+        case ValueForm::empty_mapping:
+            return SyntaxForm::empty_mapping;
+        case ValueForm::quoted:
+            return written.value_text[0] == '"' ? SyntaxForm::double_quoted : SyntaxForm::single_quoted;
+        case ValueForm::alias:
+            return SyntaxForm::alias;
+        case ValueForm::anchor:  // always before a nested block
+            return SyntaxForm::nested_block;
+        case ValueForm::plain:
+            break;
+    }
+    return SyntaxForm::plain;
+}
+
+}  // namespace
+
+std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::uint32_t parent) {
+    SyntaxRecorder& syntax = *state.syntax;
+    const SourceLine& line = written.line;
+    SyntaxRecord record;
+    record.kind = written.kind;
+    record.form = written.kind == SyntaxKind::merge ? SyntaxForm::alias : written_form(written);
+    record.line = static_cast<std::uint32_t>(line.number);
+    record.indent = static_cast<std::uint32_t>(line.indent + (written.head_start.data() - line.text.data()));
+    const ByteSpan line_text = syntax.span_of(line.text);
+    record.head = {syntax.span_of(written.head_start).begin, line_text.end};
+    // The first entry of an inline mapping shares its item's comment lines.
+    const char* first = parent == no_record ? state.first_byte_above(line) : written.head_start.data();
+    record.lines = {syntax.span_of({first, 0}).begin, line_text.end};
+    if (written.kind != SyntaxKind::item) record.key = syntax.span_of(written.key_written);
+    record.key_text = written.key;
+    if (written.split.comment) record.inline_comment = syntax.span_of(*written.split.comment);
+
+    record.value = syntax.span_of(written.value_text);
+    switch (record.form) {
+        case SyntaxForm::nested_block:
+            if (written.form == ValueForm::anchor) {
+                record.anchor = syntax.span_of(anchor_name(written.value_text));
+            } else {
+                // Marks the start as not known yet: the block's first line
+                // gives it once the whole text is read.
+                record.value = {record.head.end, record.head.end};
+            }
+            break;
+        case SyntaxForm::alias:
+            record.target = syntax.anchored(anchor_name(written.value_text));
+            break;
+        default:
+            break;
+    }
+    return syntax.add(record, parent);
+}
+
+void record_literal_block_end(ParseState& state, std::uint32_t record) {
+    // A block without lines leaves the value at the "|".
+    if (state.literal_block_end == nullptr) return;
+    SyntaxRecord& written = state.syntax->at(record);
+    written.value.end = state.syntax->span_of({state.literal_block_end, 0}).begin;
+    written.lines.end = written.value.end;
+}
+
+}  // namespace vorn

@@ -1,0 +1,133 @@
+// The document as written: one record per entry, item and merge line, in
+// the order they stand in the text, each with the bytes it spans. The tree
+// keeps only the values (sorted, later keys replacing earlier ones, aliases
+// shared); these records keep where each value was written, which is what
+// positions in messages, lints and edits need. The reader fills them only
+// when asked to (read_document with a SyntaxRecorder), so reading for
+// values alone pays nothing for them.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "vorn/assert.hpp"
+
+namespace vorn {
+
+// A run of bytes of the document text: [begin, end). Offsets take four
+// bytes, which halves the records of long lists; SyntaxRecorder refuses
+// texts too long for them.
+struct ByteSpan {
+    std::uint32_t begin = 0;
+    std::uint32_t end = 0;
+
+    bool empty() const noexcept { return begin == end; }
+};
+
+enum class SyntaxKind : std::uint8_t {
+    entry,  // "key: value", in a block mapping or an item's inline mapping
+    item,   // "- value"
+    merge,  // "<<: *name", which makes no entry of its own
+};
+
+// How a value was written.
+enum class SyntaxForm : std::uint8_t {
+    empty,           // nothing after the colon or hyphen
+    plain,           // text as it is
+    single_quoted,   // '...'
+    double_quoted,   // "..."
+    literal_block,   // "|" and the deeper lines after it
+    empty_sequence,  // "[]"
+    empty_mapping,   // "{}"
+    nested_block,    // the deeper lines after the entry or item line
+    alias,           // "*name" (and every merge: its value is one)
+    inline_mapping,  // "- key: value", the item's mapping starting on its line
+};
+
+inline constexpr std::uint32_t no_record = std::numeric_limits<std::uint32_t>::max();
+
+struct SyntaxRecord {
+    SyntaxKind kind = SyntaxKind::entry;
+    SyntaxForm form = SyntaxForm::empty;
+    // The record whose value holds this one: the entry or item of the
+    // enclosing block, the item of an inline mapping; no_record at the root.
+    std::uint32_t parent = no_record;
+    // For an alias or merge: the record whose block its anchor named when
+    // it was read; no_record for any other form.
+    std::uint32_t target = no_record;
+    // The 1-based line of the entry or item, and the column (0-based, in
+    // bytes) where its key or hyphen starts.
+    std::uint32_t line = 0;
+    std::uint32_t indent = 0;
+    // Its own line, from the key or hyphen to the end (inline comment
+    // included), and all its lines: from the first of the comment lines
+    // above it to the end of the last line of its value, nested lines
+    // included.
+    ByteSpan head;
+    ByteSpan lines;
+    // The key as written (with its quotes), and the same key as read.
+    ByteSpan key;
+    std::string_view key_text;
+    // The value as written: the text after the colon or hyphen, a literal
+    // block from "|" through its last line, a nested block from its anchor
+    // (or its first line) through its last line, an inline mapping from
+    // its first key through its last line.
+    ByteSpan value;
+    // "&name" of an anchored nested block, as the name alone.
+    ByteSpan anchor;
+    ByteSpan inline_comment;
+};
+
+// Collects the records while the reader reads. The reader calls it at
+// every line that makes a record and whenever a nested block opens or
+// closes, so that each record knows the record holding it.
+class SyntaxRecorder {
+public:
+    // The longest text whose records fit their offsets.
+    static constexpr std::size_t max_text_size = std::numeric_limits<std::uint32_t>::max();
+
+    // `text` must be at most max_text_size bytes long.
+    explicit SyntaxRecorder(std::string_view text);
+
+    // A new record held by the block open now (or by `parent` when given);
+    // returns its index.
+    std::uint32_t add(SyntaxRecord record, std::uint32_t parent = no_record);
+    SyntaxRecord& at(std::uint32_t index) noexcept {
+        VORN_ASSERT(index < records_.size());
+        return records_[index];
+    }
+
+    // A nested block of the record `owner` opens, or the innermost closes.
+    void open_block(std::uint32_t owner) { owners_.push_back(owner); }
+    void close_block() noexcept {
+        VORN_ASSERT(!owners_.empty());
+        owners_.pop_back();
+    }
+
+    // The block of `owner` was recorded under its anchor: aliases and merges
+    // read from now on take it.
+    void anchor_recorded(std::uint32_t owner);
+    // The record whose block `name` stands for now, or no_record.
+    std::uint32_t anchored(std::string_view name) const noexcept;
+
+    ByteSpan span_of(std::string_view piece) const noexcept {
+        VORN_ASSERT(piece.data() >= text_.data() && piece.data() + piece.size() <= text_.data() + text_.size());
+        const auto begin = static_cast<std::uint32_t>(piece.data() - text_.data());
+        return {begin, static_cast<std::uint32_t>(begin + piece.size())};
+    }
+
+    // Ends each record's lines and nested value where its last nested line
+    // ends, once the whole text is read; returns the records.
+    std::vector<SyntaxRecord> finish() &&;
+
+private:
+    std::string_view text_;
+    std::vector<SyntaxRecord> records_;
+    std::vector<std::uint32_t> owners_;
+    std::unordered_map<std::string_view, std::uint32_t> anchors_;
+};
+
+}  // namespace vorn

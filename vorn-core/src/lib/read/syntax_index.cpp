@@ -1,0 +1,96 @@
+#include "read/syntax_index.hpp"
+
+#include <utility>
+
+namespace vorn {
+
+SyntaxIndex::SyntaxIndex(std::vector<SyntaxRecord> records)
+    : records_(std::move(records)),
+      first_child_(records_.size(), no_record),
+      next_sibling_(records_.size(), no_record) {
+    // Linked from the end, so every list comes out in written order.
+    for (std::size_t index = records_.size(); index-- > 0;) {
+        const auto record = static_cast<std::uint32_t>(index);
+        std::uint32_t& first =
+            records_[index].parent == no_record ? first_root_child_ : first_child_[records_[index].parent];
+        next_sibling_[record] = first;
+        first = record;
+    }
+}
+
+bool SyntaxIndex::provides(std::uint32_t owner, std::string_view key) const {
+    // The mappings to search: `owner`'s, then those its merges name, in turn.
+    // An anchor names a block closed before the merge that uses it, so the
+    // chain always leads to earlier records and ends.
+    std::vector<std::uint32_t> pending{owner};
+    while (!pending.empty()) {
+        const std::uint32_t mapping = pending.back();
+        pending.pop_back();
+        for (std::uint32_t child = first_child(mapping); child != no_record; child = next_sibling(child)) {
+            const SyntaxRecord& record = records_[child];
+            if (record.kind == SyntaxKind::entry && record.key_text == key) return true;
+            if (record.kind == SyntaxKind::merge && record.target != no_record) pending.push_back(record.target);
+        }
+    }
+    return false;
+}
+
+Location SyntaxIndex::find_entry(std::uint32_t owner, std::string_view key) const {
+    std::uint32_t written = no_record;
+    std::uint32_t merged = no_record;
+    for (std::uint32_t child = first_child(owner); child != no_record; child = next_sibling(child)) {
+        const SyntaxRecord& record = records_[child];
+        if (record.kind == SyntaxKind::entry && record.key_text == key) written = child;
+        // The first merge that has the key gives it; later ones find it present.
+        if (record.kind == SyntaxKind::merge && merged == no_record && record.target != no_record &&
+            provides(record.target, key))
+            merged = child;
+    }
+    if (written != no_record) return {written, false};
+    return {merged, true};
+}
+
+std::uint32_t SyntaxIndex::find_item(std::uint32_t owner, std::size_t index) const noexcept {
+    std::uint32_t child = first_child(owner);
+    for (; child != no_record; child = next_sibling(child)) {
+        if (records_[child].kind != SyntaxKind::item) continue;
+        if (index-- == 0) break;
+    }
+    return child;
+}
+
+std::optional<Location> SyntaxIndex::locate(const DocValue& root, std::span<const PathStep> path) const {
+    const DocValue* value = &root;
+    Location location;
+    for (const PathStep& step : path) {
+        if (const auto* key = std::get_if<std::string_view>(&step)) {
+            if (!value->is_mapping()) return std::nullopt;
+            const DocNode* node = value->find(*key);
+            if (node == nullptr) return std::nullopt;
+            value = &node->value;
+        } else {
+            const std::size_t index = std::get<std::size_t>(step);
+            if (!value->is_sequence() || index >= value->items().size()) return std::nullopt;
+            value = &value->items()[index].value;
+        }
+        // Below a copy, every value was written where the copy stands.
+        if (location.copied) continue;
+        if (location.record != no_record && records_[location.record].form == SyntaxForm::alias) {
+            location.copied = true;
+            continue;
+        }
+        const Location found = std::holds_alternative<std::string_view>(step)
+                                   ? find_entry(location.record, std::get<std::string_view>(step))
+                                   : Location{find_item(location.record, std::get<std::size_t>(step)), false};
+        // The tree has the value, so the records have its line; if they ever
+        // did not, the nearest record that holds it is the best answer.
+        if (found.record == no_record) {
+            location.copied = true;
+            continue;
+        }
+        location = found;
+    }
+    return location;
+}
+
+}  // namespace vorn

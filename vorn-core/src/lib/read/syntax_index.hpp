@@ -1,0 +1,61 @@
+// Finding where a value of the tree was written: a path of keys and
+// indices, walked through the values and the syntax records side by side.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "read/syntax.hpp"
+#include "tree/document.hpp"
+
+namespace vorn {
+
+// A key of a mapping or an index of a sequence.
+using PathStep = std::variant<std::string_view, std::size_t>;
+
+struct Location {
+    // The record that wrote the value, or no_record for the root.
+    std::uint32_t record = no_record;
+    // Whether the value was not written where it is read, but came with an
+    // alias or a merge: `record` is then that alias's entry or item, or the
+    // "<<" line.
+    bool copied = false;
+};
+
+class SyntaxIndex {
+public:
+    explicit SyntaxIndex(std::vector<SyntaxRecord> records);
+
+    const std::vector<SyntaxRecord>& records() const noexcept { return records_; }
+
+    // Where the value at `path` below `root` was written; nullopt when the
+    // tree has no value there. Walks without recursion.
+    std::optional<Location> locate(const DocValue& root, std::span<const PathStep> path) const;
+
+    // The records whose value holds `parent` directly, in written order
+    // (no_record: the root's).
+    std::uint32_t first_child(std::uint32_t parent) const noexcept {
+        return parent == no_record ? first_root_child_ : first_child_[parent];
+    }
+    std::uint32_t next_sibling(std::uint32_t record) const noexcept { return next_sibling_[record]; }
+
+private:
+    // The entry under `key` that `owner` wrote itself (the last, as it
+    // wins), or the "<<" line whose merge brought it; no_record if neither.
+    Location find_entry(std::uint32_t owner, std::string_view key) const;
+    // Whether the mapping of `owner`, merges included, has `key`.
+    bool provides(std::uint32_t owner, std::string_view key) const;
+    std::uint32_t find_item(std::uint32_t owner, std::size_t index) const noexcept;
+
+    std::vector<SyntaxRecord> records_;
+    std::vector<std::uint32_t> first_child_;
+    std::vector<std::uint32_t> next_sibling_;
+    std::uint32_t first_root_child_ = no_record;
+};
+
+}  // namespace vorn
