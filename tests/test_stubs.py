@@ -30,12 +30,19 @@ def test_package_passes_strict_type_checking(tmp_path):
 
 # Typed user code that uses every public name; both checkers must pass it.
 USER_CODE = """\
+import dataclasses
 import datetime
 import io
 from typing import Any
 
 import vorn
 from vorn import Value
+
+
+@dataclasses.dataclass
+class Service:
+    port: str
+
 
 text: str = vorn.dumps({"_vorn_version": "1.0", "tags": ["a", "b"], "db": {"port": "5432"}})
 config: dict[str, Any] = vorn.loads(text)
@@ -49,10 +56,18 @@ vorn.dump_path({"n": 1, "at": datetime.date(2024, 5, 1)}, "out.vorn", default=vo
 numbers: str = vorn.dumps({"port": 8080}, default=vorn.stringify)
 shown: str = vorn.stringify(None)
 read: dict[str, Any] = vorn.load(io.BytesIO(b"")) | vorn.load_path("out.vorn")
+service: Service = vorn.loads(text, into=Service)
+services: list[Service] = [vorn.parse(text, path="a.vorn", into=Service), vorn.load_path("out.vorn", into=Service)]
+service = vorn.load(io.StringIO(text), into=Service)
 try:
     vorn.loads("oops")
 except vorn.DecodeError as error:
     where: tuple[int, int, int, str, str | None] = (error.lineno, error.colno, error.pos, error.msg, error.path)
+except vorn.ValidationError as invalid:
+    issue: vorn.ValidationIssue = invalid.errors[0]
+    report: tuple[str, int, int, str, Any, str, str | None] = (
+        issue.path, issue.lineno, issue.colno, issue.msg, issue.input, issue.type, invalid.path
+    )
 except vorn.EncodeError as error:
     location: str = error.location
 version: str = vorn.__version__
@@ -66,6 +81,7 @@ values: dict[str, Any] = vorn.Document.load_path("out.vorn").data | vorn.Documen
 # Each line is a mistake both checkers must flag.
 USER_MISTAKES = [
     'vorn.dumps({"a": 1})',
+    'port: int = vorn.loads("", into=str)',
     "vorn.dumps([8080])",
     'vorn.dump_path({"a": None}, "out.vorn")',
     'vorn.dumps({"a": 1}, default=len)',

@@ -182,6 +182,8 @@ def test_every_public_name_has_a_doc_string_whose_examples_run(tmp_path, monkeyp
         "Document",
         "Span",
         "Comments",
+        "ValidationError",
+        "ValidationIssue",
         "EncodeError",
     ]
     assert sorted(names + ["Value"]) == sorted(vorn.__all__)

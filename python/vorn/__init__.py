@@ -15,7 +15,11 @@ whose only scalar is the string.
 Reading: ``loads(s)`` reads a str, ``parse(s, path=...)`` the same with a
 file name for errors, ``load(fp)`` a file object, ``load_path(path)`` a file.
 A faulty document raises ``DecodeError`` (a ValueError) with ``lineno``,
-``colno`` and ``pos`` counted as editors and ``json`` count them.
+``colno`` and ``pos`` counted as editors and ``json`` count them. Each takes
+``into=``, a type for pydantic to validate the data into (a model, a
+dataclass, ``list[Model]``...); data that do not fit raise
+``ValidationError`` (a ValueError), whose ``errors`` are ``ValidationIssue``
+values with the place and position of each value at fault.
 
 Writing: ``dumps(obj)`` gives the text of a tree of str, list and dict;
 ``dump(obj, fp)`` and ``dump_path(obj, path)`` (atomic) first check that the
@@ -34,7 +38,7 @@ command checks documents and converts them to and from JSON.
 from importlib.metadata import version as _version
 
 from ._document import Comments, Document, Span
-from ._errors import DecodeError, EncodeError
+from ._errors import DecodeError, EncodeError, ValidationError, ValidationIssue
 from ._reading import load, load_path, loads, parse
 from ._types import Value
 from ._writing import dump, dump_path, dumps, stringify
@@ -44,6 +48,8 @@ __all__ = [
     "DecodeError",
     "Document",
     "EncodeError",
+    "ValidationError",
+    "ValidationIssue",
     "Value",
     "dump",
     "dump_path",
@@ -60,3 +66,4 @@ __version__: str = _version("vorn")
 # Tracebacks and reprs name the errors where users find them.
 DecodeError.__module__ = EncodeError.__module__ = __name__
 Document.__module__ = Span.__module__ = Comments.__module__ = __name__
+ValidationError.__module__ = ValidationIssue.__module__ = __name__

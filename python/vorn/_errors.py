@@ -1,11 +1,20 @@
 """The errors of the package: DecodeError when a document cannot be read,
-with its position; EncodeError when a tree would not be written faithfully,
-with its place in the tree."""
+with its position; ValidationError when its data do not fit the type asked
+for, with the position of each value at fault; EncodeError when a tree
+would not be written faithfully, with its place in the tree."""
 
 from __future__ import annotations
 
 import os
-from typing import Self
+from collections.abc import Sequence
+from dataclasses import dataclass
+from typing import Any, Self
+
+from . import _diagnostics
+
+# The name shown for a document that came from no file, where a file's
+# path would stand.
+NO_FILE = "<string>"
 
 
 class DecodeError(ValueError):
@@ -75,6 +84,108 @@ class DecodeError(ValueError):
     def __reduce__(self) -> tuple[type[Self], tuple[str, str, int, str | None], dict[str, str | None]]:
         # The constructor's arguments are not ``args``; pickling needs them.
         return type(self), (self.msg, self.doc, self.pos, self.path), {"native_message": self.native_message}
+
+
+@dataclass(frozen=True, slots=True)
+class ValidationIssue:
+    """One value of a document that does not fit the type given as
+    ``into=``, and where the document shows it. Positions count as in
+    DecodeError: lines from 1, columns in characters from 1.
+
+    >>> import dataclasses
+    >>> @dataclasses.dataclass
+    ... class Limits:
+    ...     workers: int
+    >>> try:
+    ...     vorn.loads("_vorn_version: 1.0\\nworkers: many\\n", into=Limits)
+    ... except vorn.ValidationError as error:
+    ...     error.errors
+    [ValidationIssue(path='$.workers', lineno=2, colno=10, msg='Input should be a valid integer, unable to parse string as an integer', input='many', type='int_parsing')]
+
+    Attributes:
+        path: the value's place, in the notation of EncodeError
+            (``$.server.port``, ``$.items[0].name``); for a field that is
+            missing, the place it would have.
+        lineno: the line the position is on.
+        colno: the column of its first character. A value that does not
+            fit points at the value (an alias at the alias, an entry from a
+            merge at the ``<<`` line); a missing field at the key of the
+            mapping that lacks it (an item of a list at the item, the root
+            at the document's start); a field not allowed at its key.
+        msg: pydantic's message, e.g. ``"Field required"``.
+        input: the value pydantic was given there.
+        type: pydantic's name for the kind of fault, e.g. ``"int_parsing"``,
+            ``"missing"``, ``"extra_forbidden"``.
+    """
+
+    path: str
+    lineno: int
+    colno: int
+    msg: str
+    input: Any
+    type: str
+
+
+class ValidationError(ValueError):
+    """A document that was read but whose data do not fit the type given
+    as ``into=`` to ``loads``, ``parse``, ``load`` or ``load_path``; a
+    subclass of ValueError. ``str()`` shows every value at fault as
+    ``vorn check`` shows a fault: ``PATH:LINE:COL: $.place: message``, the
+    line, and a caret under the column, with ``<string>`` for PATH when the
+    document came from no file.
+
+    >>> import dataclasses
+    >>> @dataclasses.dataclass
+    ... class Server:
+    ...     host: str
+    ...     port: int
+    >>> try:
+    ...     vorn.loads("_vorn_version: 1.0\\nport: eighty\\n", into=Server)
+    ... except vorn.ValidationError as error:
+    ...     print(error)
+    ...     print([(issue.path, issue.lineno, issue.colno) for issue in error.errors])
+    <string>:1:1: $.host: Field required
+    _vorn_version: 1.0
+    ^
+    <string>:2:7: $.port: Input should be a valid integer, unable to parse string as an integer
+    port: eighty
+          ^
+    [('$.host', 1, 1), ('$.port', 2, 7)]
+
+    Attributes:
+        errors: a ValidationIssue for each value at fault, in pydantic's
+            order.
+        doc: the whole document text.
+        path: the file the document came from, when known.
+    """
+
+    errors: list[ValidationIssue]
+    doc: str
+    path: str | None
+
+    def __init__(self, errors: Sequence[ValidationIssue], doc: str, path: str | os.PathLike[str] | None = None) -> None:
+        shown_path = None if path is None else os.fspath(path)
+        super().__init__(_report(errors, doc, NO_FILE if shown_path is None else shown_path))
+        self.errors = list(errors)
+        self.doc = doc
+        self.path = shown_path
+
+    def __reduce__(self) -> tuple[type[Self], tuple[list[ValidationIssue], str, str | None]]:
+        return type(self), (self.errors, self.doc, self.path)
+
+
+def _report(errors: Sequence[ValidationIssue], doc: str, path: str) -> str:
+    """Each issue as ``vorn check`` shows a fault, without the last line
+    feed."""
+    lines = doc.split("\n")
+    shown = []
+    for issue in errors:
+        line = lines[issue.lineno - 1].removesuffix("\r") if 0 < issue.lineno <= len(lines) else ""
+        fault = _diagnostics.Fault(
+            path, issue.lineno, issue.colno, f"{issue.path}: {issue.msg}", line.encode("utf-8", "surrogatepass")
+        )
+        shown.append(_diagnostics.render(fault))
+    return "".join(shown).removesuffix("\n")
 
 
 class EncodeError(ValueError):

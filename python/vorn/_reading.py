@@ -1,18 +1,31 @@
-"""Reading documents from strings and files, raising DecodeError."""
+"""Reading documents from strings and files, raising DecodeError, and
+into a type, raising ValidationError."""
 
 from __future__ import annotations
 
 import os
-from typing import IO, Any
+from typing import IO, Any, overload
 
 from ._errors import DecodeError
 from ._native import DocumentFault
 from ._native import loads as _native_loads
+from ._typed import validated
 
 _BYTE_ORDER_MARK = "\ufeff"
 
+# Each reader takes ``into=``: without it, the root mapping as a dict; with
+# a class, an instance of it; with any other type pydantic takes (list[M],
+# a TypedDict, Annotated[...]), what pydantic makes of it, which type
+# checkers see as Any where they cannot tell.
 
-def loads(s: str) -> dict[str, Any]:
+
+@overload
+def loads(s: str, *, into: None = None) -> dict[str, Any]: ...
+@overload
+def loads[T](s: str, *, into: type[T]) -> T: ...
+@overload
+def loads(s: str, *, into: Any) -> Any: ...
+def loads(s: str, *, into: Any = None) -> Any:
     """Reads the document text ``s`` and returns its root mapping as a dict.
 
     Every scalar is a str; nested blocks are dicts and lists. A document
@@ -21,31 +34,52 @@ def loads(s: str) -> dict[str, Any]:
 
     >>> vorn.loads("_vorn_version: 1.0\\nport: 8080\\ntags:\\n  - a\\n")
     {'_vorn_version': '1.0', 'port': '8080', 'tags': ['a']}
+
+    ``into`` is a type for pydantic to validate the root mapping into: a
+    model, a dataclass, a TypedDict, ``dict[str, Any]``... (pydantic is the
+    extra ``vorn[pydantic]``). Data that do not fit raise ValidationError
+    (a ValueError) with the line and column of each value at fault.
     """
     try:
-        return _native_loads(s)
+        data = _native_loads(s)
     except DocumentFault as fault:
         raise _decode_error(fault, s, None) from None
+    return data if into is None else validated(data, into, s, None)
 
 
-def parse(s: str, *, path: str | os.PathLike[str] | None = None) -> dict[str, Any]:
-    """Like ``loads``, with ``path`` named in the DecodeError of a fault
-    (only recorded there; nothing is read from it).
+@overload
+def parse(s: str, *, path: str | os.PathLike[str] | None = None, into: None = None) -> dict[str, Any]: ...
+@overload
+def parse[T](s: str, *, path: str | os.PathLike[str] | None = None, into: type[T]) -> T: ...
+@overload
+def parse(s: str, *, path: str | os.PathLike[str] | None = None, into: Any) -> Any: ...
+def parse(s: str, *, path: str | os.PathLike[str] | None = None, into: Any = None) -> Any:
+    """Like ``loads``, with ``path`` named in the DecodeError or
+    ValidationError of a fault (only recorded there; nothing is read from
+    it).
 
     >>> vorn.parse("_vorn_version: 1.0\\nbroken\\n", path="app.vorn")
     Traceback (most recent call last):
     vorn.DecodeError: app.vorn:2:1: expected ':' in mapping entry
     """
     try:
-        return _native_loads(s)
+        data = _native_loads(s)
     except DocumentFault as fault:
         raise _decode_error(fault, s, path) from None
+    return data if into is None else validated(data, into, s, path)
 
 
-def load(fp: IO[str] | IO[bytes]) -> dict[str, Any]:
+@overload
+def load(fp: IO[str] | IO[bytes], *, into: None = None) -> dict[str, Any]: ...
+@overload
+def load[T](fp: IO[str] | IO[bytes], *, into: type[T]) -> T: ...
+@overload
+def load(fp: IO[str] | IO[bytes], *, into: Any) -> Any: ...
+def load(fp: IO[str] | IO[bytes], *, into: Any = None) -> Any:
     """Reads a document from a file object opened for reading, in text mode
     or binary (decoded as UTF-8); one leading byte-order mark is dropped.
-    The file's ``name``, when it is a str, is named in a DecodeError.
+    The file's ``name``, when it is a str, is named in a DecodeError or
+    ValidationError. ``into`` as for ``loads``.
 
     >>> with open("service.vorn", "rb") as file:
     ...     config = vorn.load(file)
@@ -58,12 +92,18 @@ def load(fp: IO[str] | IO[bytes]) -> dict[str, Any]:
             f"load() needs a file object whose read() returns str or bytes, not {type(content).__qualname__}"
         )
     name = getattr(fp, "name", None)
-    return parse(content.removeprefix(_BYTE_ORDER_MARK), path=name if isinstance(name, str) else None)
+    return parse(content.removeprefix(_BYTE_ORDER_MARK), path=name if isinstance(name, str) else None, into=into)
 
 
-def load_path(path: str | os.PathLike[str]) -> dict[str, Any]:
+@overload
+def load_path(path: str | os.PathLike[str], *, into: None = None) -> dict[str, Any]: ...
+@overload
+def load_path[T](path: str | os.PathLike[str], *, into: type[T]) -> T: ...
+@overload
+def load_path(path: str | os.PathLike[str], *, into: Any) -> Any: ...
+def load_path(path: str | os.PathLike[str], *, into: Any = None) -> Any:
     """Reads the document in the file at ``path`` (UTF-8; one leading
-    byte-order mark is dropped).
+    byte-order mark is dropped). ``into`` as for ``loads``.
 
     >>> config = vorn.load_path("examples/service.vorn")
     >>> config["database"]["host"]
@@ -71,7 +111,7 @@ def load_path(path: str | os.PathLike[str]) -> dict[str, Any]:
     """
     with open(path, "rb") as file:
         content = file.read().decode("utf-8")
-    return parse(content.removeprefix(_BYTE_ORDER_MARK), path=path)
+    return parse(content.removeprefix(_BYTE_ORDER_MARK), path=path, into=into)
 
 
 def _decode_error(fault: DocumentFault, doc: str, path: str | os.PathLike[str] | None) -> DecodeError:

@@ -1,0 +1,140 @@
+"""Reading into a type: pydantic validates the data that were read, and only
+when it refuses them is the document read again for the positions of the
+values at fault."""
+
+from __future__ import annotations
+
+import functools
+import os
+from typing import TYPE_CHECKING, Any
+
+from ._errors import ValidationError, ValidationIssue
+from ._paths import path_text
+
+if TYPE_CHECKING:
+    from pydantic import TypeAdapter
+    from pydantic_core import ErrorDetails
+    from pydantic_core import ValidationError as PydanticError
+
+    from ._document import Document, Span
+
+INSTALL_HINT = 'pip install "vorn[pydantic]"'
+
+# Building an adapter compiles a validator, which costs far more than most
+# documents take to read; programs read into a handful of types, and the
+# bound keeps one that makes types on the fly from growing without end.
+ADAPTERS_KEPT = 128
+
+# The fault of a field that is not there: having no key to show, it is
+# shown at the mapping that lacks it.
+_MISSING = "missing"
+# The last part of pydantic's place for a fault in a mapping's key.
+_KEY_PART = "[key]"
+# Marks the text as a document, and loads accepts only "1.0": it says
+# nothing about the data, and a model that refuses unknown fields would
+# refuse it.
+VERSION_KEY = "_vorn_version"
+
+
+def validated(data: dict[str, Any], into: Any, doc: str, path: str | os.PathLike[str] | None) -> Any:
+    """``data``, read from ``doc``, validated into the type ``into``
+    without its version entry; a failure raises ValidationError with a
+    position for each fault."""
+    adapter = adapter_for(into)
+    data.pop(VERSION_KEY, None)
+    try:
+        return adapter.validate_python(data)
+    except _pydantic_error() as error:
+        raise ValidationError(_issues(error, data, doc, path), doc, path) from None
+
+
+def adapter_for(into: Any) -> TypeAdapter[Any]:
+    """pydantic's adapter for ``into``, built once per type; a type that
+    cannot be hashed (an Annotated with a list in it) gets a new one each
+    time. Without pydantic, raises ModuleNotFoundError saying how to get it."""
+    try:
+        return _kept_adapter(into)
+    except TypeError:
+        try:
+            hash(into)
+        except TypeError:
+            return _new_adapter(into)
+        raise
+
+
+@functools.lru_cache(maxsize=ADAPTERS_KEPT)
+def _kept_adapter(into: Any) -> TypeAdapter[Any]:
+    return _new_adapter(into)
+
+
+def _new_adapter(into: Any) -> TypeAdapter[Any]:
+    try:
+        from pydantic import TypeAdapter
+    except ImportError as error:
+        raise ModuleNotFoundError(
+            f"reading into a type (into=) needs pydantic, which is not installed: {INSTALL_HINT}", name="pydantic"
+        ) from error
+    return TypeAdapter(into)
+
+
+def _pydantic_error() -> type[PydanticError]:
+    # Imported once a validation has failed, which needs pydantic anyway.
+    from pydantic_core import ValidationError as PydanticError
+
+    return PydanticError
+
+
+def _issues(
+    error: PydanticError, data: dict[str, Any], doc: str, path: str | os.PathLike[str] | None
+) -> list[ValidationIssue]:
+    from ._document import Document
+
+    document = Document.parse(doc, path=path)
+    return [_issue(detail, data, document) for detail in error.errors(include_url=False)]
+
+
+def _issue(detail: ErrorDetails, data: dict[str, Any], document: Document) -> ValidationIssue:
+    loc = detail["loc"]
+    steps = _data_steps(data, loc)
+    last = loc[-1] if loc else None
+    if detail["type"] == _MISSING:
+        # Named by the field it lacks, shown at the mapping that lacks it.
+        named = [*steps, last] if isinstance(last, str) else steps
+        span = _span(document, steps, at_key=True)
+    else:
+        named = steps
+        span = _span(document, steps, at_key=detail["type"] == "extra_forbidden" or last == _KEY_PART)
+    return ValidationIssue(path_text(named), span.lineno, span.colno, detail["msg"], detail["input"], detail["type"])
+
+
+def _data_steps(data: Any, loc: tuple[int | str, ...]) -> list[str | int]:
+    """The keys and indices of ``loc`` that lead through ``data``, to the
+    deepest value it names. Parts that are not in the data are dropped:
+    those pydantic adds for a member of a union (``Cat``, ``int``,
+    ``function-after[...]``), ``[key]``, a missing field."""
+    steps: list[str | int] = []
+    node = data
+    for part in loc:
+        if isinstance(part, str) and isinstance(node, dict) and part in node:
+            node = node[part]
+        elif isinstance(part, int) and isinstance(node, list) and 0 <= part < len(node):
+            node = node[part]
+        else:
+            continue
+        steps.append(part)
+    return steps
+
+
+def _span(document: Document, steps: list[str | int], *, at_key: bool) -> Span:
+    """Where the value at ``steps`` is, or its key for ``at_key`` when it
+    has one (an item and the root have none). Should a validator have
+    changed the data in place, the nearest place the document has."""
+    while True:
+        try:
+            if at_key and steps and isinstance(steps[-1], str):
+                return document.key_span(tuple(steps))
+            return document.span(tuple(steps))
+        except (KeyError, ValueError):
+            if not steps:
+                raise
+            steps = steps[:-1]
