@@ -130,6 +130,66 @@ def test_check_goes_on_after_a_bad_file_and_exits_with_the_worst_status(tmp_path
     assert err.startswith(f"vorn: cannot read {missing}: No such file or directory\n{bad}:2:1: ")
 
 
+SCHEMAS = """\
+import pydantic
+class Server(pydantic.BaseModel):
+    host: str
+    port: int
+class Settings:
+    class Service(pydantic.BaseModel):
+        server: Server
+"""
+
+
+@pytest.fixture
+def schemas(tmp_path, monkeypatch):
+    """A module of models in the current folder, where --schema looks."""
+    pytest.importorskip("pydantic")
+    write(tmp_path, "check_schemas.py", SCHEMAS)
+    monkeypatch.chdir(tmp_path)
+    monkeypatch.setattr(sys, "path", list(sys.path))
+    yield tmp_path
+    sys.modules.pop("check_schemas", None)
+
+
+# (--schema, document, exit status, what check prints, FILE standing for the file)
+SCHEMA_CHECKS = [
+    ("check_schemas:Server", "_vorn_version: 1.0\nhost: a\nport: 80\n", 0, ""),
+    (
+        "check_schemas:Settings.Service",
+        "_vorn_version: 1.0\nserver:\n  port: eighty\n",
+        1,
+        "FILE:2:1: $.server.host: Field required\nserver:\n^\n"
+        "FILE:3:9: $.server.port: Input should be a valid integer, unable to parse string as an integer\n"
+        "  port: eighty\n        ^\n",
+    ),
+    # A document that cannot be read is reported as without --schema.
+    ("check_schemas:Server", "_vorn_version: 1.0\noops\n", 1, "FILE:2:1: expected ':' in mapping entry\noops\n^\n"),
+]
+
+
+@pytest.mark.parametrize(("schema", "content", "status", "report"), SCHEMA_CHECKS)
+def test_check_with_a_schema_reports_every_value_that_does_not_fit(schemas, capsys, schema, content, status, report):
+    path = write(schemas, "doc.vorn", content)
+    assert run(capsys, "check", "--schema", schema, path) == (status, "", report.replace("FILE", str(path)))
+
+
+# (--schema, what the usage error says about it)
+BAD_SCHEMAS = [
+    ("check_schemas", "expected MODULE:NAME, as in myapp.settings:Settings, not 'check_schemas'"),
+    ("no_such_module:Server", "cannot import no_such_module: No module named 'no_such_module'"),
+    ("check_schemas:Settings.Nope", "check_schemas:Settings has no attribute 'Nope'"),
+]
+
+
+@pytest.mark.parametrize(("schema", "complaint"), BAD_SCHEMAS)
+def test_check_with_a_schema_it_cannot_use_is_a_usage_error(schemas, capsys, schema, complaint):
+    with pytest.raises(SystemExit) as info:
+        main(["check", "--schema", schema, "doc.vorn"])
+    assert info.value.code == 2
+    assert f"vorn check: error: argument --schema: {complaint}" in capsys.readouterr().err
+
+
 def test_check_reads_standard_input_for_a_dash(capsys, monkeypatch):
     assert run(capsys, "check", "-", stdin=b"oops\n", monkeypatch=monkeypatch) == (
         1,

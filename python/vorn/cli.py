@@ -8,16 +8,19 @@ standard error; no input makes the tool end with a traceback.
 from __future__ import annotations
 
 import argparse
+import importlib
 import json
+import os
 import sys
 from collections.abc import Iterator, Sequence
 from typing import IO, Any
 
 from . import __version__, _diagnostics
-from ._errors import DecodeError, EncodeError
+from ._errors import DecodeError, EncodeError, ValidationError
 from ._json_bridge import NotAString, parse_json, vorn_data
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
+from ._typed import adapter_for
 from ._writing import checked_text, dumps
 
 EXIT_OK = 0
@@ -55,7 +58,7 @@ def _check(args: argparse.Namespace) -> int:
     for name in args.files:
         try:
             path, data = _read_input(name)
-            _parse_document(path, data)
+            _parse_document(path, data, into=args.schema)
         except _Failure as failure:
             _write_stderr(failure.text)
             status = max(status, failure.status)
@@ -263,12 +266,14 @@ def _decode(path: str, data: bytes) -> str:
         raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
 
 
-def _parse_document(path: str, data: bytes) -> dict[str, Any]:
+def _parse_document(path: str, data: bytes, into: Any = None) -> Any:
     try:
-        return parse(_decode(path, data), path=path)
+        return parse(_decode(path, data), path=path, into=into)
     except DecodeError as error:
         fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, error.msg)
         raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    except ValidationError as error:
+        raise _Failure(f"{error}\n", EXIT_INVALID) from None
 
 
 def _json_fault(path: str, data: bytes, error: json.JSONDecodeError) -> _Failure:
@@ -338,6 +343,38 @@ def _path(text: str) -> tuple[str | int, ...]:
         raise argparse.ArgumentTypeError(str(error)) from None
 
 
+def _schema(spec: str) -> Any:
+    """The type named by MODULE:NAME (NAME may be dotted), once pydantic
+    has shown that it can validate into it."""
+    module_name, _, attributes = spec.partition(":")
+    if not module_name or not attributes:
+        raise argparse.ArgumentTypeError(f"expected MODULE:NAME, as in myapp.settings:Settings, not {spec!r}")
+    # Found as "python -m" finds modules, from the current folder first:
+    # the console script's own folder holds no one's models.
+    if os.getcwd() not in sys.path and "" not in sys.path:
+        sys.path.insert(0, os.getcwd())
+    try:
+        target: Any = importlib.import_module(module_name)
+    except ModuleNotFoundError as error:
+        raise argparse.ArgumentTypeError(f"cannot import {module_name}: {error}") from None
+    except Exception as error:  # the module's own code failed
+        raise argparse.ArgumentTypeError(f"cannot import {module_name}: {type(error).__name__}: {error}") from None
+    names = attributes.split(".")
+    for depth, name in enumerate(names):
+        if not hasattr(target, name):
+            holder = ":".join([module_name, ".".join(names[:depth])]).rstrip(":")
+            raise argparse.ArgumentTypeError(f"{holder} has no attribute {name!r}")
+        target = getattr(target, name)
+    try:
+        adapter_for(target)
+    except ModuleNotFoundError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None
+    except Exception as error:
+        reason = str(error).partition("\n")[0]
+        raise argparse.ArgumentTypeError(f"pydantic cannot validate into {spec}: {reason}") from None
+    return target
+
+
 def _build_parser() -> argparse.ArgumentParser:
     formatter = argparse.RawDescriptionHelpFormatter
     parser = argparse.ArgumentParser(
@@ -364,13 +401,28 @@ def _build_parser() -> argparse.ArgumentParser:
             "to standard error, then the offending line and a caret under the column.\n"
             "Lines and columns count from 1, columns in characters from the start of the\n"
             "line, as editors count them. A long line is shown cut to about 120 columns\n"
-            "around the column, with control characters and invalid bytes escaped."
+            "around the column, with control characters and invalid bytes escaped.\n\n"
+            "With --schema, a document whose data do not fit the type is invalid too, and\n"
+            "each value at fault is reported the same way: FILE:LINE:COLUMN: $.place: message."
         ),
-        epilog="exit status: 0 all valid, 1 any invalid, 2 a usage error or unreadable file",
+        epilog=(
+            "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
+            "exit status: 0 all valid, 1 any invalid, 2 a usage error, a --schema that\n"
+            "cannot be imported, or an unreadable file"
+        ),
         formatter_class=formatter,
     )
     check.add_argument("files", nargs="+", metavar="FILE", help='a document to check; "-" reads standard input')
     check.add_argument("-v", "--verbose", action="store_true", help="print FILE: OK for each valid document")
+    check.add_argument(
+        "--schema",
+        type=_schema,
+        metavar="MODULE:NAME",
+        help=(
+            "also validate each document into this type with pydantic (a model, a dataclass, a TypedDict...), "
+            "as in myapp.settings:Settings, reporting every value that does not fit"
+        ),
+    )
     check.set_defaults(command=_check)
 
     get = commands.add_parser(
