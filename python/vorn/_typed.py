@@ -8,6 +8,7 @@ import functools
 import os
 from typing import TYPE_CHECKING, Any
 
+from ._document import Document, Span
 from ._errors import ValidationError, ValidationIssue
 from ._paths import path_text
 
@@ -15,8 +16,6 @@ if TYPE_CHECKING:
     from pydantic import TypeAdapter
     from pydantic_core import ErrorDetails
     from pydantic_core import ValidationError as PydanticError
-
-    from ._document import Document, Span
 
 INSTALL_HINT = 'pip install "vorn[pydantic]"'
 
@@ -87,8 +86,6 @@ def _pydantic_error() -> type[PydanticError]:
 def _issues(
     error: PydanticError, data: dict[str, Any], doc: str, path: str | os.PathLike[str] | None
 ) -> list[ValidationIssue]:
-    from ._document import Document
-
     document = Document.parse(doc, path=path)
     return [_issue(detail, data, document) for detail in error.errors(include_url=False)]
 
