@@ -35,29 +35,27 @@ constexpr std::string_view no_matching_block = "indentation matches no open bloc
 struct AwaitedBlock {
     std::uint64_t indent;
     bool anchored;
-    // The syntax record whose value the block is.
-    std::uint32_t record;
 };
 
 std::optional<AwaitedBlock> awaited_block(const Frame& frame) noexcept {
     if (const auto* mapping = std::get_if<MappingFrame>(&frame)) {
         if (!mapping->pending_entry) return std::nullopt;
-        const PendingEntry& entry = *mapping->pending_entry;
-        return AwaitedBlock{entry.child_indent, entry.anchor.has_value(), entry.record};
+        return AwaitedBlock{mapping->pending_entry->child_indent, mapping->pending_entry->anchor.has_value()};
     }
     const auto& pending = std::get<SequenceFrame>(frame).pending_item;
     if (!pending) return std::nullopt;
     return std::visit(
         Overloaded{
-            [](const NestedItem& item) {
-                return AwaitedBlock{item.child_indent, item.anchor.has_value(), item.record};
-            },
-            [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false, item.record}; },
-            [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true, item.record}; },
+            [](const NestedItem& item) { return AwaitedBlock{item.child_indent, item.anchor.has_value()}; },
+            [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false}; },
+            [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true}; },
         },
         *pending);
 }
 
+// With kRecording, the parser also tells state.syntax where each block opens
+// and closes; without, it is the reader for values alone, compiled apart.
+template <bool kRecording>
 class BlockParser {
 public:
     BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments, SyntaxRecorder* syntax)
@@ -75,7 +73,7 @@ public:
         // A root sequence is refused whatever it holds: its lines are not
         // read, so the fault reported is the root's.
         if (is_item_line(first->text)) return DocValue::sequence({});
-        push_frame(first->indent, false, no_record);
+        push_frame(first->indent, false);
         // The line that closed the last block by standing shallower than it:
         // if no enclosing block has its indentation, it is deeper than the
         // block it lands in.
@@ -83,7 +81,7 @@ public:
         while (true) {
             Frame& top = stack_.back();
             if (const auto awaited = awaited_block(top)) {
-                push_frame(awaited->indent, awaited->anchored, awaited->record);
+                push_frame(awaited->indent, awaited->anchored);
                 continue;
             }
             const SourceLine* line = state_.peek();
@@ -108,10 +106,10 @@ public:
             StepFailure failure;
             if (mapping) {
                 if (item) return line_fault(item_at_entry_indent, *line);
-                failure = read_mapping_entry(std::get<MappingFrame>(top), state_);
+                failure = read_mapping_entry<kRecording>(std::get<MappingFrame>(top), state_);
             } else {
                 if (!item) return line_fault(entry_at_item_indent, *line);
-                failure = read_sequence_item(std::get<SequenceFrame>(top), state_);
+                failure = read_sequence_item<kRecording>(std::get<SequenceFrame>(top), state_);
             }
             if (failure) return std::move(*failure);
         }
@@ -125,9 +123,8 @@ private:
     // A block's kind is chosen by its first line, which stays unread for
     // the new frame to take. A block of comment lines alone has no such
     // line: it is an empty mapping, closed by the line after it.
-    // `record` is the syntax record whose value the block is.
-    void push_frame(std::uint64_t indent, bool anchored, std::uint32_t record) {
-        if (state_.syntax != nullptr) state_.syntax->open_block(record);
+    void push_frame(std::uint64_t indent, bool anchored) {
+        if constexpr (kRecording) state_.syntax->open_block();
         const SourceLine* first = state_.peek();
         if (first != nullptr && first->indent == indent && is_item_line(first->text)) {
             stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), std::nullopt, indent, anchored});
@@ -141,7 +138,7 @@ private:
     DocValue close_top() {
         Frame frame = std::move(stack_.back());
         stack_.pop_back();
-        if (state_.syntax != nullptr) state_.syntax->close_block();
+        if constexpr (kRecording) state_.syntax->close_block();
         if (std::visit([](const auto& closed) { return closed.anchored; }, frame)) --state_.open_anchored_blocks;
         if (auto* mapping = std::get_if<MappingFrame>(&frame)) return std::move(mapping->entries).finish(state_.arena);
         return std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
@@ -153,7 +150,7 @@ private:
         if (auto* mapping = std::get_if<MappingFrame>(&stack_.back())) {
             const PendingEntry entry = *mapping->pending_entry;
             mapping->pending_entry.reset();
-            if (entry.anchor) record_anchor(*entry.anchor, value, entry.record);
+            if (entry.anchor) record_anchor(*entry.anchor, value);
             // A nested "<<" block is an ordinary entry: only an alias merges.
             mapping->entries.put(entry.key, state_.node(value, entry.comments, entry.inline_comment));
             return std::nullopt;
@@ -169,13 +166,14 @@ private:
                           pending);
     }
 
-    void record_anchor(std::string_view name, const DocValue& value, std::uint32_t record) {
+    // Records the block just closed under its anchor.
+    void record_anchor(std::string_view name, const DocValue& value) {
         state_.anchors.record(name, value);
-        if (state_.syntax != nullptr) state_.syntax->anchor_recorded(record);
+        if constexpr (kRecording) state_.syntax->anchor_recorded();
     }
 
     StepFailure attach_item(SequenceFrame& sequence, const NestedItem& item, const DocValue& value) {
-        if (item.anchor) record_anchor(*item.anchor, value, item.record);
+        if (item.anchor) record_anchor(*item.anchor, value);
         sequence.items.append(state_.node(value, item.comments, item.inline_comment));
         return std::nullopt;
     }
@@ -195,13 +193,15 @@ private:
     // "- key: &name" with its block closed: the entry is made, and deeper
     // lines still to come continue the item's mapping.
     StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
-        record_anchor(item.anchor, value, item.record);
+        record_anchor(item.anchor, value);
         if (auto failure = insert_entry(item.entries, item.key, DocNode{value}, item.position)) return failure;
         if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
-            const std::uint32_t item_record =
-                state_.syntax != nullptr ? state_.syntax->at(item.record).parent : no_record;
-            sequence.pending_item = InlineContinuation{item_record,   item.inline_comment, std::move(item.entries),
-                                                       child->indent, item.position,       item.comments};
+            // The continuation's block belongs to the item, which holds the
+            // entry whose block just closed.
+            if constexpr (kRecording)
+                state_.syntax->await_block(state_.syntax->at(state_.syntax->last_closed()).parent);
+            sequence.pending_item = InlineContinuation{item.inline_comment, std::move(item.entries), child->indent,
+                                                       item.position, item.comments};
             return std::nullopt;
         }
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
@@ -220,7 +220,8 @@ private:
 
 Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments,
                               SyntaxRecorder* syntax) {
-    return BlockParser(lines, anchors, arena, keep_comments, syntax).run();
+    if (syntax != nullptr) return BlockParser<true>(lines, anchors, arena, keep_comments, syntax).run();
+    return BlockParser<false>(lines, anchors, arena, keep_comments, nullptr).run();
 }
 
 }  // namespace vorn

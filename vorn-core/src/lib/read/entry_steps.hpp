@@ -10,8 +10,12 @@
 
 namespace vorn {
 
+// With kRecording, each also records its line in state.syntax; the reader
+// for values alone is compiled without a trace of that.
+template <bool kRecording>
 [[nodiscard]] StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state);
 
+template <bool kRecording>
 [[nodiscard]] StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state);
 
 }  // namespace vorn

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "read/source_position.hpp"
-#include "read/syntax.hpp"
 #include "tree/document.hpp"
 #include "tree/mapping_builder.hpp"
 
@@ -53,8 +52,6 @@ private:
 // A mapping entry whose value is the nested block that follows.
 struct PendingEntry {
     std::string_view key;
-    // The entry's syntax record, when the reader records them.
-    std::uint32_t record = no_record;
     std::optional<std::string_view> inline_comment;
     std::optional<std::string_view> anchor;
     std::uint64_t child_indent = 0;
@@ -64,7 +61,6 @@ struct PendingEntry {
 
 // "-" or "- &name" followed by a deeper block.
 struct NestedItem {
-    std::uint32_t record = no_record;
     std::optional<std::string_view> inline_comment;
     std::optional<std::string_view> anchor;
     std::uint64_t child_indent = 0;
@@ -74,8 +70,6 @@ struct NestedItem {
 
 // "- key: value" whose mapping goes on in the deeper lines that follow.
 struct InlineContinuation {
-    // The item's syntax record.
-    std::uint32_t record = no_record;
     std::optional<std::string_view> inline_comment;
     MappingBuilder entries;
     std::uint64_t child_indent = 0;
@@ -86,8 +80,6 @@ struct InlineContinuation {
 // "- key: &name" whose value is the deeper block that follows.
 struct InlineNestedValue {
     std::string_view key;
-    // The syntax record of the entry on the item's line.
-    std::uint32_t record = no_record;
     std::string_view anchor;
     std::optional<std::string_view> inline_comment;
     MappingBuilder entries;

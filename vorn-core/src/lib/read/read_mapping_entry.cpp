@@ -37,6 +37,7 @@ constexpr std::size_t simple_entry_max_bytes = 96;
 // value: with no '#' or backslash on the line and no quote opening it, there
 // is no comment, no quoted key and nothing to unescape, which one pass over
 // the line settles. Returns whether the entry was read that way.
+template <bool kRecording>
 bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& state) {
     const std::string_view text = line.text;
     if (text.size() > simple_entry_max_bytes || text[0] == '"' || text[0] == '\'' || !lacks_comment_and_backslash(text))
@@ -48,7 +49,7 @@ bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& 
     if (form != ValueForm::plain && form != ValueForm::quoted) return false;
     const std::string_view value = form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
     const std::string_view key = trim(text.substr(0, colon));
-    if (state.syntax != nullptr) {
+    if constexpr (kRecording) {
         const CommentSplit whole{text, std::nullopt};
         record_line(state, {SyntaxKind::entry, line, whole, key, key, key, value_text, form});
     }
@@ -58,9 +59,10 @@ bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& 
 
 }  // namespace
 
+template <bool kRecording>
 StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
-    if (read_simple_entry(frame, line, state)) return std::nullopt;
+    if (read_simple_entry<kRecording>(frame, line, state)) return std::nullopt;
     const CommentSplit split = split_inline_comment(line.text);
     const std::size_t colon = find_entry_colon(split.entry);
     if (colon == std::string_view::npos)
@@ -75,7 +77,7 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
 
     if (form == ValueForm::alias && key == "<<") {
         written.kind = SyntaxKind::merge;
-        if (state.syntax != nullptr) record_line(state, written);
+        if constexpr (kRecording) record_line(state, written);
         return merge_alias(frame, value_text, state, at);
     }
 
@@ -84,20 +86,26 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(value_text);
             written.nested = true;
-            const std::uint32_t record = state.syntax != nullptr ? record_line(state, written) : no_record;
+            if constexpr (kRecording) record_line(state, written);
             frame.pending_entry =
-                PendingEntry{key, record, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
+                PendingEntry{key, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);
     }
 
-    const std::uint32_t record = state.syntax != nullptr ? record_line(state, written) : no_record;
+    std::uint32_t record = no_record;
+    if constexpr (kRecording) record = record_line(state, written);
     DocValue value;
     if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, value)) return failure;
-    if (record != no_record && form == ValueForm::literal_block) record_literal_block_end(state, record);
+    if constexpr (kRecording) {
+        if (form == ValueForm::literal_block) record_literal_block_end(state, record);
+    }
     frame.entries.put(key, state.node(value, split.comment));
     return std::nullopt;
 }
+
+template StepFailure read_mapping_entry<false>(MappingFrame& frame, ParseState& state);
+template StepFailure read_mapping_entry<true>(MappingFrame& frame, ParseState& state);
 
 }  // namespace vorn

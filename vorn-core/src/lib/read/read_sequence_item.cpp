@@ -13,6 +13,7 @@ namespace {
 // "- key: value": the item is a mapping whose first entry is on the item
 // line; deeper lines that follow continue it.
 // `item_record` is the item's syntax record, when the reader records them.
+template <bool kRecording>
 StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text, std::size_t colon,
                                 const SourceLine& line, const CommentSplit& split, std::uint32_t item_record,
                                 ParseState& state) {
@@ -23,7 +24,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     const std::string_view value_text = trim_start(item_text.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
     std::uint32_t record = no_record;
-    if (state.syntax != nullptr) {
+    if constexpr (kRecording) {
         const SyntaxKind kind = key == "<<" && form == ValueForm::alias ? SyntaxKind::merge : SyntaxKind::entry;
         record = record_line(
             state, {kind, line, split, key_written, key_written, key, value_text, form, form == ValueForm::anchor},
@@ -35,23 +36,26 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         // merely deeper than the hyphen.
         const auto child_indent = state.nested_block_indent(frame.indent + 1);
         if (!child_indent) return error_at(std::string(anchor_without_nested_value), at);
-        frame.pending_item = InlineNestedValue{
-            key,           record, anchor_name(value_text),   comment, MappingBuilder(state.entry_stack),
-            *child_indent, at,     state.keep_line_comments()};
+        frame.pending_item =
+            InlineNestedValue{key, anchor_name(value_text),   comment, MappingBuilder(state.entry_stack), *child_indent,
+                              at,  state.keep_line_comments()};
         return std::nullopt;
     }
 
     DocValue value;
     if (auto failure = read_value(form, value_text, state, frame.indent + 2, at, value)) return failure;
-    if (record != no_record && form == ValueForm::literal_block) record_literal_block_end(state, record);
+    if constexpr (kRecording) {
+        if (form == ValueForm::literal_block) record_literal_block_end(state, record);
+    }
     MappingBuilder entries(state.entry_stack);
     if (auto failure = insert_entry(entries, key, DocNode{value}, at)) return failure;
 
     // Comment lines between the item line and its continuation go to the
     // continuation's first entry.
     if (const SourceLine* child = state.next_deeper_than(frame.indent)) {
+        if constexpr (kRecording) state.syntax->await_block(item_record);
         frame.pending_item =
-            InlineContinuation{item_record, comment, std::move(entries), child->indent, at, state.keep_line_comments()};
+            InlineContinuation{comment, std::move(entries), child->indent, at, state.keep_line_comments()};
         return std::nullopt;
     }
     const DocValue mapping = std::move(entries).finish(state.arena);
@@ -95,17 +99,21 @@ void record_simple_item(ParseState& state, const SourceLine& line, std::string_v
 
 }  // namespace
 
+template <bool kRecording>
 StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
     if (auto text = simple_item_text(line)) {
-        if (state.syntax != nullptr) record_simple_item(state, line, *text);
+        if constexpr (kRecording) record_simple_item(state, line, *text);
         frame.items.append(state.node(DocValue::scalar(*text), std::nullopt));
         // Long lists are mostly such items: the ones that follow at this
         // indentation are read here, sparing the parser's dispatch of each.
         for (const SourceLine* next; (next = state.peek()) != nullptr && next->indent == frame.indent &&
                                      is_item_line(next->text) && (text = simple_item_text(*next));) {
-            const SourceLine taken = state.take();
-            if (state.syntax != nullptr) record_simple_item(state, taken, *text);
+            if constexpr (kRecording) {
+                record_simple_item(state, state.take(), *text);
+            } else {
+                state.take();
+            }
             frame.items.append(state.node(DocValue::scalar(*text), std::nullopt));
         }
         return std::nullopt;
@@ -125,11 +133,11 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
         const std::size_t colon = find_entry_colon(item_text);
         if (colon != std::string_view::npos) {
             std::uint32_t record = no_record;
-            if (state.syntax != nullptr) {
+            if constexpr (kRecording) {
                 record = record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form});
                 state.syntax->at(record).form = SyntaxForm::inline_mapping;
             }
-            return read_inline_mapping(frame, item_text, colon, line, split, record, state);
+            return read_inline_mapping<kRecording>(frame, item_text, colon, line, split, record, state);
         }
     }
 
@@ -137,26 +145,27 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
         if (const auto child_indent = state.nested_block_indent(frame.indent)) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(item_text);
-            const std::uint32_t record =
-                state.syntax != nullptr
-                    ? record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form, true})
-                    : no_record;
-            frame.pending_item =
-                NestedItem{record, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
+            if constexpr (kRecording)
+                record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form, true});
+            frame.pending_item = NestedItem{split.comment, anchor, *child_indent, at, state.keep_line_comments()};
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);
     }
 
-    const std::uint32_t record =
-        state.syntax != nullptr
-            ? record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form})
-            : no_record;
+    std::uint32_t record = no_record;
+    if constexpr (kRecording)
+        record = record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form});
     DocValue value;
     if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, value)) return failure;
-    if (record != no_record && form == ValueForm::literal_block) record_literal_block_end(state, record);
+    if constexpr (kRecording) {
+        if (form == ValueForm::literal_block) record_literal_block_end(state, record);
+    }
     frame.items.append(state.node(value, split.comment));
     return std::nullopt;
 }
+
+template StepFailure read_sequence_item<false>(SequenceFrame& frame, ParseState& state);
+template StepFailure read_sequence_item<true>(SequenceFrame& frame, ParseState& state);
 
 }  // namespace vorn

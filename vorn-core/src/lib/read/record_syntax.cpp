@@ -65,7 +65,9 @@ std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::ui
         default:
             break;
     }
-    return syntax.add(record, parent);
+    const std::uint32_t index = syntax.add(record, parent);
+    if (record.form == SyntaxForm::nested_block) syntax.await_block(index);
+    return index;
 }
 
 void record_literal_block_end(ParseState& state, std::uint32_t record) {

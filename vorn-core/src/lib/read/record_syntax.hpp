@@ -29,7 +29,8 @@ struct WrittenLine {
 };
 
 // Records `written` under the block open now, or under `parent`; returns
-// the record's index.
+// the record's index. A record whose value is the nested block that follows
+// is the owner of that block.
 std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::uint32_t parent = no_record);
 
 // Ends the literal block of `record` where the block just read ends.

@@ -20,9 +20,9 @@ std::uint32_t SyntaxRecorder::add(SyntaxRecord record, std::uint32_t parent) {
     return static_cast<std::uint32_t>(records_.size() - 1);
 }
 
-void SyntaxRecorder::anchor_recorded(std::uint32_t owner) {
-    const SyntaxRecord& record = at(owner);
-    anchors_[text_.substr(record.anchor.begin, record.anchor.end - record.anchor.begin)] = owner;
+void SyntaxRecorder::anchor_recorded() {
+    const SyntaxRecord& record = at(last_closed_);
+    anchors_[text_.substr(record.anchor.begin, record.anchor.end - record.anchor.begin)] = last_closed_;
 }
 
 std::uint32_t SyntaxRecorder::anchored(std::string_view name) const noexcept {

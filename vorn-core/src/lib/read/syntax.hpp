@@ -100,16 +100,25 @@ public:
         return records_[index];
     }
 
-    // A nested block of the record `owner` opens, or the innermost closes.
-    void open_block(std::uint32_t owner) { owners_.push_back(owner); }
+    // The nested block that opens next is the value of `owner` (the root's
+    // block has none).
+    void await_block(std::uint32_t owner) noexcept { awaiting_ = owner; }
+    // The awaited block opens, or the innermost closes.
+    void open_block() {
+        owners_.push_back(awaiting_);
+        awaiting_ = no_record;
+    }
     void close_block() noexcept {
         VORN_ASSERT(!owners_.empty());
+        last_closed_ = owners_.back();
         owners_.pop_back();
     }
+    // The record whose block closed last.
+    std::uint32_t last_closed() const noexcept { return last_closed_; }
 
-    // The block of `owner` was recorded under its anchor: aliases and merges
-    // read from now on take it.
-    void anchor_recorded(std::uint32_t owner);
+    // The block that closed last was recorded under its anchor: aliases and
+    // merges read from now on take it.
+    void anchor_recorded();
     // The record whose block `name` stands for now, or no_record.
     std::uint32_t anchored(std::string_view name) const noexcept;
 
@@ -127,6 +136,8 @@ private:
     std::string_view text_;
     std::vector<SyntaxRecord> records_;
     std::vector<std::uint32_t> owners_;
+    std::uint32_t awaiting_ = no_record;
+    std::uint32_t last_closed_ = no_record;
     std::unordered_map<std::string_view, std::uint32_t> anchors_;
 };
 
