@@ -16,8 +16,10 @@ from collections.abc import Iterator, Sequence
 from typing import IO, Any
 
 from . import __version__, _diagnostics
+from ._document import Document
 from ._errors import DecodeError, EncodeError, ValidationError
 from ._json_bridge import NotAString, parse_json, vorn_data
+from ._lints import lints
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
 from ._typed import adapter_for
@@ -63,9 +65,22 @@ def _check(args: argparse.Namespace) -> int:
             _write_stderr(failure.text)
             status = max(status, failure.status)
             continue
-        if args.verbose:
+        warnings = _warnings(path, data)
+        _write_stderr("".join(warnings))
+        if warnings and args.strict:
+            status = max(status, EXIT_INVALID)
+        elif args.verbose:
             _write_stdout(f"{path}: OK\n")
     return status
+
+
+def _warnings(path: str, data: bytes) -> list[str]:
+    """The lints of a document that reads, each shown as a fault is."""
+    found = lints(Document.parse(data.decode("utf-8"), path=path))
+    return [
+        _diagnostics.render(_diagnostics.text_fault(path, data, lint.lineno, lint.colno, f"warning: {lint.msg}"))
+        for lint in found
+    ]
 
 
 def _to_json(args: argparse.Namespace) -> int:
@@ -403,17 +418,24 @@ def _build_parser() -> argparse.ArgumentParser:
             "line, as editors count them. A long line is shown cut to about 120 columns\n"
             "around the column, with control characters and invalid bytes escaped.\n\n"
             "With --schema, a document whose data do not fit the type is invalid too, and\n"
-            "each value at fault is reported the same way: FILE:LINE:COLUMN: $.place: message."
+            "each value at fault is reported the same way: FILE:LINE:COLUMN: $.place: message.\n\n"
+            "A document that reads but likely not as meant gets warnings, shown the same way\n"
+            "as FILE:LINE:COLUMN: warning: message, each with its fix: a key written twice in\n"
+            "one mapping, an item whose colon makes it a mapping, an anchor no alias uses, an\n"
+            "item '- key:' whose deeper lines do not nest under key. They fail the check only\n"
+            "with --strict."
         ),
         epilog=(
             "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
-            "exit status: 0 all valid, 1 any invalid, 2 a usage error, a --schema that\n"
+            "exit status: 0 all valid, 1 any invalid (or, with --strict, any warning),\n"
+            "2 a usage error, a --schema that\n"
             "cannot be imported, or an unreadable file"
         ),
         formatter_class=formatter,
     )
     check.add_argument("files", nargs="+", metavar="FILE", help='a document to check; "-" reads standard input')
     check.add_argument("-v", "--verbose", action="store_true", help="print FILE: OK for each valid document")
+    check.add_argument("--strict", action="store_true", help="fail (exit 1) on warnings too")
     check.add_argument(
         "--schema",
         type=_schema,
