@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "text/utf8.hpp"
+
 namespace vorn {
 namespace {
 

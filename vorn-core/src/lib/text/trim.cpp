@@ -1,5 +1,6 @@
 #include "text/trim.hpp"
 
+#include "text/utf8.hpp"
 #include "text/white_space.hpp"
 
 namespace vorn {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "text/trim.hpp"
+#include "text/utf8.hpp"
 #include "text/white_space.hpp"
 
 namespace vorn {
