@@ -43,9 +43,6 @@ struct ParseState {
     // Where the document as written is recorded, when it is; null when
     // only the values are wanted.
     SyntaxRecorder* syntax = nullptr;
-    // One past the last byte of the literal block read last, for the
-    // syntax records.
-    const char* literal_block_end = nullptr;
 
     // The comment lines stepped over and not yet given to a node: first
     // those above the line read last (`line_comment_count` of them), then

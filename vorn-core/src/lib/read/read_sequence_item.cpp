@@ -76,7 +76,9 @@ constexpr std::size_t simple_item_max_bytes = 48;
 // '#', ':' or backslash on the line there is no comment, no inline mapping
 // and nothing to unescape, which one pass over the line settles. Returns
 // the scalar's text when the item is one.
-std::optional<std::string_view> simple_item_text(const SourceLine& line) {
+// Inlined by force, as the block parser's awaited_block is: two copies of
+// the steps exhaust the compiler's own inlining budget.
+[[gnu::always_inline]] inline std::optional<std::string_view> simple_item_text(const SourceLine& line) {
     if (line.text.size() > simple_item_max_bytes || !lacks_comment_colon_and_backslash(line.text)) return std::nullopt;
     const std::string_view item_text = trim_start(line.text.substr(1));
     const ValueForm form = classify_value(item_text);

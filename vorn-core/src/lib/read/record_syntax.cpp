@@ -71,10 +71,17 @@ std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::ui
 }
 
 void record_literal_block_end(ParseState& state, std::uint32_t record) {
-    // A block without lines leaves the value at the "|".
-    if (state.literal_block_end == nullptr) return;
+    // The block's lines were read up to the next line (or the end): its
+    // last line ends where the line breaks and blank lines before that
+    // begin. Found here, so the reader for values alone does no more.
+    const SourceLine* next = state.lines.peek();
+    std::string_view before = state.syntax->text();
+    if (next != nullptr) before = before.substr(0, state.lines.offset_of(next->text.data()) - next->indent);
+    const std::size_t end = before.find_last_not_of(" \r\n") + 1;
     SyntaxRecord& written = state.syntax->at(record);
-    written.value.end = state.syntax->span_of({state.literal_block_end, 0}).begin;
+    // A block without lines leaves the value at the "|".
+    if (end <= written.head.end) return;
+    written.value.end = static_cast<std::uint32_t>(end);
     written.lines.end = written.value.end;
 }
 

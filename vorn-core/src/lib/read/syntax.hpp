@@ -122,6 +122,8 @@ public:
     // The record whose block `name` stands for now, or no_record.
     std::uint32_t anchored(std::string_view name) const noexcept;
 
+    std::string_view text() const noexcept { return text_; }
+
     ByteSpan span_of(std::string_view piece) const noexcept {
         VORN_ASSERT(piece.data() >= text_.data() && piece.data() + piece.size() <= text_.data() + text_.size());
         const auto begin = static_cast<std::uint32_t>(piece.data() - text_.data());

@@ -36,9 +36,22 @@ bool SyntaxIndex::provides(std::uint32_t owner, std::string_view key) const {
 }
 
 Location SyntaxIndex::find_entry(std::uint32_t owner, std::string_view key) const {
+    const std::uint32_t first = first_child(owner);
+    // "- key: value" with deeper lines after it: those lines make a mapping
+    // of their own, and each of its entries, merged ones too, replaces the
+    // one on the item line, as the reader attaches them.
+    if (owner != no_record && records_[owner].form == SyntaxForm::inline_mapping && first != no_record) {
+        const Location continued = find_entry_among(next_sibling(first), no_record, key);
+        if (continued.record != no_record) return continued;
+        return find_entry_among(first, next_sibling(first), key);
+    }
+    return find_entry_among(first, no_record, key);
+}
+
+Location SyntaxIndex::find_entry_among(std::uint32_t first, std::uint32_t stop, std::string_view key) const {
     std::uint32_t written = no_record;
     std::uint32_t merged = no_record;
-    for (std::uint32_t child = first_child(owner); child != no_record; child = next_sibling(child)) {
+    for (std::uint32_t child = first; child != stop; child = next_sibling(child)) {
         const SyntaxRecord& record = records_[child];
         if (record.kind == SyntaxKind::entry && record.key_text == key) written = child;
         // The first merge that has the key gives it; later ones find it present.

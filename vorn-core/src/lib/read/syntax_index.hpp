@@ -48,6 +48,8 @@ private:
     // The entry under `key` that `owner` wrote itself (the last, as it
     // wins), or the "<<" line whose merge brought it; no_record if neither.
     Location find_entry(std::uint32_t owner, std::string_view key) const;
+    // The same among the siblings from `first` up to `stop` (not included).
+    Location find_entry_among(std::uint32_t first, std::uint32_t stop, std::string_view key) const;
     // Whether the mapping of `owner`, merges included, has `key`.
     bool provides(std::uint32_t owner, std::string_view key) const;
     std::uint32_t find_item(std::uint32_t owner, std::size_t index) const noexcept;

@@ -16,7 +16,6 @@ std::string_view unquoted_text(std::string_view text, Arena& arena) {
 // themselves, not through the parser's step over comment lines.
 DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
     const SourceLine* line = state.lines.peek();
-    state.literal_block_end = nullptr;
     if (line == nullptr || line->indent <= threshold) return {};
     BlockLines block{line->text, line->indent, nullptr, UINT64_MAX, 0};
     std::size_t size = 0;
@@ -27,7 +26,6 @@ DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
         block.rest_end = line->text.data() + line->text.size();
         ++count;
     }
-    state.literal_block_end = block.rest_end;
     // Each line's spaces and text, then a line feed between lines.
     block.size = size - block.least_indent * count - 1;
 
