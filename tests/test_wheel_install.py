@@ -20,7 +20,11 @@ pytestmark = pytest.mark.skipif(
     os.environ.get(INSIDE_WHEEL_ENV) == "1", reason="already running inside the installed wheel's environment"
 )
 
-TEST_REQUIREMENTS = [f"{name}=={importlib.metadata.version(name)}" for name in ("pytest", "hypothesis", "mypy")]
+# pydantic comes through the package's extra, at the version the suite runs
+# with here.
+TEST_REQUIREMENTS = [
+    f"{name}=={importlib.metadata.version(name)}" for name in ("pytest", "hypothesis", "mypy", "pydantic")
+]
 
 
 def run(*command, **options):
@@ -62,7 +66,7 @@ def environment(tmp_path_factory, wheel):
         "install",
         "-q",
         "--disable-pip-version-check",
-        wheel,
+        f"{wheel}[pydantic]",
         *TEST_REQUIREMENTS,
     )
     assert result.returncode == 0, result.stderr
