@@ -76,6 +76,11 @@ spans: list[vorn.Span] = [document.span("$.db.port"), document.key_span(("db", "
 notes: vorn.Comments = document.comments("$.tags[0]")
 line: int = spans[0].lineno + len(notes.above)
 values: dict[str, Any] = vorn.Document.load_path("out.vorn").data | vorn.Document.load(io.StringIO(text)).data
+document.data["db"]["port"] = "6543"
+edited: str = document.dumps()
+document.save("out.vorn")
+with vorn.edit_path("out.vorn") as editable:
+    editable["owner"] = "me"
 """
 
 # Each line is a mistake both checkers must flag.

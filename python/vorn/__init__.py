@@ -37,7 +37,7 @@ command checks documents and converts them to and from JSON.
 
 from importlib.metadata import version as _version
 
-from ._document import Comments, Document, Span
+from ._document import Comments, Document, Span, edit_path
 from ._errors import DecodeError, EncodeError, ValidationError, ValidationIssue
 from ._reading import load, load_path, loads, parse
 from ._types import Value
@@ -54,6 +54,7 @@ __all__ = [
     "dump",
     "dump_path",
     "dumps",
+    "edit_path",
     "load",
     "load_path",
     "loads",

@@ -2,12 +2,16 @@
 
 from __future__ import annotations
 
+import contextlib
 import os
+from collections.abc import Iterator
 from typing import IO, Any, NamedTuple
 
+from ._editing import edited_text
 from ._errors import DecodeError
 from ._native import DocumentFault, SyntaxTree, read_syntax
 from ._paths import parse_path, path_text
+from ._writing import write_atomically
 
 _BYTE_ORDER_MARK = "\ufeff"
 
@@ -133,6 +137,30 @@ class Document:
         assert key_span is not None, "an entry's record has its key's span"
         return Span(*key_span)
 
+    def dumps(self) -> str:
+        """The text for ``data`` as it is now, made from the text it was read
+        from: what did not change stays byte for byte, comments, order,
+        quoting and anchors included; a changed scalar rewrites only its own
+        value. Data the format cannot carry raise EncodeError.
+
+        >>> doc = vorn.Document.parse("_vorn_version: 1.0\\n# the version\\nversion: '2.4.0'  # bumped by CI\\n")
+        >>> doc.data["version"] = "2.4.1"
+        >>> print(doc.dumps(), end="")
+        _vorn_version: 1.0
+        # the version
+        version: '2.4.1'  # bumped by CI
+        """
+        return edited_text(self.text, self._tree, self.data)
+
+    def save(self, path: str | os.PathLike[str] | None = None) -> None:
+        """Writes ``dumps()`` to ``path`` (default: the path it was read
+        from) atomically, as ``dump_path`` does; nothing is written if the
+        data cannot be."""
+        target = self.path if path is None else path
+        if target is None:
+            raise ValueError("this document was not read from a file: give save() a path")
+        write_atomically(target, self.dumps().encode("utf-8"))
+
     def comments(self, path: Path) -> Comments:
         """The comments written with the entry or item at ``path``."""
         record, _ = self._locate(path)
@@ -164,3 +192,19 @@ def _steps(path: Path) -> tuple[str | int, ...]:
     if isinstance(path, tuple):
         return path
     raise TypeError(f"a path is a '$.a.b[0]' string or a tuple of str and int, not {type(path).__qualname__}")
+
+
+@contextlib.contextmanager
+def edit_path(path: str | os.PathLike[str]) -> Iterator[dict[str, Any]]:
+    """Reads the document at ``path`` for editing: the block changes the
+    data it is given, which are written back (as ``Document.save`` writes)
+    when the block ends without an exception, and only if they changed.
+
+    >>> with vorn.edit_path("service.vorn") as data:
+    ...     data["replicas"] = "3"
+    """
+    document = Document.load_path(path)
+    yield document.data
+    text = document.dumps()
+    if text != document.text:
+        write_atomically(path, text.encode("utf-8"))

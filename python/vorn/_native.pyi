@@ -40,6 +40,15 @@ class SyntaxTree:
     ) -> tuple[str, str, int, int, str | None, _Span | None, _Span, _Span, _Span, str | None, str | None]:
         """(kind, form, parent, target, key, key_span, value_span, head_span,
         lines_span, anchor, inline_comment)."""
+    def offsets(self, index: int, /) -> tuple[int, int, int, int, int, int, int, int, int]:
+        """(lines_begin, lines_end, head_begin, head_end, key_begin, key_end,
+        value_begin, value_end, comment_begin): byte offsets in the UTF-8
+        text; comment_begin -1 for none."""
+    def aliases(self, /) -> list[int]:
+        """The records whose value is an alias, and the merges, in written
+        order."""
+    def data(self, /) -> dict[str, Any]:
+        """The document's values as ``loads`` gives them, made anew."""
     def comments(self, index: int, /) -> list[str]:
         """The comment lines above the record."""
     def children(self, index: int, /) -> list[int]:

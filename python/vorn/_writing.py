@@ -160,7 +160,12 @@ def dump_path(obj: Any, path: str | os.PathLike[str], *, lossy: bool = False, de
 
     >>> vorn.dump_path({"_vorn_version": "1.0", "name": "orders"}, "service.vorn")
     """
-    data = checked_text(obj, lossy, default).encode("utf-8")
+    write_atomically(path, checked_text(obj, lossy, default).encode("utf-8"))
+
+
+def write_atomically(path: str | os.PathLike[str], data: bytes) -> None:
+    """Replaces the file at ``path`` with ``data`` as dump_path does: a new
+    file beside it, flushed and renamed over it."""
     target = os.path.realpath(path)
     temporary = None
     try:

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "conversions.hpp"
 #include "error_state.hpp"
 #include "read/syntax_index.hpp"
 #include "str_from_utf8.hpp"
@@ -145,8 +146,10 @@ PyObject* record(PyObject* self, PyObject* index) {
         const bool keyed = record.kind != SyntaxKind::item;
         PyRef kind = text_str(kind_names[static_cast<int>(record.kind)]);
         PyRef form = text_str(form_names[static_cast<int>(record.form)]);
-        PyRef parent = checked(PyLong_FromLongLong(record.parent == no_record ? -1 : record.parent));
-        PyRef target = checked(PyLong_FromLongLong(record.target == no_record ? -1 : record.target));
+        PyRef parent =
+            checked(PyLong_FromLongLong(record.parent == no_record ? -1LL : static_cast<long long>(record.parent)));
+        PyRef target =
+            checked(PyLong_FromLongLong(record.target == no_record ? -1LL : static_cast<long long>(record.target)));
         PyRef key = keyed ? text_str(record.key_text) : PyRef();
         PyRef key_span = keyed ? span_tuple(state, record.key) : PyRef();
         PyRef value_span = span_tuple(state, record.value);
@@ -163,6 +166,39 @@ PyObject* record(PyObject* self, PyObject* index) {
                                     value_span.get(), head_span.get(), lines_span.get(), anchor.get(), comment.get()))
             .release();
     });
+}
+
+// offsets(index, /): the record's byte offsets in the text's UTF-8 form,
+// (lines_begin, lines_end, head_begin, head_end, key_begin, key_end,
+// value_begin, value_end, comment_begin), comment_begin -1 when the line
+// has no comment: what an edit of the text needs.
+PyObject* offsets(PyObject* self, PyObject* index) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxRecord& record = record_at(state_of(self), index);
+        const long long comment =
+            record.inline_comment.empty() ? -1LL : static_cast<long long>(record.inline_comment.begin);
+        return Py_BuildValue("(IIIIIIIIL)", record.lines.begin, record.lines.end, record.head.begin, record.head.end,
+                             record.key.begin, record.key.end, record.value.begin, record.value.end, comment);
+    });
+}
+
+// aliases(): the records whose value is an alias, and the merges, in
+// written order.
+PyObject* aliases(PyObject* self, PyObject*) {
+    return guarded_entry([&]() -> PyObject* {
+        const auto& records = state_of(self).index.records();
+        PyRef list = checked(PyList_New(0));
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (records[i].form != SyntaxForm::alias) continue;
+            if (PyList_Append(list.get(), checked(PyLong_FromSize_t(i)).get()) < 0) throw fetch_current_error();
+        }
+        return list.release();
+    });
+}
+
+// data(): the document's values as loads gives them, made anew.
+PyObject* data(PyObject* self, PyObject*) {
+    return guarded_entry([&]() -> PyObject* { return document_to_python(state_of(self).document.root()).release(); });
 }
 
 // comments(index, /): the comment lines above the record, each its text
@@ -222,6 +258,12 @@ PyMethodDef tree_methods[] = {
     {"record", &record, METH_O,
      "record($self, index, /)\n--\n\n(kind, form, parent, target, key, key_span, value_span, head_span,\n"
      "lines_span, anchor, inline_comment)."},
+    {"offsets", &offsets, METH_O,
+     "offsets($self, index, /)\n--\n\n(lines_begin, lines_end, head_begin, head_end, key_begin, key_end,\n"
+     "value_begin, value_end, comment_begin): byte offsets in the UTF-8 text; comment_begin -1 for none."},
+    {"aliases", &aliases, METH_NOARGS,
+     "aliases($self, /)\n--\n\nThe records whose value is an alias, and the merges, in written order."},
+    {"data", &data, METH_NOARGS, "data($self, /)\n--\n\nThe document's values as loads gives them, made anew."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
     {"children", &children, METH_O,
      "children($self, index, /)\n--\n\nThe records held by record index (-1: the root)."},

@@ -1,0 +1,437 @@
+"""Writing changed data back into the text they were read from.
+
+The data as read and the data as they are now are compared from the root
+down; only where they differ is the text rewritten, each change as one
+splice of the original bytes:
+
+- a changed scalar: its value text alone, in its old quoting when that
+  still reads back the same, else the plainest that does;
+- a deleted entry or item: its lines, with the comment lines above it;
+- a new entry: at the end of its mapping's block, or at its sorted place
+  when the block's keys are sorted; a new item: after its neighbour;
+- a value of another kind, or under an alias: the value, written anew.
+
+Anchors, aliases and merges stay as written unless a change reaches them:
+an alias whose anchor's block changed (or went) while its own value did not
+is written out as the copy it stood for, and a merge whose source changed,
+or whose key was deleted, is written out as entries.
+"""
+
+from __future__ import annotations
+
+import re
+from collections.abc import Callable
+from typing import Any
+
+from ._native import SyntaxTree, loads
+from ._writing import checked_text
+
+_VERSION = "_vorn_version"
+# Scalars written plain inside a new subtree: no character the reader gives
+# a meaning to, nothing at the ends it would trim.
+_PLAIN = re.compile(r"[A-Za-z0-9_./@+=%~,()][A-Za-z0-9_./@+=%~,() -]*")
+_QUOTED_LINE = re.compile(r'^( *(?:- |[^"\s][^:"]*: ))"([^"\\]*)"$')
+
+Path = tuple[str | int, ...]
+
+
+class _Fallback(Exception):
+    """A change this editor does not make in place; the document is then
+    written anew (values exact, layout the writer's)."""
+
+
+def edited_text(text: str, tree: SyntaxTree, data: Any) -> str:
+    """The text of ``data`` made from ``text`` (read as ``tree``) with the
+    fewest changes. Data the format cannot carry raise EncodeError."""
+    original = tree.data()
+    if data == original:
+        return text
+    if not isinstance(data, dict) or data.get(_VERSION) != original.get(_VERSION):
+        checked_text(data, False)  # raises for a root that cannot be read back
+    try:
+        edited = _Editor(text, tree, original, data).run()
+    except _Fallback:
+        return checked_text(data, False)
+    # The splices must read back as the data; if they ever did not, the
+    # writer's own text does.
+    try:
+        if loads(edited) == data:
+            return edited
+    except ValueError:
+        pass
+    return checked_text(data, False)
+
+
+class _Editor:
+    def __init__(self, text: str, tree: SyntaxTree, original: Any, data: Any) -> None:
+        self.tree = tree
+        self.text = text.encode("utf-8")
+        self.original = original
+        self.data = data
+        first_line_end = self.text.find(b"\n")
+        self.newline = (
+            b"\r\n" if first_line_end > 0 and self.text[first_line_end - 1 : first_line_end] == b"\r" else b"\n"
+        )
+        # (begin, end, replacement, order) splices of self.text
+        self.edits: list[tuple[int, int, bytes, int]] = []
+        self.removed: list[tuple[int, int]] = []
+        self.touched: set[int] = set()
+        self.records: dict[int, tuple[Any, ...]] = {}
+        self.kids: dict[int, list[int]] = {}
+        # Keys a change wrote as entries below a mapping's merges.
+        self.below_merge: dict[int, set[str]] = {}
+
+    # --- the records ---------------------------------------------------
+
+    def record(self, index: int) -> tuple[Any, ...]:
+        """(kind, form, parent, target, key, anchor, indent, offsets...)"""
+        found = self.records.get(index)
+        if found is None:
+            kind, form, parent, target, key, _ks, _vs, head_span, _ls, anchor, _c = self.tree.record(index)
+            found = (kind, form, parent, target, key, anchor, head_span[1] - 1, *self.tree.offsets(index))
+            self.records[index] = found
+        return found
+
+    def children(self, index: int) -> list[int]:
+        found = self.kids.get(index)
+        if found is None:
+            found = self.kids[index] = self.tree.children(index)
+        return found
+
+    def path(self, index: int) -> Path:
+        steps: list[str | int] = []
+        while index >= 0:
+            kind, _, parent, _, key, *_ = self.record(index)
+            if kind == "merge":
+                raise _Fallback
+            steps.append(
+                key
+                if kind == "entry"
+                else [c for c in self.children(parent) if self.record(c)[0] == "item"].index(index)
+            )
+            index = parent
+        return tuple(reversed(steps))
+
+    # --- splices ---------------------------------------------------------
+
+    def splice(self, begin: int, end: int, replacement: bytes, record: int) -> None:
+        self.edits.append((begin, end, replacement, len(self.edits)))
+        if end > begin:
+            self.removed.append((begin, end))
+        while record >= 0 and record not in self.touched:
+            self.touched.add(record)
+            record = self.record(record)[2]
+
+    def line_start(self, offset: int) -> int:
+        return self.text.rfind(b"\n", 0, offset) + 1
+
+    def after_line(self, offset: int) -> int:
+        end = self.text.find(b"\n", offset)
+        return len(self.text) if end < 0 else end + 1
+
+    def is_removed(self, index: int) -> bool:
+        head = self.record(index)[9]
+        return any(begin <= head < end for begin, end in self.removed)
+
+    def run(self) -> str:
+        self.mapping(-1, self.original, self.data, None)
+        self.rewrite_copies()
+        return self.apply()
+
+    def apply(self) -> str:
+        # From the end, so offsets stay true; at one offset, a replacement
+        # before the insertions there, and insertions in the order made.
+        ordered = sorted(self.edits, key=lambda edit: (edit[0], edit[1] > edit[0], edit[3]), reverse=True)
+        out = self.text
+        limit = len(out) + 1
+        for begin, end, replacement, _ in ordered:
+            if end > limit:
+                raise _Fallback  # overlapping splices
+            if begin == len(out) and out and not out.endswith(b"\n"):
+                replacement = self.newline + replacement
+            out = out[:begin] + replacement + out[end:]
+            limit = begin
+        return out.decode("utf-8")
+
+    # --- rendering -------------------------------------------------------
+
+    def lines(self, value: Any, indent: int, key: str | None = None) -> bytes:
+        """``value`` written as the writer writes it, as the entry ``key``
+        (or an item when None) at ``indent``."""
+        holder: Any = [value] if key is None else {key: value}
+        written = checked_text({_VERSION: "1.0", "x": holder}, False).split("\n")
+        start = next(i for i, line in enumerate(written) if line == "x:") + 1
+        pad = " " * indent
+        out = []
+        block_indent = -1  # inside a literal block: its lines are text
+        for line in written[start:]:
+            if not line:
+                continue
+            line = line[2:]
+            depth = len(line) - len(line.lstrip(" "))
+            if block_indent >= 0 and depth > block_indent:
+                out.append(pad + line)
+                continue
+            block_indent = depth if line.endswith(" |") else -1
+            line = _plain_line(line)
+            out.append(pad + line.rstrip(" ") if line.endswith("- ") else pad + line)
+        return (self.newline.decode().join(out) + self.newline.decode()).encode("utf-8")
+
+    def scalar(self, value: str, form: str, item: bool) -> bytes:
+        """A one-line scalar as written after ``key:`` or ``-``: in its old
+        quoting when that reads back, else plain when that does, else the
+        writer's double quotes."""
+        candidates = []
+        if form == "single_quoted":
+            candidates.append(f"'{value}'")
+        if form != "double_quoted" and value:
+            candidates.append(value)
+        for candidate in candidates:
+            context = f"x:\n  - {candidate}\n" if item else f"x: {candidate}\n"
+            try:
+                read = loads(f"{_VERSION}: 1.0\n{context}")["x"]
+            except ValueError:
+                continue
+            if read == ([value] if item else value):
+                return candidate.encode("utf-8")
+        written = checked_text({_VERSION: "1.0", "x": value}, False).split("\n")
+        line = next(line for line in written if line.startswith("x: "))
+        return line[3:].encode("utf-8")
+
+    # --- the walk --------------------------------------------------------
+
+    def mapping(
+        self, owner: int, old: dict[str, Any], new: dict[str, Any], replace_owner: Callable[[], None] | None
+    ) -> None:
+        kids = self.children(owner)
+        written: dict[str, list[int]] = {}
+        merges = []
+        for kid in kids:
+            kind, _, _, _, key, *_ = self.record(kid)
+            if kind == "entry":
+                written.setdefault(key, []).append(kid)
+            elif kind == "merge":
+                merges.append(kid)
+        from_merges = self.merged_keys(merges) if merges else set()
+        # The first entry of "- key: value" shares the item's line: deleting
+        # it, or giving it a value of more than one line, rewrites the item.
+        if replace_owner is not None and self.record(owner)[1] == "inline_mapping":
+            first = self.record(kids[0])[4] if kids and self.record(kids[0])[0] == "entry" else None
+            if first in old and (first not in new or not _one_line(new[first])) and old[first] != new.get(first):
+                replace_owner()
+                return
+        expand = any(key in from_merges for key in old if key not in new)
+        if expand:
+            self.expand_merges(owner, merges, written, new)
+        for key in old:
+            if key not in new:
+                for record in written.get(key, ()):
+                    self.delete(record)
+        below_merge: list[tuple[str, Any]] = []
+        for key, value in new.items():
+            if key not in old:
+                continue
+            before = old[key]
+            if before is value or before == value:
+                continue
+            if key in written:
+                self.change(written[key][-1], before, value)
+            elif not expand:
+                below_merge.append((key, value))
+        if below_merge:
+            self.below_merge.setdefault(owner, set()).update(key for key, _ in below_merge)
+            indent = self.record(merges[-1])[6]
+            at = self.after_line(self.record(merges[-1])[8])
+            text = b"".join(self.lines(value, indent, key) for key, value in below_merge)
+            self.splice(at, at, text, owner)
+        added = [(key, value) for key, value in new.items() if key not in old]
+        if added:
+            self.add_entries(owner, kids, written, added)
+
+    def merged_keys(self, merges: list[int]) -> set[str]:
+        keys: set[str] = set()
+        pending = [self.record(merge)[3] for merge in merges]
+        while pending:
+            target = pending.pop()
+            if target < 0:
+                raise _Fallback
+            for kid in self.children(target):
+                kind, _, _, kid_target, key, *_ = self.record(kid)
+                if kind == "entry":
+                    keys.add(key)
+                elif kind == "merge":
+                    pending.append(kid_target)
+        return keys
+
+    def expand_merges(self, owner: int, merges: list[int], written: dict[str, list[int]], new: dict[str, Any]) -> None:
+        """Writes the merges of a mapping out as the entries they give."""
+        if not merges or any(self.is_removed(merge) for merge in merges):
+            return
+        merged = sorted(key for key in self.merged_keys(merges) if key not in written and key in new)
+        indent = self.record(merges[0])[6]
+        text = b"".join(self.lines(new[key], indent, key) for key in merged)
+        for number, merge in enumerate(merges):
+            begin = self.line_start(self.record(merge)[7])
+            end = self.after_line(self.record(merge)[8])
+            self.splice(begin, end, text if number == 0 else b"", owner)
+
+    def add_entries(
+        self, owner: int, kids: list[int], written: dict[str, list[int]], added: list[tuple[str, Any]]
+    ) -> None:
+        entries = [kid for kid in kids if self.record(kid)[0] == "entry"]
+        indent = self.record(kids[0])[6] if kids else 0
+        keys = [self.record(kid)[4] for kid in entries]
+        in_order = len(keys) >= 2 and all(a.encode() < b.encode() for a, b in zip(keys, keys[1:]))
+        end = max((self.record(kid)[8] for kid in kids), default=len(self.text))
+        tail = self.after_line(end) if kids else len(self.text)
+        for key, value in added:
+            at = tail
+            if in_order:
+                later = next((kid for kid in entries if self.record(kid)[4].encode() > key.encode()), None)
+                if later is not None:
+                    at = self.line_start(self.record(later)[7])
+            self.splice(at, at, self.lines(value, indent, key), owner)
+
+    def sequence(self, owner: int, old: list[Any], new: list[Any]) -> None:
+        items = [kid for kid in self.children(owner) if self.record(kid)[0] == "item"]
+        if len(items) != len(old):
+            raise _Fallback
+        prefix = 0
+        while prefix < min(len(old), len(new)) and old[prefix] == new[prefix]:
+            prefix += 1
+        suffix = 0
+        while suffix < min(len(old), len(new)) - prefix and old[-1 - suffix] == new[-1 - suffix]:
+            suffix += 1
+        old_middle = len(old) - prefix - suffix
+        new_middle = len(new) - prefix - suffix
+        paired = min(old_middle, new_middle)
+        for offset in range(paired):
+            index = prefix + offset
+            self.change(items[index], old[index], new[index])
+        for offset in range(paired, old_middle):
+            self.delete(items[prefix + offset])
+        if new_middle > paired:
+            indent = self.record(items[0])[6]
+            after = prefix + paired
+            at = (
+                self.after_line(self.record(items[after - 1])[8])
+                if after > 0
+                else self.line_start(self.record(items[0])[7])
+            )
+            text = b"".join(self.lines(value, indent) for value in new[after : after + new_middle - paired])
+            self.splice(at, at, text, owner)
+
+    def change(self, record: int, old: Any, new: Any) -> None:
+        kind, form, *_ = self.record(record)
+        if form == "alias":
+            self.replace(record, new)
+        elif isinstance(old, dict) and isinstance(new, dict) and new and form in ("nested_block", "inline_mapping"):
+            self.mapping(record, old, new, lambda: self.replace(record, new))
+        elif isinstance(old, list) and isinstance(new, list) and new and form == "nested_block":
+            self.sequence(record, old, new)
+        elif isinstance(new, str) and "\n" not in new and form in ("plain", "single_quoted", "double_quoted"):
+            begin, end = self.record(record)[13:15]
+            self.splice(begin, end, self.scalar(new, form, kind == "item"), record)
+        else:
+            self.replace(record, new)
+
+    def delete(self, record: int) -> None:
+        begin = self.line_start(self.record(record)[7])
+        end = self.after_line(self.record(record)[8])
+        self.splice(begin, end, b"", self.record(record)[2])
+
+    def replace(self, record: int, new: Any) -> None:
+        """Writes the value of ``record`` anew: the rest of its own line after
+        the colon or hyphen (its inline comment stays) and its lines below."""
+        kind, form, _, _, _, _, indent, _, lines_end, head_begin, head_end, _, key_end, _, _, comment = self.record(
+            record
+        )
+        if kind == "item":
+            marker = head_begin + 1
+        else:
+            marker = self.text.index(b":", key_end, head_end) + 1
+        value_end = head_end if comment < 0 else comment
+        while value_end > marker and self.text[value_end - 1 : value_end] == b" ":
+            value_end -= 1
+        if isinstance(new, str) and "\n" not in new:
+            inline, below = b" " + self.scalar(new, "plain", kind == "item"), b""
+        elif isinstance(new, (dict, list)) and not new:
+            inline, below = (b" {}" if isinstance(new, dict) else b" []"), b""
+        else:
+            # The writer's "k: |", "k:" or "-" line, and the lines below it.
+            rendered = self.lines(new, indent, None if kind == "item" else "k")
+            first, _, below = rendered.partition(self.newline)
+            inline = first[indent + (1 if kind == "item" else 2) :]
+        self.splice(marker, value_end, inline, record)
+        if lines_end > head_end:
+            begin = self.after_line(head_end)
+            self.splice(begin, self.after_line(lines_end), below, record)
+        elif below:
+            at = self.after_line(head_end)
+            self.splice(at, at, below, record)
+
+    def rewrite_copies(self) -> None:
+        """Aliases and merges whose anchored block changed or went, while
+        what they stood for did not: written out as that copy."""
+        if not self.touched and not self.removed:
+            return
+        for index in self.tree.aliases():
+            kind, form, parent, target, *_ = self.record(index)
+            if target < 0 or self.is_removed(index):
+                continue
+            if target not in self.touched and not self.is_removed(target):
+                continue
+            if kind == "merge":
+                self.rewrite_merge(parent)
+                continue
+            value = _at(self.data, self.path(index))
+            if value is _MISSING:
+                continue
+            if self.is_removed(target) or value != _at(self.data, self.path(target)):
+                self.replace(index, value)
+
+    def rewrite_merge(self, owner: int) -> None:
+        kids = self.children(owner)
+        merges = [kid for kid in kids if self.record(kid)[0] == "merge"]
+        if any(self.is_removed(merge) for merge in merges):
+            return
+        written = {self.record(kid)[4] for kid in kids if self.record(kid)[0] == "entry"}
+        written |= self.below_merge.get(owner, set())
+        value = _at(self.data, self.path(owner)) if owner >= 0 else self.data
+        if not isinstance(value, dict):
+            return
+        still = True
+        for merge in merges:
+            source = _at(self.data, self.path(self.record(merge)[3]))
+            source_keys = self.merged_keys([merge])
+            if self.is_removed(self.record(merge)[3]) or not isinstance(source, dict):
+                still = False
+            elif any(
+                key not in written and key in value and source.get(key, _MISSING) != value[key] for key in source_keys
+            ):
+                still = False
+        if not still:
+            self.expand_merges(owner, merges, {key: [] for key in written}, value)
+
+
+_MISSING: Any = object()
+
+
+def _at(data: Any, steps: Path) -> Any:
+    for step in steps:
+        try:
+            data = data[step]
+        except (KeyError, IndexError, TypeError):
+            return _MISSING
+    return data
+
+
+def _one_line(value: Any) -> bool:
+    return isinstance(value, str) and "\n" not in value
+
+
+def _plain_line(line: str) -> str:
+    match = _QUOTED_LINE.match(line)
+    if match is None or not _PLAIN.fullmatch(match.group(2)) or match.group(2).endswith(" "):
+        return line
+    return match.group(1) + match.group(2)
