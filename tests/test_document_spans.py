@@ -41,6 +41,8 @@ FORMS = HEAD + (
     "    k2: v2\n"
     "  -\n"
     "    deep: d\n"
+    "  - k: own\n"
+    "    <<: *m\n"
     "中文: 値\n"
 )
 
@@ -61,6 +63,8 @@ FORM_CASES = [
     ("$.items[1]", "k1: v1\n    k2: v2", None),
     ("$.items[1].k2", "v2", "k2"),
     ("$.items[2].deep", "d", "deep"),
+    # Lines after an item line replace its entry, merged entries too.
+    ("$.items[3].k", "<<: *m", "<<: *m"),
     ("$.中文", "値", "中文"),
 ]
 
