@@ -7,9 +7,9 @@ import os
 from collections.abc import Iterator
 from typing import IO, Any, NamedTuple
 
-from ._editing import edited_text
+from ._editing import edited_text, verified_text
 from ._errors import DecodeError
-from ._native import DocumentFault, SyntaxTree, read_syntax
+from ._native import DocumentFault, SyntaxTree, copy_containers, read_syntax
 from ._paths import parse_path, path_text
 from ._writing import write_atomically
 
@@ -62,12 +62,15 @@ class Document:
     Span(lineno=3, colno=9, end_lineno=3, end_colno=13)
     """
 
-    __slots__ = ("_tree", "data", "path", "text")
+    __slots__ = ("_original", "_tree", "data", "path", "text")
 
     data: dict[str, Any]
     path: str | os.PathLike[str] | None
     text: str
     _tree: SyntaxTree
+    # The values as read, sharing their strs with data: what dumps() compares
+    # data with, mostly by identity.
+    _original: dict[str, Any]
 
     def __init__(self) -> None:
         raise TypeError("use Document.parse, Document.load or Document.load_path")
@@ -85,6 +88,7 @@ class Document:
         document.path = path
         document.text = text
         document._tree = tree
+        document._original = copy_containers(data)
         return document
 
     @classmethod
@@ -150,7 +154,7 @@ class Document:
         # the version
         version: '2.4.1'  # bumped by CI
         """
-        return edited_text(self.text, self._tree, self.data)
+        return edited_text(self.text, self._tree, self._original, self.data)
 
     def save(self, path: str | os.PathLike[str] | None = None) -> None:
         """Writes ``dumps()`` to ``path`` (default: the path it was read
@@ -159,7 +163,7 @@ class Document:
         target = self.path if path is None else path
         if target is None:
             raise ValueError("this document was not read from a file: give save() a path")
-        write_atomically(target, self.dumps().encode("utf-8"))
+        write_atomically(target, verified_text(self.text, self._tree, self._original, self.data).encode("utf-8"))
 
     def comments(self, path: Path) -> Comments:
         """The comments written with the entry or item at ``path``."""
@@ -205,6 +209,6 @@ def edit_path(path: str | os.PathLike[str]) -> Iterator[dict[str, Any]]:
     """
     document = Document.load_path(path)
     yield document.data
-    text = document.dumps()
+    text = verified_text(document.text, document._tree, document._original, document.data)
     if text != document.text:
         write_atomically(path, text.encode("utf-8"))

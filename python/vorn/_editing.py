@@ -19,6 +19,7 @@ or whose key was deleted, is written out as entries.
 
 from __future__ import annotations
 
+import itertools
 import re
 from collections.abc import Callable
 from typing import Any
@@ -40,20 +41,24 @@ class _Fallback(Exception):
     written anew (values exact, layout the writer's)."""
 
 
-def edited_text(text: str, tree: SyntaxTree, data: Any) -> str:
-    """The text of ``data`` made from ``text`` (read as ``tree``) with the
-    fewest changes. Data the format cannot carry raise EncodeError."""
-    original = tree.data()
+def edited_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
+    """The text of ``data`` made from ``text`` (read as ``tree``, whose
+    values were ``original``) with the fewest changes. Data the format
+    cannot carry raise EncodeError."""
     if data == original:
         return text
     if not isinstance(data, dict) or data.get(_VERSION) != original.get(_VERSION):
         checked_text(data, False)  # raises for a root that cannot be read back
     try:
-        edited = _Editor(text, tree, original, data).run()
+        return _Editor(text, tree, original, data).run()
     except _Fallback:
         return checked_text(data, False)
-    # The splices must read back as the data; if they ever did not, the
-    # writer's own text does.
+
+
+def verified_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
+    """edited_text, read back before it is given to be written: if the
+    splices ever read back as other data, the writer's own text is."""
+    edited = edited_text(text, tree, original, data)
     try:
         if loads(edited) == data:
             return edited
@@ -84,12 +89,11 @@ class _Editor:
     # --- the records ---------------------------------------------------
 
     def record(self, index: int) -> tuple[Any, ...]:
-        """(kind, form, parent, target, key, anchor, indent, offsets...)"""
+        """(kind, form, parent, target, key, anchor, indent, and the byte
+        offsets of its lines, head, key, value and inline comment)"""
         found = self.records.get(index)
         if found is None:
-            kind, form, parent, target, key, _ks, _vs, head_span, _ls, anchor, _c = self.tree.record(index)
-            found = (kind, form, parent, target, key, anchor, head_span[1] - 1, *self.tree.offsets(index))
-            self.records[index] = found
+            found = self.records[index] = self.tree.entry(index)
         return found
 
     def children(self, index: int) -> list[int]:
@@ -104,11 +108,8 @@ class _Editor:
             kind, _, parent, _, key, *_ = self.record(index)
             if kind == "merge":
                 raise _Fallback
-            steps.append(
-                key
-                if kind == "entry"
-                else [c for c in self.children(parent) if self.record(c)[0] == "item"].index(index)
-            )
+            # A sequence's block holds items alone.
+            steps.append(key if kind == "entry" else self.children(parent).index(index))
             index = parent
         return tuple(reversed(steps))
 
@@ -203,50 +204,41 @@ class _Editor:
     def mapping(
         self, owner: int, old: dict[str, Any], new: dict[str, Any], replace_owner: Callable[[], None] | None
     ) -> None:
-        kids = self.children(owner)
-        written: dict[str, list[int]] = {}
-        merges = []
-        for kid in kids:
-            kind, _, _, _, key, *_ = self.record(kid)
-            if kind == "entry":
-                written.setdefault(key, []).append(kid)
-            elif kind == "merge":
-                merges.append(kid)
-        from_merges = self.merged_keys(merges) if merges else set()
+        # Most edits keep the keys: comparing the views costs no sets.
+        same_keys = old.keys() == new.keys()
+        gone = set() if same_keys else old.keys() - new.keys()
+        added = set() if same_keys else new.keys() - old.keys()
+        changed = _changed_keys(old, new, same_keys)
+        merges, _, _, first = self.tree.block(owner)
         # The first entry of "- key: value" shares the item's line: deleting
         # it, or giving it a value of more than one line, rewrites the item.
-        if replace_owner is not None and self.record(owner)[1] == "inline_mapping":
-            first = self.record(kids[0])[4] if kids and self.record(kids[0])[0] == "entry" else None
-            if first in old and (first not in new or not _one_line(new[first])) and old[first] != new.get(first):
+        if replace_owner is not None and self.record(owner)[1] == "inline_mapping" and first >= 0:
+            key = self.record(first)[4]
+            if self.record(first)[0] == "entry" and (key in gone or (key in changed and not _one_line(new[key]))):
                 replace_owner()
                 return
-        expand = any(key in from_merges for key in old if key not in new)
+        from_merges = self.merged_keys(merges) if merges else set()
+        expand = bool(gone & from_merges)
         if expand:
-            self.expand_merges(owner, merges, written, new)
-        for key in old:
-            if key not in new:
-                for record in written.get(key, ()):
-                    self.delete(record)
+            self.expand_merges(owner, merges, new)
+        for key in gone:
+            for record in self.tree.entries_under(owner, key):
+                self.delete(record)
         below_merge: list[tuple[str, Any]] = []
-        for key, value in new.items():
-            if key not in old:
-                continue
-            before = old[key]
-            if before is value or before == value:
-                continue
-            if key in written:
-                self.change(written[key][-1], before, value)
+        for key in changed:
+            written = self.tree.entries_under(owner, key)
+            if written:
+                self.change(written[-1], old[key], new[key])
             elif not expand:
-                below_merge.append((key, value))
+                below_merge.append((key, new[key]))
         if below_merge:
             self.below_merge.setdefault(owner, set()).update(key for key, _ in below_merge)
             indent = self.record(merges[-1])[6]
             at = self.after_line(self.record(merges[-1])[8])
             text = b"".join(self.lines(value, indent, key) for key, value in below_merge)
             self.splice(at, at, text, owner)
-        added = [(key, value) for key, value in new.items() if key not in old]
         if added:
-            self.add_entries(owner, kids, written, added)
+            self.add_entries(owner, [(key, value) for key, value in new.items() if key in added])
 
     def merged_keys(self, merges: list[int]) -> set[str]:
         keys: set[str] = set()
@@ -263,11 +255,16 @@ class _Editor:
                     pending.append(kid_target)
         return keys
 
-    def expand_merges(self, owner: int, merges: list[int], written: dict[str, list[int]], new: dict[str, Any]) -> None:
+    def expand_merges(self, owner: int, merges: list[int], new: dict[str, Any]) -> None:
         """Writes the merges of a mapping out as the entries they give."""
         if not merges or any(self.is_removed(merge) for merge in merges):
             return
-        merged = sorted(key for key in self.merged_keys(merges) if key not in written and key in new)
+        written = self.below_merge.get(owner, set())
+        merged = sorted(
+            key
+            for key in self.merged_keys(merges)
+            if key in new and key not in written and not self.tree.entries_under(owner, key)
+        )
         indent = self.record(merges[0])[6]
         text = b"".join(self.lines(new[key], indent, key) for key in merged)
         for number, merge in enumerate(merges):
@@ -275,33 +272,28 @@ class _Editor:
             end = self.after_line(self.record(merge)[8])
             self.splice(begin, end, text if number == 0 else b"", owner)
 
-    def add_entries(
-        self, owner: int, kids: list[int], written: dict[str, list[int]], added: list[tuple[str, Any]]
-    ) -> None:
-        entries = [kid for kid in kids if self.record(kid)[0] == "entry"]
-        indent = self.record(kids[0])[6] if kids else 0
-        keys = [self.record(kid)[4] for kid in entries]
-        in_order = len(keys) >= 2 and all(a.encode() < b.encode() for a, b in zip(keys, keys[1:]))
-        end = max((self.record(kid)[8] for kid in kids), default=len(self.text))
-        tail = self.after_line(end) if kids else len(self.text)
+    def add_entries(self, owner: int, added: list[tuple[str, Any]]) -> None:
+        _, end, ascending, first = self.tree.block(owner)
+        indent = self.record(first)[6] if first >= 0 else 0
+        tail = self.after_line(end) if end >= 0 else len(self.text)
         for key, value in added:
             at = tail
-            if in_order:
-                later = next((kid for kid in entries if self.record(kid)[4].encode() > key.encode()), None)
-                if later is not None:
+            if ascending:
+                later = self.tree.first_entry_after(owner, key)
+                if later >= 0:
                     at = self.line_start(self.record(later)[7])
             self.splice(at, at, self.lines(value, indent, key), owner)
 
     def sequence(self, owner: int, old: list[Any], new: list[Any]) -> None:
-        items = [kid for kid in self.children(owner) if self.record(kid)[0] == "item"]
+        items = self.children(owner)
         if len(items) != len(old):
             raise _Fallback
-        prefix = 0
-        while prefix < min(len(old), len(new)) and old[prefix] == new[prefix]:
-            prefix += 1
-        suffix = 0
-        while suffix < min(len(old), len(new)) - prefix and old[-1 - suffix] == new[-1 - suffix]:
-            suffix += 1
+        if len(old) == len(new):
+            for index in _differences(old, new):
+                self.change(items[index], old[index], new[index])
+            return
+        prefix = _common_prefix(old, new)
+        suffix = _common_prefix(old[prefix:][::-1], new[prefix:][::-1])
         old_middle = len(old) - prefix - suffix
         new_middle = len(new) - prefix - suffix
         paired = min(old_middle, new_middle)
@@ -313,11 +305,10 @@ class _Editor:
         if new_middle > paired:
             indent = self.record(items[0])[6]
             after = prefix + paired
-            at = (
-                self.after_line(self.record(items[after - 1])[8])
-                if after > 0
-                else self.line_start(self.record(items[0])[7])
-            )
+            if after > 0:
+                at = self.after_line(self.record(items[after - 1])[8])
+            else:
+                at = self.line_start(self.record(items[0])[7])
             text = b"".join(self.lines(value, indent) for value in new[after : after + new_middle - paired])
             self.splice(at, at, text, owner)
 
@@ -375,12 +366,12 @@ class _Editor:
         what they stood for did not: written out as that copy."""
         if not self.touched and not self.removed:
             return
-        for index in self.tree.aliases():
-            kind, form, parent, target, *_ = self.record(index)
-            if target < 0 or self.is_removed(index):
+        for index, target in self.tree.aliases():
+            if target < 0 or (target not in self.touched and not self.is_removed(target)):
                 continue
-            if target not in self.touched and not self.is_removed(target):
+            if self.is_removed(index):
                 continue
+            kind, _, parent, *_ = self.record(index)
             if kind == "merge":
                 self.rewrite_merge(parent)
                 continue
@@ -391,27 +382,30 @@ class _Editor:
                 self.replace(index, value)
 
     def rewrite_merge(self, owner: int) -> None:
-        kids = self.children(owner)
-        merges = [kid for kid in kids if self.record(kid)[0] == "merge"]
+        merges = self.tree.block(owner)[0]
         if any(self.is_removed(merge) for merge in merges):
             return
-        written = {self.record(kid)[4] for kid in kids if self.record(kid)[0] == "entry"}
-        written |= self.below_merge.get(owner, set())
+        written = self.below_merge.get(owner, set())
         value = _at(self.data, self.path(owner)) if owner >= 0 else self.data
         if not isinstance(value, dict):
             return
         still = True
         for merge in merges:
-            source = _at(self.data, self.path(self.record(merge)[3]))
-            source_keys = self.merged_keys([merge])
-            if self.is_removed(self.record(merge)[3]) or not isinstance(source, dict):
+            target = self.record(merge)[3]
+            source = _at(self.data, self.path(target))
+            if self.is_removed(target) or not isinstance(source, dict):
                 still = False
-            elif any(
-                key not in written and key in value and source.get(key, _MISSING) != value[key] for key in source_keys
-            ):
-                still = False
+                continue
+            for key in self.merged_keys([merge]):
+                if (
+                    key in value
+                    and key not in written
+                    and source.get(key, _MISSING) != value[key]
+                    and not self.tree.entries_under(owner, key)
+                ):
+                    still = False
         if not still:
-            self.expand_merges(owner, merges, {key: [] for key in written}, value)
+            self.expand_merges(owner, merges, value)
 
 
 _MISSING: Any = object()
@@ -424,6 +418,50 @@ def _at(data: Any, steps: Path) -> Any:
         except (KeyError, IndexError, TypeError):
             return _MISSING
     return data
+
+
+def _changed_keys(old: dict[str, Any], new: dict[str, Any], same_keys: bool) -> list[str]:
+    """The keys of both whose values differ, found by halving: equal runs
+    of values are compared as whole lists, in C."""
+    keys = list(old)
+    if same_keys and list(new) == keys:
+        theirs = list(new.values())
+    else:
+        theirs = list(map(new.get, keys, itertools.repeat(_MISSING)))
+    return [keys[i] for i in _differences(list(old.values()), theirs) if theirs[i] is not _MISSING]
+
+
+def _differences(a: list[Any], b: list[Any]) -> list[int]:
+    """The indices where two lists of one length differ."""
+    found: list[int] = []
+    pending = [(0, len(a))]
+    while pending:
+        low, high = pending.pop()
+        if a[low:high] == b[low:high]:
+            continue
+        if high - low <= 8:
+            found.extend(i for i in range(low, high) if a[i] != b[i])
+        else:
+            middle = (low + high) // 2
+            pending += [(middle, high), (low, middle)]
+    return sorted(found)
+
+
+def _common_prefix(a: list[Any], b: list[Any]) -> int:
+    """How many leading items two lists share."""
+    low, high = 0, min(len(a), len(b))
+    if a[:high] == b[:high]:
+        return high
+    # The first difference lies in a[low:high].
+    while high - low > 8:
+        middle = (low + high) // 2
+        if a[low:middle] == b[low:middle]:
+            low = middle
+        else:
+            high = middle
+    while a[low] == b[low]:
+        low += 1
+    return low
 
 
 def _one_line(value: Any) -> bool:

@@ -44,9 +44,23 @@ class SyntaxTree:
         """(lines_begin, lines_end, head_begin, head_end, key_begin, key_end,
         value_begin, value_end, comment_begin): byte offsets in the UTF-8
         text; comment_begin -1 for none."""
-    def aliases(self, /) -> list[int]:
-        """The records whose value is an alias, and the merges, in written
-        order."""
+    def aliases(self, /) -> list[tuple[int, int]]:
+        """(record, target) of the aliases and merges, in written order."""
+    def entry(
+        self, index: int, /
+    ) -> tuple[str, str, int, int, str | None, str | None, int, int, int, int, int, int, int, int, int, int]:
+        """(kind, form, parent, target, key, anchor, indent, lines_begin,
+        lines_end, head_begin, head_end, key_begin, key_end, value_begin,
+        value_end, comment_begin)."""
+    def entries_under(self, owner: int, key: str, /) -> list[int]:
+        """The entries under ``key`` that the block of ``owner`` wrote, in
+        written order."""
+    def block(self, owner: int, /) -> tuple[list[int], int, bool, int]:
+        """(merge records, end of the last line or -1, entries in ascending
+        order, first record or -1)."""
+    def first_entry_after(self, owner: int, key: str, /) -> int:
+        """The first entry of the block whose key sorts after ``key``, or
+        -1."""
     def data(self, /) -> dict[str, Any]:
         """The document's values as ``loads`` gives them, made anew."""
     def comments(self, index: int, /) -> list[str]:
@@ -57,3 +71,7 @@ class SyntaxTree:
 def read_syntax(s: str, /) -> tuple[dict[str, Any], SyntaxTree]:
     """(the document ``s`` as ``loads`` gives it, its SyntaxTree); a
     document fault raises DocumentFault."""
+
+def copy_containers(obj: Any, /) -> Any:
+    """``obj`` with every dict and list in it copied and every other object
+    shared: a snapshot that later changes to ``obj`` do not reach."""

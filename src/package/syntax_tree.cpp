@@ -182,17 +182,135 @@ PyObject* offsets(PyObject* self, PyObject* index) {
     });
 }
 
-// aliases(): the records whose value is an alias, and the merges, in
-// written order.
+// aliases(): (record, target) of the records whose value is an alias, and
+// of the merges, in written order.
 PyObject* aliases(PyObject* self, PyObject*) {
     return guarded_entry([&]() -> PyObject* {
         const auto& records = state_of(self).index.records();
         PyRef list = checked(PyList_New(0));
         for (std::size_t i = 0; i < records.size(); ++i) {
             if (records[i].form != SyntaxForm::alias) continue;
-            if (PyList_Append(list.get(), checked(PyLong_FromSize_t(i)).get()) < 0) throw fetch_current_error();
+            const long long target = records[i].target == no_record ? -1LL : records[i].target;
+            if (PyList_Append(list.get(), checked(Py_BuildValue("(nL)", static_cast<Py_ssize_t>(i), target)).get()) < 0)
+                throw fetch_current_error();
         }
         return list.release();
+    });
+}
+
+// The editor asks about one record or one block at a time; these answer
+// without building the record's spans as lines and columns.
+
+long long index_or_none(std::uint32_t index) { return index == no_record ? -1LL : static_cast<long long>(index); }
+
+std::uint32_t owner_at(const SyntaxTreeState& state, PyObject* argument) {
+    const Py_ssize_t owner = PyLong_AsSsize_t(argument);
+    if (owner == -1 && PyErr_Occurred()) throw fetch_current_error();
+    if (owner == -1) return no_record;
+    record_at(state, argument);
+    return static_cast<std::uint32_t>(owner);
+}
+
+std::string_view key_argument(PyObject* argument) {
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_Check(argument) ? PyUnicode_AsUTF8AndSize(argument, &size) : nullptr;
+    if (utf8 == nullptr) {
+        if (!PyErr_Occurred()) throw ErrorState::type_error("a key must be a str");
+        throw fetch_current_error();
+    }
+    return {utf8, static_cast<std::size_t>(size)};
+}
+
+// entry(index, /): (kind, form, parent, target, key, anchor, indent, and
+// the byte offsets lines_begin, lines_end, head_begin, head_end,
+// key_begin, key_end, value_begin, value_end, comment_begin); indent in
+// bytes, parent, target and comment_begin -1 for none.
+PyObject* entry(PyObject* self, PyObject* index) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxTreeState& state = state_of(self);
+        const SyntaxRecord& record = record_at(state, index);
+        const bool keyed = record.kind != SyntaxKind::item;
+        const bool anchored = record.form == SyntaxForm::nested_block && record.anchor.begin > record.head.begin;
+        PyRef key = keyed ? text_str(record.key_text) : PyRef::borrow(Py_None);
+        PyRef anchor = anchored ? text_str(piece(state, record.anchor)) : PyRef::borrow(Py_None);
+        const std::size_t line_start = state.utf8.rfind('\n', record.head.begin == 0 ? 0 : record.head.begin - 1);
+        const std::uint32_t indent =
+            record.head.begin - (line_start == std::string_view::npos ? 0 : static_cast<std::uint32_t>(line_start + 1));
+        const long long comment = record.inline_comment.empty() ? -1LL : record.inline_comment.begin;
+        return Py_BuildValue("(ssLLOOIIIIIIIIIL)", kind_names[static_cast<int>(record.kind)],
+                             form_names[static_cast<int>(record.form)], index_or_none(record.parent),
+                             index_or_none(record.target), key.get(), anchor.get(), indent, record.lines.begin,
+                             record.lines.end, record.head.begin, record.head.end, record.key.begin, record.key.end,
+                             record.value.begin, record.value.end, comment);
+    });
+}
+
+// entries_under(owner, key, /): the entries under `key` that the block of
+// `owner` (-1: the root) wrote, in written order (the last one counts).
+PyObject* entries_under(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
+    return guarded_entry([&]() -> PyObject* {
+        if (count != 2) throw ErrorState::type_error("entries_under() takes exactly 2 arguments");
+        const SyntaxTreeState& state = state_of(self);
+        const std::uint32_t owner = owner_at(state, arguments[0]);
+        const std::string_view key = key_argument(arguments[1]);
+        PyRef found = checked(PyList_New(0));
+        const auto& records = state.index.records();
+        for (std::uint32_t child = state.index.first_child(owner); child != no_record;
+             child = state.index.next_sibling(child)) {
+            if (records[child].kind != SyntaxKind::entry || records[child].key_text != key) continue;
+            if (PyList_Append(found.get(), checked(PyLong_FromUnsignedLong(child)).get()) < 0)
+                throw fetch_current_error();
+        }
+        return found.release();
+    });
+}
+
+// block(owner, /): (the merge records of the block of `owner`, the end of
+// its last line or -1 for a block without records, whether its entries
+// stand in ascending byte order of their keys, two at least, its first
+// record or -1).
+PyObject* block(PyObject* self, PyObject* argument) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxTreeState& state = state_of(self);
+        const std::uint32_t owner = owner_at(state, argument);
+        const auto& records = state.index.records();
+        PyRef merges = checked(PyList_New(0));
+        long long end = -1;
+        std::size_t entries = 0;
+        bool ascending = true;
+        std::string_view previous;
+        for (std::uint32_t child = state.index.first_child(owner); child != no_record;
+             child = state.index.next_sibling(child)) {
+            const SyntaxRecord& record = records[child];
+            end = std::max<long long>(end, record.lines.end);
+            if (record.kind == SyntaxKind::merge) {
+                if (PyList_Append(merges.get(), checked(PyLong_FromUnsignedLong(child)).get()) < 0)
+                    throw fetch_current_error();
+            } else if (record.kind == SyntaxKind::entry) {
+                if (entries++ > 0 && !(previous < record.key_text)) ascending = false;
+                previous = record.key_text;
+            }
+        }
+        return Py_BuildValue("(OLOL)", merges.get(), end, ascending && entries >= 2 ? Py_True : Py_False,
+                             index_or_none(state.index.first_child(owner)));
+    });
+}
+
+// first_entry_after(owner, key, /): the first entry of the block of
+// `owner` whose key sorts after `key`, or -1.
+PyObject* first_entry_after(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
+    return guarded_entry([&]() -> PyObject* {
+        if (count != 2) throw ErrorState::type_error("first_entry_after() takes exactly 2 arguments");
+        const SyntaxTreeState& state = state_of(self);
+        const std::uint32_t owner = owner_at(state, arguments[0]);
+        const std::string_view key = key_argument(arguments[1]);
+        const auto& records = state.index.records();
+        for (std::uint32_t child = state.index.first_child(owner); child != no_record;
+             child = state.index.next_sibling(child)) {
+            if (records[child].kind == SyntaxKind::entry && key < records[child].key_text)
+                return PyLong_FromUnsignedLong(child);
+        }
+        return PyLong_FromLong(-1);
     });
 }
 
@@ -262,7 +380,18 @@ PyMethodDef tree_methods[] = {
      "offsets($self, index, /)\n--\n\n(lines_begin, lines_end, head_begin, head_end, key_begin, key_end,\n"
      "value_begin, value_end, comment_begin): byte offsets in the UTF-8 text; comment_begin -1 for none."},
     {"aliases", &aliases, METH_NOARGS,
-     "aliases($self, /)\n--\n\nThe records whose value is an alias, and the merges, in written order."},
+     "aliases($self, /)\n--\n\n(record, target) of the aliases and merges, in written order."},
+    {"entry", &entry, METH_O,
+     "entry($self, index, /)\n--\n\n(kind, form, parent, target, key, anchor, indent, lines_begin, lines_end,\n"
+     "head_begin, head_end, key_begin, key_end, value_begin, value_end, comment_begin)."},
+    {"entries_under", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&entries_under)), METH_FASTCALL,
+     "entries_under($self, owner, key, /)\n--\n\nThe entries under key that the block of owner wrote, in order."},
+    {"block", &block, METH_O,
+     "block($self, owner, /)\n--\n\n(merge records, end of the last line or -1, entries in ascending order,\n"
+     "first record or -1)."},
+    {"first_entry_after", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&first_entry_after)),
+     METH_FASTCALL,
+     "first_entry_after($self, owner, key, /)\n--\n\nThe first entry of the block whose key sorts after key, or -1."},
     {"data", &data, METH_NOARGS, "data($self, /)\n--\n\nThe document's values as loads gives them, made anew."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
     {"children", &children, METH_O,
