@@ -200,7 +200,16 @@ def test_check_reads_standard_input_for_a_dash(capsys, monkeypatch):
 
 @pytest.mark.parametrize(
     "argv",
-    [["check"], [], ["lint", "x.vorn"], ["to-json", "x", "--indent", "-1"], ["get", "x.vorn", "server.port"]],
+    [
+        ["check"],
+        [],
+        ["lint", "x.vorn"],
+        ["to-json", "x", "--indent", "-1"],
+        ["get", "x.vorn", "server.port"],
+        ["set", "x.vorn", "server.port", "1"],
+        ["set", "x.vorn", "$.port"],
+        ["del", "x.vorn", "$"],
+    ],
 )
 def test_usage_errors_exit_with_2(capsys, argv):
     with pytest.raises(SystemExit) as info:
@@ -254,6 +263,113 @@ def test_get_reads_every_path_the_messages_write(steps):
 def test_get_of_an_invalid_document_prints_the_report(tmp_path, capsys):
     path = write(tmp_path, "doc.vorn", "_vorn_version: 1.0\noops\n")
     assert run(capsys, "get", path, "$") == (1, "", f"{path}:2:1: expected ':' in mapping entry\noops\n^\n")
+
+
+EDIT_DOCUMENT = """\
+_vorn_version: 1.0
+# where it listens
+server:
+  port: '8080'  # the default
+  hosts:
+    - a  # first
+    - b
+"""
+
+
+def edited(old, new):
+    assert old in EDIT_DOCUMENT
+    return EDIT_DOCUMENT.replace(old, new)
+
+
+# (command line after the command's FILE, exit status, standard output,
+# standard error with FILE for the file's name, the file afterwards)
+EDITS = [
+    (["set", "$.server.port", "9090"], 0, "", "", edited("'8080'", "'9090'")),
+    (["set", "$.server.hosts[0]", "z"], 0, "", "", edited("- a", "- z")),
+    (["set", "$.server.hosts[2]", "c"], 0, "", "", EDIT_DOCUMENT + "    - c\n"),
+    (["set", "$.name", "api"], 0, "", "", edited("# where", "name: api\n# where")),
+    (
+        ["set", "$.server.tls", "--json", '{"cert": "a.pem", "names": ["x"]}'],
+        0,
+        "",
+        "",
+        EDIT_DOCUMENT + "  tls:\n    cert: a.pem\n    names:\n      - x\n",
+    ),
+    (["set", "$.server.hosts", "--json", "[]"], 0, "", "", edited("hosts:\n    - a  # first\n    - b", "hosts: []")),
+    (["set", "$.server.port", "--json", "9090", "--stringify"], 0, "", "", edited("'8080'", "'9090'")),
+    (["del", "$.server.hosts[0]"], 0, "", "", edited("    - a  # first\n", "")),
+    (["del", "$.server"], 0, "", "", "_vorn_version: 1.0\n"),
+    (
+        ["set", "$.server.port", "9090", "--diff"],
+        0,
+        "--- FILE\n+++ FILE\n@@ -1,7 +1,7 @@\n _vorn_version: 1.0\n # where it listens\n server:\n"
+        "-  port: '8080'  # the default\n+  port: '9090'  # the default\n   hosts:\n     - a  # first\n     - b\n",
+        "",
+        EDIT_DOCUMENT,
+    ),
+    # Only a line feed ends a line, in the diff as in the document.
+    (
+        ["set", "$.server.port", "80\u2028\f", "--diff"],
+        0,
+        "--- FILE\n+++ FILE\n@@ -1,7 +1,7 @@\n _vorn_version: 1.0\n # where it listens\n server:\n"
+        "-  port: '8080'  # the default\n+  port: '80\u2028\f'  # the default\n   hosts:\n     - a  # first\n     - b\n",
+        "",
+        EDIT_DOCUMENT,
+    ),
+    (["set", "$.server.port", "8080", "--diff"], 0, "", "", EDIT_DOCUMENT),
+    (["set", "$.client.port", "1"], 1, "", "FILE: no value at $.client\n", EDIT_DOCUMENT),
+    (
+        ["set", "$.server.hosts[3]", "d"],
+        1,
+        "",
+        "FILE: no value at $.server.hosts[3]: $.server.hosts holds 2 items\n",
+        EDIT_DOCUMENT,
+    ),
+    (
+        ["set", "$.server.port.x", "1"],
+        1,
+        "",
+        "FILE: no value at $.server.port.x: $.server.port is a string\n",
+        EDIT_DOCUMENT,
+    ),
+    (["del", "$.server.tls"], 1, "", "FILE: no value at $.server.tls\n", EDIT_DOCUMENT),
+    (
+        ["set", "$.server.ports", "--json", '["80", 443]'],
+        1,
+        "",
+        "VALUE: $.server.ports[1]: the number 443 has no vorn form; vorn holds only strings "
+        "(quote it in the JSON, or pass --stringify)\n",
+        EDIT_DOCUMENT,
+    ),
+    (
+        ["set", "$.a", "--json", "[1"],
+        1,
+        "",
+        "VALUE:1:3: invalid JSON: Expecting ',' delimiter\n[1\n  ^\n",
+        EDIT_DOCUMENT,
+    ),
+    (
+        ["set", "$.a", "b", "--stringify"],
+        2,
+        "",
+        "vorn set: --stringify applies to a --json VALUE only\n",
+        EDIT_DOCUMENT,
+    ),
+]
+
+
+@pytest.mark.parametrize(("arguments", "status", "out", "err", "after"), EDITS)
+def test_set_and_del_change_the_file_in_place(tmp_path, capsys, arguments, status, out, err, after):
+    path = write(tmp_path, "doc.vorn", EDIT_DOCUMENT)
+    command, *rest = arguments
+    result = run(capsys, command, path, *rest)
+    assert result == (status, out.replace("FILE", str(path)), err.replace("FILE", str(path)))
+    assert path.read_bytes() == after.encode()
+
+
+def test_set_of_an_invalid_document_prints_the_report(tmp_path, capsys):
+    path = write(tmp_path, "doc.vorn", "_vorn_version: 1.0\noops\n")
+    assert run(capsys, "set", path, "$.a", "b") == (1, "", f"{path}:2:1: expected ':' in mapping entry\noops\n^\n")
 
 
 def test_to_json_prints_the_document(tmp_path, capsys):

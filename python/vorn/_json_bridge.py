@@ -39,18 +39,27 @@ def vorn_data(root: dict[str, Any], *, stringify: bool) -> dict[str, Any]:
     its JSON path. The walk keeps its own stack, so nesting depth is bounded
     by memory only.
     """
-    result: dict[str, Any] = {}
+    result: dict[str, Any] = vorn_value(root, stringify=stringify)
+    return result
+
+
+def vorn_value(value: Any, *, stringify: bool, path: str = "$") -> Any:
+    """``vorn_data`` for a JSON value of any kind that is to stand at
+    ``path``, which the paths in its errors start from."""
+    if not isinstance(value, (dict, list)):
+        return _string(value, path, stringify)
+    result: dict[str, Any] | list[Any] = {} if isinstance(value, dict) else []
     stack: list[tuple[Iterator[tuple[str | None, str, Any]], dict[str, Any] | list[Any]]]
-    stack = [(_children(root, "$"), result)]
+    stack = [(_children(value, path), result)]
     while stack:
         children, target = stack[-1]
-        for key, path, value in children:
-            if isinstance(value, (dict, list)):
-                copy: dict[str, Any] | list[Any] = {} if isinstance(value, dict) else []
+        for key, place, child in children:
+            if isinstance(child, (dict, list)):
+                copy: dict[str, Any] | list[Any] = {} if isinstance(child, dict) else []
                 put(target, key, copy)
-                stack.append((_children(value, path), copy))
+                stack.append((_children(child, place), copy))
                 break
-            put(target, key, _string(value, path, stringify))
+            put(target, key, _string(child, place, stringify))
         else:
             stack.pop()
     return result

@@ -1,5 +1,5 @@
-"""The ``vorn`` command: check documents, print the value at a path, and
-convert them to and from JSON.
+"""The ``vorn`` command: check documents, print the value at a path, set or
+delete one in place, and convert documents to and from JSON.
 
 Every outcome is an exit status of 0, 1 or 2 with, on failure, a message on
 standard error; no input makes the tool end with a traceback.
@@ -8,22 +8,23 @@ standard error; no input makes the tool end with a traceback.
 from __future__ import annotations
 
 import argparse
+import difflib
 import importlib
 import json
 import os
 import sys
 from collections.abc import Iterator, Sequence
-from typing import IO, Any
+from typing import IO, Any, NamedTuple
 
 from . import __version__, _diagnostics
 from ._document import Document
 from ._errors import DecodeError, EncodeError, ValidationError
-from ._json_bridge import NotAString, parse_json, vorn_data
+from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
 from ._lints import lints
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
 from ._typed import adapter_for
-from ._writing import checked_text, dumps
+from ._writing import checked_text, dumps, write_atomically
 
 EXIT_OK = 0
 EXIT_INVALID = 1
@@ -105,6 +106,124 @@ def _get(args: argparse.Namespace) -> int:
         # subtree, so the output is what dumps writes for it.
         _write_stdout(dumps(value))
     return EXIT_OK
+
+
+def _set(args: argparse.Namespace) -> int:
+    if args.stringify and not args.json:
+        raise _Failure("vorn set: --stringify applies to a --json VALUE only\n", EXIT_USAGE)
+    edit = _read_for_edit(args.file)
+    value = _json_value(args.value, args.path, args.stringify) if args.json else args.value
+    parent = _parent(edit, args.path)
+    step = args.path[-1]
+    if isinstance(parent, dict) and isinstance(step, str):
+        parent[step] = value
+    elif isinstance(parent, list) and isinstance(step, int) and step <= len(parent):
+        # The index just past the end appends: the one way to grow a sequence.
+        if step == len(parent):
+            parent.append(value)
+        else:
+            parent[step] = value
+    else:
+        raise _Failure(f"{edit.name}: {_no_value(args.path, parent)}\n", EXIT_INVALID)
+    return _write_edit(edit, args.diff)
+
+
+def _del(args: argparse.Namespace) -> int:
+    edit = _read_for_edit(args.file)
+    parent = _parent(edit, args.path)
+    if _child(parent, args.path[-1]) is _NOTHING:
+        raise _Failure(f"{edit.name}: {_no_value(args.path, parent)}\n", EXIT_INVALID)
+    del parent[args.path[-1]]
+    return _write_edit(edit, args.diff)
+
+
+class _Edit(NamedTuple):
+    name: str
+    document: Document
+    # A byte-order mark the file began with: written back, as every byte
+    # the change does not touch is.
+    prefix: bytes
+
+
+def _read_for_edit(name: str) -> _Edit:
+    if name == "-":
+        raise _Failure("vorn: a document is changed in place, so FILE cannot be standard input\n", EXIT_USAGE)
+    path, data = _read_bytes(name)
+    content = data.removeprefix(_BYTE_ORDER_MARK)
+    try:
+        document = Document.parse(_decode(path, content), path=path)
+    except DecodeError as error:
+        fault = _diagnostics.text_fault(path, content, error.lineno, error.colno, error.msg)
+        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    return _Edit(path, document, data[: len(data) - len(content)])
+
+
+def _json_value(text: str, steps: Sequence[str | int], stringify: bool) -> Any:
+    """The JSON ``text`` as data to put at ``steps``; what from-json refuses
+    is refused here too, named by its place in the document."""
+    try:
+        value = parse_json(text)
+    except json.JSONDecodeError as error:
+        raise _json_fault("VALUE", text.encode("utf-8", "surrogateescape"), error) from None
+    except RecursionError:
+        raise _Failure("VALUE: the JSON is nested too deeply to be read\n", EXIT_INVALID) from None
+    try:
+        return vorn_value(value, stringify=stringify, path=path_text(steps))
+    except NotAString as error:
+        raise _Failure(f"VALUE: {error}\n", EXIT_INVALID) from None
+
+
+def _parent(edit: _Edit, steps: Sequence[str | int]) -> Any:
+    """The value that holds the last of ``steps``. A walk that stops before
+    it ends the command, reported as get reports it."""
+    value: Any = edit.document.data
+    for depth, step in enumerate(steps[:-1]):
+        child = _child(value, step)
+        if child is _NOTHING:
+            raise _Failure(f"{edit.name}: {_no_value(steps[: depth + 1], value)}\n", EXIT_INVALID)
+        value = child
+    return value
+
+
+def _write_edit(edit: _Edit, show_diff: bool) -> int:
+    """Writes the changed document over its file, or prints the change as a
+    unified diff; an unchanged document is neither written nor shown."""
+    name, document, prefix = edit
+    try:
+        text = document.dumps()
+    except EncodeError as error:
+        raise _Failure(f"{name}: {error.location}: {error.reason}\n", EXIT_INVALID) from None
+    except UnicodeEncodeError:
+        raise _Failure(f"{name}: {_surrogate_fault(document.data)}\n", EXIT_INVALID) from None
+    if text == document.text:
+        return EXIT_OK
+    if show_diff:
+        _write_stdout(_unified_diff(name, document.text, text))
+        return EXIT_OK
+    try:
+        # What Document.save does, with the file's own first bytes kept.
+        write_atomically(name, prefix + text.encode("utf-8"))
+    except OSError as error:
+        raise _Failure(f"vorn: cannot write {name}: {_os_reason(error)}\n", EXIT_USAGE) from None
+    return EXIT_OK
+
+
+def _unified_diff(name: str, before: str, after: str) -> str:
+    """The change from ``before`` to ``after`` as ``diff -u`` shows it, with
+    ``name`` as both file names."""
+    lines = difflib.unified_diff(_lines(before), _lines(after), name, name)
+    # A last line without a line feed is marked, as patch expects, rather
+    # than run into the next line of the diff.
+    return "".join(line if line.endswith("\n") else line + "\n\\ No newline at end of file\n" for line in lines)
+
+
+def _lines(text: str) -> list[str]:
+    """The lines of ``text`` with their line feeds. Only a line feed ends a
+    line of a document: str.splitlines would also split at a form feed or
+    U+2028 inside a value."""
+    lines = [line + "\n" for line in text.split("\n")]
+    lines[-1] = lines[-1][:-1]
+    return lines if lines[-1] else lines[:-1]
 
 
 def _child(value: Any, step: str | int) -> Any:
@@ -358,6 +477,13 @@ def _path(text: str) -> tuple[str | int, ...]:
         raise argparse.ArgumentTypeError(str(error)) from None
 
 
+def _entry_path(text: str) -> tuple[str | int, ...]:
+    steps = _path(text)
+    if not steps:
+        raise argparse.ArgumentTypeError("the root $ cannot be set or deleted; name an entry or item in it")
+    return steps
+
+
 def _schema(spec: str) -> Any:
     """The type named by MODULE:NAME (NAME may be dotted), once pydantic
     has shown that it can validate into it."""
@@ -394,11 +520,15 @@ def _build_parser() -> argparse.ArgumentParser:
     formatter = argparse.RawDescriptionHelpFormatter
     parser = argparse.ArgumentParser(
         prog="vorn",
-        description="Check vorn documents, print values from them, and convert them to and from JSON.",
+        description=(
+            "Check vorn documents, print values from them, change them in place, and convert\nthem to and from JSON."
+        ),
         epilog=(
             "examples:\n"
             "  vorn check config/*.vorn\n"
             "  vorn get service.vorn '$.database.port'\n"
+            "  vorn set service.vorn '$.database.port' 5433 --diff\n"
+            "  vorn del service.vorn '$.service.upstreams[1]'\n"
             "  vorn to-json service.vorn --indent 4\n"
             "  vorn from-json settings.json > settings.vorn\n\n"
             "exit status: 0 success, 1 an invalid document, 2 a usage error or unreadable file"
@@ -468,6 +598,65 @@ def _build_parser() -> argparse.ArgumentParser:
     get.add_argument("path", type=_path, metavar="PATH", help="where the value is, e.g. $.server.port")
     get.add_argument("--json", action="store_true", help="print the value as JSON")
     get.set_defaults(command=_get)
+
+    editing_notes = (
+        "The file is replaced atomically, and only where the data changed: comments,\n"
+        "order, quoting and anchors stay as written. With --diff, nothing is written;\n"
+        "the change is printed as a unified diff instead. A change that leaves the data\n"
+        "as they were writes and prints nothing. A path whose parent is not in the\n"
+        "document is an error naming where the walk stopped, as get names it."
+    )
+    editing_status = (
+        "exit status: 0 changed (or nothing to change), 1 an invalid document, a path\n"
+        "that leads nowhere or data the document cannot hold, 2 a usage error or a\n"
+        "file that cannot be read or written"
+    )
+    set_value = commands.add_parser(
+        "set",
+        help="set the value at a path, in place",
+        description=(
+            "Set the value at PATH to VALUE, a string, or with --json a JSON object, array\n"
+            "or string: a whole subtree. A missing last key is added to its mapping; in a\n"
+            "sequence, [N] replaces the item N and the index one past the last item appends.\n"
+            "As with from-json, a JSON number, boolean or null is refused unless --stringify\n"
+            "writes it as its JSON text.\n\n" + editing_notes
+        ),
+        epilog=(
+            "examples:\n"
+            "  vorn set service.vorn '$.service.image' registry.example.com/orders-api:2.15.0\n"
+            '  vorn set service.vorn \'$.service.upstreams[2]\' --json \'{"name": "billing", "url": "https://billing"}\'\n'
+            "  vorn set service.vorn '$.environments.staging.replicas' 2 --diff\n\n" + editing_status
+        ),
+        formatter_class=formatter,
+    )
+    set_value.add_argument("file", metavar="FILE", help="the document, changed in place")
+    set_value.add_argument("path", type=_entry_path, metavar="PATH", help="where the value goes, e.g. $.server.port")
+    set_value.add_argument("value", metavar="VALUE", help="the string to set (with --json, a JSON value)")
+    set_value.add_argument("--json", action="store_true", help="read VALUE as JSON: an object, array or string")
+    set_value.add_argument(
+        "--stringify", action="store_true", help="with --json, write numbers, booleans and null as their JSON text"
+    )
+    set_value.add_argument("--diff", action="store_true", help="print the change as a unified diff; write nothing")
+    set_value.set_defaults(command=_set)
+
+    delete = commands.add_parser(
+        "del",
+        help="delete the value at a path, in place",
+        description=(
+            "Delete the entry or item at PATH, with the comment lines above it; the items\n"
+            "after a deleted item move up by one. A PATH with no value is an error.\n\n" + editing_notes
+        ),
+        epilog=(
+            "examples:\n"
+            "  vorn del service.vorn '$.defaults.retries'\n"
+            "  vorn del service.vorn '$.service.upstreams[0]' --diff\n\n" + editing_status
+        ),
+        formatter_class=formatter,
+    )
+    delete.add_argument("file", metavar="FILE", help="the document, changed in place")
+    delete.add_argument("path", type=_entry_path, metavar="PATH", help="the entry or item to delete, e.g. $.hosts[0]")
+    delete.add_argument("--diff", action="store_true", help="print the change as a unified diff; write nothing")
+    delete.set_defaults(command=_del)
 
     to_json = commands.add_parser(
         "to-json",
