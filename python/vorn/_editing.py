@@ -285,9 +285,9 @@ class _Editor:
             self.splice(at, at, self.lines(value, indent, key), owner)
 
     def sequence(self, owner: int, old: list[Any], new: list[Any]) -> None:
-        items = self.children(owner)
-        if len(items) != len(old):
+        if self.tree.child(owner, -1) != len(old):
             raise _Fallback
+        items = _Items(self.tree, owner)
         if len(old) == len(new):
             for index in _differences(old, new):
                 self.change(items[index], old[index], new[index])
@@ -366,8 +366,16 @@ class _Editor:
         what they stood for did not: written out as that copy."""
         if not self.touched and not self.removed:
             return
+        # Most documents hold many aliases of few anchors: each anchor is
+        # judged once.
+        affected: dict[int, bool] = {}
         for index, target in self.tree.aliases():
-            if target < 0 or (target not in self.touched and not self.is_removed(target)):
+            if target < 0:
+                continue
+            hit = affected.get(target)
+            if hit is None:
+                hit = affected[target] = target in self.touched or self.is_removed(target)
+            if not hit:
                 continue
             if self.is_removed(index):
                 continue
@@ -409,6 +417,18 @@ class _Editor:
 
 
 _MISSING: Any = object()
+
+
+class _Items:
+    """The item records of a sequence's block by position, asked for one at
+    a time: long lists are edited in a few places."""
+
+    def __init__(self, tree: SyntaxTree, owner: int) -> None:
+        self.tree = tree
+        self.owner = owner
+
+    def __getitem__(self, position: int) -> int:
+        return self.tree.child(self.owner, position)
 
 
 def _at(data: Any, steps: Path) -> Any:

@@ -58,6 +58,9 @@ class SyntaxTree:
     def block(self, owner: int, /) -> tuple[list[int], int, bool, int]:
         """(merge records, end of the last line or -1, entries in ascending
         order, first record or -1)."""
+    def child(self, owner: int, position: int, /) -> int:
+        """The record at ``position`` among those the block of ``owner``
+        holds, or -1; position -1 gives their number."""
     def first_entry_after(self, owner: int, key: str, /) -> int:
         """The first entry of the block whose key sorts after ``key``, or
         -1."""

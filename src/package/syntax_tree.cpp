@@ -296,6 +296,24 @@ PyObject* block(PyObject* self, PyObject* argument) {
     });
 }
 
+// child(owner, position, /): the record at `position` (from 0) among those
+// the block of `owner` holds, or -1 past the last; child(owner, -1) is
+// their number.
+PyObject* child(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
+    return guarded_entry([&]() -> PyObject* {
+        if (count != 2) throw ErrorState::type_error("child() takes exactly 2 arguments");
+        const SyntaxTreeState& state = state_of(self);
+        const std::uint32_t owner = owner_at(state, arguments[0]);
+        const Py_ssize_t position = PyLong_AsSsize_t(arguments[1]);
+        if (position == -1 && PyErr_Occurred()) throw fetch_current_error();
+        Py_ssize_t seen = 0;
+        std::uint32_t record = state.index.first_child(owner);
+        for (; record != no_record && seen != position; record = state.index.next_sibling(record)) ++seen;
+        if (position == -1) return PyLong_FromSsize_t(seen);
+        return PyLong_FromLongLong(index_or_none(record));
+    });
+}
+
 // first_entry_after(owner, key, /): the first entry of the block of
 // `owner` whose key sorts after `key`, or -1.
 PyObject* first_entry_after(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
@@ -389,6 +407,9 @@ PyMethodDef tree_methods[] = {
     {"block", &block, METH_O,
      "block($self, owner, /)\n--\n\n(merge records, end of the last line or -1, entries in ascending order,\n"
      "first record or -1)."},
+    {"child", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&child)), METH_FASTCALL,
+     "child($self, owner, position, /)\n--\n\nThe record at position among those the block of owner holds, or -1;\n"
+     "position -1 gives their number."},
     {"first_entry_after", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&first_entry_after)),
      METH_FASTCALL,
      "first_entry_after($self, owner, key, /)\n--\n\nThe first entry of the block whose key sorts after key, or -1."},
