@@ -513,6 +513,17 @@ def test_examples_hold_one_invalid_document(capsys):
     assert err.count("\n") == 3
 
 
+@pytest.mark.parametrize(("part", "version"), [("patch", "2.14.2"), ("minor", "2.15.0"), ("major", "3.0.0")])
+def test_bump_version_example_prints_a_one_line_diff_and_writes_nothing(tmp_path, part, version):
+    service = write(tmp_path, "service.vorn", (EXAMPLES / "service.vorn").read_bytes())
+    command = [sys.executable, EXAMPLES / "bump_version.py", service, "--part", part]
+    result = subprocess.run(command, capture_output=True, text=True, check=True)
+    changed = [line for line in result.stdout.splitlines()[2:] if line.startswith(("-", "+"))]
+    image = "  image: registry.example.com/orders-api:"
+    assert changed == [f"-{image}2.14.1", f"+{image}{version}"]
+    assert service.read_bytes() == (EXAMPLES / "service.vorn").read_bytes()
+
+
 @pytest.mark.parametrize(
     "command",
     [[sys.executable, "-m", "vorn"], [str(Path(sys.executable).with_name("vorn"))]],
