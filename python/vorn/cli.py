@@ -558,8 +558,7 @@ def _build_parser() -> argparse.ArgumentParser:
         epilog=(
             "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
             "exit status: 0 all valid, 1 any invalid (or, with --strict, any warning),\n"
-            "2 a usage error, a --schema that\n"
-            "cannot be imported, or an unreadable file"
+            "2 a usage error, a --schema that cannot be used, or an unreadable file"
         ),
         formatter_class=formatter,
     )
