@@ -106,16 +106,21 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
     });
 }
 
-// A copy of `container` (an exact dict or list) of the same type.
+// A copy of `container` (an exact dict or list) of the same type, which the
+// cycle collector does not track: a copy of a tree holds no cycle, and
+// the collector's passes would otherwise walk a snapshot as large as the
+// document for nothing.
 PyRef shallow_copy(PyObject* container) {
     PyRef copy = PyRef::steal(PyDict_CheckExact(container) ? PyDict_Copy(container)
                                                            : PyList_GetSlice(container, 0, PyList_GET_SIZE(container)));
     if (!copy) throw fetch_current_error();
+    if (PyObject_GC_IsTracked(copy.get())) PyObject_GC_UnTrack(copy.get());
     return copy;
 }
 
-// copy_containers(obj, /): `obj` with every dict and list in it copied and
-// every other object shared: a snapshot of what a document read, which
+// copy_containers(obj, /): `obj`, a tree (no container in it twice, as
+// loads makes them), with every dict and list in it copied and every
+// other object shared: a snapshot of what a document read, which
 // later changes to `obj` do not reach, and whose unchanged strs compare
 // equal to the originals by identity. Walks without recursion.
 PyObject* copy_containers(PyObject*, PyObject* obj) {
