@@ -13,6 +13,7 @@ import tempfile
 from pathlib import Path
 
 import vorn
+
 from bench.documents import SIZES, build_sized
 from bench.memory import PROBES_PER_LOADER, probe
 from bench.shapes import SHAPES
