@@ -8,12 +8,10 @@ from collections.abc import Iterator
 from typing import IO, Any, NamedTuple
 
 from ._editing import edited_text, verified_text
-from ._errors import DecodeError
 from ._native import DocumentFault, SyntaxTree, copy_containers, read_syntax
 from ._paths import parse_path, path_text
+from ._sources import decode_error, text_at, text_of_file
 from ._writing import write_atomically
-
-_BYTE_ORDER_MARK = "\ufeff"
 
 Path = str | tuple[str | int, ...]
 
@@ -81,8 +79,7 @@ class Document:
         try:
             data, tree = read_syntax(text)
         except DocumentFault as fault:
-            native_message, msg, _lineno, pos = fault.args
-            raise DecodeError(msg, text, pos, path, native_message=native_message) from None
+            raise decode_error(fault, text, path) from None
         document = object.__new__(cls)
         document.data = data
         document.path = path
@@ -94,23 +91,14 @@ class Document:
     @classmethod
     def load(cls, fp: IO[str] | IO[bytes]) -> Document:
         """Reads a file object opened for reading, as ``vorn.load`` does."""
-        content = fp.read()
-        if isinstance(content, bytes):
-            content = content.decode("utf-8")
-        elif not isinstance(content, str):
-            raise TypeError(
-                f"load() needs a file object whose read() returns str or bytes, not {type(content).__qualname__}"
-            )
-        name = getattr(fp, "name", None)
-        return cls.parse(content.removeprefix(_BYTE_ORDER_MARK), path=name if isinstance(name, str) else None)
+        content, name = text_of_file(fp)
+        return cls.parse(content, path=name)
 
     @classmethod
     def load_path(cls, path: str | os.PathLike[str]) -> Document:
         """Reads the file at ``path`` (UTF-8; one leading byte-order mark is
         dropped)."""
-        with open(path, "rb") as file:
-            content = file.read().decode("utf-8")
-        return cls.parse(content.removeprefix(_BYTE_ORDER_MARK), path=path)
+        return cls.parse(text_at(path), path=path)
 
     def span(self, path: Path) -> Span:
         """Where the value at ``path`` was written. A value that came from an

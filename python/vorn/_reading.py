@@ -6,12 +6,10 @@ from __future__ import annotations
 import os
 from typing import IO, Any, overload
 
-from ._errors import DecodeError
 from ._native import DocumentFault
 from ._native import loads as _native_loads
+from ._sources import decode_error, text_at, text_of_file
 from ._typed import validated
-
-_BYTE_ORDER_MARK = "\ufeff"
 
 # Each reader takes ``into=``: without it, the root mapping as a dict; with
 # a class, an instance of it; with any other type pydantic takes (list[M],
@@ -43,7 +41,7 @@ def loads(s: str, *, into: Any = None) -> Any:
     try:
         data = _native_loads(s)
     except DocumentFault as fault:
-        raise _decode_error(fault, s, None) from None
+        raise decode_error(fault, s, None) from None
     return data if into is None else validated(data, into, s, None)
 
 
@@ -65,7 +63,7 @@ def parse(s: str, *, path: str | os.PathLike[str] | None = None, into: Any = Non
     try:
         data = _native_loads(s)
     except DocumentFault as fault:
-        raise _decode_error(fault, s, path) from None
+        raise decode_error(fault, s, path) from None
     return data if into is None else validated(data, into, s, path)
 
 
@@ -84,15 +82,8 @@ def load(fp: IO[str] | IO[bytes], *, into: Any = None) -> Any:
     >>> with open("service.vorn", "rb") as file:
     ...     config = vorn.load(file)
     """
-    content = fp.read()
-    if isinstance(content, bytes):
-        content = content.decode("utf-8")
-    elif not isinstance(content, str):
-        raise TypeError(
-            f"load() needs a file object whose read() returns str or bytes, not {type(content).__qualname__}"
-        )
-    name = getattr(fp, "name", None)
-    return parse(content.removeprefix(_BYTE_ORDER_MARK), path=name if isinstance(name, str) else None, into=into)
+    content, name = text_of_file(fp)
+    return parse(content, path=name, into=into)
 
 
 @overload
@@ -109,11 +100,4 @@ def load_path(path: str | os.PathLike[str], *, into: Any = None) -> Any:
     >>> config["database"]["host"]
     'db.internal.example'
     """
-    with open(path, "rb") as file:
-        content = file.read().decode("utf-8")
-    return parse(content.removeprefix(_BYTE_ORDER_MARK), path=path, into=into)
-
-
-def _decode_error(fault: DocumentFault, doc: str, path: str | os.PathLike[str] | None) -> DecodeError:
-    native_message, msg, _lineno, pos = fault.args
-    return DecodeError(msg, doc, pos, path, native_message=native_message)
+    return parse(text_at(path), path=path, into=into)

@@ -1,0 +1,39 @@
+"""Where document text comes from: file objects and paths, read alike by
+every reader, and the DecodeError of a fault in what was read."""
+
+from __future__ import annotations
+
+import os
+from typing import IO
+
+from ._errors import DecodeError
+from ._native import DocumentFault
+
+_BYTE_ORDER_MARK = "\ufeff"
+
+
+def text_of_file(fp: IO[str] | IO[bytes]) -> tuple[str, str | None]:
+    """The text of a file object opened for reading, in text mode or binary
+    (decoded as UTF-8), without one leading byte-order mark; and its
+    ``name`` when that is a str."""
+    content = fp.read()
+    if isinstance(content, bytes):
+        content = content.decode("utf-8")
+    elif not isinstance(content, str):
+        raise TypeError(
+            f"load() needs a file object whose read() returns str or bytes, not {type(content).__qualname__}"
+        )
+    name = getattr(fp, "name", None)
+    return content.removeprefix(_BYTE_ORDER_MARK), name if isinstance(name, str) else None
+
+
+def text_at(path: str | os.PathLike[str]) -> str:
+    """The text of the file at ``path`` (UTF-8), without one leading
+    byte-order mark."""
+    with open(path, "rb") as file:
+        return file.read().decode("utf-8").removeprefix(_BYTE_ORDER_MARK)
+
+
+def decode_error(fault: DocumentFault, doc: str, path: str | os.PathLike[str] | None) -> DecodeError:
+    native_message, msg, _lineno, pos = fault.args
+    return DecodeError(msg, doc, pos, path, native_message=native_message)
