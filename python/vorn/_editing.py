@@ -71,12 +71,18 @@ class _Editor:
     def __init__(self, text: str, tree: SyntaxTree, original: Any, data: Any) -> None:
         self.tree = tree
         self.text = text.encode("utf-8")
+        # A last line without a line break gets one while the splices are
+        # made, so that what is added after it or deleted with it is whole
+        # lines; it goes again if nothing reached the end.
+        self.unterminated = len(self.text) if self.text and not self.text.endswith(b"\n") else -1
         self.original = original
         self.data = data
         first_line_end = self.text.find(b"\n")
         self.newline = (
             b"\r\n" if first_line_end > 0 and self.text[first_line_end - 1 : first_line_end] == b"\r" else b"\n"
         )
+        if self.unterminated >= 0:
+            self.text += self.newline
         # (begin, end, replacement, order) splices of self.text
         self.edits: list[tuple[int, int, bytes, int]] = []
         self.removed: list[tuple[int, int]] = []
@@ -148,10 +154,10 @@ class _Editor:
         for begin, end, replacement, _ in ordered:
             if end > limit:
                 raise _Fallback  # overlapping splices
-            if begin == len(out) and out and not out.endswith(b"\n"):
-                replacement = self.newline + replacement
             out = out[:begin] + replacement + out[end:]
             limit = begin
+        if self.unterminated >= 0 and all(end <= self.unterminated for _, end, _, _ in self.edits):
+            out = out[: -len(self.newline)]
         return out.decode("utf-8")
 
     # --- rendering -------------------------------------------------------
