@@ -184,17 +184,20 @@ class _Editor:
             out.append(pad + line.rstrip(" ") if line.endswith("- ") else pad + line)
         return (self.newline.decode().join(out) + self.newline.decode()).encode("utf-8")
 
-    def scalar(self, value: str, form: str, item: bool) -> bytes:
-        """A one-line scalar as written after ``key:`` or ``-``: in its old
-        quoting when that reads back, else plain when that does, else the
-        writer's double quotes."""
+    def scalar(self, value: str, form: str, item: bool, rest: bytes) -> bytes:
+        """A one-line scalar as written after ``key:`` or ``-`` and before
+        ``rest``, the rest of its line: in its old quoting when that reads
+        back, else plain when that does, else the writer's double quotes.
+        The rest is read with it, since a quote left open in the value would
+        make an inline comment part of it."""
+        after = rest.decode("utf-8").rstrip("\r\n")
         candidates = []
         if form == "single_quoted":
             candidates.append(f"'{value}'")
         if form != "double_quoted" and value:
             candidates.append(value)
         for candidate in candidates:
-            context = f"x:\n  - {candidate}\n" if item else f"x: {candidate}\n"
+            context = f"x:\n  - {candidate}{after}\n" if item else f"x: {candidate}{after}\n"
             try:
                 read = loads(f"{_VERSION}: 1.0\n{context}")["x"]
             except ValueError:
@@ -328,7 +331,9 @@ class _Editor:
             self.sequence(record, old, new)
         elif isinstance(new, str) and "\n" not in new and form in ("plain", "single_quoted", "double_quoted"):
             begin, end = self.record(record)[13:15]
-            self.splice(begin, end, self.scalar(new, form, kind == "item"), record)
+            self.splice(
+                begin, end, self.scalar(new, form, kind == "item", self.text[end : self.after_line(end)]), record
+            )
         else:
             self.replace(record, new)
 
@@ -351,7 +356,8 @@ class _Editor:
         while value_end > marker and self.text[value_end - 1 : value_end] == b" ":
             value_end -= 1
         if isinstance(new, str) and "\n" not in new:
-            inline, below = b" " + self.scalar(new, "plain", kind == "item"), b""
+            rest = self.text[value_end : self.after_line(value_end)]
+            inline, below = b" " + self.scalar(new, "plain", kind == "item", rest), b""
         elif isinstance(new, (dict, list)) and not new:
             inline, below = (b" {}" if isinstance(new, dict) else b" []"), b""
         else:
