@@ -223,7 +223,13 @@ class _Editor:
         # it, or giving it a value of more than one line, rewrites the item.
         if replace_owner is not None and self.record(owner)[1] == "inline_mapping" and first >= 0:
             key = self.record(first)[4]
-            if self.record(first)[0] == "entry" and (key in gone or (key in changed and not _one_line(new[key]))):
+            # A literal block there takes every deeper line, so nothing can
+            # follow it either.
+            if self.record(first)[0] == "entry" and (
+                key in gone
+                or (key in changed and not _one_line(new[key]))
+                or (added and self.record(first)[1] == "literal_block")
+            ):
                 replace_owner()
                 return
         from_merges = self.merged_keys(merges) if merges else set()
