@@ -295,7 +295,10 @@ class _Editor:
             at = tail
             if ascending:
                 later = self.tree.first_entry_after(owner, key)
-                if later >= 0:
+                if later >= 0 and later == first and owner >= 0 and self.record(owner)[1] == "inline_mapping":
+                    # Nothing goes above the entry on "- key: value"'s line.
+                    at = self.after_line(self.record(first)[8])
+                elif later >= 0:
                     at = self.line_start(self.record(later)[7])
             self.splice(at, at, self.lines(value, indent, key), owner)
 
