@@ -87,6 +87,8 @@ class _Editor:
         self.edits: list[tuple[int, int, bytes, int]] = []
         self.removed: list[tuple[int, int]] = []
         self.touched: set[int] = set()
+        # Records whose value was written anew, and their anchor with it.
+        self.unanchored: set[int] = set()
         self.records: dict[int, tuple[Any, ...]] = {}
         self.kids: dict[int, list[int]] = {}
         # Keys a change wrote as entries below a mapping's merges.
@@ -354,9 +356,11 @@ class _Editor:
     def replace(self, record: int, new: Any) -> None:
         """Writes the value of ``record`` anew: the rest of its own line after
         the colon or hyphen (its inline comment stays) and its lines below."""
-        kind, form, _, _, _, _, indent, _, lines_end, head_begin, head_end, _, key_end, _, _, comment = self.record(
-            record
+        kind, form, _, _, _, anchor, indent, _, lines_end, head_begin, head_end, _, key_end, _, _, comment = (
+            self.record(record)
         )
+        if anchor is not None:
+            self.unanchored.add(record)
         if kind == "item":
             marker = head_begin + 1
         else:
@@ -407,7 +411,7 @@ class _Editor:
             value = _at(self.data, self.path(index))
             if value is _MISSING:
                 continue
-            if self.is_removed(target) or value != _at(self.data, self.path(target)):
+            if self.is_removed(target) or target in self.unanchored or value != _at(self.data, self.path(target)):
                 self.replace(index, value)
 
     def rewrite_merge(self, owner: int) -> None:
@@ -422,7 +426,7 @@ class _Editor:
         for merge in merges:
             target = self.record(merge)[3]
             source = _at(self.data, self.path(target))
-            if self.is_removed(target) or not isinstance(source, dict):
+            if self.is_removed(target) or target in self.unanchored or not isinstance(source, dict):
                 still = False
                 continue
             for key in self.merged_keys([merge]):
