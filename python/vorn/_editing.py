@@ -429,11 +429,11 @@ class _Editor:
             if self.is_removed(target) or target in self.unanchored or not isinstance(source, dict):
                 still = False
                 continue
-            for key in self.merged_keys([merge]):
+            # Keys the source gained count as much as those it had.
+            for key in self.merged_keys([merge]) | source.keys():
                 if (
-                    key in value
-                    and key not in written
-                    and source.get(key, _MISSING) != value[key]
+                    key not in written
+                    and source.get(key, _MISSING) != value.get(key, _MISSING)
                     and not self.tree.entries_under(owner, key)
                 ):
                     still = False
