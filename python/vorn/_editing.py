@@ -93,6 +93,9 @@ class _Editor:
         self.kids: dict[int, list[int]] = {}
         # Keys a change wrote as entries below a mapping's merges.
         self.below_merge: dict[int, set[str]] = {}
+        # (first old index, shift) of a sequence whose length changed: where
+        # the items it kept now stand.
+        self.shifts: dict[int, tuple[int, int]] = {}
 
     # --- the records ---------------------------------------------------
 
@@ -116,8 +119,13 @@ class _Editor:
             kind, _, parent, _, key, *_ = self.record(index)
             if kind == "merge":
                 raise _Fallback
-            # A sequence's block holds items alone.
-            steps.append(key if kind == "entry" else self.children(parent).index(index))
+            if kind == "entry":
+                steps.append(key)
+            else:
+                # A sequence's block holds items alone.
+                position = self.children(parent).index(index)
+                start, shift = self.shifts.get(parent, (position + 1, 0))
+                steps.append(position + shift if position >= start else position)
             index = parent
         return tuple(reversed(steps))
 
@@ -317,6 +325,7 @@ class _Editor:
         old_middle = len(old) - prefix - suffix
         new_middle = len(new) - prefix - suffix
         paired = min(old_middle, new_middle)
+        self.shifts[owner] = (prefix + paired, len(new) - len(old))
         for offset in range(paired):
             index = prefix + offset
             self.change(items[index], old[index], new[index])
