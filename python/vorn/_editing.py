@@ -237,7 +237,11 @@ class _Editor:
             # follow it either.
             if self.record(first)[0] == "entry" and (
                 key in gone
-                or (key in changed and not _one_line(new[key]))
+                or (
+                    key in changed
+                    and not _one_line(new[key])
+                    and not _nested_in_place(self.record(first)[1], old[key], new[key])
+                )
                 or (added and self.record(first)[1] == "literal_block")
             ):
                 replace_owner()
@@ -516,6 +520,11 @@ def _common_prefix(a: list[Any], b: list[Any]) -> int:
     while a[low] == b[low]:
         low += 1
     return low
+
+
+def _nested_in_place(form: str, old: Any, new: Any) -> bool:
+    """Whether a change of a nested block is made inside it."""
+    return form == "nested_block" and bool(new) and type(old) is type(new) and isinstance(new, (dict, list))
 
 
 def _one_line(value: Any) -> bool:
