@@ -248,8 +248,8 @@ class _Editor:
                 return
         from_merges = self.merged_keys(merges) if merges else set()
         expand = bool(gone & from_merges)
-        if expand:
-            self.expand_merges(owner, merges, new)
+        if expand and self.expand_merges(owner, merges, new):
+            return
         for key in gone:
             for record in self.tree.entries_under(owner, key):
                 self.delete(record)
@@ -284,10 +284,15 @@ class _Editor:
                     pending.append(kid_target)
         return keys
 
-    def expand_merges(self, owner: int, merges: list[int], new: dict[str, Any]) -> None:
-        """Writes the merges of a mapping out as the entries they give."""
+    def expand_merges(self, owner: int, merges: list[int], new: dict[str, Any]) -> bool:
+        """Writes the merges of a mapping out as the entries they give;
+        whether that wrote the whole mapping anew."""
         if not merges or any(self.is_removed(merge) for merge in merges):
-            return
+            return False
+        if owner >= 0 and self.record(owner)[1] == "inline_mapping" and self.tree.block(owner)[3] in merges:
+            # "- <<: *a" holds the item's line: the item is written anew.
+            self.replace(owner, new)
+            return True
         written = self.below_merge.get(owner, set())
         merged = sorted(
             key
@@ -300,6 +305,7 @@ class _Editor:
             begin = self.line_start(self.record(merge)[7])
             end = self.after_line(self.record(merge)[8])
             self.splice(begin, end, text if number == 0 else b"", owner)
+        return False
 
     def add_entries(self, owner: int, added: list[tuple[str, Any]]) -> None:
         _, end, ascending, first = self.tree.block(owner)
