@@ -380,6 +380,22 @@ class _Editor:
         )
         if anchor is not None:
             self.unanchored.add(record)
+        parent = self.record(record)[2]
+        if (
+            kind == "entry"
+            and (isinstance(new, str) and "\n" in new or isinstance(new, (dict, list)) and new)
+            and parent >= 0
+            and self.record(parent)[1] == "inline_mapping"
+            and self.tree.block(parent)[3] == record
+            and len(self.children(parent)) > 1
+        ):
+            # The first entry of "- key: value" can have no lines below it
+            # while others follow it.
+            value = _at(self.data, self.path(parent))
+            if value is _MISSING:
+                raise _Fallback
+            self.replace(parent, value)
+            return
         if kind == "item":
             marker = head_begin + 1
         else:
