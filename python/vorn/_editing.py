@@ -310,6 +310,9 @@ class _Editor:
     def add_entries(self, owner: int, added: list[tuple[str, Any]]) -> None:
         _, end, ascending, first = self.tree.block(owner)
         indent = self.record(first)[6] if first >= 0 else 0
+        if owner >= 0 and self.record(owner)[1] == "inline_mapping":
+            # The lines below "- key: value" may stand deeper than key.
+            indent = self.record(self.children(owner)[-1])[6]
         tail = self.after_line(end) if end >= 0 else len(self.text)
         for key, value in added:
             at = tail
