@@ -416,13 +416,17 @@ class _Editor:
             rendered = self.lines(new, indent, None if kind == "item" else "k")
             first, _, below = rendered.partition(self.newline)
             inline = first[indent + (1 if kind == "item" else 2) :]
-        self.splice(marker, value_end, inline, record)
         if lines_end > head_end:
+            self.splice(marker, value_end, inline, record)
             begin = self.after_line(head_end)
             self.splice(begin, self.after_line(lines_end), below, record)
         elif below:
-            at = self.after_line(head_end)
-            self.splice(at, at, below, record)
+            # One splice with the rest of the line, so that nothing added
+            # after this line comes between it and its lines below.
+            end = self.after_line(head_end)
+            self.splice(marker, end, inline + self.text[value_end:end] + below, record)
+        else:
+            self.splice(marker, value_end, inline, record)
 
     def rewrite_copies(self) -> None:
         """Aliases and merges whose anchored block changed or went, while
