@@ -40,10 +40,6 @@ class SyntaxTree:
     ) -> tuple[str, str, int, int, str | None, _Span | None, _Span, _Span, _Span, str | None, str | None]:
         """(kind, form, parent, target, key, key_span, value_span, head_span,
         lines_span, anchor, inline_comment)."""
-    def offsets(self, index: int, /) -> tuple[int, int, int, int, int, int, int, int, int]:
-        """(lines_begin, lines_end, head_begin, head_end, key_begin, key_end,
-        value_begin, value_end, comment_begin): byte offsets in the UTF-8
-        text; comment_begin -1 for none."""
     def aliases(self, /) -> list[tuple[int, int]]:
         """(record, target) of the aliases and merges, in written order."""
     def entry(
@@ -64,8 +60,6 @@ class SyntaxTree:
     def first_entry_after(self, owner: int, key: str, /) -> int:
         """The first entry of the block whose key sorts after ``key``, or
         -1."""
-    def data(self, /) -> dict[str, Any]:
-        """The document's values as ``loads`` gives them, made anew."""
     def comments(self, index: int, /) -> list[str]:
         """The comment lines above the record."""
     def children(self, index: int, /) -> list[int]:

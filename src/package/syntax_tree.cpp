@@ -7,7 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "conversions.hpp"
 #include "error_state.hpp"
 #include "read/syntax_index.hpp"
 #include "str_from_utf8.hpp"
@@ -168,20 +167,6 @@ PyObject* record(PyObject* self, PyObject* index) {
     });
 }
 
-// offsets(index, /): the record's byte offsets in the text's UTF-8 form,
-// (lines_begin, lines_end, head_begin, head_end, key_begin, key_end,
-// value_begin, value_end, comment_begin), comment_begin -1 when the line
-// has no comment: what an edit of the text needs.
-PyObject* offsets(PyObject* self, PyObject* index) {
-    return guarded_entry([&]() -> PyObject* {
-        const SyntaxRecord& record = record_at(state_of(self), index);
-        const long long comment =
-            record.inline_comment.empty() ? -1LL : static_cast<long long>(record.inline_comment.begin);
-        return Py_BuildValue("(IIIIIIIIL)", record.lines.begin, record.lines.end, record.head.begin, record.head.end,
-                             record.key.begin, record.key.end, record.value.begin, record.value.end, comment);
-    });
-}
-
 // aliases(): (record, target) of the records whose value is an alias, and
 // of the merges, in written order.
 PyObject* aliases(PyObject* self, PyObject*) {
@@ -332,11 +317,6 @@ PyObject* first_entry_after(PyObject* self, PyObject* const* arguments, Py_ssize
     });
 }
 
-// data(): the document's values as loads gives them, made anew.
-PyObject* data(PyObject* self, PyObject*) {
-    return guarded_entry([&]() -> PyObject* { return document_to_python(state_of(self).document.root()).release(); });
-}
-
 // comments(index, /): the comment lines above the record, each its text
 // from '#', in order.
 PyObject* comments(PyObject* self, PyObject* index) {
@@ -394,9 +374,6 @@ PyMethodDef tree_methods[] = {
     {"record", &record, METH_O,
      "record($self, index, /)\n--\n\n(kind, form, parent, target, key, key_span, value_span, head_span,\n"
      "lines_span, anchor, inline_comment)."},
-    {"offsets", &offsets, METH_O,
-     "offsets($self, index, /)\n--\n\n(lines_begin, lines_end, head_begin, head_end, key_begin, key_end,\n"
-     "value_begin, value_end, comment_begin): byte offsets in the UTF-8 text; comment_begin -1 for none."},
     {"aliases", &aliases, METH_NOARGS,
      "aliases($self, /)\n--\n\n(record, target) of the aliases and merges, in written order."},
     {"entry", &entry, METH_O,
@@ -413,7 +390,6 @@ PyMethodDef tree_methods[] = {
     {"first_entry_after", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&first_entry_after)),
      METH_FASTCALL,
      "first_entry_after($self, owner, key, /)\n--\n\nThe first entry of the block whose key sorts after key, or -1."},
-    {"data", &data, METH_NOARGS, "data($self, /)\n--\n\nThe document's values as loads gives them, made anew."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
     {"children", &children, METH_O,
      "children($self, index, /)\n--\n\nThe records held by record index (-1: the root)."},
