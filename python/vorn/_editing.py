@@ -89,6 +89,8 @@ class _Editor:
         self.touched: set[int] = set()
         # Records whose value was written anew, and their anchor with it.
         self.unanchored: set[int] = set()
+        # Changed aliases left to be judged once every change is made.
+        self.deferred: set[int] = set()
         self.records: dict[int, tuple[Any, ...]] = {}
         self.kids: dict[int, list[int]] = {}
         # Keys a change wrote as entries below a mapping's merges.
@@ -357,7 +359,12 @@ class _Editor:
     def change(self, record: int, old: Any, new: Any) -> None:
         kind, form, *_ = self.record(record)
         if form == "alias":
-            self.replace(record, new)
+            # Changed as its anchored block was, it may stay an alias.
+            target = self.record(record)[3]
+            if target >= 0 and new == _at(self.data, self.path(target)):
+                self.deferred.add(record)
+            else:
+                self.replace(record, new)
         elif isinstance(old, dict) and isinstance(new, dict) and new and form in ("nested_block", "inline_mapping"):
             self.mapping(record, old, new, lambda: self.replace(record, new))
         elif isinstance(old, list) and isinstance(new, list) and new and form == "nested_block":
@@ -442,7 +449,7 @@ class _Editor:
             hit = affected.get(target)
             if hit is None:
                 hit = affected[target] = target in self.touched or self.is_removed(target)
-            if not hit:
+            if not hit and index not in self.deferred:
                 continue
             if self.is_removed(index):
                 continue
