@@ -393,14 +393,20 @@ class _Editor:
         parent = self.record(record)[2]
         if (
             kind == "entry"
-            and (isinstance(new, str) and "\n" in new or isinstance(new, (dict, list)) and new)
             and parent >= 0
             and self.record(parent)[1] == "inline_mapping"
             and self.tree.block(parent)[3] == record
-            and len(self.children(parent)) > 1
+            and (
+                isinstance(new, (dict, list))
+                and new
+                or isinstance(new, str)
+                and "\n" in new
+                and len(self.children(parent)) > 1
+            )
         ):
-            # The first entry of "- key: value" can have no lines below it
-            # while others follow it.
+            # The first entry of "- key: value" can have no block below it
+            # (the item's mapping would go on there), nor a literal block
+            # while other entries follow it.
             value = _at(self.data, self.path(parent))
             if value is _MISSING:
                 raise _Fallback
