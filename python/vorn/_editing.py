@@ -242,6 +242,7 @@ class _Editor:
                 or (
                     key in changed
                     and not _one_line(new[key])
+                    and self.tree.entries_under(owner, key)[-1] == first
                     and not _nested_in_place(self.record(first)[1], old[key], new[key])
                 )
                 or (added and self.record(first)[1] == "literal_block")
