@@ -1,4 +1,5 @@
-"""The JSON and YAML renderings of a document, and comment-line insertion.
+"""The JSON, YAML and TOML renderings of a document, and comment-line
+insertion.
 
 The vorn text itself comes from `_vorn_native.dumps` or from the hand-written
 generators in shapes.py.
@@ -6,6 +7,7 @@ generators in shapes.py.
 
 import json
 
+import tomlkit
 import yaml
 
 _SafeDumper = getattr(yaml, "CSafeDumper", yaml.SafeDumper)
@@ -33,6 +35,12 @@ def to_yaml(obj) -> str:
     return yaml.dump(
         obj, Dumper=_BlockDumper, allow_unicode=True, default_flow_style=False, sort_keys=False, width=1_000_000
     )
+
+
+def to_toml(obj) -> str:
+    """TOML: mappings as tables, lists of mappings as arrays of tables,
+    lists of strings as arrays; multi-line strings escaped."""
+    return tomlkit.dumps(obj)
 
 
 def yaml_quoted(text: str) -> str:
