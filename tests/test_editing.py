@@ -330,3 +330,15 @@ def test_merge_below_an_items_line_keeps_what_the_item_held():
     document = vorn.Document.parse(f"{HEAD}\nx: &a\n  a: 1\ny:\n  - b: v\n    <<: *a\n")
     document.data["x"]["b"] = "w"
     assert vorn.loads(document.dumps()) == document.data
+
+
+@pytest.mark.parametrize(
+    ("path", "value"), [(("service", "name"), "x\ty"), (("service", "new"), {"deep": ["a\tb"]})], ids=["changed", "new"]
+)
+def test_what_no_text_carries_is_named_at_its_own_place(path, value):
+    document = vorn.Document.parse("_vorn_version: 1.0\nservice:\n  name: web\n")
+    document.data[path[0]][path[1]] = value
+    with pytest.raises(vorn.EncodeError) as raised:
+        document.dumps()
+    where = "$.service.name" if path[1] == "name" else "$.service.new.deep[0]"
+    assert (raised.value.location, raised.value.lossy_helps) == (where, False)

@@ -24,6 +24,7 @@ import re
 from collections.abc import Callable
 from typing import Any
 
+from ._errors import EncodeError
 from ._native import SyntaxTree, loads
 from ._writing import checked_text
 
@@ -31,6 +32,10 @@ _VERSION = "_vorn_version"
 # Scalars written plain inside a new subtree: no character the reader gives
 # a meaning to, nothing at the ends it would trim.
 _PLAIN = re.compile(r"[A-Za-z0-9_./@+=%~,()][A-Za-z0-9_./@+=%~,() -]*")
+# After a key, a colon is text too: the key ends at the first one.
+_PLAIN_AFTER_KEY = re.compile(r"[A-Za-z0-9_./@+=%~,()][A-Za-z0-9_./@+=%~,(): -]*")
+# An entry whose whole value is on its line.
+_ONE_LINE_ENTRY = re.compile(r" *[^ -].*: \S.*")
 _QUOTED_LINE = re.compile(r'^( *(?:- |[^"\s][^:"]*: ))"([^"\\]*)"$')
 
 Path = tuple[str | int, ...]
@@ -53,6 +58,15 @@ def edited_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
         return _Editor(text, tree, original, data).run()
     except _Fallback:
         return checked_text(data, False)
+    except EncodeError as error:
+        # The editor writes each new value alone, so its error names a
+        # place of its own: the writer of the whole data names the right
+        # one. Documents have no lossy writing, so the hint goes.
+        try:
+            checked_text(data, False)
+        except EncodeError as named:
+            raise EncodeError(named.location, named.reason, lossy_helps=False) from None
+        raise EncodeError("$", error.reason, lossy_helps=False) from None
 
 
 def verified_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
@@ -194,7 +208,7 @@ class _Editor:
             block_indent = depth if line.endswith(" |") else -1
             line = _plain_line(line)
             out.append(pad + line.rstrip(" ") if line.endswith("- ") else pad + line)
-        return (self.newline.decode().join(out) + self.newline.decode()).encode("utf-8")
+        return (self.newline.decode().join(_inline_items(out)) + self.newline.decode()).encode("utf-8")
 
     def scalar(self, value: str, form: str, item: bool, rest: bytes) -> bytes:
         """A one-line scalar as written after ``key:`` or ``-`` and before
@@ -245,7 +259,13 @@ class _Editor:
                     and self.tree.entries_under(owner, key)[-1] == first
                     and not _nested_in_place(self.record(first)[1], old[key], new[key])
                 )
-                or (added and self.record(first)[1] == "literal_block")
+                # A new entry written after a literal block that ends the item
+                # could read as a line of the block.
+                or (
+                    added
+                    and self.record(first)[1] == "literal_block"
+                    and self.record(first)[8] >= self.record(owner)[8]
+                )
             ):
                 replace_owner()
                 return
@@ -576,6 +596,36 @@ def _one_line(value: Any) -> bool:
 
 def _plain_line(line: str) -> str:
     match = _QUOTED_LINE.match(line)
-    if match is None or not _PLAIN.fullmatch(match.group(2)) or match.group(2).endswith(" "):
+    if match is None:
+        return line
+    plain = _PLAIN if match.group(1).lstrip().startswith("- ") else _PLAIN_AFTER_KEY
+    if not plain.fullmatch(match.group(2)) or match.group(2).endswith((" ", ":")):
         return line
     return match.group(1) + match.group(2)
+
+
+def _inline_items(lines: list[str]) -> list[str]:
+    """The writer's "-" alone above an item's mapping, as "- key: value"
+    when its first entry fits on one line; a first entry whose value is
+    below it must stay under a "-" alone, as lines below "- key:" would
+    continue the item's mapping instead."""
+    out: list[str] = []
+    at = 0
+    while at < len(lines):
+        line = lines[at]
+        following = lines[at + 1] if at + 1 < len(lines) else ""
+        depth = len(line) - 1
+        if (
+            line.endswith("-")
+            and line[:depth].strip() == ""
+            and following.startswith(" " * (depth + 2))
+            and not following.startswith(" " * (depth + 3))
+            and _ONE_LINE_ENTRY.fullmatch(following)
+            and not following.endswith(" |")
+        ):
+            out.append(line + " " + following.lstrip())
+            at += 2
+            continue
+        out.append(line)
+        at += 1
+    return out
