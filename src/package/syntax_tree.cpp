@@ -137,6 +137,9 @@ PyObject* locate(PyObject* self, PyObject* path) {
 
 // record(index, /): (kind, form, parent, target, key, key_span, value_span,
 // head_span, lines_span, anchor, inline_comment), spans as
+// A record's index for Python: -1 for none.
+long long index_or_none(std::uint32_t index) { return index == no_record ? -1LL : static_cast<long long>(index); }
+
 // (lineno, colno, end_lineno, end_colno), parent and target -1 for none.
 PyObject* record(PyObject* self, PyObject* index) {
     return guarded_entry([&]() -> PyObject* {
@@ -145,10 +148,8 @@ PyObject* record(PyObject* self, PyObject* index) {
         const bool keyed = record.kind != SyntaxKind::item;
         PyRef kind = text_str(kind_names[static_cast<int>(record.kind)]);
         PyRef form = text_str(form_names[static_cast<int>(record.form)]);
-        PyRef parent =
-            checked(PyLong_FromLongLong(record.parent == no_record ? -1LL : static_cast<long long>(record.parent)));
-        PyRef target =
-            checked(PyLong_FromLongLong(record.target == no_record ? -1LL : static_cast<long long>(record.target)));
+        PyRef parent = checked(PyLong_FromLongLong(index_or_none(record.parent)));
+        PyRef target = checked(PyLong_FromLongLong(index_or_none(record.target)));
         PyRef key = keyed ? text_str(record.key_text) : PyRef();
         PyRef key_span = keyed ? span_tuple(state, record.key) : PyRef();
         PyRef value_span = span_tuple(state, record.value);
@@ -175,7 +176,7 @@ PyObject* aliases(PyObject* self, PyObject*) {
         PyRef list = checked(PyList_New(0));
         for (std::size_t i = 0; i < records.size(); ++i) {
             if (records[i].form != SyntaxForm::alias) continue;
-            const long long target = records[i].target == no_record ? -1LL : records[i].target;
+            const long long target = index_or_none(records[i].target);
             if (PyList_Append(list.get(), checked(Py_BuildValue("(nL)", static_cast<Py_ssize_t>(i), target)).get()) < 0)
                 throw fetch_current_error();
         }
@@ -185,8 +186,6 @@ PyObject* aliases(PyObject* self, PyObject*) {
 
 // The editor asks about one record or one block at a time; these answer
 // without building the record's spans as lines and columns.
-
-long long index_or_none(std::uint32_t index) { return index == no_record ? -1LL : static_cast<long long>(index); }
 
 std::uint32_t owner_at(const SyntaxTreeState& state, PyObject* argument) {
     const Py_ssize_t owner = PyLong_AsSsize_t(argument);
