@@ -259,12 +259,14 @@ class _Editor:
                     and self.tree.entries_under(owner, key)[-1] == first
                     and not _nested_in_place(self.record(first)[1], old[key], new[key])
                 )
-                # A new entry written after a literal block that ends the item
-                # could read as a line of the block.
+                # A new entry written right after the literal block of the
+                # item's first entry could read as a line of the block.
                 or (
                     added
                     and self.record(first)[1] == "literal_block"
-                    and self.record(first)[8] >= self.record(owner)[8]
+                    # Its lines need only be deeper than the hyphen's column and
+                    # one; a key written further right than that reads as one.
+                    and self.record(first)[6] > self.record(owner)[6] + 2
                 )
             ):
                 replace_owner()
