@@ -8,6 +8,7 @@ import pytest
 import vorn
 from hypothesis import assume, event, given, settings
 from hypothesis import strategies as st
+from vorn._native import changes, copy_containers
 from vorn._paths import parse_path
 from vorn._writing import checked_text
 
@@ -252,6 +253,11 @@ def may_change(document, original, edit, after):
             if item == at(original, steps):
                 first, _, last, _ = lines_of(document, (*steps[:-1], index))
                 lines |= set(range(first, last + 1))
+    if operation == "rename" and steps[:-1]:
+        # The new key is added as "add" adds it.
+        _, head, last, form = lines_of(document, steps[:-1])
+        if form == "inline_mapping":
+            lines |= set(range(head, last + 1))
     # A block left empty is written "{}" or "[]" on its key's line.
     if operation in ("del", "delitem") and not at(after, steps[:-1]):
         _, head, last, _ = lines_of(document, steps[:-1])
@@ -292,6 +298,49 @@ def test_one_edit_rewrites_only_the_lines_of_what_it_changed(text, draws):
         assert [n for n, (a, b) in enumerate(zip(before, written, strict=False)) if a != b] in ([], [span.lineno - 1])
         assert written[span.lineno - 1].startswith(line[: span.colno - 1])
         assert written[span.lineno - 1].endswith(line[span.end_colno - 1 :])
+
+
+# --- what changed since a snapshot --------------------------------------------
+
+TREES = st.recursive(
+    st.sampled_from(["a", "b", ""]),
+    lambda inner: st.lists(inner, max_size=3) | st.dictionaries(st.sampled_from("pqrs"), inner, max_size=3),
+    max_leaves=12,
+)
+
+
+def expected_changes(old, new):
+    """What changes() must say, worked out with == alone."""
+    if isinstance(old, dict) and isinstance(new, dict):
+        changed = {key: expected_changes(old[key], new[key]) for key in old if key in new and old[key] != new[key]}
+        gone = [key for key in old if key not in new]
+        added = [key for key in new if key not in old]
+        return (changed, gone, added) if changed or gone or added else None
+    if isinstance(old, list) and isinstance(new, list) and len(old) == len(new):
+        return {i: expected_changes(a, b) for i, (a, b) in enumerate(zip(old, new, strict=True)) if a != b} or None
+    return None if old == new else True
+
+
+@settings(max_examples=300, deadline=None)
+@given(TREES, TREES, st.data())
+def test_changes_since_a_snapshot_are_what_equality_says(tree, other, draws):
+    snapshot = copy_containers(tree)
+    assert snapshot == tree
+    # Changed in place, as a program changes data: some values replaced by
+    # parts of the other tree, the rest the snapshot's own objects.
+    paths = [path for path, _ in walk(tree) if path]
+    for path in draws.draw(st.lists(st.sampled_from(paths), max_size=2)) if paths else []:
+        try:
+            holder = at(tree, path[:-1])
+            holder[path[-1]]
+        except (KeyError, IndexError, TypeError):
+            continue  # went with the first change
+        if isinstance(holder, dict) and draws.draw(st.booleans()):
+            del holder[path[-1]]
+        else:
+            holder[path[-1]] = other
+    assert changes(snapshot, tree) == expected_changes(snapshot, tree)
+    assert changes(snapshot, other) == expected_changes(snapshot, other)
 
 
 # --- worked examples: before.vorn, a script of edits, after.vorn --------------

@@ -11,7 +11,7 @@ from typing import Any
 
 import pytest
 import vorn
-from vorn._native import checked_dumps, read_syntax
+from vorn._native import changes, checked_dumps, copy_containers, read_syntax
 from vorn._native import loads as package_loads
 
 from _vorn_native import dumps, loads
@@ -38,6 +38,19 @@ SANITIZER_SLOWDOWN = 10 if under_address_sanitizer() else 1
 def resident_bytes():
     with open("/proc/self/statm") as statm:
         return int(statm.read().split()[1]) * os.sysconf("SC_PAGESIZE")
+
+
+class Incomparable:
+    def __eq__(self, other):
+        raise RuntimeError("cannot be compared")
+
+    __hash__ = None
+
+
+SNAPSHOT_OF = {"a": ["x", {"b": "y"}], "list": ["p", "q"], "gone": {}}
+SNAPSHOT = copy_containers(SNAPSHOT_OF)
+CHANGED = {"a": ["x", {"b": "z"}], "list": ["p", "q", "r"], "added": "n"}
+RAISING = {"a": ["x", {"b": Incomparable()}], "list": ["p", "q"], "gone": {}}
 
 
 @dataclass
@@ -163,6 +176,9 @@ PATHS = [
     Path("every span and comment", lambda text: every_span(vorn.Document.parse(text)), (DOCUMENT,)),
     Path("locate a bad step", lambda: read_syntax(DOCUMENT)[1].locate(["base", 1.5]), (), TypeError, "not 'float'"),
     Path("record out of range", lambda: read_syntax(DOCUMENT)[1].record(10**6), (), IndexError, "no syntax record"),
+    Path("snapshot", copy_containers, (SNAPSHOT_OF,)),
+    Path("changes found", changes, (SNAPSHOT, CHANGED), inner=(CHANGED["list"],)),
+    Path("changes of a raising ==", changes, (SNAPSHOT, RAISING), RuntimeError, "cannot be compared"),
     Path("checked success", checked_dumps, (DUMPED, False)),
     Path("checked lossy success", checked_dumps, (LOSSY, True)),
     Path("checked fault deep inside", checked_dumps, (LOSSY, False), inner=(LOSSY["list"], LOSSY["list"][1])),

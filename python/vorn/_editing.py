@@ -19,13 +19,12 @@ or whose key was deleted, is written out as entries.
 
 from __future__ import annotations
 
-import itertools
 import re
 from collections.abc import Callable
 from typing import Any
 
 from ._errors import EncodeError
-from ._native import SyntaxTree, loads
+from ._native import SyntaxTree, changes, loads
 from ._writing import checked_text
 
 _VERSION = "_vorn_version"
@@ -50,12 +49,13 @@ def edited_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
     """The text of ``data`` made from ``text`` (read as ``tree``, whose
     values were ``original``) with the fewest changes. Data the format
     cannot carry raise EncodeError."""
-    if data == original:
+    difference = changes(original, data)
+    if difference is None:
         return text
     if not isinstance(data, dict) or data.get(_VERSION) != original.get(_VERSION):
         checked_text(data, False)  # raises for a root that cannot be read back
     try:
-        return _Editor(text, tree, original, data).run()
+        return _Editor(text, tree, original, data).run(difference)
     except _Fallback:
         return checked_text(data, False)
     except EncodeError as error:
@@ -163,11 +163,13 @@ class _Editor:
         return len(self.text) if end < 0 else end + 1
 
     def is_removed(self, index: int) -> bool:
-        head = self.record(index)[9]
-        return any(begin <= head < end for begin, end in self.removed)
+        return self.removed_at(self.record(index)[9])
 
-    def run(self) -> str:
-        self.mapping(-1, self.original, self.data, None)
+    def removed_at(self, offset: int) -> bool:
+        return any(begin <= offset < end for begin, end in self.removed)
+
+    def run(self, difference: Any) -> str:
+        self.mapping(-1, self.original, self.data, None, difference)
         self.rewrite_copies()
         return self.apply()
 
@@ -237,13 +239,17 @@ class _Editor:
     # --- the walk --------------------------------------------------------
 
     def mapping(
-        self, owner: int, old: dict[str, Any], new: dict[str, Any], replace_owner: Callable[[], None] | None
+        self,
+        owner: int,
+        old: dict[str, Any],
+        new: dict[str, Any],
+        replace_owner: Callable[[], None] | None,
+        difference: tuple[dict[str, Any], list[str], list[str]],
     ) -> None:
-        # Most edits keep the keys: comparing the views costs no sets.
-        same_keys = old.keys() == new.keys()
-        gone = set() if same_keys else old.keys() - new.keys()
-        added = set() if same_keys else new.keys() - old.keys()
-        changed = _changed_keys(old, new, same_keys)
+        """``difference``: what ``changes(old, new)`` gives."""
+        changed, gone_keys, added_keys = difference
+        gone = set(gone_keys)
+        added = set(added_keys)
         merges, _, _, first = self.tree.block(owner)
         # The first entry of "- key: value" shares the item's line: deleting
         # it, or giving it a value of more than one line, rewrites the item.
@@ -282,7 +288,7 @@ class _Editor:
         for key in changed:
             written = self.tree.entries_under(owner, key)
             if written:
-                self.change(written[-1], old[key], new[key])
+                self.change(written[-1], old[key], new[key], changed[key])
             elif not expand:
                 below_merge.append((key, new[key]))
         if below_merge:
@@ -292,7 +298,7 @@ class _Editor:
             text = b"".join(self.lines(value, indent, key) for key, value in below_merge)
             self.splice(at, at, text, owner)
         if added:
-            self.add_entries(owner, [(key, value) for key, value in new.items() if key in added])
+            self.add_entries(owner, [(key, new[key]) for key in added_keys])
 
     def merged_keys(self, merges: list[int]) -> set[str]:
         keys: set[str] = set()
@@ -350,13 +356,14 @@ class _Editor:
                     at = self.line_start(self.record(later)[7])
             self.splice(at, at, self.lines(value, indent, key), owner)
 
-    def sequence(self, owner: int, old: list[Any], new: list[Any]) -> None:
+    def sequence(self, owner: int, old: list[Any], new: list[Any], difference: Any) -> None:
+        """``difference``: what ``changes(old, new)`` gives."""
         if self.tree.child(owner, -1) != len(old):
             raise _Fallback
         items = _Items(self.tree, owner)
-        if len(old) == len(new):
-            for index in _differences(old, new):
-                self.change(items[index], old[index], new[index])
+        if isinstance(difference, dict):  # of one length
+            for index in sorted(difference):
+                self.change(items[index], old[index], new[index], difference[index])
             return
         prefix = _common_prefix(old, new)
         suffix = _common_prefix(old[prefix:][::-1], new[prefix:][::-1])
@@ -379,7 +386,13 @@ class _Editor:
             text = b"".join(self.lines(value, indent) for value in new[after : after + new_middle - paired])
             self.splice(at, at, text, owner)
 
-    def change(self, record: int, old: Any, new: Any) -> None:
+    def change(self, record: int, old: Any, new: Any, difference: Any = None) -> None:
+        """``difference``: what ``changes(old, new)`` gives, or None when it
+        is not yet known."""
+        if difference is None:
+            difference = changes(old, new)
+            if difference is None:
+                return
         kind, form, *_ = self.record(record)
         if form == "alias":
             # Changed as its anchored block was, it may stay an alias.
@@ -389,9 +402,9 @@ class _Editor:
             else:
                 self.replace(record, new)
         elif isinstance(old, dict) and isinstance(new, dict) and new and form in ("nested_block", "inline_mapping"):
-            self.mapping(record, old, new, lambda: self.replace(record, new))
+            self.mapping(record, old, new, lambda: self.replace(record, new), difference)
         elif isinstance(old, list) and isinstance(new, list) and new and form == "nested_block":
-            self.sequence(record, old, new)
+            self.sequence(record, old, new, difference)
         elif isinstance(new, str) and "\n" not in new and form in ("plain", "single_quoted", "double_quoted"):
             begin, end = self.record(record)[13:15]
             self.splice(
@@ -469,18 +482,14 @@ class _Editor:
         what they stood for did not: written out as that copy."""
         if not self.touched and not self.removed:
             return
-        # Most documents hold many aliases of few anchors: each anchor is
-        # judged once.
-        affected: dict[int, bool] = {}
-        for index, target in self.tree.aliases():
-            if target < 0:
-                continue
-            hit = affected.get(target)
-            if hit is None:
-                hit = affected[target] = target in self.touched or self.is_removed(target)
-            if not hit and index not in self.deferred:
-                continue
-            if self.is_removed(index):
+        # Most documents hold many aliases of few anchors: the anchors are
+        # judged, and only the aliases of those a change reached are met.
+        hit = {target for target, head in self.tree.alias_targets() if target in self.touched or self.removed_at(head)}
+        candidates = self.tree.aliases(hit) if hit else []
+        if self.deferred:
+            candidates = sorted({*candidates, *((index, self.record(index)[3]) for index in self.deferred)})
+        for index, target in candidates:
+            if target < 0 or self.is_removed(index):
                 continue
             kind, _, parent, *_ = self.record(index)
             if kind == "merge":
@@ -541,33 +550,6 @@ def _at(data: Any, steps: Path) -> Any:
         except (KeyError, IndexError, TypeError):
             return _MISSING
     return data
-
-
-def _changed_keys(old: dict[str, Any], new: dict[str, Any], same_keys: bool) -> list[str]:
-    """The keys of both whose values differ, found by halving: equal runs
-    of values are compared as whole lists, in C."""
-    keys = list(old)
-    if same_keys and list(new) == keys:
-        theirs = list(new.values())
-    else:
-        theirs = list(map(new.get, keys, itertools.repeat(_MISSING)))
-    return [keys[i] for i in _differences(list(old.values()), theirs) if theirs[i] is not _MISSING]
-
-
-def _differences(a: list[Any], b: list[Any]) -> list[int]:
-    """The indices where two lists of one length differ."""
-    found: list[int] = []
-    pending = [(0, len(a))]
-    while pending:
-        low, high = pending.pop()
-        if a[low:high] == b[low:high]:
-            continue
-        if high - low <= 8:
-            found.extend(i for i in range(low, high) if a[i] != b[i])
-        else:
-            middle = (low + high) // 2
-            pending += [(middle, high), (low, middle)]
-    return sorted(found)
 
 
 def _common_prefix(a: list[Any], b: list[Any]) -> int:

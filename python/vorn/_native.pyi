@@ -40,8 +40,12 @@ class SyntaxTree:
     ) -> tuple[str, str, int, int, str | None, _Span | None, _Span, _Span, _Span, str | None, str | None]:
         """(kind, form, parent, target, key, key_span, value_span, head_span,
         lines_span, anchor, inline_comment)."""
-    def aliases(self, /) -> list[tuple[int, int]]:
-        """(record, target) of the aliases and merges, in written order."""
+    def aliases(self, targets: set[int] | None = None, /) -> list[tuple[int, int]]:
+        """(record, target) of the aliases and merges, in written order;
+        only those whose target is in ``targets`` when it is given."""
+    def alias_targets(self, /) -> list[tuple[int, int]]:
+        """(record, head_begin) of the records that aliases and merges name,
+        in written order, each once."""
     def entry(
         self, index: int, /
     ) -> tuple[str, str, int, int, str | None, str | None, int, int, int, int, int, int, int, int, int, int]:
@@ -72,3 +76,10 @@ def read_syntax(s: str, /) -> tuple[dict[str, Any], SyntaxTree]:
 def copy_containers(obj: Any, /) -> Any:
     """``obj`` with every dict and list in it copied and every other object
     shared: a snapshot that later changes to ``obj`` do not reach."""
+
+def changes(old: Any, new: Any, /) -> Any:
+    """None when ``new`` equals ``old``, a snapshot made by
+    ``copy_containers``; else how they differ: (changed, gone, added) for
+    two dicts (``changed`` maps each key both hold whose values differ to
+    how they differ), {index: how} for two lists of one length, True for
+    anything else."""

@@ -23,6 +23,7 @@
 #include "conversions.hpp"
 #include "error_state.hpp"
 #include "read/read_document.hpp"
+#include "snapshot.hpp"
 #include "str_from_utf8.hpp"
 #include "syntax_tree.hpp"
 #include "type_names.hpp"
@@ -103,59 +104,6 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
         PyRef pair = PyRef::steal(PyTuple_Pack(2, data.get(), tree.get()));
         if (!pair) throw fetch_current_error();
         return pair.release();
-    });
-}
-
-// A copy of `container` (an exact dict or list) of the same type, which the
-// cycle collector does not track: a copy of a tree holds no cycle, and
-// the collector's passes would otherwise walk a snapshot as large as the
-// document for nothing.
-PyRef shallow_copy(PyObject* container) {
-    PyRef copy = PyRef::steal(PyDict_CheckExact(container) ? PyDict_Copy(container)
-                                                           : PyList_GetSlice(container, 0, PyList_GET_SIZE(container)));
-    if (!copy) throw fetch_current_error();
-    if (PyObject_GC_IsTracked(copy.get())) PyObject_GC_UnTrack(copy.get());
-    return copy;
-}
-
-// copy_containers(obj, /): `obj`, a tree (no container in it twice, as
-// loads makes them), with every dict and list in it copied and every
-// other object shared: a snapshot of what a document read, which
-// later changes to `obj` do not reach, and whose unchanged strs compare
-// equal to the originals by identity. Walks without recursion.
-PyObject* copy_containers(PyObject*, PyObject* obj) {
-    return guarded_entry([&]() -> PyObject* {
-        if (!PyDict_CheckExact(obj) && !PyList_CheckExact(obj)) return Py_NewRef(obj);
-        PyRef root = shallow_copy(obj);
-        // The copies whose own children are still the originals'.
-        std::vector<PyRef> pending;
-        pending.push_back(PyRef::borrow(root.get()));
-        while (!pending.empty()) {
-            PyRef container = std::move(pending.back());
-            pending.pop_back();
-            if (PyDict_CheckExact(container.get())) {
-                Py_ssize_t position = 0;
-                PyObject* key = nullptr;
-                PyObject* value = nullptr;
-                // Replacing the value of a key already present is allowed
-                // while the dict is iterated.
-                while (PyDict_Next(container.get(), &position, &key, &value)) {
-                    if (!PyDict_CheckExact(value) && !PyList_CheckExact(value)) continue;
-                    PyRef copy = shallow_copy(value);
-                    if (PyDict_SetItem(container.get(), key, copy.get()) < 0) throw fetch_current_error();
-                    pending.push_back(std::move(copy));
-                }
-            } else {
-                for (Py_ssize_t i = 0; i < PyList_GET_SIZE(container.get()); ++i) {
-                    PyObject* item = PyList_GET_ITEM(container.get(), i);
-                    if (!PyDict_CheckExact(item) && !PyList_CheckExact(item)) continue;
-                    PyRef copy = shallow_copy(item);
-                    PyList_SetItem(container.get(), i, Py_NewRef(copy.get()));
-                    pending.push_back(std::move(copy));
-                }
-            }
-        }
-        return root.release();
     });
 }
 
@@ -272,6 +220,11 @@ PyMethodDef methods[] = {
     {"copy_containers", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&copy_containers)), METH_O,
      "copy_containers(obj, /)\n--\n\n"
      "obj with every dict and list in it copied and every other object shared."},
+    {"changes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&changes)), METH_FASTCALL,
+     "changes(old, new, /)\n--\n\n"
+     "None when new equals old, a snapshot made by copy_containers; else how they\n"
+     "differ: (changed, gone, added) for two dicts, {index: how} for two lists of\n"
+     "one length, True for anything else."},
     {"read_syntax", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&read_syntax)), METH_O,
      "read_syntax(s, /)\n--\n\n"
      "(the document s as loads gives it, a SyntaxTree recording where each value was\n"

@@ -168,17 +168,47 @@ PyObject* record(PyObject* self, PyObject* index) {
     });
 }
 
-// aliases(): (record, target) of the records whose value is an alias, and
-// of the merges, in written order.
-PyObject* aliases(PyObject* self, PyObject*) {
+// aliases(targets=None, /): (record, target) of the records whose value is
+// an alias, and of the merges, in written order; only those whose target
+// is in the set `targets` when it is given.
+PyObject* aliases(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
     return guarded_entry([&]() -> PyObject* {
+        if (count > 1) throw ErrorState::type_error("aliases() takes at most 1 argument");
+        PyObject* targets = count == 1 && arguments[0] != Py_None ? arguments[0] : nullptr;
+        if (targets != nullptr && !PyAnySet_Check(targets)) throw ErrorState::type_error("aliases() needs a set");
         const auto& records = state_of(self).index.records();
         PyRef list = checked(PyList_New(0));
         for (std::size_t i = 0; i < records.size(); ++i) {
             if (records[i].form != SyntaxForm::alias) continue;
             const long long target = index_or_none(records[i].target);
+            if (targets != nullptr) {
+                if (target < 0) continue;
+                const int chosen = PySet_Contains(targets, checked(PyLong_FromLongLong(target)).get());
+                if (chosen < 0) throw fetch_current_error();
+                if (!chosen) continue;
+            }
             if (PyList_Append(list.get(), checked(Py_BuildValue("(nL)", static_cast<Py_ssize_t>(i), target)).get()) < 0)
                 throw fetch_current_error();
+        }
+        return list.release();
+    });
+}
+
+// alias_targets(): (record, head_begin) of the records that aliases and
+// merges name, in written order, each once; head_begin is where the
+// record's own line starts, in bytes.
+PyObject* alias_targets(PyObject* self, PyObject*) {
+    return guarded_entry([&]() -> PyObject* {
+        const auto& records = state_of(self).index.records();
+        std::vector<bool> named(records.size(), false);
+        for (const SyntaxRecord& record : records) {
+            if (record.form == SyntaxForm::alias && record.target != no_record) named[record.target] = true;
+        }
+        PyRef list = checked(PyList_New(0));
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (!named[i]) continue;
+            PyRef pair = checked(Py_BuildValue("(nI)", static_cast<Py_ssize_t>(i), records[i].head.begin));
+            if (PyList_Append(list.get(), pair.get()) < 0) throw fetch_current_error();
         }
         return list.release();
     });
@@ -373,8 +403,12 @@ PyMethodDef tree_methods[] = {
     {"record", &record, METH_O,
      "record($self, index, /)\n--\n\n(kind, form, parent, target, key, key_span, value_span, head_span,\n"
      "lines_span, anchor, inline_comment)."},
-    {"aliases", &aliases, METH_NOARGS,
-     "aliases($self, /)\n--\n\n(record, target) of the aliases and merges, in written order."},
+    {"aliases", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&aliases)), METH_FASTCALL,
+     "aliases($self, targets=None, /)\n--\n\n(record, target) of the aliases and merges, in written order;\n"
+     "only those whose target is in the set targets when it is given."},
+    {"alias_targets", &alias_targets, METH_NOARGS,
+     "alias_targets($self, /)\n--\n\n(record, head_begin) of the records that aliases and merges name, in\n"
+     "written order, each once."},
     {"entry", &entry, METH_O,
      "entry($self, index, /)\n--\n\n(kind, form, parent, target, key, anchor, indent, lines_begin, lines_end,\n"
      "head_begin, head_end, key_begin, key_end, value_begin, value_end, comment_begin)."},
