@@ -177,16 +177,19 @@ class _Editor:
         # From the end, so offsets stay true; at one offset, a replacement
         # before the insertions there, and insertions in the order made.
         ordered = sorted(self.edits, key=lambda edit: (edit[0], edit[1] > edit[0], edit[3]), reverse=True)
-        out = self.text
-        limit = len(out) + 1
+        # The pieces of the text from the end, joined once: a document of
+        # megabytes is copied once, not once per splice.
+        pieces = []
+        limit = len(self.text)
         for begin, end, replacement, _ in ordered:
             if end > limit:
                 raise _Fallback  # overlapping splices
-            out = out[:begin] + replacement + out[end:]
+            pieces += (self.text[end:limit], replacement)
             limit = begin
+        pieces.append(self.text[:limit])
         if self.unterminated >= 0 and all(end <= self.unterminated for _, end, _, _ in self.edits):
-            out = out[: -len(self.newline)]
-        return out.decode("utf-8")
+            pieces[0] = pieces[0][: -len(self.newline)]
+        return b"".join(reversed(pieces)).decode("utf-8")
 
     # --- rendering -------------------------------------------------------
 
