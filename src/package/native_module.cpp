@@ -96,7 +96,7 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
         const std::string_view text = read_str_argument(s, "s");
         if (text.size() > SyntaxRecorder::max_text_size)
             throw ErrorState::value_error("a document of 4 GiB or more cannot be read with positions; use loads");
-        SyntaxRecorder recorder(text);
+        SyntaxRecorder recorder(text, take_spare_records());
         Result<Document> parsed = read_document(text, recorder);
         if (!parsed) throw document_fault(parsed.error(), text);
         PyRef data = document_to_python(parsed.value().root());

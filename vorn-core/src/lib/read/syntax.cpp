@@ -5,8 +5,10 @@
 
 namespace vorn {
 
-SyntaxRecorder::SyntaxRecorder(std::string_view text) : text_(text) {
+SyntaxRecorder::SyntaxRecorder(std::string_view text, std::vector<SyntaxRecord> storage)
+    : text_(text), records_(std::move(storage)) {
     VORN_ASSERT(text.size() <= max_text_size);
+    records_.clear();
     // Configuration lines are rarely shorter than 16 bytes: reserving a
     // record for each spares most of the copies of a growing vector, and
     // the room not used is address space only.

@@ -89,8 +89,10 @@ public:
     // The longest text whose records fit their offsets.
     static constexpr std::size_t max_text_size = std::numeric_limits<std::uint32_t>::max();
 
-    // `text` must be at most max_text_size bytes long.
-    explicit SyntaxRecorder(std::string_view text);
+    // `text` must be at most max_text_size bytes long. The records are
+    // kept in `storage`, emptied first: a caller that reads one document
+    // after another can hand back the room of the last one's.
+    explicit SyntaxRecorder(std::string_view text, std::vector<SyntaxRecord> storage = {});
 
     // A new record held by the block open now (or by `parent` when given);
     // returns its index.

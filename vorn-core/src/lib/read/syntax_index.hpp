@@ -32,6 +32,9 @@ public:
     explicit SyntaxIndex(std::vector<SyntaxRecord> records);
 
     const std::vector<SyntaxRecord>& records() const noexcept { return records_; }
+    // The records' storage, for a SyntaxRecorder to reuse; the index is
+    // then empty.
+    std::vector<SyntaxRecord> release_records() && noexcept { return std::move(records_); }
 
     // Where the value at `path` below `root` was written; nullopt when the
     // tree has no value there. Walks without recursion.
