@@ -162,10 +162,12 @@ def isolated_minimums(jobs: list[tuple[str, str, Edit]], runs: int) -> list[floa
     """The minimum time per call of each (tool, text, edit), each tool in a
     process of its own and the tools taking turns for `runs` rounds.
 
-    In one process, a tool runs in the heap the others left: after a
-    round of tomlkit, vorn's edit met some 400 fresh pages per call (the
-    allocator had given back what tomlkit freed), and took up to 1.7 times
-    as long as alone."""
+    In one process, a tool runs in a heap the others shaped: whether the
+    allocator gave vorn's freed megabyte back to the system after each
+    call (and vorn faulted it in again at the next) depended on what ran
+    before, and its time swung between two levels 1.7 times apart. In a
+    process of its own each tool's time is steady; vorn's is the higher
+    of the two levels, that of a program doing nothing but edits."""
     context = multiprocessing.get_context("spawn")
     workers = []
     for job in jobs:
@@ -246,8 +248,8 @@ changed scalar is mid-document and written there (not shared through an anchor);
 appended. Every tool's output is first read back (by vorn, PyYAML and tomllib) and must hold the
 changed data. Times are process CPU time, the minimum over the rounds in which the calls compared
 take turns. Against the peers, each tool runs in a process of its own, so that none runs in a heap
-another left: in one process, vorn's edit right after tomlkit's met about 400 fresh pages per call
-and took up to 1.7 times as long as alone."""
+another shaped: in one process, vorn's time swung between two levels 1.7 times apart with what ran
+before it; alone it is steady, at the higher level, that of a program doing nothing but edits."""
 
 
 def report(rows: list[Row], size: str, peer_size: str, command: str) -> str:
