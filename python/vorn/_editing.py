@@ -289,7 +289,7 @@ class _Editor:
                 self.delete(record)
         below_merge: list[tuple[str, Any]] = []
         for key in changed:
-            written = self.tree.entries_under(owner, key)
+            written = self.holding_entries(owner, key, merges)
             if written:
                 self.change(written[-1], old[key], new[key], changed[key])
             elif not expand:
@@ -302,6 +302,22 @@ class _Editor:
             self.splice(at, at, text, owner)
         if added:
             self.add_entries(owner, [(key, new[key]) for key in added_keys])
+
+    def holding_entries(self, owner: int, key: str, merges: list[int], given: set[str] | None = None) -> list[int]:
+        """The entries under ``key`` that the block of ``owner`` wrote and
+        that hold against its merges, which give the keys ``given`` (by
+        default those they gave when read). A merge keeps every entry of its
+        own block, but the lines below "- key: value" are a block of their
+        own, added to the item's mapping over key: a merge there that gives
+        key replaces the entry on the item's line."""
+        written = self.tree.entries_under(owner, key)
+        if written and merges and owner >= 0 and self.record(owner)[1] == "inline_mapping":
+            first = self.tree.block(owner)[3]
+            if given is None:
+                given = self.merged_keys([merge for merge in merges if merge != first])
+            if written[0] == first and key in given:
+                return written[1:]
+        return written
 
     def merged_keys(self, merges: list[int]) -> set[str]:
         keys: set[str] = set()
@@ -331,7 +347,7 @@ class _Editor:
         merged = sorted(
             key
             for key in self.merged_keys(merges)
-            if key in new and key not in written and not self.tree.entries_under(owner, key)
+            if key in new and key not in written and not self.holding_entries(owner, key, merges)
         )
         indent = self.record(merges[0])[6]
         text = b"".join(self.lines(new[key], indent, key) for key in merged)
@@ -520,11 +536,12 @@ class _Editor:
                 still = False
                 continue
             # Keys the source gained count as much as those it had.
-            for key in self.merged_keys([merge]) | source.keys():
+            given = self.merged_keys([merge]) | source.keys()
+            for key in given:
                 if (
                     key not in written
                     and source.get(key, _MISSING) != value.get(key, _MISSING)
-                    and not self.tree.entries_under(owner, key)
+                    and not self.holding_entries(owner, key, merges, given)
                 ):
                     still = False
         if not still:
