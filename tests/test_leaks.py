@@ -11,7 +11,7 @@ from typing import Any
 
 import pytest
 import vorn
-from vorn._native import changes, checked_dumps, copy_containers, read_syntax
+from vorn._native import changes, checked_dumps, copy_containers, join_utf8, read_syntax
 from vorn._native import loads as package_loads
 
 from _vorn_native import dumps, loads
@@ -179,6 +179,8 @@ PATHS = [
     Path("snapshot", copy_containers, (SNAPSHOT_OF,)),
     Path("changes found", changes, (SNAPSHOT, CHANGED), inner=(CHANGED["list"],)),
     Path("changes of a raising ==", changes, (SNAPSHOT, RAISING), RuntimeError, "cannot be compared"),
+    Path("join UTF-8", join_utf8, ([b"ab", memoryview("cé".encode())],)),
+    Path("join a str", join_utf8, ([b"ab", "c"],), TypeError, "bytes-like object is required"),
     Path("checked success", checked_dumps, (DUMPED, False)),
     Path("checked lossy success", checked_dumps, (LOSSY, True)),
     Path("checked fault deep inside", checked_dumps, (LOSSY, False), inner=(LOSSY["list"], LOSSY["list"][1])),

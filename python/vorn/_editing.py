@@ -24,7 +24,7 @@ from collections.abc import Callable
 from typing import Any
 
 from ._errors import EncodeError
-from ._native import SyntaxTree, changes, loads
+from ._native import SyntaxTree, changes, join_utf8, loads
 from ._writing import checked_text
 
 _VERSION = "_vorn_version"
@@ -177,19 +177,21 @@ class _Editor:
         # From the end, so offsets stay true; at one offset, a replacement
         # before the insertions there, and insertions in the order made.
         ordered = sorted(self.edits, key=lambda edit: (edit[0], edit[1] > edit[0], edit[3]), reverse=True)
-        # The pieces of the text from the end, joined once: a document of
-        # megabytes is copied once, not once per splice.
-        pieces = []
-        limit = len(self.text)
+        # The pieces of the text from the end, views of it joined once: a
+        # document of megabytes is copied once, not once per splice.
+        text = memoryview(self.text)
+        pieces: list[bytes | memoryview] = []
+        limit = len(text)
         for begin, end, replacement, _ in ordered:
             if end > limit:
                 raise _Fallback  # overlapping splices
-            pieces += (self.text[end:limit], replacement)
+            pieces += (text[end:limit], replacement)
             limit = begin
-        pieces.append(self.text[:limit])
+        pieces.append(text[:limit])
         if self.unterminated >= 0 and all(end <= self.unterminated for _, end, _, _ in self.edits):
             pieces[0] = pieces[0][: -len(self.newline)]
-        return b"".join(reversed(pieces)).decode("utf-8")
+        pieces.reverse()
+        return join_utf8(pieces)
 
     # --- rendering -------------------------------------------------------
 

@@ -77,6 +77,9 @@ def copy_containers(obj: Any, /) -> Any:
     """``obj`` with every dict and list in it copied and every other object
     shared: a snapshot that later changes to ``obj`` do not reach."""
 
+def join_utf8(pieces: list[bytes | memoryview], /) -> str:
+    """The str of a list of UTF-8 bytes-like pieces, joined."""
+
 def changes(old: Any, new: Any, /) -> Any:
     """None when ``new`` equals ``old``, a snapshot made by
     ``copy_containers``; else how they differ: (changed, gone, added) for
