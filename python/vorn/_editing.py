@@ -35,6 +35,7 @@ _PLAIN = re.compile(r"[A-Za-z0-9_./@+=%~,()][A-Za-z0-9_./@+=%~,() -]*")
 _PLAIN_AFTER_KEY = re.compile(r"[A-Za-z0-9_./@+=%~,()][A-Za-z0-9_./@+=%~,(): -]*")
 # An entry whose whole value is on its line.
 _ONE_LINE_ENTRY = re.compile(r" *[^ -].*: \S.*")
+_LINE_FEED = re.compile(b"\n")
 _QUOTED_LINE = re.compile(r'^( *(?:- |[^"\s][^:"]*: ))"([^"\\]*)"$')
 
 Path = tuple[str | int, ...]
@@ -84,19 +85,21 @@ def verified_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
 class _Editor:
     def __init__(self, text: str, tree: SyntaxTree, original: Any, data: Any) -> None:
         self.tree = tree
-        self.text = text.encode("utf-8")
+        # The tree's own UTF-8 text, not a copy of it.
+        view = memoryview(tree)
+        self.text: bytes | memoryview = view
         # A last line without a line break gets one while the splices are
         # made, so that what is added after it or deleted with it is whole
         # lines; it goes again if nothing reached the end.
-        self.unterminated = len(self.text) if self.text and not self.text.endswith(b"\n") else -1
+        self.unterminated = len(view) if view and view[-1] != ord("\n") else -1
         self.original = original
         self.data = data
-        first_line_end = self.text.find(b"\n")
+        first_line = _LINE_FEED.search(view)
         self.newline = (
-            b"\r\n" if first_line_end > 0 and self.text[first_line_end - 1 : first_line_end] == b"\r" else b"\n"
+            b"\r\n" if first_line and first_line.start() > 0 and view[first_line.start() - 1] == ord("\r") else b"\n"
         )
         if self.unterminated >= 0:
-            self.text += self.newline
+            self.text = bytes(self.text) + self.newline
         # (begin, end, replacement, order) splices of self.text
         self.edits: list[tuple[int, int, bytes, int]] = []
         self.removed: list[tuple[int, int]] = []
@@ -156,11 +159,13 @@ class _Editor:
             record = self.record(record)[2]
 
     def line_start(self, offset: int) -> int:
-        return self.text.rfind(b"\n", 0, offset) + 1
+        if isinstance(self.text, bytes):
+            return self.text.rfind(b"\n", 0, offset) + 1
+        return self.tree.line_start(offset)
 
     def after_line(self, offset: int) -> int:
-        end = self.text.find(b"\n", offset)
-        return len(self.text) if end < 0 else end + 1
+        found = _LINE_FEED.search(self.text, offset)
+        return len(self.text) if found is None else found.end()
 
     def is_removed(self, index: int) -> bool:
         return self.removed_at(self.record(index)[9])
@@ -217,13 +222,13 @@ class _Editor:
             out.append(pad + line.rstrip(" ") if line.endswith("- ") else pad + line)
         return (self.newline.decode().join(_inline_items(out)) + self.newline.decode()).encode("utf-8")
 
-    def scalar(self, value: str, form: str, item: bool, rest: bytes) -> bytes:
+    def scalar(self, value: str, form: str, item: bool, rest: bytes | memoryview) -> bytes:
         """A one-line scalar as written after ``key:`` or ``-`` and before
         ``rest``, the rest of its line: in its old quoting when that reads
         back, else plain when that does, else the writer's double quotes.
         The rest is read with it, since a quote left open in the value would
         make an inline comment part of it."""
-        after = rest.decode("utf-8").rstrip("\r\n")
+        after = str(rest, "utf-8").rstrip("\r\n")
         candidates = []
         if form == "single_quoted":
             candidates.append(f"'{value}'")
@@ -472,7 +477,7 @@ class _Editor:
         if kind == "item":
             marker = head_begin + 1
         else:
-            marker = self.text.index(b":", key_end, head_end) + 1
+            marker = bytes(self.text[key_end:head_end]).index(b":") + key_end + 1
         value_end = head_end if comment < 0 else comment
         while value_end > marker and self.text[value_end - 1 : value_end] == b" ":
             value_end -= 1

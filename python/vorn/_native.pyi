@@ -32,6 +32,10 @@ class SyntaxTree:
     merge line, in written order. Made only by ``read_syntax``."""
 
     def __len__(self) -> int: ...
+    def __buffer__(self, flags: int, /) -> memoryview:
+        """The UTF-8 text the tree was read from, read-only."""
+    def line_start(self, offset: int, /) -> int:
+        """Where the line that holds byte ``offset`` starts."""
     def locate(self, path: list[str | int] | tuple[str | int, ...], /) -> tuple[int, bool] | None:
         """(record, copied) of the value at ``path``; record -1 is the root;
         None when the document has no value there."""

@@ -387,6 +387,27 @@ PyObject* children(PyObject* self, PyObject* index) {
     });
 }
 
+// line_start(offset, /): where the line that holds byte `offset` starts:
+// just after the last line feed before it, or 0.
+PyObject* line_start(PyObject* self, PyObject* argument) {
+    return guarded_entry([&]() -> PyObject* {
+        const Py_ssize_t offset = PyLong_AsSsize_t(argument);
+        if (offset == -1 && PyErr_Occurred()) throw fetch_current_error();
+        if (offset < 0) throw ErrorState::value_error("an offset is not negative");
+        const std::vector<std::uint64_t>& starts = state_of(self).lines();
+        const auto after = std::upper_bound(starts.begin(), starts.end(), static_cast<std::uint64_t>(offset));
+        return PyLong_FromUnsignedLongLong(*(after - 1));
+    });
+}
+
+// The buffer of a SyntaxTree is the UTF-8 text it was read from, read-only:
+// the editor cuts the new text from it without a copy of the old one.
+int get_buffer(PyObject* self, Py_buffer* view, int flags) {
+    const std::string_view utf8 = state_of(self).utf8;
+    return PyBuffer_FillInfo(view, self, const_cast<char*>(utf8.data()), static_cast<Py_ssize_t>(utf8.size()), 1,
+                             flags);
+}
+
 Py_ssize_t length(PyObject* self) { return static_cast<Py_ssize_t>(state_of(self).index.records().size()); }
 
 // The records' room of the last tree to go, for the next read_syntax: a
@@ -436,6 +457,8 @@ PyMethodDef tree_methods[] = {
      METH_FASTCALL,
      "first_entry_after($self, owner, key, /)\n--\n\nThe first entry of the block whose key sorts after key, or -1."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
+    {"line_start", &line_start, METH_O,
+     "line_start($self, offset, /)\n--\n\nWhere the line that holds byte offset starts."},
     {"children", &children, METH_O,
      "children($self, index, /)\n--\n\nThe records held by record index (-1: the root)."},
     {nullptr, nullptr, 0, nullptr},
@@ -445,6 +468,7 @@ PyType_Slot tree_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(&deallocate)},
     {Py_tp_methods, tree_methods},
     {Py_sq_length, reinterpret_cast<void*>(&length)},
+    {Py_bf_getbuffer, reinterpret_cast<void*>(&get_buffer)},
     {Py_tp_doc, const_cast<char*>("A document read with the syntax records of every entry, item and merge line.")},
     {0, nullptr},
 };
