@@ -139,6 +139,14 @@ class _Editor:
             if kind == "merge":
                 raise _Fallback
             if kind == "entry":
+                if (
+                    parent >= 0
+                    and self.record(parent)[1] == "inline_mapping"
+                    and index not in self.holding_entries(parent, key, self.tree.block(parent)[0])
+                ):
+                    # A merge below the item's line replaced this entry: no
+                    # path of the data leads to what it wrote.
+                    raise _Fallback
                 steps.append(key)
             else:
                 # A sequence's block holds items alone.
@@ -442,7 +450,14 @@ class _Editor:
     def delete(self, record: int) -> None:
         begin = self.line_start(self.record(record)[7])
         end = self.after_line(self.record(record)[8])
-        self.splice(begin, end, b"", self.record(record)[2])
+        parent = self.record(record)[2]
+        siblings = self.children(parent)
+        position = siblings.index(record)
+        if position > 0:
+            # The comment lines above a "<<" line go with the entry after
+            # it, but the "<<" line stays.
+            begin = max(begin, self.after_line(self.record(siblings[position - 1])[8]))
+        self.splice(begin, end, b"", parent)
 
     def replace(self, record: int, new: Any) -> None:
         """Writes the value of ``record`` anew: the rest of its own line after
@@ -510,7 +525,21 @@ class _Editor:
             return
         # Most documents hold many aliases of few anchors: the anchors are
         # judged, and only the aliases of those a change reached are met.
-        hit = {target for target, head in self.tree.alias_targets() if target in self.touched or self.removed_at(head)}
+        targets = dict(self.tree.alias_targets())
+        hit = {target for target, head in targets.items() if target in self.touched or self.removed_at(head)}
+        # An anchored block that holds an alias or merge of one that changed
+        # reads otherwise too, though no splice reached it.
+        reached = set(hit)
+        while reached:
+            holders = set()
+            for index, _ in self.tree.aliases(reached):
+                parent = self.record(index)[2]
+                while parent >= 0:
+                    if parent in targets and parent not in hit:
+                        holders.add(parent)
+                    parent = self.record(parent)[2]
+            hit |= holders
+            reached = holders
         candidates = self.tree.aliases(hit) if hit else []
         if self.deferred:
             candidates = sorted({*candidates, *((index, self.record(index)[3]) for index in self.deferred)})
@@ -572,6 +601,8 @@ class _Items:
 
 def _at(data: Any, steps: Path) -> Any:
     for step in steps:
+        if not isinstance(data, (dict, list)):
+            return _MISSING
         try:
             data = data[step]
         except (KeyError, IndexError, TypeError):
