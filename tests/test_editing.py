@@ -252,8 +252,10 @@ def may_change(document, original, edit, after):
             if item == at(original, steps):
                 first, _, last, _ = lines_of(document, (*steps[:-1], index))
                 lines |= set(range(first, last + 1))
-    if operation == "rename" and steps[:-1]:
-        # The new key is added as "add" adds it.
+    if operation in ("del", "rename") and steps[:-1]:
+        # An item whose line holds the key (also when a later entry of the
+        # same key wins) is written anew without it; a rename then adds the
+        # new key as "add" does.
         _, head, last, form = lines_of(document, steps[:-1])
         if form == "inline_mapping":
             lines |= set(range(head, last + 1))
@@ -320,7 +322,7 @@ def expected_changes(old, new):
     return None if old == new else True
 
 
-@settings(max_examples=300, deadline=None)
+@settings(max_examples=200, deadline=None)
 @given(TREES, TREES, st.data())
 def test_changes_since_a_snapshot_are_what_equality_says(tree, other, draws):
     snapshot = copy_containers(tree)
@@ -334,6 +336,8 @@ def test_changes_since_a_snapshot_are_what_equality_says(tree, other, draws):
             holder[path[-1]]
         except (KeyError, IndexError, TypeError):
             continue  # went with the first change
+        if not isinstance(holder, (dict, list)):
+            continue
         if isinstance(holder, dict) and draws.draw(st.booleans()):
             del holder[path[-1]]
         else:
