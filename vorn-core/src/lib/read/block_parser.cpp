@@ -62,7 +62,13 @@ template <bool kRecording>
 class BlockParser {
 public:
     BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments, SyntaxRecorder* syntax)
-        : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax} {}
+        : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax} {
+        // Reading for editing, a flat mapping of thousands of entries would
+        // otherwise grow the stack by copies, on fresh pages at each read;
+        // an entry line is rarely shorter than 32 bytes, and the room not
+        // used is never touched.
+        if constexpr (kRecording) entry_stack_.reserve(syntax->text().size() / 32 + 1);
+    }
     // state_ refers to this object's own stacks: a copy or a moved-to parser
     // would fill the stacks of another.
     BlockParser(const BlockParser&) = delete;
