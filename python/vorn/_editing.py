@@ -602,9 +602,10 @@ class _Items:
 def _at(data: Any, steps: Path) -> Any:
     for step in steps:
         if not isinstance(data, (dict, list)):
-            return _MISSING
+            return _MISSING  # not a str's characters
+        holder: Any = data
         try:
-            data = data[step]
+            data = holder[step]
         except (KeyError, IndexError, TypeError):
             return _MISSING
     return data
