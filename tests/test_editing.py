@@ -301,6 +301,33 @@ def test_one_edit_rewrites_only_the_lines_of_what_it_changed(text, draws):
         assert written[span.lineno - 1].endswith(line[span.end_colno - 1 :])
 
 
+# --- writing back ---------------------------------------------------------------
+
+
+@pytest.mark.parametrize("mark", ["", "\ufeff"], ids=["plain", "byte-order mark"])
+def test_save_and_edit_path_write_back_what_changed_and_only_that(tmp_path, mark):
+    def written(port):
+        return f"{mark}{HEAD}\n# the port\nport: {port}  # http\n".encode()
+
+    path = tmp_path / "service.vorn"
+    path.write_bytes(written(80))
+    document = vorn.Document.load_path(path)
+    document.data["port"] = "81"
+    document.save()
+    assert path.read_bytes() == written(81)
+    inode = path.stat().st_ino
+    with pytest.raises(RuntimeError), vorn.edit_path(path) as data:
+        data["port"] = "82"
+        raise RuntimeError
+    with vorn.edit_path(path) as data:
+        data["port"] = "81"
+    # Neither block wrote: an atomic write would have made a new file.
+    assert path.read_bytes() == written(81) and inode == path.stat().st_ino
+    with vorn.edit_path(path) as data:
+        data["port"] = "82"
+    assert path.read_bytes() == written(82)
+
+
 # --- what changed since a snapshot --------------------------------------------
 
 TREES = st.recursive(

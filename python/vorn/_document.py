@@ -10,7 +10,7 @@ from typing import IO, Any, NamedTuple
 from ._editing import edited_text, verified_text
 from ._native import DocumentFault, SyntaxTree, copy_containers, read_syntax
 from ._paths import parse_path, path_text
-from ._sources import decode_error, text_at, text_of_file
+from ._sources import decode_error, split_mark, text_at, text_of_file
 from ._writing import write_atomically
 
 Path = str | tuple[str | int, ...]
@@ -60,7 +60,7 @@ class Document:
     Span(lineno=3, colno=9, end_lineno=3, end_colno=13)
     """
 
-    __slots__ = ("_original", "_tree", "data", "path", "text")
+    __slots__ = ("_mark", "_original", "_tree", "data", "path", "text")
 
     data: dict[str, Any]
     path: str | os.PathLike[str] | None
@@ -69,6 +69,8 @@ class Document:
     # The values as read, sharing their strs with data: what dumps() compares
     # data with, mostly by identity.
     _original: dict[str, Any]
+    # The byte-order mark the file began with, written back by save().
+    _mark: str
 
     def __init__(self) -> None:
         raise TypeError("use Document.parse, Document.load or Document.load_path")
@@ -86,19 +88,27 @@ class Document:
         document.text = text
         document._tree = tree
         document._original = copy_containers(data)
+        document._mark = ""
         return document
 
     @classmethod
     def load(cls, fp: IO[str] | IO[bytes]) -> Document:
         """Reads a file object opened for reading, as ``vorn.load`` does."""
-        content, name = text_of_file(fp)
-        return cls.parse(content, path=name)
+        content, name = text_of_file(fp, keep_mark=True)
+        return cls._parse_file(content, name)
 
     @classmethod
     def load_path(cls, path: str | os.PathLike[str]) -> Document:
         """Reads the file at ``path`` (UTF-8; one leading byte-order mark is
-        dropped)."""
-        return cls.parse(text_at(path), path=path)
+        dropped, and written back by ``save``)."""
+        return cls._parse_file(text_at(path, keep_mark=True), path)
+
+    @classmethod
+    def _parse_file(cls, content: str, path: str | os.PathLike[str] | None) -> Document:
+        mark, text = split_mark(content)
+        document = cls.parse(text, path=path)
+        document._mark = mark
+        return document
 
     def span(self, path: Path) -> Span:
         """Where the value at ``path`` was written. A value that came from an
@@ -146,12 +156,13 @@ class Document:
 
     def save(self, path: str | os.PathLike[str] | None = None) -> None:
         """Writes ``dumps()`` to ``path`` (default: the path it was read
-        from) atomically, as ``dump_path`` does; nothing is written if the
-        data cannot be."""
+        from) atomically, as ``dump_path`` does, after the byte-order mark
+        the file began with; nothing is written if the data cannot be."""
         target = self.path if path is None else path
         if target is None:
             raise ValueError("this document was not read from a file: give save() a path")
-        write_atomically(target, verified_text(self.text, self._tree, self._original, self.data).encode("utf-8"))
+        text = verified_text(self.text, self._tree, self._original, self.data)
+        write_atomically(target, (self._mark + text).encode("utf-8"))
 
     def comments(self, path: Path) -> Comments:
         """The comments written with the entry or item at ``path``."""
@@ -199,4 +210,4 @@ def edit_path(path: str | os.PathLike[str]) -> Iterator[dict[str, Any]]:
     yield document.data
     text = verified_text(document.text, document._tree, document._original, document.data)
     if text != document.text:
-        write_atomically(path, text.encode("utf-8"))
+        write_atomically(path, (document._mark + text).encode("utf-8"))

@@ -12,10 +12,10 @@ from ._native import DocumentFault
 _BYTE_ORDER_MARK = "\ufeff"
 
 
-def text_of_file(fp: IO[str] | IO[bytes]) -> tuple[str, str | None]:
+def text_of_file(fp: IO[str] | IO[bytes], keep_mark: bool = False) -> tuple[str, str | None]:
     """The text of a file object opened for reading, in text mode or binary
-    (decoded as UTF-8), without one leading byte-order mark; and its
-    ``name`` when that is a str."""
+    (decoded as UTF-8), without one leading byte-order mark unless
+    ``keep_mark``; and its ``name`` when that is a str."""
     content = fp.read()
     if isinstance(content, bytes):
         content = content.decode("utf-8")
@@ -24,14 +24,22 @@ def text_of_file(fp: IO[str] | IO[bytes]) -> tuple[str, str | None]:
             f"load() needs a file object whose read() returns str or bytes, not {type(content).__qualname__}"
         )
     name = getattr(fp, "name", None)
-    return content.removeprefix(_BYTE_ORDER_MARK), name if isinstance(name, str) else None
+    name = name if isinstance(name, str) else None
+    return (content if keep_mark else content.removeprefix(_BYTE_ORDER_MARK)), name
 
 
-def text_at(path: str | os.PathLike[str]) -> str:
+def text_at(path: str | os.PathLike[str], keep_mark: bool = False) -> str:
     """The text of the file at ``path`` (UTF-8), without one leading
-    byte-order mark."""
+    byte-order mark unless ``keep_mark``."""
     with open(path, "rb") as file:
-        return file.read().decode("utf-8").removeprefix(_BYTE_ORDER_MARK)
+        content = file.read().decode("utf-8")
+    return content if keep_mark else content.removeprefix(_BYTE_ORDER_MARK)
+
+
+def split_mark(content: str) -> tuple[str, str]:
+    """(the leading byte-order mark or "", the text after it)."""
+    text = content.removeprefix(_BYTE_ORDER_MARK)
+    return content[: len(content) - len(text)], text
 
 
 def decode_error(fault: DocumentFault, doc: str, path: str | os.PathLike[str] | None) -> DecodeError:
