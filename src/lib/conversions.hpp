@@ -21,7 +21,7 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts);
 // in the mapping's byte order. Only reads the tree.
 PyRef value_to_python(const Value& value);
 // The same for the reader's tree; every position of a shared value becomes
-// objects of its own.
-PyRef document_to_python(const DocValue& root);
+// containers of its own (its strs may be shared: they are immutable).
+PyRef document_to_python(const Document& document);
 
 }  // namespace vorn::binding

@@ -52,7 +52,7 @@ PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
         if (!parsed) throw ErrorState::value_error("parse error: " + parsed.error().render());
         // The tree views `text`, which the argument keeps alive; it is
         // dropped on the way out, whether or not this succeeds.
-        return document_to_python(parsed.value().root()).release();
+        return document_to_python(parsed.value()).release();
     });
 }
 

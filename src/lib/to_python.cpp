@@ -8,6 +8,7 @@
 // release every container built so far.
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -67,13 +68,45 @@ struct DocumentTree {
     static const DocValue& entry_value(EntryCursor e) { return e->node.value; }
 };
 
+// Each scalar becomes a str of its own.
 template <typename Tree>
+struct FreshStrs {
+    PyRef str_for(const typename Tree::Node& scalar) { return Tree::scalar_str(scalar); }
+};
+
+// A scalar met again, at another position of a value an alias or merge
+// shares, gives the str made at its first position: strs are immutable,
+// so the copies need not be distinct, and a document of many aliases
+// makes far fewer objects. The text of a scalar (a view of the document or
+// of the arena) is the same bytes wherever it stands, so its address and
+// length name it.
+class SharedStrs {
+public:
+    PyRef str_for(const DocValue& scalar) {
+        if (scalar.is_block_text()) return DocumentTree::scalar_str(scalar);
+        const std::string_view text = scalar.text();
+        auto [place, added] = made_.try_emplace(text.data(), Made{text.size(), PyRef()});
+        if (!added && place->second.size == text.size()) return PyRef::borrow(place->second.str.get());
+        PyRef str = DocumentTree::scalar_str(scalar);
+        place->second = Made{text.size(), PyRef::borrow(str.get())};
+        return str;
+    }
+
+private:
+    struct Made {
+        std::size_t size;
+        PyRef str;
+    };
+    std::unordered_map<const char*, Made> made_;
+};
+
+template <typename Tree, typename Strs = FreshStrs<Tree>>
 class Converter {
 public:
     using Node = typename Tree::Node;
 
     PyRef run(const Node& root) {
-        if (Tree::is_scalar(root)) return Tree::scalar_str(root);
+        if (Tree::is_scalar(root)) return strs_.str_for(root);
         open_.push_back(open_frame(root));
         for (;;) {
             if (const Node* nested = fill_scalars(open_.back())) {
@@ -136,12 +169,13 @@ private:
         while (frame.next < frame.size) {
             const Node& child = sequence ? Tree::item(*frame.source, frame.next) : Tree::entry_value(frame.entry);
             if (!Tree::is_scalar(child)) return &child;
-            store(frame, Tree::scalar_str(child));
+            store(frame, strs_.str_for(child));
         }
         return nullptr;
     }
 
     KeyCache keys_;
+    Strs strs_;
     std::vector<Frame> open_;
 };
 
@@ -149,6 +183,9 @@ private:
 
 PyRef value_to_python(const Value& value) { return Converter<ValueTree>().run(value); }
 
-PyRef document_to_python(const DocValue& root) { return Converter<DocumentTree>().run(root); }
+PyRef document_to_python(const Document& document) {
+    if (document.shares_values()) return Converter<DocumentTree, SharedStrs>().run(document.root());
+    return Converter<DocumentTree>().run(document.root());
+}
 
 }  // namespace vorn::binding

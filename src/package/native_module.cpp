@@ -87,7 +87,7 @@ PyObject* loads(PyObject*, PyObject* s) {
         const std::string_view text = read_str_argument(s, "s");
         Result<Document> parsed = read_document(text, Comments::may_drop);
         if (!parsed) throw document_fault(parsed.error(), text);
-        return document_to_python(parsed.value().root()).release();
+        return document_to_python(parsed.value()).release();
     });
 }
 
@@ -100,7 +100,7 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
         SyntaxRecorder recorder(text, take_spare_records());
         Result<Document> parsed = read_document(text, recorder);
         if (!parsed) throw document_fault(parsed.error(), text);
-        PyRef data = document_to_python(parsed.value().root());
+        PyRef data = document_to_python(parsed.value());
         PyRef tree = make_syntax_tree(s, text, std::move(parsed).value(), std::move(recorder).finish());
         PyRef pair = PyRef::steal(PyTuple_Pack(2, data.get(), tree.get()));
         if (!pair) throw fetch_current_error();

@@ -42,6 +42,10 @@ public:
     // budget's error at `at`.
     [[nodiscard]] std::optional<ParseError> charge(Record& record, SourcePosition at);
 
+    // Whether any alias or merge stood for a recorded value: the tree then
+    // shares values between positions.
+    bool copied() const noexcept { return budget_.used() > 0; }
+
 private:
     struct NameHash {
         using is_transparent = void;

@@ -42,7 +42,7 @@ Result<Document> read_text(std::string_view text, Comments comments, SyntaxRecor
         const SourceLine& first = *lines.peek();
         return ParseError{std::move(*fault), first.number, 1, lines.offset_of(first.text.data())};
     }
-    return Document(std::move(arena), root.value());
+    return Document(std::move(arena), root.value(), anchors.copied());
 }
 
 }  // namespace

@@ -141,13 +141,18 @@ inline std::span<const DocEntry> DocValue::entries() const noexcept {
 // A whole document: the root value and the arena that holds its pieces.
 class Document {
 public:
-    Document(Arena arena, DocValue root) noexcept : arena_(std::move(arena)), root_(root) {}
+    Document(Arena arena, DocValue root, bool shares_values = false) noexcept
+        : arena_(std::move(arena)), root_(root), shares_values_(shares_values) {}
 
     const DocValue& root() const noexcept { return root_; }
+    // Whether an alias or merge made a value stand at more than one
+    // position.
+    bool shares_values() const noexcept { return shares_values_; }
 
 private:
     Arena arena_;
     DocValue root_;
+    bool shares_values_;
 };
 
 // A scalar's text, in either form, as one string.
