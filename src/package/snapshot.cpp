@@ -115,9 +115,12 @@ struct Comparison {
             PyObject* key = nullptr;
             PyObject* value = nullptr;
             while (PyDict_Next(now.get(), &at, &key, &value)) {
-                const int present = PyDict_Contains(old.get(), key);
+                // A key of the caller's type runs its own __hash__ and
+                // __eq__, which may take it out of `now`.
+                PyRef held = PyRef::borrow(key);
+                const int present = PyDict_Contains(old.get(), held.get());
                 if (present < 0) throw fetch_current_error();
-                if (!present && PyList_Append(added.get(), key) < 0) throw fetch_current_error();
+                if (!present && PyList_Append(added.get(), held.get()) < 0) throw fetch_current_error();
             }
         }
         if (!changed && !gone && PyList_GET_SIZE(added.get()) == 0) return PyRef::borrow(Py_None);

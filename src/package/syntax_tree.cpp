@@ -420,11 +420,14 @@ constexpr std::size_t max_spare_bytes = 16u << 20;
 
 void deallocate(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
-    SyntaxTreeState* state = reinterpret_cast<SyntaxTreeObject*>(self)->state;
-    std::vector<SyntaxRecord> records = std::move(state->index).release_records();
-    if (records.capacity() * sizeof(SyntaxRecord) <= max_spare_bytes && records.capacity() > spare_records.capacity())
-        spare_records = std::move(records);
-    delete state;
+    // No state when making it failed.
+    if (SyntaxTreeState* state = reinterpret_cast<SyntaxTreeObject*>(self)->state) {
+        std::vector<SyntaxRecord> records = std::move(state->index).release_records();
+        if (records.capacity() * sizeof(SyntaxRecord) <= max_spare_bytes &&
+            records.capacity() > spare_records.capacity())
+            spare_records = std::move(records);
+        delete state;
+    }
     type->tp_free(self);
     // Instances of a heap type hold a reference to it.
     Py_DECREF(type);
