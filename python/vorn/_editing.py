@@ -100,8 +100,13 @@ class _Editor:
         )
         if self.unterminated >= 0:
             self.text = bytes(self.text) + self.newline
-        # (begin, end, replacement, order) splices of self.text
-        self.edits: list[tuple[int, int, bytes, int]] = []
+        # (begin, end, replacement, order, record, rewrites) splices of
+        # self.text: the record whose value they change, and whether they
+        # write that value anew.
+        self.edits: list[tuple[int, int, bytes, int, int, bool]] = []
+        # Records whose value was written anew from the data: no other
+        # splice inside them is needed.
+        self.rewritten: set[int] = set()
         self.removed: list[tuple[int, int]] = []
         self.touched: set[int] = set()
         # Records whose value was written anew, and their anchor with it.
@@ -158,8 +163,8 @@ class _Editor:
 
     # --- splices ---------------------------------------------------------
 
-    def splice(self, begin: int, end: int, replacement: bytes, record: int) -> None:
-        self.edits.append((begin, end, replacement, len(self.edits)))
+    def splice(self, begin: int, end: int, replacement: bytes, record: int, rewrites: bool = False) -> None:
+        self.edits.append((begin, end, replacement, len(self.edits), record, rewrites))
         if end > begin:
             self.removed.append((begin, end))
         while record >= 0 and record not in self.touched:
@@ -186,22 +191,36 @@ class _Editor:
         self.rewrite_copies()
         return self.apply()
 
+    def within_rewritten(self, record: int, rewrites: bool) -> bool:
+        """Whether a splice for ``record`` is part of a value written anew:
+        the value of a rewritten record, or of one that holds it."""
+        if rewrites:
+            record = self.record(record)[2] if record >= 0 else -1
+        while record >= 0:
+            if record in self.rewritten:
+                return True
+            record = self.record(record)[2]
+        return False
+
     def apply(self) -> str:
+        # A value written anew holds every change made inside it: its own
+        # splices alone stay.
+        edits = [edit for edit in self.edits if not self.within_rewritten(edit[4], edit[5])]
         # From the end, so offsets stay true; at one offset, a replacement
         # before the insertions there, and insertions in the order made.
-        ordered = sorted(self.edits, key=lambda edit: (edit[0], edit[1] > edit[0], edit[3]), reverse=True)
+        ordered = sorted(edits, key=lambda edit: (edit[0], edit[1] > edit[0], edit[3]), reverse=True)
         # The pieces of the text from the end, views of it joined once: a
         # document of megabytes is copied once, not once per splice.
         text = memoryview(self.text)
         pieces: list[bytes | memoryview] = []
         limit = len(text)
-        for begin, end, replacement, _ in ordered:
+        for begin, end, replacement, *_ in ordered:
             if end > limit:
                 raise _Fallback  # overlapping splices
             pieces += (text[end:limit], replacement)
             limit = begin
         pieces.append(text[:limit])
-        if self.unterminated >= 0 and all(end <= self.unterminated for _, end, _, _ in self.edits):
+        if self.unterminated >= 0 and all(edit[1] <= self.unterminated for edit in edits):
             pieces[0] = pieces[0][: -len(self.newline)]
         pieces.reverse()
         return join_utf8(pieces)
@@ -304,6 +323,8 @@ class _Editor:
                 self.delete(record)
         below_merge: list[tuple[str, Any]] = []
         for key in changed:
+            if key not in new:
+                raise _Fallback  # an __eq__ of the caller's took it out while compared
             written = self.holding_entries(owner, key, merges)
             if written:
                 self.change(written[-1], old[key], new[key], changed[key])
@@ -457,6 +478,10 @@ class _Editor:
             # The comment lines above a "<<" line go with the entry after
             # it, but the "<<" line stays.
             begin = max(begin, self.after_line(self.record(siblings[position - 1])[8]))
+        if record > 0 and self.record(record - 1)[1] == "literal_block":
+            # The comment lines right after a literal block end it: without
+            # them, the lines after this one could read as its text.
+            begin = max(begin, self.line_start(self.record(record)[9]))
         self.splice(begin, end, b"", parent)
 
     def replace(self, record: int, new: Any) -> None:
@@ -489,6 +514,7 @@ class _Editor:
                 raise _Fallback
             self.replace(parent, value)
             return
+        self.rewritten.add(record)
         if kind == "item":
             marker = head_begin + 1
         else:
@@ -507,16 +533,16 @@ class _Editor:
             first, _, below = rendered.partition(self.newline)
             inline = first[indent + (1 if kind == "item" else 2) :]
         if lines_end > head_end:
-            self.splice(marker, value_end, inline, record)
+            self.splice(marker, value_end, inline, record, rewrites=True)
             begin = self.after_line(head_end)
-            self.splice(begin, self.after_line(lines_end), below, record)
+            self.splice(begin, self.after_line(lines_end), below, record, rewrites=True)
         elif below:
             # One splice with the rest of the line, so that nothing added
             # after this line comes between it and its lines below.
             end = self.after_line(head_end)
-            self.splice(marker, end, inline + self.text[value_end:end] + below, record)
+            self.splice(marker, end, inline + self.text[value_end:end] + below, record, rewrites=True)
         else:
-            self.splice(marker, value_end, inline, record)
+            self.splice(marker, value_end, inline, record, rewrites=True)
 
     def rewrite_copies(self) -> None:
         """Aliases and merges whose anchored block changed or went, while
