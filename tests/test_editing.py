@@ -400,12 +400,37 @@ def test_worked_examples(example):
     assert out.encode() == (folder / "after.vorn").read_bytes()
 
 
-def test_merge_below_an_items_line_keeps_what_the_item_held():
-    # The lines below "- b: v" are a block of their own, added over the
-    # item's line: b: w merged there would replace b: v.
-    document = vorn.Document.parse(f"{HEAD}\nx: &a\n  a: 1\ny:\n  - b: v\n    <<: *a\n")
-    document.data["x"]["b"] = "w"
+@pytest.mark.parametrize(
+    ("text", "script"),
+    [
+        # The lines below "- b: v" are a block of their own, added over the
+        # item's line: b: w merged there would replace b: v.
+        ("x: &a\n  a: 1\ny:\n  - b: v\n    <<: *a\n", [["set", "$.x.b", "w"]]),
+        # The item is written anew for its alias, and holds the new entry.
+        ("x: &a\n  k: v\nl:\n  -   a: *a\n      b: v\n", [["set", "$.x.k", "2"], ["set", "$.l[0].c", {"q": "w"}]]),
+        # The comment lines that end the literal block stay with it.
+        ("a:\n  -  a: |\n       v\n# c\n     host: v\n     b: v\n", [["del", "$.a[0].host"]]),
+    ],
+    ids=["merge below an item's line", "item written anew gains an entry", "deleted after a literal block"],
+)
+def test_edits_the_properties_found(text, script):
+    document = vorn.Document.parse(f"{HEAD}\n{text}")
+    run_script(document.data, script)
     assert vorn.loads(document.dumps()) == document.data
+
+
+def test_changes_survive_a_key_that_empties_the_data():
+    now = {"a": "1"}
+
+    class Emptying:
+        def __hash__(self):
+            now.clear()
+            return 7
+
+    snapshot = copy_containers(now)
+    now[Emptying()] = "x"  # hashed once here, while "a" is still there
+    changed, gone, added = changes(snapshot, now)
+    assert (changed, gone, len(added)) == ({}, ["a"], 1)
 
 
 @pytest.mark.parametrize(
