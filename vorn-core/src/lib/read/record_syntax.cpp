@@ -34,7 +34,10 @@ SyntaxForm written_form(const WrittenLine& written) noexcept {
 std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::uint32_t parent) {
     SyntaxRecorder& syntax = *state.syntax;
     const SourceLine& line = written.line;
-    SyntaxRecord record;
+    // Filled in place: a record built aside and copied in cost a stall at
+    // each copy, as the copy read back the narrow stores just made.
+    const std::uint32_t index = syntax.add(parent);
+    SyntaxRecord& record = syntax.at(index);
     record.kind = written.kind;
     record.form = written.kind == SyntaxKind::merge ? SyntaxForm::alias : written_form(written);
     record.line = static_cast<std::uint32_t>(line.number);
@@ -65,7 +68,6 @@ std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::ui
         default:
             break;
     }
-    const std::uint32_t index = syntax.add(record, parent);
     if (record.form == SyntaxForm::nested_block) syntax.await_block(index);
     return index;
 }

@@ -15,11 +15,12 @@ SyntaxRecorder::SyntaxRecorder(std::string_view text, std::vector<SyntaxRecord> 
     records_.reserve(text.size() / 16 + 1);
 }
 
-std::uint32_t SyntaxRecorder::add(SyntaxRecord record, std::uint32_t parent) {
+std::uint32_t SyntaxRecorder::add(std::uint32_t parent) {
+    const auto index = static_cast<std::uint32_t>(records_.size());
+    SyntaxRecord& record = records_.emplace_back();
     record.parent = parent != no_record ? parent : owners_.empty() ? no_record : owners_.back();
-    VORN_ASSERT(record.parent == no_record || record.parent < records_.size());
-    records_.push_back(record);
-    return static_cast<std::uint32_t>(records_.size() - 1);
+    VORN_ASSERT(record.parent == no_record || record.parent < index);
+    return index;
 }
 
 void SyntaxRecorder::anchor_recorded() {

@@ -94,9 +94,9 @@ public:
     // after another can hand back the room of the last one's.
     explicit SyntaxRecorder(std::string_view text, std::vector<SyntaxRecord> storage = {});
 
-    // A new record held by the block open now (or by `parent` when given);
-    // returns its index.
-    std::uint32_t add(SyntaxRecord record, std::uint32_t parent = no_record);
+    // A new, empty record held by the block open now (or by `parent` when
+    // given), to be filled in through at(); returns its index.
+    std::uint32_t add(std::uint32_t parent = no_record);
     SyntaxRecord& at(std::uint32_t index) noexcept {
         VORN_ASSERT(index < records_.size());
         return records_[index];
