@@ -28,6 +28,14 @@ PyRef shallow_copy(PyObject* container) {
 
 bool is_container(PyObject* object) noexcept { return PyDict_CheckExact(object) || PyList_CheckExact(object); }
 
+// Two children to compare: under one key (of `old`) or at one index.
+struct Pair {
+    PyObject* key;
+    Py_ssize_t index;
+    PyObject* old;
+    PyObject* now;
+};
+
 // A dict of the snapshot and a dict of the data, or a list of each of one
 // length, being compared: the children are compared in turn, and those
 // that differ are gathered.
@@ -61,15 +69,14 @@ struct Comparison {
         if (PyList_Append(gone.get(), key) < 0) throw fetch_current_error();
     }
 
-    // The next pair of children to compare, as new references, or false
-    // once all are compared; a key only `old` holds is noted on the way.
-    bool next(PyRef& child_step, PyRef& old_child, PyRef& now_child) {
+    // The next pair of children to compare, or false once all are
+    // compared; a key only `old` holds is noted on the way. The pointers
+    // are borrowed: good until Python code runs.
+    bool next(Pair& pair) {
         if (!mapping) {
             // `now` can change length while its items are compared.
             if (position >= PyList_GET_SIZE(old.get()) || position >= PyList_GET_SIZE(now.get())) return false;
-            old_child = PyRef::borrow(PyList_GET_ITEM(old.get(), position));
-            now_child = PyRef::borrow(PyList_GET_ITEM(now.get(), position));
-            child_step = checked(PyLong_FromSsize_t(position));
+            pair = Pair{nullptr, position, PyList_GET_ITEM(old.get(), position), PyList_GET_ITEM(now.get(), position)};
             ++position;
             return true;
         }
@@ -82,7 +89,6 @@ struct Comparison {
                 in_step = false;
                 now_value = nullptr;
             }
-            PyRef held_key = PyRef::borrow(key);
             if (!in_step) {
                 now_value = PyDict_GetItemWithError(now.get(), key);
                 if (now_value == nullptr) {
@@ -92,12 +98,15 @@ struct Comparison {
                 }
             }
             ++shared_keys;
-            child_step = std::move(held_key);
-            old_child = PyRef::borrow(value);
-            now_child = PyRef::borrow(now_value);
+            pair = Pair{key, 0, value, now_value};
             return true;
         }
         return false;
+    }
+
+    // The key or index under which this comparison holds `pair`.
+    PyRef step_of(const Pair& pair) const {
+        return mapping ? PyRef::borrow(pair.key) : checked(PyLong_FromSsize_t(pair.index));
     }
 
     // How the two differ once every child is compared: None if they do
@@ -211,13 +220,16 @@ PyObject* changes(PyObject*, PyObject* const* arguments, Py_ssize_t count) {
         if (!compared_by_children(old, now)) return Py_NewRef(old != now && differ(old, now) ? Py_True : Py_None);
         std::vector<Comparison> pending;
         pending.push_back(comparison_of(old, now, PyRef()));
-        PyRef step;
-        PyRef old_child;
-        PyRef now_child;
+        Pair pair{};
         while (true) {
             Comparison& top = pending.back();
-            if (top.next(step, old_child, now_child)) {
-                if (old_child.get() == now_child.get()) continue;
+            if (top.next(pair)) {
+                // Most children are the snapshot's own objects.
+                if (pair.old == pair.now) continue;
+                // Held from here, since == may run Python code.
+                PyRef step = top.step_of(pair);
+                PyRef old_child = PyRef::borrow(pair.old);
+                PyRef now_child = PyRef::borrow(pair.now);
                 if (compared_by_children(old_child.get(), now_child.get())) {
                     // `top` is not used again before this comparison ends.
                     pending.push_back(comparison_of(old_child.get(), now_child.get(), std::move(step)));
