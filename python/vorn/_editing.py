@@ -104,13 +104,11 @@ class _Editor:
         # self.text: the record whose value they change, and whether they
         # write that value anew.
         self.edits: list[tuple[int, int, bytes, int, int, bool]] = []
-        # Records whose value was written anew from the data: no other
-        # splice inside them is needed.
+        # Records whose value was written anew from the data, anchor and
+        # all: no other splice inside them is needed.
         self.rewritten: set[int] = set()
         self.removed: list[tuple[int, int]] = []
         self.touched: set[int] = set()
-        # Records whose value was written anew, and their anchor with it.
-        self.unanchored: set[int] = set()
         # Changed aliases left to be judged once every change is made.
         self.deferred: set[int] = set()
         self.records: dict[int, tuple[Any, ...]] = {}
@@ -487,11 +485,9 @@ class _Editor:
     def replace(self, record: int, new: Any) -> None:
         """Writes the value of ``record`` anew: the rest of its own line after
         the colon or hyphen (its inline comment stays) and its lines below."""
-        kind, form, _, _, _, anchor, indent, _, lines_end, head_begin, head_end, _, key_end, _, _, comment = (
-            self.record(record)
+        kind, form, _, _, _, _, indent, _, lines_end, head_begin, head_end, _, key_end, _, _, comment = self.record(
+            record
         )
-        if anchor is not None:
-            self.unanchored.add(record)
         parent = self.record(record)[2]
         if (
             kind == "entry"
@@ -579,7 +575,11 @@ class _Editor:
             value = _at(self.data, self.path(index))
             if value is _MISSING:
                 continue
-            if self.is_removed(target) or target in self.unanchored or value != _at(self.data, self.path(target)):
+            if (
+                self.is_removed(target)
+                or self.within_rewritten(target, False)
+                or value != _at(self.data, self.path(target))
+            ):
                 self.replace(index, value)
 
     def rewrite_merge(self, owner: int) -> None:
@@ -594,7 +594,7 @@ class _Editor:
         for merge in merges:
             target = self.record(merge)[3]
             source = _at(self.data, self.path(target))
-            if self.is_removed(target) or target in self.unanchored or not isinstance(source, dict):
+            if self.is_removed(target) or self.within_rewritten(target, False) or not isinstance(source, dict):
                 still = False
                 continue
             # Keys the source gained count as much as those it had.
