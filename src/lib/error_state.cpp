@@ -46,6 +46,12 @@ ErrorState fetch_current_error() {
     return ErrorState::fetched(PyRef::steal(raised));
 }
 
+PyRef checked(PyObject* object) {
+    PyRef owned = PyRef::steal(object);
+    if (!owned) throw fetch_current_error();
+    return owned;
+}
+
 ErrorState api_call_failed() {
     // Running out of memory is no internal fault: it reaches the caller as
     // the MemoryError it is, as it does when the core runs out.

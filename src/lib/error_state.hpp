@@ -46,6 +46,10 @@ private:
 // exception set, a pending SystemError saying so.
 ErrorState fetch_current_error();
 
+// Owns `object`, the new reference a C-API call returned; when the call
+// returned NULL, throws its exception instead.
+PyRef checked(PyObject* object);
+
 // For a creation call that returned NULL where an object was required: prints
 // the interpreter's pending exception (PyErr_Print, which clears it) and
 // returns the internal fault "Python API call failed".

@@ -9,12 +9,6 @@
 namespace vorn::binding {
 namespace {
 
-PyRef checked(PyObject* object) {
-    PyRef owned = PyRef::steal(object);
-    if (!owned) throw fetch_current_error();
-    return owned;
-}
-
 // A copy of `container` (an exact dict or list) of the same type, which the
 // cycle collector does not track: a copy of a tree holds no cycle, and
 // the collector's passes would otherwise walk a snapshot as large as the

@@ -46,12 +46,6 @@ struct SyntaxTreeObject {
 
 SyntaxTreeState& state_of(PyObject* self) noexcept { return *reinterpret_cast<SyntaxTreeObject*>(self)->state; }
 
-PyRef checked(PyObject* object) {
-    PyRef owned = PyRef::steal(object);
-    if (!owned) throw fetch_current_error();
-    return owned;
-}
-
 PyRef text_str(std::string_view text) { return checked(str_from_utf8(text)); }
 
 // (line, column) of a byte offset, both 1-based, the column in characters
