@@ -323,7 +323,7 @@ class _Editor:
         for key in changed:
             if key not in new:
                 raise _Fallback  # an __eq__ of the caller's took it out while compared
-            written = self.holding_entries(owner, key, merges)
+            written = self.holding_entries(owner, key, merges, from_merges)
             if written:
                 self.change(written[-1], old[key], new[key], changed[key])
             elif not expand:
@@ -345,12 +345,15 @@ class _Editor:
         own, added to the item's mapping over key: a merge there that gives
         key replaces the entry on the item's line."""
         written = self.tree.entries_under(owner, key)
-        if written and merges and owner >= 0 and self.record(owner)[1] == "inline_mapping":
-            first = self.tree.block(owner)[3]
-            if given is None:
-                given = self.merged_keys([merge for merge in merges if merge != first])
-            if written[0] == first and key in given:
-                return written[1:]
+        if (
+            written
+            and merges
+            and owner >= 0
+            and self.record(owner)[1] == "inline_mapping"
+            and written[0] == self.tree.block(owner)[3]
+            and key in (self.merged_keys(merges) if given is None else given)
+        ):
+            return written[1:]
         return written
 
     def merged_keys(self, merges: list[int]) -> set[str]:
