@@ -27,6 +27,7 @@
 #include "snapshot.hpp"
 #include "str_from_utf8.hpp"
 #include "syntax_tree.hpp"
+#include "tree/kept_room.hpp"
 #include "type_names.hpp"
 #include "write/emit_flat_tree.hpp"
 
@@ -97,7 +98,7 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
         const std::string_view text = read_str_argument(s, "s");
         if (text.size() > SyntaxRecorder::max_text_size)
             throw ErrorState::value_error("a document of 4 GiB or more cannot be read with positions; use loads");
-        SyntaxRecorder recorder(text, take_spare_records());
+        SyntaxRecorder recorder(text, KeptRoom<SyntaxRecord>::take());
         Result<Document> parsed = read_document(text, recorder);
         if (!parsed) throw document_fault(parsed.error(), text);
         PyRef data = document_to_python(parsed.value());

@@ -11,6 +11,7 @@
 #include "read/syntax_index.hpp"
 #include "str_from_utf8.hpp"
 #include "text/trim.hpp"
+#include "tree/kept_room.hpp"
 
 namespace vorn::binding {
 namespace {
@@ -404,22 +405,12 @@ int get_buffer(PyObject* self, Py_buffer* view, int flags) {
 
 Py_ssize_t length(PyObject* self) { return static_cast<Py_ssize_t>(state_of(self).index.records().size()); }
 
-// The records' room of the last tree to go, for the next read_syntax: a
-// program that edits one document after another then writes its records
-// into pages it already has, where fresh room of a megabyte or more is
-// given back to the system at each free and faulted in again at the next
-// read. Kept up to 16 MiB; the GIL guards it.
-std::vector<SyntaxRecord> spare_records;
-constexpr std::size_t max_spare_bytes = 16u << 20;
-
 void deallocate(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
     // No state when making it failed.
     if (SyntaxTreeState* state = reinterpret_cast<SyntaxTreeObject*>(self)->state) {
-        std::vector<SyntaxRecord> records = std::move(state->index).release_records();
-        if (records.capacity() * sizeof(SyntaxRecord) <= max_spare_bytes &&
-            records.capacity() > spare_records.capacity())
-            spare_records = std::move(records);
+        // For the next read_syntax's records.
+        KeptRoom<SyntaxRecord>::keep(std::move(state->index).release_records());
         delete state;
     }
     type->tp_free(self);
@@ -492,8 +483,6 @@ int add_syntax_tree_type(PyObject* module) {
     }
     return PyModule_AddObjectRef(module, "SyntaxTree", reinterpret_cast<PyObject*>(syntax_tree_type));
 }
-
-std::vector<SyntaxRecord> take_spare_records() noexcept { return std::move(spare_records); }
 
 PyRef make_syntax_tree(PyObject* text, std::string_view utf8, Document document, std::vector<SyntaxRecord> records) {
     PyRef tree = checked(PyType_GenericAlloc(syntax_tree_type, 0));

@@ -16,10 +16,6 @@ namespace vorn::binding {
 // failure.
 int add_syntax_tree_type(PyObject* module);
 
-// Room for records that a SyntaxTree no longer needs (none if no tree has
-// gone yet), for a SyntaxRecorder to write into.
-std::vector<SyntaxRecord> take_spare_records() noexcept;
-
 // A SyntaxTree that owns `document` and `records`, both read from `utf8`,
 // the UTF-8 form of the str `text` (which it keeps alive for them).
 PyRef make_syntax_tree(PyObject* text, std::string_view utf8, Document document, std::vector<SyntaxRecord> records);

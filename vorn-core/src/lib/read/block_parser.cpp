@@ -10,6 +10,7 @@
 #include "read/parse_messages.hpp"
 #include "read/parse_state.hpp"
 #include "read/scalar_syntax.hpp"
+#include "tree/kept_room.hpp"
 
 namespace vorn {
 
@@ -68,6 +69,10 @@ public:
         // an entry line is rarely shorter than 32 bytes, and the room not
         // used is never touched.
         if constexpr (kRecording) entry_stack_.reserve(syntax->text().size() / 32 + 1);
+    }
+    ~BlockParser() {
+        KeptRoom<DocEntry>::keep(std::move(entry_stack_));
+        KeptRoom<DocNode>::keep(std::move(item_stack_));
     }
     // state_ refers to this object's own stacks: a copy or a moved-to parser
     // would fill the stacks of another.
@@ -220,8 +225,8 @@ private:
     }
 
     // Declared before the state that refers to them.
-    std::vector<DocEntry> entry_stack_;
-    std::vector<DocNode> item_stack_;
+    std::vector<DocEntry> entry_stack_ = KeptRoom<DocEntry>::take();
+    std::vector<DocNode> item_stack_ = KeptRoom<DocNode>::take();
     ParseState state_;
     std::vector<Frame> stack_;
 };

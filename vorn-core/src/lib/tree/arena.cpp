@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
+
+#include "tree/kept_room.hpp"
 
 namespace vorn {
 
@@ -11,7 +14,34 @@ namespace {
 // little and a large one takes few allocations.
 constexpr std::size_t largest_chunk_size = std::size_t{1} << 20;
 
+// The largest chunk of the last arena to go, as KeptRoom keeps the
+// reader's stacks: the tree of a large mapping or list is one piece of its
+// size, which would otherwise be fresh pages at every read.
+Arena::Chunk& kept_chunk() noexcept {
+    thread_local Arena::Chunk kept;
+    return kept;
+}
+
 }  // namespace
+
+Arena::~Arena() {
+    const auto largest = std::max_element(chunks_.begin(), chunks_.end(),
+                                          [](const Chunk& a, const Chunk& b) { return a.size < b.size; });
+    if (largest == chunks_.end() || largest->size > max_kept_bytes) return;
+    Chunk& kept = kept_chunk();
+    if (largest->size > kept.size) kept = std::move(*largest);
+}
+
+Arena::Chunk& Arena::add_chunk(std::size_t size) {
+    Chunk& kept = kept_chunk();
+    if (kept.size >= size) {
+        chunks_.push_back(std::exchange(kept, Chunk{}));
+    } else {
+        chunks_.push_back(Chunk{std::unique_ptr<std::byte[]>(new std::byte[size]), size});
+    }
+    reserved_ += chunks_.back().size;
+    return chunks_.back();
+}
 
 void* Arena::allocate_in_new_chunk(std::size_t bytes) {
     // Room for any alignment up to max_align_t at the start of a chunk.
@@ -19,16 +49,20 @@ void* Arena::allocate_in_new_chunk(std::size_t bytes) {
     // A piece larger than a chunk gets a chunk of its own, leaving the
     // current chunk's free room for the pieces after it.
     if (needed > next_chunk_size_) {
-        chunks_.emplace_back(new std::byte[needed]);
-        reserved_ += needed;
-        return chunks_.back().get();
+        const Chunk& own = add_chunk(needed);
+        // A kept chunk larger than the piece: what it leaves becomes the
+        // current chunk if that is more than the current one has left.
+        if (own.size - bytes > left_) {
+            next_ = own.bytes.get() + bytes;
+            left_ = own.size - bytes;
+        }
+        return own.bytes.get();
     }
-    chunks_.emplace_back(new std::byte[next_chunk_size_]);
-    reserved_ += next_chunk_size_;
-    next_ = chunks_.back().get() + bytes;
-    left_ = next_chunk_size_ - bytes;
+    const Chunk& chunk = add_chunk(next_chunk_size_);
+    next_ = chunk.bytes.get() + bytes;
+    left_ = chunk.size - bytes;
     next_chunk_size_ = std::min(next_chunk_size_ * 2, largest_chunk_size);
-    return chunks_.back().get();
+    return chunk.bytes.get();
 }
 
 }  // namespace vorn

@@ -21,6 +21,8 @@ public:
     Arena() = default;
     Arena(Arena&&) noexcept = default;
     Arena& operator=(Arena&&) noexcept = default;
+    // Keeps its largest chunk for the next arena on this thread.
+    ~Arena();
     Arena(const Arena&) = delete;
     Arena& operator=(const Arena&) = delete;
 
@@ -52,10 +54,17 @@ public:
     // Bytes held in chunks, for tests and measurements.
     std::size_t reserved_bytes() const noexcept { return reserved_; }
 
+    struct Chunk {
+        std::unique_ptr<std::byte[]> bytes;
+        std::size_t size = 0;
+    };
+
 private:
     void* allocate_in_new_chunk(std::size_t bytes);
+    // A chunk of at least `size` bytes: the kept one if it is large enough.
+    Chunk& add_chunk(std::size_t size);
 
-    std::vector<std::unique_ptr<std::byte[]>> chunks_;
+    std::vector<Chunk> chunks_;
     std::byte* next_ = nullptr;
     std::size_t left_ = 0;
     std::size_t next_chunk_size_ = 4096;
