@@ -8,7 +8,7 @@ from collections.abc import Iterator
 from typing import IO, Any, NamedTuple
 
 from ._editing import edited_text, verified_text
-from ._native import DocumentFault, SyntaxTree, copy_containers, read_syntax
+from ._native import DocumentFault, SyntaxTree, read_syntax
 from ._paths import parse_path, path_text
 from ._sources import decode_error, split_mark, text_at, text_of_file
 from ._writing import write_atomically
@@ -60,15 +60,12 @@ class Document:
     Span(lineno=3, colno=9, end_lineno=3, end_colno=13)
     """
 
-    __slots__ = ("_mark", "_original", "_tree", "data", "path", "text")
+    __slots__ = ("_mark", "_tree", "data", "path", "text")
 
     data: dict[str, Any]
     path: str | os.PathLike[str] | None
     text: str
     _tree: SyntaxTree
-    # The values as read, sharing their strs with data: what dumps() compares
-    # data with, mostly by identity.
-    _original: dict[str, Any]
     # The byte-order mark the file began with, written back by save().
     _mark: str
 
@@ -87,7 +84,6 @@ class Document:
         document.path = path
         document.text = text
         document._tree = tree
-        document._original = copy_containers(data)
         document._mark = ""
         return document
 
@@ -152,7 +148,7 @@ class Document:
         # the version
         version: '2.4.1'  # bumped by CI
         """
-        return edited_text(self.text, self._tree, self._original, self.data)
+        return edited_text(self.text, self._tree, self.data)
 
     def save(self, path: str | os.PathLike[str] | None = None) -> None:
         """Writes ``dumps()`` to ``path`` (default: the path it was read
@@ -161,7 +157,7 @@ class Document:
         target = self.path if path is None else path
         if target is None:
             raise ValueError("this document was not read from a file: give save() a path")
-        text = verified_text(self.text, self._tree, self._original, self.data)
+        text = verified_text(self.text, self._tree, self.data)
         write_atomically(target, (self._mark + text).encode("utf-8"))
 
     def comments(self, path: Path) -> Comments:
@@ -208,6 +204,6 @@ def edit_path(path: str | os.PathLike[str]) -> Iterator[dict[str, Any]]:
     """
     document = Document.load_path(path)
     yield document.data
-    text = verified_text(document.text, document._tree, document._original, document.data)
+    text = verified_text(document.text, document._tree, document.data)
     if text != document.text:
         write_atomically(path, (document._mark + text).encode("utf-8"))

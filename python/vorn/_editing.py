@@ -24,7 +24,7 @@ from collections.abc import Callable
 from typing import Any
 
 from ._errors import EncodeError
-from ._native import SyntaxTree, changes, join_utf8, loads
+from ._native import SyntaxTree, join_utf8, loads
 from ._writing import checked_text
 
 _VERSION = "_vorn_version"
@@ -46,17 +46,16 @@ class _Fallback(Exception):
     written anew (values exact, layout the writer's)."""
 
 
-def edited_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
-    """The text of ``data`` made from ``text`` (read as ``tree``, whose
-    values were ``original``) with the fewest changes. Data the format
-    cannot carry raise EncodeError."""
-    difference = changes(original, data)
+def edited_text(text: str, tree: SyntaxTree, data: Any) -> str:
+    """The text of ``data`` made from ``text`` (read as ``tree``) with the
+    fewest changes. Data the format cannot carry raise EncodeError."""
+    difference = tree.changes(data)
     if difference is None:
         return text
-    if not isinstance(data, dict) or data.get(_VERSION) != original.get(_VERSION):
+    if not _mapping_change(difference) or any(_VERSION in keys for keys in difference):
         checked_text(data, False)  # raises for a root that cannot be read back
     try:
-        return _Editor(text, tree, original, data).run(difference)
+        return _Editor(text, tree, data).run(difference)
     except _Fallback:
         return checked_text(data, False)
     except EncodeError as error:
@@ -70,10 +69,10 @@ def edited_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
         raise EncodeError("$", error.reason, lossy_helps=False) from None
 
 
-def verified_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
+def verified_text(text: str, tree: SyntaxTree, data: Any) -> str:
     """edited_text, read back before it is given to be written: if the
     splices ever read back as other data, the writer's own text is."""
-    edited = edited_text(text, tree, original, data)
+    edited = edited_text(text, tree, data)
     try:
         if loads(edited) == data:
             return edited
@@ -83,7 +82,7 @@ def verified_text(text: str, tree: SyntaxTree, original: Any, data: Any) -> str:
 
 
 class _Editor:
-    def __init__(self, text: str, tree: SyntaxTree, original: Any, data: Any) -> None:
+    def __init__(self, text: str, tree: SyntaxTree, data: Any) -> None:
         self.tree = tree
         # The tree's own UTF-8 text, not a copy of it.
         view = memoryview(tree)
@@ -92,7 +91,6 @@ class _Editor:
         # made, so that what is added after it or deleted with it is whole
         # lines; it goes again if nothing reached the end.
         self.unterminated = len(view) if view and view[-1] != ord("\n") else -1
-        self.original = original
         self.data = data
         first_line = _LINE_FEED.search(view)
         self.newline = (
@@ -185,7 +183,7 @@ class _Editor:
         return any(begin <= offset < end for begin, end in self.removed)
 
     def run(self, difference: Any) -> str:
-        self.mapping(-1, self.original, self.data, None, difference)
+        self.mapping(-1, self.data, None, difference)
         self.rewrite_copies()
         return self.apply()
 
@@ -276,12 +274,12 @@ class _Editor:
     def mapping(
         self,
         owner: int,
-        old: dict[str, Any],
         new: dict[str, Any],
         replace_owner: Callable[[], None] | None,
         difference: tuple[dict[str, Any], list[str], list[str]],
     ) -> None:
-        """``difference``: what ``changes(old, new)`` gives."""
+        """``difference``: how ``new`` differs from the mapping as read (see
+        ``SyntaxTree.changes``)."""
         changed, gone_keys, added_keys = difference
         gone = set(gone_keys)
         added = set(added_keys)
@@ -298,7 +296,7 @@ class _Editor:
                     key in changed
                     and not _one_line(new[key])
                     and self.tree.entries_under(owner, key)[-1] == first
-                    and not _nested_in_place(self.record(first)[1], old[key], new[key])
+                    and not _nested_in_place(self.record(first)[1], new[key], changed[key])
                 )
                 # A new entry written right after the literal block of the
                 # item's first entry could read as a line of the block.
@@ -325,7 +323,7 @@ class _Editor:
                 raise _Fallback  # an __eq__ of the caller's took it out while compared
             written = self.holding_entries(owner, key, merges, from_merges)
             if written:
-                self.change(written[-1], old[key], new[key], changed[key])
+                self.change(written[-1], new[key], changed[key])
             elif not expand:
                 below_merge.append((key, new[key]))
         if below_merge:
@@ -412,24 +410,24 @@ class _Editor:
                     at = self.line_start(self.record(later)[7])
             self.splice(at, at, self.lines(value, indent, key), owner)
 
-    def sequence(self, owner: int, old: list[Any], new: list[Any], difference: Any) -> None:
-        """``difference``: what ``changes(old, new)`` gives."""
-        if self.tree.child(owner, -1) != len(old):
+    def sequence(self, owner: int, new: list[Any], difference: dict[int, Any] | tuple[Any, ...]) -> None:
+        """``difference``: how ``new`` differs from the list as read (see
+        ``SyntaxTree.changes``)."""
+        if isinstance(difference, dict):  # of one length
+            changed, prefix, suffix, old_length = difference, 0, 0, len(new)
+        else:
+            changed, prefix, suffix, old_length = difference
+        if self.tree.child(owner, -1) != old_length:
             raise _Fallback
         items = _Items(self.tree, owner)
-        if isinstance(difference, dict):  # of one length
-            for index in sorted(difference):
-                self.change(items[index], old[index], new[index], difference[index])
+        for index in sorted(changed):
+            self.change(items[index], new[index], changed[index])
+        if old_length == len(new):
             return
-        prefix = _common_prefix(old, new)
-        suffix = _common_prefix(old[prefix:][::-1], new[prefix:][::-1])
-        old_middle = len(old) - prefix - suffix
+        old_middle = old_length - prefix - suffix
         new_middle = len(new) - prefix - suffix
         paired = min(old_middle, new_middle)
-        self.shifts[owner] = (prefix + paired, len(new) - len(old))
-        for offset in range(paired):
-            index = prefix + offset
-            self.change(items[index], old[index], new[index])
+        self.shifts[owner] = (prefix + paired, len(new) - old_length)
         for offset in range(paired, old_middle):
             self.delete(items[prefix + offset])
         if new_middle > paired:
@@ -442,13 +440,9 @@ class _Editor:
             text = b"".join(self.lines(value, indent) for value in new[after : after + new_middle - paired])
             self.splice(at, at, text, owner)
 
-    def change(self, record: int, old: Any, new: Any, difference: Any = None) -> None:
-        """``difference``: what ``changes(old, new)`` gives, or None when it
-        is not yet known."""
-        if difference is None:
-            difference = changes(old, new)
-            if difference is None:
-                return
+    def change(self, record: int, new: Any, difference: Any) -> None:
+        """``difference``: how ``new`` differs from the value ``record`` wrote
+        (see ``SyntaxTree.changes``)."""
         kind, form, *_ = self.record(record)
         if form == "alias":
             # Changed as its anchored block was, it may stay an alias.
@@ -457,10 +451,10 @@ class _Editor:
                 self.deferred.add(record)
             else:
                 self.replace(record, new)
-        elif isinstance(old, dict) and isinstance(new, dict) and new and form in ("nested_block", "inline_mapping"):
-            self.mapping(record, old, new, lambda: self.replace(record, new), difference)
-        elif isinstance(old, list) and isinstance(new, list) and new and form == "nested_block":
-            self.sequence(record, old, new, difference)
+        elif _mapping_change(difference) and new and form in ("nested_block", "inline_mapping"):
+            self.mapping(record, new, lambda: self.replace(record, new), difference)
+        elif _items_change(difference) and new and form == "nested_block":
+            self.sequence(record, new, difference)
         elif isinstance(new, str) and "\n" not in new and form in ("plain", "single_quoted", "double_quoted"):
             begin, end = self.record(record)[13:15]
             self.splice(
@@ -640,26 +634,24 @@ def _at(data: Any, steps: Path) -> Any:
     return data
 
 
-def _common_prefix(a: list[Any], b: list[Any]) -> int:
-    """How many leading items two lists share."""
-    low, high = 0, min(len(a), len(b))
-    if a[:high] == b[:high]:
-        return high
-    # The first difference lies in a[low:high].
-    while high - low > 8:
-        middle = (low + high) // 2
-        if a[low:middle] == b[low:middle]:
-            low = middle
-        else:
-            high = middle
-    while a[low] == b[low]:
-        low += 1
-    return low
+def _mapping_change(difference: Any) -> bool:
+    """Whether ``difference`` is that of a dict from a mapping as read."""
+    return isinstance(difference, tuple) and len(difference) == 3
 
 
-def _nested_in_place(form: str, old: Any, new: Any) -> bool:
-    """Whether a change of a nested block is made inside it."""
-    return form == "nested_block" and bool(new) and type(old) is type(new) and isinstance(new, (dict, list))
+def _items_change(difference: Any) -> bool:
+    """Whether ``difference`` is that of a list from a list as read."""
+    return isinstance(difference, dict) or isinstance(difference, tuple) and len(difference) == 4
+
+
+def _nested_in_place(form: str, new: Any, difference: Any) -> bool:
+    """Whether a change of a nested block is made inside it: a dict or list
+    (not of a subclass) that was one when read."""
+    return (
+        form == "nested_block"
+        and bool(new)
+        and (type(new) is dict and _mapping_change(difference) or type(new) is list and _items_change(difference))
+    )
 
 
 def _one_line(value: Any) -> bool:

@@ -72,21 +72,18 @@ class SyntaxTree:
         """The comment lines above the record."""
     def children(self, index: int, /) -> list[int]:
         """The records the value of record ``index`` holds (-1: the root)."""
+    def changes(self, data: Any, /) -> Any:
+        """None when ``data`` hold the values as read; else how they differ:
+        (changed, gone, added) for a dict (``changed`` maps each key both
+        hold whose values differ to how they differ), {index: how} for a
+        list of the length read, (changed, prefix, suffix, old_length) for a
+        list of another length (``prefix`` and ``suffix`` items unchanged,
+        those between paired by position, ``changed`` mapping each index of
+        a pair that differs to how it does), True for anything else."""
 
 def read_syntax(s: str, /) -> tuple[dict[str, Any], SyntaxTree]:
     """(the document ``s`` as ``loads`` gives it, its SyntaxTree); a
     document fault raises DocumentFault."""
 
-def copy_containers(obj: Any, /) -> Any:
-    """``obj`` with every dict and list in it copied and every other object
-    shared: a snapshot that later changes to ``obj`` do not reach."""
-
 def join_utf8(pieces: list[bytes | memoryview], /) -> str:
     """The str of a list of UTF-8 bytes-like pieces, joined."""
-
-def changes(old: Any, new: Any, /) -> Any:
-    """None when ``new`` equals ``old``, a snapshot made by
-    ``copy_containers``; else how they differ: (changed, gone, added) for
-    two dicts (``changed`` maps each key both hold whose values differ to
-    how they differ), {index: how} for two lists of one length, True for
-    anything else."""

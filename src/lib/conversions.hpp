@@ -7,6 +7,7 @@
 #include "borrowed_texts.hpp"
 #include "py_ref.hpp"
 #include "tree/document.hpp"
+#include "value_snapshot.hpp"
 #include "write/flat_tree.hpp"
 
 namespace vorn::binding {
@@ -21,7 +22,8 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts);
 // in the mapping's byte order. Only reads the tree.
 PyRef value_to_python(const Value& value);
 // The same for the reader's tree; every position of a shared value becomes
-// containers of its own (its strs may be shared: they are immutable).
-PyRef document_to_python(const Document& document);
+// containers of its own (its strs may be shared: they are immutable). With
+// a snapshot, what was made is recorded there too.
+PyRef document_to_python(const Document& document, ValueSnapshot* snapshot = nullptr);
 
 }  // namespace vorn::binding

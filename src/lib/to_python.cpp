@@ -6,6 +6,7 @@
 // stored straight away; a nested container is opened as a new frame and
 // stored in its parent once it is complete. On failure the frames' owners
 // release every container built so far.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +17,7 @@
 #include "error_state.hpp"
 #include "key_cache.hpp"
 #include "str_from_utf8.hpp"
+#include "value_snapshot.hpp"
 
 namespace vorn::binding {
 namespace {
@@ -105,8 +107,15 @@ class Converter {
 public:
     using Node = typename Tree::Node;
 
+    // With a snapshot, every value made is also recorded there.
+    explicit Converter(ValueSnapshot* snapshot = nullptr) noexcept : snapshot_(snapshot) {}
+
     PyRef run(const Node& root) {
-        if (Tree::is_scalar(root)) return strs_.str_for(root);
+        if (Tree::is_scalar(root)) {
+            PyRef str = strs_.str_for(root);
+            if (snapshot_) snapshot_->add_str(nullptr, str.get());
+            return str;
+        }
         open_.push_back(open_frame(root));
         for (;;) {
             if (const Node* nested = fill_scalars(open_.back())) {
@@ -114,9 +123,11 @@ public:
                 continue;
             }
             PyRef complete = std::move(open_.back().target);
+            const std::uint32_t node = open_.back().node;
+            if (snapshot_) snapshot_->close(node);
             open_.pop_back();
             if (open_.empty()) return complete;
-            store(open_.back(), std::move(complete));
+            store(open_.back(), std::move(complete), node);
         }
     }
 
@@ -129,34 +140,47 @@ private:
         std::size_t next = 0;
         std::size_t size = 0;
         typename Tree::EntryCursor entry{};
+        // Its node in the snapshot, if any.
+        std::uint32_t node = 0;
     };
+
+    static constexpr std::uint32_t no_node = UINT32_MAX;
 
     // A list is created at its final length and filled in place; its empty
     // slots are never seen by Python code, and the collector and the list's
     // own deallocation both skip them. A dict is sized for its entries up
     // front, so it never grows while it is filled.
-    static Frame open_frame(const Node& container) {
+    Frame open_frame(const Node& container) {
         const std::size_t size = Tree::size(container);
         const auto length = static_cast<Py_ssize_t>(size);
-        if (Tree::is_sequence(container)) {
-            PyRef list = PyRef::steal(PyList_New(length));
-            if (!list) throw api_call_failed();
-            return Frame{&container, std::move(list), 0, size};
-        }
-        PyRef dict = PyRef::steal(_PyDict_NewPresized(length));
-        if (!dict) throw api_call_failed();
-        return Frame{&container, std::move(dict), 0, size, Tree::first_entry(container)};
+        const bool sequence = Tree::is_sequence(container);
+        PyRef made = PyRef::steal(sequence ? PyList_New(length) : _PyDict_NewPresized(length));
+        if (!made) throw api_call_failed();
+        Frame frame{&container, std::move(made), 0, size};
+        if (!sequence) frame.entry = Tree::first_entry(container);
+        if (snapshot_)
+            frame.node = snapshot_->open(sequence ? ValueSnapshot::Kind::sequence : ValueSnapshot::Kind::mapping, size);
+        return frame;
     }
 
     // The value is converted before its key is created, so a failing value
-    // never leaves a key behind.
-    void store(Frame& frame, PyRef item) {
+    // never leaves a key behind. `node`: the snapshot's node of a container
+    // item, recorded when it was opened; a str is recorded here.
+    void store(Frame& frame, PyRef item, std::uint32_t node = no_node) {
         if (Tree::is_sequence(*frame.source)) {
+            if (snapshot_ && node == no_node) snapshot_->add_str(nullptr, item.get());
             PyList_SET_ITEM(frame.target.get(), static_cast<Py_ssize_t>(frame.next), item.release());
         } else {
             PyRef key = PyRef::steal(keys_.str_for(Tree::key(frame.entry)));
             if (!key) throw api_call_failed();
             if (PyDict_SetItem(frame.target.get(), key.get(), item.get()) < 0) throw fetch_current_error();
+            if (snapshot_) {
+                if (node == no_node) {
+                    snapshot_->add_str(key.get(), item.get());
+                } else {
+                    snapshot_->set_key(node, key.get());
+                }
+            }
             ++frame.entry;
         }
         ++frame.next;
@@ -177,15 +201,16 @@ private:
     KeyCache keys_;
     Strs strs_;
     std::vector<Frame> open_;
+    ValueSnapshot* snapshot_;
 };
 
 }  // namespace
 
 PyRef value_to_python(const Value& value) { return Converter<ValueTree>().run(value); }
 
-PyRef document_to_python(const Document& document) {
-    if (document.shares_values()) return Converter<DocumentTree, SharedStrs>().run(document.root());
-    return Converter<DocumentTree>().run(document.root());
+PyRef document_to_python(const Document& document, ValueSnapshot* snapshot) {
+    if (document.shares_values()) return Converter<DocumentTree, SharedStrs>(snapshot).run(document.root());
+    return Converter<DocumentTree>(snapshot).run(document.root());
 }
 
 }  // namespace vorn::binding

@@ -24,7 +24,6 @@
 #include "conversions.hpp"
 #include "error_state.hpp"
 #include "read/read_document.hpp"
-#include "snapshot.hpp"
 #include "str_from_utf8.hpp"
 #include "syntax_tree.hpp"
 #include "tree/kept_room.hpp"
@@ -101,8 +100,10 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
         SyntaxRecorder recorder(text, KeptRoom<SyntaxRecord>::take());
         Result<Document> parsed = read_document(text, recorder);
         if (!parsed) throw document_fault(parsed.error(), text);
-        PyRef data = document_to_python(parsed.value());
-        PyRef tree = make_syntax_tree(s, text, std::move(parsed).value(), std::move(recorder).finish());
+        ValueSnapshot snapshot;
+        PyRef data = document_to_python(parsed.value(), &snapshot);
+        PyRef tree =
+            make_syntax_tree(s, text, std::move(parsed).value(), std::move(recorder).finish(), std::move(snapshot));
         PyRef pair = PyRef::steal(PyTuple_Pack(2, data.get(), tree.get()));
         if (!pair) throw fetch_current_error();
         return pair.release();
@@ -262,14 +263,6 @@ PyMethodDef methods[] = {
      "checked_dumps(obj, lossy, /)\n--\n\n"
      "The document text of obj, or (steps, fault) for the first string or root\n"
      "that would not read back equal; with lossy, only a key holding a line feed."},
-    {"copy_containers", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&copy_containers)), METH_O,
-     "copy_containers(obj, /)\n--\n\n"
-     "obj with every dict and list in it copied and every other object shared."},
-    {"changes", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&changes)), METH_FASTCALL,
-     "changes(old, new, /)\n--\n\n"
-     "None when new equals old, a snapshot made by copy_containers; else how they\n"
-     "differ: (changed, gone, added) for two dicts, {index: how} for two lists of\n"
-     "one length, True for anything else."},
     {"join_utf8", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&join_utf8)), METH_O,
      "join_utf8(pieces, /)\n--\n\nThe str of a list of UTF-8 bytes-like pieces, joined."},
     {"read_syntax", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&read_syntax)), METH_O,

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "changes.hpp"
 #include "error_state.hpp"
 #include "read/syntax_index.hpp"
 #include "str_from_utf8.hpp"
@@ -26,9 +27,16 @@ struct SyntaxTreeState {
     // The offset where each line starts, for turning offsets into lines;
     // found at the first question that needs it.
     std::vector<std::uint64_t> line_starts;
+    // The values as read, for changes().
+    ValueSnapshot snapshot;
 
-    SyntaxTreeState(PyObject* text_object, std::string_view text_utf8, Document read, std::vector<SyntaxRecord> records)
-        : text(PyRef::borrow(text_object)), utf8(text_utf8), document(std::move(read)), index(std::move(records)) {}
+    SyntaxTreeState(PyObject* text_object, std::string_view text_utf8, Document read, std::vector<SyntaxRecord> records,
+                    ValueSnapshot values)
+        : text(PyRef::borrow(text_object)),
+          utf8(text_utf8),
+          document(std::move(read)),
+          index(std::move(records)),
+          snapshot(std::move(values)) {}
 
     const std::vector<std::uint64_t>& lines() {
         if (line_starts.empty()) {
@@ -395,6 +403,12 @@ PyObject* line_start(PyObject* self, PyObject* argument) {
     });
 }
 
+// changes(data, /): how `data` differ from the values as read (see
+// changes.hpp).
+PyObject* changes_since_read(PyObject* self, PyObject* data) {
+    return guarded_entry([&]() -> PyObject* { return changes(state_of(self).snapshot, data).release(); });
+}
+
 // The buffer of a SyntaxTree is the UTF-8 text it was read from, read-only:
 // the editor cuts the new text from it without a copy of the old one.
 int get_buffer(PyObject* self, Py_buffer* view, int flags) {
@@ -445,6 +459,9 @@ PyMethodDef tree_methods[] = {
      METH_FASTCALL,
      "first_entry_after($self, owner, key, /)\n--\n\nThe first entry of the block whose key sorts after key, or -1."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
+    {"changes", &changes_since_read, METH_O,
+     "changes($self, data, /)\n--\n\nNone when data hold the values as read; else how they differ (see\n"
+     "vorn/_native.pyi)."},
     {"line_start", &line_start, METH_O,
      "line_start($self, offset, /)\n--\n\nWhere the line that holds byte offset starts."},
     {"children", &children, METH_O,
@@ -484,10 +501,11 @@ int add_syntax_tree_type(PyObject* module) {
     return PyModule_AddObjectRef(module, "SyntaxTree", reinterpret_cast<PyObject*>(syntax_tree_type));
 }
 
-PyRef make_syntax_tree(PyObject* text, std::string_view utf8, Document document, std::vector<SyntaxRecord> records) {
+PyRef make_syntax_tree(PyObject* text, std::string_view utf8, Document document, std::vector<SyntaxRecord> records,
+                       ValueSnapshot snapshot) {
     PyRef tree = checked(PyType_GenericAlloc(syntax_tree_type, 0));
     auto* object = reinterpret_cast<SyntaxTreeObject*>(tree.get());
-    object->state = new SyntaxTreeState(text, utf8, std::move(document), std::move(records));
+    object->state = new SyntaxTreeState(text, utf8, std::move(document), std::move(records), std::move(snapshot));
     return tree;
 }
 

@@ -9,6 +9,7 @@
 #include "py_ref.hpp"
 #include "read/syntax.hpp"
 #include "tree/document.hpp"
+#include "value_snapshot.hpp"
 
 namespace vorn::binding {
 
@@ -17,7 +18,9 @@ namespace vorn::binding {
 int add_syntax_tree_type(PyObject* module);
 
 // A SyntaxTree that owns `document` and `records`, both read from `utf8`,
-// the UTF-8 form of the str `text` (which it keeps alive for them).
-PyRef make_syntax_tree(PyObject* text, std::string_view utf8, Document document, std::vector<SyntaxRecord> records);
+// the UTF-8 form of the str `text` (which it keeps alive for them), and
+// the snapshot of the values made from them.
+PyRef make_syntax_tree(PyObject* text, std::string_view utf8, Document document, std::vector<SyntaxRecord> records,
+                       ValueSnapshot snapshot);
 
 }  // namespace vorn::binding

@@ -1,0 +1,57 @@
+// What a document's values were when read, kept beside the objects handed
+// to the caller, so that what the caller changed since can be found.
+//
+// The nodes are the values in the order a walk from the root meets them:
+// each container is followed by its children, each child by its own
+// subtree. A node holds a strong reference to its key and, for a scalar,
+// to its str; strs are immutable, so a str still in the data is unchanged.
+// Containers hold none: the caller changes them in place, and only their
+// children say what they held.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "py_ref.hpp"
+
+namespace vorn::binding {
+
+class ValueSnapshot {
+public:
+    enum class Kind : std::uint8_t { str, mapping, sequence };
+
+    struct Node {
+        // Null for the root and for items.
+        PyObject* key;
+        // Null for a container.
+        PyObject* str;
+        // One past the last node of this node's subtree.
+        std::uint32_t end;
+        // Children of a container.
+        std::uint32_t size;
+        Kind kind;
+    };
+
+    ValueSnapshot();
+    ~ValueSnapshot();
+    ValueSnapshot(ValueSnapshot&& other) noexcept : nodes_(std::exchange(other.nodes_, {})) {}
+    ValueSnapshot& operator=(ValueSnapshot&&) = delete;
+    ValueSnapshot(const ValueSnapshot&) = delete;
+    ValueSnapshot& operator=(const ValueSnapshot&) = delete;
+
+    // Building, in the walk's order. A container's key is given once the
+    // container is complete, as the conversion makes keys after values.
+    std::uint32_t open(Kind kind, std::size_t size);
+    void close(std::uint32_t container) noexcept;
+    void add_str(PyObject* key, PyObject* str);
+    void set_key(std::uint32_t node, PyObject* key) noexcept;
+
+    const Node& operator[](std::uint32_t index) const noexcept { return nodes_[index]; }
+    std::uint32_t size() const noexcept { return static_cast<std::uint32_t>(nodes_.size()); }
+
+private:
+    std::vector<Node> nodes_;
+};
+
+}  // namespace vorn::binding
