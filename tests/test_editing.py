@@ -419,11 +419,18 @@ def test_worked_examples(example):
         ("x: &a\n  k: v\nl:\n  -   a: *a\n      b: v\n", [["set", "$.x.k", "2"], ["set", "$.l[0].c", {"q": "w"}]]),
         # The comment lines that end the literal block stay with it.
         ("a:\n  -  a: |\n       v\n# c\n     host: v\n     b: v\n", [["del", "$.a[0].host"]]),
+        # The anchored item now holds what the merging one held, whose own
+        # entries went: the merge must be written out.
+        ("x:\n  - &a\n    a: v\n  -\n    <<: *a\n    b:\n", [["append", "$.x", {"a": "w"}], ["del", "$.x[0]"]]),
+        # A merge written out keeps the comment lines that end a literal block.
+        ("a: &a\n  a: v\n  b: v\nb:\n  -  a: |\n       v\n# c\n     <<: *a\n     b: v\n", [["set", "$.a", "w"]]),
     ],
     ids=[
         "merge below an item's line",
         "item written anew gains an entry",
         "deleted after a literal block",
+        "merging item's own entries deleted",
+        "merge written out after a literal block",
     ],
 )
 def test_edits_the_properties_found(text, script):

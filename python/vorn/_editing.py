@@ -354,6 +354,10 @@ class _Editor:
             return written[1:]
         return written
 
+    def kept_entries(self, owner: int, key: str, merges: list[int], given: set[str] | None = None) -> list[int]:
+        """holding_entries, less those a splice deleted."""
+        return [entry for entry in self.holding_entries(owner, key, merges, given) if not self.is_removed(entry)]
+
     def merged_keys(self, merges: list[int]) -> set[str]:
         keys: set[str] = set()
         pending = [self.record(merge)[3] for merge in merges]
@@ -382,12 +386,12 @@ class _Editor:
         merged = sorted(
             key
             for key in self.merged_keys(merges)
-            if key in new and key not in written and not self.holding_entries(owner, key, merges)
+            if key in new and key not in written and not self.kept_entries(owner, key, merges)
         )
         indent = self.record(merges[0])[6]
         text = b"".join(self.lines(new[key], indent, key) for key in merged)
         for number, merge in enumerate(merges):
-            begin = self.line_start(self.record(merge)[7])
+            begin = self.lines_begin(merge)
             end = self.after_line(self.record(merge)[8])
             self.splice(begin, end, text if number == 0 else b"", owner)
         return False
@@ -463,8 +467,17 @@ class _Editor:
         else:
             self.replace(record, new)
 
-    def delete(self, record: int) -> None:
+    def lines_begin(self, record: int) -> int:
+        """Where removing the lines of ``record`` starts: its comment lines
+        above go with it, unless they end a literal block right before it.
+        Without them, the lines after it could read as the block's text."""
         begin = self.line_start(self.record(record)[7])
+        if record > 0 and self.record(record - 1)[1] == "literal_block":
+            begin = max(begin, self.line_start(self.record(record)[9]))
+        return begin
+
+    def delete(self, record: int) -> None:
+        begin = self.lines_begin(record)
         end = self.after_line(self.record(record)[8])
         parent = self.record(record)[2]
         siblings = self.children(parent)
@@ -473,10 +486,6 @@ class _Editor:
             # The comment lines above a "<<" line go with the entry after
             # it, but the "<<" line stays.
             begin = max(begin, self.after_line(self.record(siblings[position - 1])[8]))
-        if record > 0 and self.record(record - 1)[1] == "literal_block":
-            # The comment lines right after a literal block end it: without
-            # them, the lines after this one could read as its text.
-            begin = max(begin, self.line_start(self.record(record)[9]))
         self.splice(begin, end, b"", parent)
 
     def replace(self, record: int, new: Any) -> None:
@@ -600,7 +609,7 @@ class _Editor:
                 if (
                     key not in written
                     and source.get(key, _MISSING) != value.get(key, _MISSING)
-                    and not self.holding_entries(owner, key, merges, given)
+                    and not self.kept_entries(owner, key, merges, given)
                 ):
                     still = False
         if not still:
