@@ -57,6 +57,19 @@ def test_equal_positions_are_distinct_objects():
     assert loads(HEAD + "k: v\n") is not loads(HEAD + "k: v\n")
 
 
+def test_the_copies_of_an_alias_hold_its_own_strs():
+    # Thousands of scalars, some rewritten by escapes: every copy holds the
+    # anchored value's strs themselves, each the right text.
+    values = [f"v{index}" if index % 3 else f'"e\\"{index}"' for index in range(3000)]
+    body = "".join(f"  k{index}: {value}\n" for index, value in enumerate(values))
+    result = loads(HEAD + "base: &b\n" + body + "copies:\n  - *b\n  - *b\n")
+    expected = {f"k{index}": f"v{index}" if index % 3 else f'e"{index}' for index in range(3000)}
+    assert result["base"] == expected
+    for copy in result["copies"]:
+        assert copy == expected and copy is not result["base"]
+        assert all(copy[key] is result["base"][key] for key in expected)
+
+
 # Keys that a per-call cache of key objects must keep apart: lengths on
 # either side of the cached maximum, shared heads and tails, NUL, non-ASCII.
 NEAR_KEYS = [

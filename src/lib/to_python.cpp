@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -84,22 +83,58 @@ struct FreshStrs {
 // length name it.
 class SharedStrs {
 public:
+    SharedStrs() : slots_(initial_slots) {}
+    ~SharedStrs() {
+        for (const Slot& slot : slots_) Py_XDECREF(slot.str);
+    }
+    SharedStrs(const SharedStrs&) = delete;
+    SharedStrs& operator=(const SharedStrs&) = delete;
+
     PyRef str_for(const DocValue& scalar) {
         if (scalar.is_block_text()) return DocumentTree::scalar_str(scalar);
         const std::string_view text = scalar.text();
-        auto [place, added] = made_.try_emplace(text.data(), Made{text.size(), PyRef()});
-        if (!added && place->second.size == text.size()) return PyRef::borrow(place->second.str.get());
+        Slot* slot = find(text);
+        if (slot->str != nullptr) return PyRef::borrow(slot->str);
         PyRef str = DocumentTree::scalar_str(scalar);
-        place->second = Made{text.size(), PyRef::borrow(str.get())};
+        *slot = Slot{text.data(), text.size(), Py_NewRef(str.get())};
+        if (++used_ * 2 > slots_.size()) grow();
         return str;
     }
 
 private:
-    struct Made {
-        std::size_t size;
-        PyRef str;
+    // An open-addressed table of (address, length) → str, at most half
+    // full: a document of many aliases meets each scalar many times, and a
+    // node-based map's allocation and pointer chasing per scalar cost a
+    // third of its loads.
+    struct Slot {
+        const char* text = nullptr;
+        std::size_t size = 0;
+        PyObject* str = nullptr;
     };
-    std::unordered_map<const char*, Made> made_;
+    static constexpr int initial_bits = 10;
+    static constexpr std::size_t initial_slots = std::size_t{1} << initial_bits;
+
+    // The slot holding `text`, or the empty one where it goes.
+    Slot* find(std::string_view text) noexcept {
+        const std::size_t mask = slots_.size() - 1;
+        // Fibonacci hashing of the address: scalars are a few bytes apart.
+        std::size_t at = (reinterpret_cast<std::uintptr_t>(text.data()) * 0x9E3779B97F4A7C15ULL) >> shift_;
+        while (slots_[at].str != nullptr && (slots_[at].text != text.data() || slots_[at].size != text.size()))
+            at = (at + 1) & mask;
+        return &slots_[at];
+    }
+
+    void grow() {
+        std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(slots_.size() * 2));
+        --shift_;
+        for (const Slot& slot : old)
+            if (slot.str != nullptr) *find(std::string_view(slot.text, slot.size)) = slot;
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+    // 64 less the number of bits of a slot's index.
+    int shift_ = 64 - initial_bits;
 };
 
 template <typename Tree, typename Strs = FreshStrs<Tree>>
