@@ -8,7 +8,7 @@ import pytest
 import vorn
 from hypothesis import assume, event, given, settings
 from hypothesis import strategies as st
-from vorn._native import read_syntax
+from vorn._native import join_utf8, read_syntax
 from vorn._paths import parse_path
 from vorn._writing import checked_text
 
@@ -380,6 +380,18 @@ def test_changes_since_reading_are_what_equality_says(value, other, draws):
         else:
             holder[path[-1]] = other
     assert tree.changes(data) == expected_changes(vorn.loads(text), data)
+
+
+@settings(max_examples=200, deadline=None)
+@given(st.text(), st.lists(st.integers(0, 1 << 20), max_size=4))
+def test_utf8_pieces_join_into_their_text(text, cuts):
+    # Cut anywhere, even inside a character: the joined text decodes whole.
+    encoded = text.encode()
+    bounds = [0, *sorted(cut % (len(encoded) + 1) for cut in cuts), len(encoded)]
+    pieces = [memoryview(encoded)[a:b] for a, b in zip(bounds, bounds[1:], strict=False)]
+    assert join_utf8(pieces) == text
+    with pytest.raises(UnicodeDecodeError):
+        join_utf8([*pieces, b"\xff"])
 
 
 # --- worked examples: before.vorn, a script of edits, after.vorn --------------

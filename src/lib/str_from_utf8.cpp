@@ -1,5 +1,8 @@
 #include "str_from_utf8.hpp"
 
+#include <algorithm>
+#include <string>
+
 #include "text/utf8.hpp"
 
 namespace vorn::binding {
@@ -36,9 +39,10 @@ Measure measure(std::string_view text) noexcept {
     return result;
 }
 
-// The second pass, over text that measure() found well-formed.
+// The second pass, over text that measure() found well-formed; returns the
+// end of what it wrote.
 template <typename Unit>
-void decode_into(std::string_view text, Unit* out) noexcept {
+Unit* decode_into(std::string_view text, Unit* out) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = p + text.size();
     while (p < end) {
@@ -52,6 +56,19 @@ void decode_into(std::string_view text, Unit* out) noexcept {
         *out++ = static_cast<Unit>(utf8::code_point(p, length));
         p += length;
     }
+    return out;
+}
+
+// The kind of str that text whose greatest lead byte is `max_lead` needs,
+// exactly, as CPython requires: leads up to 0xC3 are Latin-1, 0xC4 to 0xEF
+// need two bytes, and 0xF0 and above four.
+int kind_for(unsigned char max_lead) noexcept { return max_lead <= 0xC3 ? 1 : max_lead <= 0xEF ? 2 : 4; }
+
+Py_UCS4 max_char_of(int kind) noexcept { return kind == 1 ? 0xFF : kind == 2 ? 0xFFFF : 0x10FFFF; }
+
+template <typename Unit>
+void decode_pieces(std::span<const std::string_view> pieces, Unit* out) noexcept {
+    for (const std::string_view piece : pieces) out = decode_into(piece, out);
 }
 
 }  // namespace
@@ -62,12 +79,8 @@ PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept {
     // A caller may only have guessed that the text is not ASCII; an ASCII
     // str stored one byte wide but as Latin-1 would compare unequal.
     if (found.max_lead < 0x80) return ascii_str(text);
-    // The greatest lead byte decides the kind exactly, as CPython requires:
-    // leads up to 0xC3 are Latin-1, 0xC4 to 0xEF need two bytes, and 0xF0
-    // and above four.
-    const int kind = found.max_lead <= 0xC3 ? 1 : found.max_lead <= 0xEF ? 2 : 4;
-    const Py_UCS4 max_char = kind == 1 ? 0xFF : kind == 2 ? 0xFFFF : 0x10FFFF;
-    PyObject* object = PyUnicode_New(found.length, max_char);
+    const int kind = kind_for(found.max_lead);
+    PyObject* object = PyUnicode_New(found.length, max_char_of(kind));
     if (object == nullptr) return nullptr;
     switch (kind) {
         case 1:
@@ -78,6 +91,52 @@ PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept {
             break;
         default:
             decode_into(text, PyUnicode_4BYTE_DATA(object));
+            break;
+    }
+    return object;
+}
+
+PyObject* str_from_utf8_pieces(std::span<const std::string_view> pieces) {
+    Measure total{0, 0, true};
+    std::size_t bytes = 0;
+    for (const std::string_view piece : pieces) {
+        bytes += piece.size();
+        if (is_ascii(piece)) {
+            total.length += static_cast<Py_ssize_t>(piece.size());
+            continue;
+        }
+        const Measure found = measure(piece);
+        if (!found.well_formed) {
+            // CPython's decoder raises the error.
+            std::string joined;
+            for (const std::string_view each : pieces) joined.append(each);
+            return PyUnicode_DecodeUTF8(joined.data(), static_cast<Py_ssize_t>(joined.size()), nullptr);
+        }
+        total.length += found.length;
+        total.max_lead = std::max(total.max_lead, found.max_lead);
+    }
+    if (total.max_lead < 0x80) {
+        PyObject* object = PyUnicode_New(static_cast<Py_ssize_t>(bytes), 127);
+        if (object == nullptr) return nullptr;
+        char* out = reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(object));
+        for (const std::string_view piece : pieces) {
+            if (!piece.empty()) std::memcpy(out, piece.data(), piece.size());
+            out += piece.size();
+        }
+        return object;
+    }
+    const int kind = kind_for(total.max_lead);
+    PyObject* object = PyUnicode_New(total.length, max_char_of(kind));
+    if (object == nullptr) return nullptr;
+    switch (kind) {
+        case 1:
+            decode_pieces(pieces, PyUnicode_1BYTE_DATA(object));
+            break;
+        case 2:
+            decode_pieces(pieces, PyUnicode_2BYTE_DATA(object));
+            break;
+        default:
+            decode_pieces(pieces, PyUnicode_4BYTE_DATA(object));
             break;
     }
     return object;

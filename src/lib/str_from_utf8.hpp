@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "vorn/assert.hpp"
@@ -67,6 +68,12 @@ inline PyObject* ascii_str(std::string_view text) noexcept {
 // anything but well-formed UTF-8 goes to CPython's decoder, which raises
 // the error.
 PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept;
+
+// The str of the pieces of UTF-8 text joined, decoded straight into a str
+// of the right kind without joining the bytes first (a piece that does not
+// end between characters sends them all joined to CPython's decoder). A
+// new reference, or null with the Python error set.
+PyObject* str_from_utf8_pieces(std::span<const std::string_view> pieces);
 
 // A new reference, or null with the Python error set.
 inline PyObject* str_from_utf8(std::string_view text) noexcept {

@@ -226,31 +226,15 @@ PyObject* join_utf8(PyObject*, PyObject* pieces) {
             }
         } release{views};
         views.reserve(static_cast<std::size_t>(PyList_GET_SIZE(pieces)));
-        std::size_t total = 0;
-        bool ascii = true;
+        std::vector<std::string_view> texts;
+        texts.reserve(views.capacity());
         for (Py_ssize_t i = 0; i < PyList_GET_SIZE(pieces); ++i) {
             Py_buffer view;
             if (PyObject_GetBuffer(PyList_GET_ITEM(pieces, i), &view, PyBUF_SIMPLE) < 0) throw fetch_current_error();
             views.push_back(view);
-            const std::string_view bytes(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
-            total += bytes.size();
-            ascii = ascii && is_ascii(bytes);
+            texts.emplace_back(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
         }
-        if (ascii) {
-            PyRef joined = PyRef::steal(PyUnicode_New(static_cast<Py_ssize_t>(total), 127));
-            if (!joined) throw fetch_current_error();
-            char* out = reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(joined.get()));
-            for (const Py_buffer& view : views) {
-                if (view.len > 0) std::memcpy(out, view.buf, static_cast<std::size_t>(view.len));
-                out += view.len;
-            }
-            return joined.release();
-        }
-        std::string joined;
-        joined.reserve(total);
-        for (const Py_buffer& view : views)
-            joined.append(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
-        return PyUnicode_DecodeUTF8(joined.data(), static_cast<Py_ssize_t>(joined.size()), "strict");
+        return checked(str_from_utf8_pieces(texts)).release();
     });
 }
 
