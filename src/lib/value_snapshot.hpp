@@ -40,6 +40,10 @@ public:
     ValueSnapshot(const ValueSnapshot&) = delete;
     ValueSnapshot& operator=(const ValueSnapshot&) = delete;
 
+    // Room for `values` nodes, the document's values as far as they are
+    // known (each alias's copy adds its own).
+    void reserve(std::size_t values) { nodes_.reserve(values); }
+
     // Building, in the walk's order. A container's key is given once the
     // container is complete, as the conversion makes keys after values.
     std::uint32_t open(Kind kind, std::size_t size);

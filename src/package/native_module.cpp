@@ -101,6 +101,8 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
         Result<Document> parsed = read_document(text, recorder);
         if (!parsed) throw document_fault(parsed.error(), text);
         ValueSnapshot snapshot;
+        // A value for each entry and item written, and the root.
+        snapshot.reserve(recorder.size() + 1);
         PyRef data = document_to_python(parsed.value(), &snapshot);
         PyRef tree =
             make_syntax_tree(s, text, std::move(parsed).value(), std::move(recorder).finish(), std::move(snapshot));

@@ -101,6 +101,7 @@ public:
         VORN_ASSERT(index < records_.size());
         return records_[index];
     }
+    std::size_t size() const noexcept { return records_.size(); }
 
     // The nested block that opens next is the value of `owner` (the root's
     // block has none).
