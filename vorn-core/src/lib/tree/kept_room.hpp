@@ -15,7 +15,7 @@
 
 namespace vorn {
 
-inline constexpr std::size_t max_kept_bytes = std::size_t{8} << 20;
+inline constexpr std::size_t max_kept_bytes = std::size_t{4} << 20;
 
 template <typename T>
 class KeptRoom {
