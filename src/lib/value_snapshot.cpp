@@ -21,14 +21,15 @@ void check_room(std::size_t nodes) {
 
 // The nodes are as many as the document's values: their room is kept for
 // the next document, as the reader keeps its own.
-ValueSnapshot::ValueSnapshot() : nodes_(KeptRoom<Node>::take()) {}
+ValueSnapshot::ValueSnapshot(std::size_t text_bytes)
+    : nodes_(KeptRoom<Node>::take(text_bytes)), text_bytes_(text_bytes) {}
 
 ValueSnapshot::~ValueSnapshot() {
     for (const Node& node : nodes_) {
         Py_XDECREF(node.key);
         Py_XDECREF(node.str);
     }
-    KeptRoom<Node>::keep(std::move(nodes_));
+    KeptRoom<Node>::keep(std::move(nodes_), text_bytes_);
 }
 
 std::uint32_t ValueSnapshot::open(Kind kind, std::size_t size) {

@@ -33,9 +33,11 @@ public:
         Kind kind;
     };
 
-    ValueSnapshot();
+    // For the values of a text of `text_bytes`.
+    explicit ValueSnapshot(std::size_t text_bytes);
     ~ValueSnapshot();
-    ValueSnapshot(ValueSnapshot&& other) noexcept : nodes_(std::exchange(other.nodes_, {})) {}
+    ValueSnapshot(ValueSnapshot&& other) noexcept
+        : nodes_(std::exchange(other.nodes_, {})), text_bytes_(other.text_bytes_) {}
     ValueSnapshot& operator=(ValueSnapshot&&) = delete;
     ValueSnapshot(const ValueSnapshot&) = delete;
     ValueSnapshot& operator=(const ValueSnapshot&) = delete;
@@ -56,6 +58,7 @@ public:
 
 private:
     std::vector<Node> nodes_;
+    std::size_t text_bytes_;
 };
 
 }  // namespace vorn::binding

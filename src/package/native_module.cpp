@@ -97,10 +97,10 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
         const std::string_view text = read_str_argument(s, "s");
         if (text.size() > SyntaxRecorder::max_text_size)
             throw ErrorState::value_error("a document of 4 GiB or more cannot be read with positions; use loads");
-        SyntaxRecorder recorder(text, KeptRoom<SyntaxRecord>::take());
+        SyntaxRecorder recorder(text, KeptRoom<SyntaxRecord>::take(text.size()));
         Result<Document> parsed = read_document(text, recorder);
         if (!parsed) throw document_fault(parsed.error(), text);
-        ValueSnapshot snapshot;
+        ValueSnapshot snapshot(text.size());
         // A value for each entry and item written, and the root.
         snapshot.reserve(recorder.size() + 1);
         PyRef data = document_to_python(parsed.value(), &snapshot);

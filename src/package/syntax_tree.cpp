@@ -424,7 +424,7 @@ void deallocate(PyObject* self) {
     // No state when making it failed.
     if (SyntaxTreeState* state = reinterpret_cast<SyntaxTreeObject*>(self)->state) {
         // For the next read_syntax's records.
-        KeptRoom<SyntaxRecord>::keep(std::move(state->index).release_records());
+        KeptRoom<SyntaxRecord>::keep(std::move(state->index).release_records(), state->utf8.size());
         delete state;
     }
     type->tp_free(self);

@@ -63,7 +63,9 @@ template <bool kRecording>
 class BlockParser {
 public:
     BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments, SyntaxRecorder* syntax)
-        : state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax} {
+        : entry_stack_(KeptRoom<DocEntry>::take(lines.text_size())),
+          item_stack_(KeptRoom<DocNode>::take(lines.text_size())),
+          state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax} {
         // Reading for editing, a flat mapping of thousands of entries would
         // otherwise grow the stack by copies, on fresh pages at each read;
         // an entry line is rarely shorter than 32 bytes, and the room not
@@ -71,8 +73,8 @@ public:
         if constexpr (kRecording) entry_stack_.reserve(syntax->text().size() / 32 + 1);
     }
     ~BlockParser() {
-        KeptRoom<DocEntry>::keep(std::move(entry_stack_));
-        KeptRoom<DocNode>::keep(std::move(item_stack_));
+        KeptRoom<DocEntry>::keep(std::move(entry_stack_), state_.lines.text_size());
+        KeptRoom<DocNode>::keep(std::move(item_stack_), state_.lines.text_size());
     }
     // state_ refers to this object's own stacks: a copy or a moved-to parser
     // would fill the stacks of another.
@@ -225,8 +227,8 @@ private:
     }
 
     // Declared before the state that refers to them.
-    std::vector<DocEntry> entry_stack_ = KeptRoom<DocEntry>::take();
-    std::vector<DocNode> item_stack_ = KeptRoom<DocNode>::take();
+    std::vector<DocEntry> entry_stack_;
+    std::vector<DocNode> item_stack_;
     ParseState state_;
     std::vector<Frame> stack_;
 };

@@ -41,6 +41,8 @@ public:
     // Moves to the next non-blank line.
     void advance() noexcept;
 
+    std::size_t text_size() const noexcept { return static_cast<std::size_t>(end_ - start_); }
+
     // The offset in the text of `byte`, a pointer into it.
     std::uint64_t offset_of(const char* byte) const noexcept { return static_cast<std::uint64_t>(byte - start_); }
 

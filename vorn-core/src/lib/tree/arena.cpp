@@ -17,9 +17,12 @@ constexpr std::size_t largest_chunk_size = std::size_t{1} << 20;
 // The largest chunk of the last arena to go, as KeptRoom keeps the
 // reader's stacks: the tree of a large mapping or list is one piece of its
 // size, which would otherwise be fresh pages at every read.
-Arena::Chunk& kept_chunk() noexcept {
-    thread_local Arena::Chunk kept;
-    return kept;
+using KeptChunk = PerThread<Arena::Chunk>;
+
+// Whether the kept chunk is for a piece of `size`: not for one much
+// smaller, as the document may be kept for long.
+bool suits_piece(std::size_t kept_size, std::size_t size) noexcept {
+    return kept_size <= 4 * size + (std::size_t{64} << 10);
 }
 
 }  // namespace
@@ -27,15 +30,15 @@ Arena::Chunk& kept_chunk() noexcept {
 Arena::~Arena() {
     const auto largest = std::max_element(chunks_.begin(), chunks_.end(),
                                           [](const Chunk& a, const Chunk& b) { return a.size < b.size; });
-    if (largest == chunks_.end() || largest->size > max_kept_bytes) return;
-    Chunk& kept = kept_chunk();
-    if (largest->size > kept.size) kept = std::move(*largest);
+    Chunk* kept = KeptChunk::get();
+    if (kept == nullptr || largest == chunks_.end() || largest->size > max_kept_bytes) return;
+    if (largest->size > kept->size || !suits_piece(kept->size, largest->size)) *kept = std::move(*largest);
 }
 
 Arena::Chunk& Arena::add_chunk(std::size_t size) {
-    Chunk& kept = kept_chunk();
-    if (kept.size >= size) {
-        chunks_.push_back(std::exchange(kept, Chunk{}));
+    Chunk* kept = KeptChunk::get();
+    if (kept != nullptr && kept->size >= size && suits_piece(kept->size, size)) {
+        chunks_.push_back(std::exchange(*kept, Chunk{}));
     } else {
         chunks_.push_back(Chunk{std::unique_ptr<std::byte[]>(new std::byte[size]), size});
     }
