@@ -49,13 +49,13 @@ class _Fallback(Exception):
 def edited_text(text: str, tree: SyntaxTree, data: Any) -> str:
     """The text of ``data`` made from ``text`` (read as ``tree``) with the
     fewest changes. Data the format cannot carry raise EncodeError."""
-    difference = tree.changes(data)
+    difference, foreign = tree.changes(data)
     if difference is None:
         return text
     if not _mapping_change(difference) or any(_VERSION in keys for keys in difference):
         checked_text(data, False)  # raises for a root that cannot be read back
     try:
-        return _Editor(text, tree, data).run(difference)
+        edited = _Editor(text, tree, data).run(difference)
     except _Fallback:
         return checked_text(data, False)
     except EncodeError as error:
@@ -67,18 +67,29 @@ def edited_text(text: str, tree: SyntaxTree, data: Any) -> str:
         except EncodeError as named:
             raise EncodeError(named.location, named.reason, lossy_helps=False) from None
         raise EncodeError("$", error.reason, lossy_helps=False) from None
+    except Exception:
+        if not foreign:
+            raise
+        # The caller's code, run while the data were compared, changed them
+        # since: the difference no longer holds.
+        return checked_text(data, False)
+    if foreign and not _reads_back(edited, data):
+        return checked_text(data, False)
+    return edited
+
+
+def _reads_back(text: str, data: Any) -> bool:
+    try:
+        return bool(loads(text) == data)
+    except ValueError:
+        return False
 
 
 def verified_text(text: str, tree: SyntaxTree, data: Any) -> str:
     """edited_text, read back before it is given to be written: if the
     splices ever read back as other data, the writer's own text is."""
     edited = edited_text(text, tree, data)
-    try:
-        if loads(edited) == data:
-            return edited
-    except ValueError:
-        pass
-    return checked_text(data, False)
+    return edited if _reads_back(edited, data) else checked_text(data, False)
 
 
 class _Editor:

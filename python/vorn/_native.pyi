@@ -72,8 +72,11 @@ class SyntaxTree:
         """The comment lines above the record."""
     def children(self, index: int, /) -> list[int]:
         """The records the value of record ``index`` holds (-1: the root)."""
-    def changes(self, data: Any, /) -> Any:
-        """None when ``data`` hold the values as read; else how they differ:
+    def changes(self, data: Any, /) -> tuple[Any, bool]:
+        """(how, foreign): whether the caller's code (an ``==``, or a key's
+        ``__hash__`` or ``__eq__``) may have run, and changed ``data``, while
+        they were compared; ``how`` is None when ``data`` hold the values as
+        read, else how they differ:
         (changed, gone, added) for a dict (``changed`` maps each key both
         hold whose values differ to how they differ), {index: how} for a
         list of the length read, (changed, prefix, suffix, old_length) for a

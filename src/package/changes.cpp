@@ -15,10 +15,13 @@ using Kind = ValueSnapshot::Kind;
 
 // Settled without comparing children: a str with anything, or containers
 // of different kinds. `old` is a str node's str, or null for a container.
-bool differ(PyObject* old, PyObject* now) {
+// Sets `foreign` when the comparison may have run the caller's code.
+bool differ(PyObject* old, PyObject* now, bool& foreign) {
     if (old == nullptr) return true;
     // Most strs in the data are the snapshot's own.
     if (old == now) return false;
+    // Only a type of the caller's has an == of its own.
+    if (!PyUnicode_CheckExact(now) && !PyDict_CheckExact(now) && !PyList_CheckExact(now)) foreign = true;
     // Held, since == may run the caller's code.
     PyRef held = PyRef::borrow(now);
     const int equal = PyObject_RichCompareBool(old, held.get(), Py_EQ);
@@ -48,8 +51,8 @@ struct Pair {
 // suffix of the rest, and the items between, paired by position.
 class Comparison {
 public:
-    Comparison(const ValueSnapshot& snapshot, std::uint32_t node, PyObject* now)
-        : snapshot_(&snapshot), node_(node), now_(PyRef::borrow(now)) {
+    Comparison(const ValueSnapshot& snapshot, std::uint32_t node, PyObject* now, bool& foreign)
+        : snapshot_(&snapshot), node_(node), now_(PyRef::borrow(now)), foreign_(&foreign) {
         const ValueSnapshot::Node& container = snapshot[node];
         old_size_ = container.size;
         child_ = node + 1;
@@ -155,6 +158,7 @@ private:
             if (in_step_ && !(PyDict_Next(now_.get(), &now_position_, &now_key, &now_value) && now_key == key)) {
                 in_step_ = false;
                 now_value = nullptr;
+                note_keys_of_callers_types();
             }
             if (!in_step_) {
                 now_value = PyDict_GetItemWithError(now_.get(), key);
@@ -215,6 +219,21 @@ private:
 
     static PyRef index_object(Py_ssize_t index) { return checked(PyLong_FromSsize_t(index)); }
 
+    // Looking a key up in the dict, or the dict's keys up in a set, runs
+    // the __hash__ and __eq__ of any key that is not a str.
+    void note_keys_of_callers_types() noexcept {
+        if (*foreign_) return;
+        Py_ssize_t at = 0;
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        while (PyDict_Next(now_.get(), &at, &key, &value)) {
+            if (!PyUnicode_CheckExact(key)) {
+                *foreign_ = true;
+                return;
+            }
+        }
+    }
+
     void note(PyRef step, PyObject* how) {
         if (!changed_) changed_ = checked(PyDict_New());
         if (PyDict_SetItem(changed_.get(), step.get(), how) < 0) throw fetch_current_error();
@@ -223,6 +242,7 @@ private:
     PyRef mapping_outcome() {
         PyRef added = checked(PyList_New(0));
         if (shared_keys_ < PyDict_GET_SIZE(now_.get())) {
+            note_keys_of_callers_types();
             // Some keys are new: the snapshot's keys, as a set, tell which.
             PyRef old_keys = checked(PySet_New(nullptr));
             const ValueSnapshot& snapshot = *snapshot_;
@@ -249,6 +269,7 @@ private:
     const ValueSnapshot* snapshot_;
     std::uint32_t node_;
     PyRef now_;
+    bool* foreign_;
     // The pair given last, which settle() is told of.
     Pair last_{};
     Pass pass_ = Pass::mapping;
@@ -275,12 +296,13 @@ private:
 
 }  // namespace
 
-PyRef changes(const ValueSnapshot& snapshot, PyObject* data) {
+PyRef changes(const ValueSnapshot& snapshot, PyObject* data, bool& foreign) {
     VORN_ASSERT(snapshot.size() > 0);
+    foreign = false;
     if (!compared_by_children(snapshot[0], data))
-        return PyRef::borrow(differ(snapshot[0].str, data) ? Py_True : Py_None);
+        return PyRef::borrow(differ(snapshot[0].str, data, foreign) ? Py_True : Py_None);
     std::vector<Comparison> pending;
-    pending.emplace_back(snapshot, 0, data);
+    pending.emplace_back(snapshot, 0, data, foreign);
     Pair pair{};
     while (true) {
         Comparison& top = pending.back();
@@ -288,9 +310,9 @@ PyRef changes(const ValueSnapshot& snapshot, PyObject* data) {
             const ValueSnapshot::Node& node = snapshot[pair.node];
             if (compared_by_children(node, pair.now)) {
                 // `top` is not used again before this comparison ends.
-                pending.emplace_back(snapshot, pair.node, pair.now);
+                pending.emplace_back(snapshot, pair.node, pair.now, foreign);
             } else {
-                top.settle(differ(node.str, pair.now) ? Py_True : Py_None);
+                top.settle(differ(node.str, pair.now, foreign) ? Py_True : Py_None);
             }
             continue;
         }

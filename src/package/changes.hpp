@@ -21,7 +21,10 @@ namespace vorn::binding {
 //   a pair that differs to how it does; the rest were deleted or added;
 // - True for anything else that is not equal.
 // Unchanged strs are the snapshot's own, so most are settled by identity;
-// a str of the caller's type is compared with ==.
-PyRef changes(const ValueSnapshot& snapshot, PyObject* data);
+// a str of the caller's type is compared with ==. `foreign` tells whether
+// the walk may have run the caller's code (the == of a value, the __hash__
+// or __eq__ of a key), which may have changed the data after they were
+// compared.
+PyRef changes(const ValueSnapshot& snapshot, PyObject* data, bool& foreign);
 
 }  // namespace vorn::binding

@@ -403,10 +403,14 @@ PyObject* line_start(PyObject* self, PyObject* argument) {
     });
 }
 
-// changes(data, /): how `data` differ from the values as read (see
-// changes.hpp).
+// changes(data, /): (how `data` differ from the values as read, whether
+// the caller's code ran while they were compared); see changes.hpp.
 PyObject* changes_since_read(PyObject* self, PyObject* data) {
-    return guarded_entry([&]() -> PyObject* { return changes(state_of(self).snapshot, data).release(); });
+    return guarded_entry([&]() -> PyObject* {
+        bool foreign = false;
+        PyRef how = changes(state_of(self).snapshot, data, foreign);
+        return checked(Py_BuildValue("(OO)", how.get(), foreign ? Py_True : Py_False)).release();
+    });
 }
 
 // The buffer of a SyntaxTree is the UTF-8 text it was read from, read-only:
@@ -460,8 +464,8 @@ PyMethodDef tree_methods[] = {
      "first_entry_after($self, owner, key, /)\n--\n\nThe first entry of the block whose key sorts after key, or -1."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
     {"changes", &changes_since_read, METH_O,
-     "changes($self, data, /)\n--\n\nNone when data hold the values as read; else how they differ (see\n"
-     "vorn/_native.pyi)."},
+     "changes($self, data, /)\n--\n\n(None when data hold the values as read, else how they differ; whether\n"
+     "the caller's code ran while they were compared): see vorn/_native.pyi."},
     {"line_start", &line_start, METH_O,
      "line_start($self, offset, /)\n--\n\nWhere the line that holds byte offset starts."},
     {"children", &children, METH_O,
