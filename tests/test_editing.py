@@ -345,14 +345,14 @@ def expected_changes(old, new):
         added = [key for key in new if key not in old]
         return (changed, gone, added) if changed or gone or added else None
     if isinstance(old, list) and isinstance(new, list):
+        if len(old) == len(new):  # every item paired
+            changed = {i: expected_changes(a, b) for i, (a, b) in enumerate(zip(old, new, strict=True)) if a != b}
+            return (changed, 0, 0, len(old)) if changed else None
         shorter = min(len(old), len(new))
         prefix = next((i for i in range(shorter) if old[i] != new[i]), shorter)
         suffix = next((i for i in range(shorter - prefix) if old[-1 - i] != new[-1 - i]), shorter - prefix)
-        paired = range(prefix, shorter - suffix) if len(old) != len(new) else range(len(old))
-        changed = {i: expected_changes(old[i], new[i]) for i in paired if old[i] != new[i]}
-        if len(old) != len(new):
-            return (changed, prefix, suffix, len(old))
-        return changed or None
+        changed = {i: expected_changes(old[i], new[i]) for i in range(prefix, shorter - suffix) if old[i] != new[i]}
+        return (changed, prefix, suffix, len(old))
     return None if old == new else True
 
 

@@ -24,7 +24,7 @@ from collections.abc import Callable
 from typing import Any
 
 from ._errors import EncodeError
-from ._native import SyntaxTree, join_utf8, loads
+from ._native import ItemChanges, MappingChanges, SyntaxTree, join_utf8, loads
 from ._writing import checked_text
 
 _VERSION = "_vorn_version"
@@ -52,7 +52,7 @@ def edited_text(text: str, tree: SyntaxTree, data: Any) -> str:
     difference, foreign = tree.changes(data)
     if difference is None:
         return text
-    if not _mapping_change(difference) or any(_VERSION in keys for keys in difference):
+    if not isinstance(difference, MappingChanges) or any(_VERSION in keys for keys in difference):
         checked_text(data, False)  # raises for a root that cannot be read back
     try:
         edited = _Editor(text, tree, data).run(difference)
@@ -287,7 +287,7 @@ class _Editor:
         owner: int,
         new: dict[str, Any],
         replace_owner: Callable[[], None] | None,
-        difference: tuple[dict[str, Any], list[str], list[str]],
+        difference: MappingChanges,
     ) -> None:
         """``difference``: how ``new`` differs from the mapping as read (see
         ``SyntaxTree.changes``)."""
@@ -425,13 +425,10 @@ class _Editor:
                     at = self.line_start(self.record(later)[7])
             self.splice(at, at, self.lines(value, indent, key), owner)
 
-    def sequence(self, owner: int, new: list[Any], difference: dict[int, Any] | tuple[Any, ...]) -> None:
+    def sequence(self, owner: int, new: list[Any], difference: ItemChanges) -> None:
         """``difference``: how ``new`` differs from the list as read (see
         ``SyntaxTree.changes``)."""
-        if isinstance(difference, dict):  # of one length
-            changed, prefix, suffix, old_length = difference, 0, 0, len(new)
-        else:
-            changed, prefix, suffix, old_length = difference
+        changed, prefix, suffix, old_length = difference
         if self.tree.child(owner, -1) != old_length:
             raise _Fallback
         items = _Items(self.tree, owner)
@@ -466,9 +463,9 @@ class _Editor:
                 self.deferred.add(record)
             else:
                 self.replace(record, new)
-        elif _mapping_change(difference) and new and form in ("nested_block", "inline_mapping"):
+        elif isinstance(difference, MappingChanges) and new and form in ("nested_block", "inline_mapping"):
             self.mapping(record, new, lambda: self.replace(record, new), difference)
-        elif _items_change(difference) and new and form == "nested_block":
+        elif isinstance(difference, ItemChanges) and new and form == "nested_block":
             self.sequence(record, new, difference)
         elif isinstance(new, str) and "\n" not in new and form in ("plain", "single_quoted", "double_quoted"):
             begin, end = self.record(record)[13:15]
@@ -654,23 +651,18 @@ def _at(data: Any, steps: Path) -> Any:
     return data
 
 
-def _mapping_change(difference: Any) -> bool:
-    """Whether ``difference`` is that of a dict from a mapping as read."""
-    return isinstance(difference, tuple) and len(difference) == 3
-
-
-def _items_change(difference: Any) -> bool:
-    """Whether ``difference`` is that of a list from a list as read."""
-    return isinstance(difference, dict) or isinstance(difference, tuple) and len(difference) == 4
-
-
 def _nested_in_place(form: str, new: Any, difference: Any) -> bool:
     """Whether a change of a nested block is made inside it: a dict or list
     (not of a subclass) that was one when read."""
     return (
         form == "nested_block"
         and bool(new)
-        and (type(new) is dict and _mapping_change(difference) or type(new) is list and _items_change(difference))
+        and (
+            type(new) is dict
+            and isinstance(difference, MappingChanges)
+            or type(new) is list
+            and isinstance(difference, ItemChanges)
+        )
     )
 
 

@@ -1,5 +1,7 @@
 # Type stub for the extension vorn._native; shipped with the package.
-from typing import Any, final
+from typing import Any, Final, final
+
+from _typeshed import structseq
 
 class DocumentFault(ValueError):
     """A document fault found by ``loads``: ``args`` are (the text
@@ -25,6 +27,41 @@ def checked_dumps(obj: str | list[Any] | dict[str, Any], lossy: bool, /) -> str 
     """
 
 _Span = tuple[int, int, int, int]
+
+@final
+class MappingChanges(structseq[Any], tuple[dict[str, Any], list[str], list[str]]):
+    """How a dict differs from the mapping as read."""
+
+    __match_args__: Final = ("changed", "gone", "added")
+    @property
+    def changed(self) -> dict[str, Any]:
+        """Each key both hold whose values differ, to how they differ."""
+    @property
+    def gone(self) -> list[str]:
+        """The keys only the values as read hold."""
+    @property
+    def added(self) -> list[str]:
+        """The keys only the data hold."""
+
+@final
+class ItemChanges(structseq[Any], tuple[dict[int, Any], int, int, int]):
+    """How a list differs from the list as read: the items between
+    ``prefix`` and ``suffix`` are paired by position (their index is the
+    same in both), and the rest of the longer were deleted or added."""
+
+    __match_args__: Final = ("changed", "prefix", "suffix", "old_length")
+    @property
+    def changed(self) -> dict[int, Any]:
+        """Each index of a pair of items that differ, to how they differ."""
+    @property
+    def prefix(self) -> int:
+        """How many items at the start are unchanged."""
+    @property
+    def suffix(self) -> int:
+        """How many items at the end are unchanged."""
+    @property
+    def old_length(self) -> int:
+        """The number of items read."""
 
 @final
 class SyntaxTree:
@@ -72,17 +109,13 @@ class SyntaxTree:
         """The comment lines above the record."""
     def children(self, index: int, /) -> list[int]:
         """The records the value of record ``index`` holds (-1: the root)."""
-    def changes(self, data: Any, /) -> tuple[Any, bool]:
-        """(how, foreign): whether the caller's code (an ``==``, or a key's
-        ``__hash__`` or ``__eq__``) may have run, and changed ``data``, while
-        they were compared; ``how`` is None when ``data`` hold the values as
-        read, else how they differ:
-        (changed, gone, added) for a dict (``changed`` maps each key both
-        hold whose values differ to how they differ), {index: how} for a
-        list of the length read, (changed, prefix, suffix, old_length) for a
-        list of another length (``prefix`` and ``suffix`` items unchanged,
-        those between paired by position, ``changed`` mapping each index of
-        a pair that differs to how it does), True for anything else."""
+    def changes(self, data: Any, /) -> tuple[MappingChanges | ItemChanges | bool | None, bool]:
+        """(how, foreign): how is None when ``data`` hold the values as
+        read, else how they differ, nested as the data are: a MappingChanges
+        for a dict, an ItemChanges for a list, True for anything else;
+        foreign tells whether the caller's code (an ``==``, or a key's
+        ``__hash__`` or ``__eq__``) may have run, and changed ``data``,
+        while they were compared."""
 
 def read_syntax(s: str, /) -> tuple[dict[str, Any], SyntaxTree]:
     """(the document ``s`` as ``loads`` gives it, its SyntaxTree); a

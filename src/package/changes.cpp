@@ -13,6 +13,42 @@ namespace {
 
 using Kind = ValueSnapshot::Kind;
 
+PyStructSequence_Field mapping_fields[] = {
+    {"changed", "each key both hold whose values differ, to how they differ, in the order read"},
+    {"gone", "the keys only the values as read hold"},
+    {"added", "the keys only the data hold"},
+    {nullptr, nullptr},
+};
+PyStructSequence_Desc mapping_description = {"vorn._native.MappingChanges",
+                                             "How a dict differs from the mapping as read.", mapping_fields, 3};
+
+PyStructSequence_Field item_fields[] = {
+    {"changed", "each index of a pair of items that differ, to how they differ"},
+    {"prefix", "how many items at the start are unchanged"},
+    {"suffix", "how many items at the end are unchanged"},
+    {"old_length", "the number of items read"},
+    {nullptr, nullptr},
+};
+PyStructSequence_Desc item_description = {
+    "vorn._native.ItemChanges",
+    "How a list differs from the list as read: the items between prefix and suffix are paired by\n"
+    "position (their index is the same in both), and the rest of the longer were deleted or added.",
+    item_fields, 4};
+
+// Made once: the module serves only the main interpreter.
+PyTypeObject* mapping_changes_type = nullptr;
+PyTypeObject* item_changes_type = nullptr;
+
+// A MappingChanges or ItemChanges of `fields`, which it takes over once it
+// is made.
+template <typename... Fields>
+PyRef changes_of(PyTypeObject* type, Fields&... fields) {
+    PyRef made = checked(PyStructSequence_New(type));
+    Py_ssize_t at = 0;
+    (PyStructSequence_SetItem(made.get(), at++, fields.release()), ...);
+    return made;
+}
+
 // Settled without comparing children: a str with anything, or containers
 // of different kinds. `old` is a str node's str, or null for a container.
 // Sets `foreign` when the comparison may have run the caller's code.
@@ -101,6 +137,8 @@ public:
                 if (same) {
                     ++suffix_;
                 } else {
+                    // This pair stands at different indices in the two
+                    // lists, so how it differs says nothing of a pair.
                     start_pairing();
                 }
                 return;
@@ -117,9 +155,13 @@ public:
         // A comparison of the caller's type that changed the list's length
         // leaves no index to go by.
         if (PyList_GET_SIZE(now_.get()) != now_size_) return PyRef::borrow(Py_True);
-        if (pass_ == Pass::same_length) return changed_ ? std::move(changed_) : PyRef::borrow(Py_None);
+        // Of one length, every item is paired by position.
+        if (pass_ == Pass::same_length && !changed_) return PyRef::borrow(Py_None);
         if (!changed_) changed_ = checked(PyDict_New());
-        return checked(Py_BuildValue("(Onnn)", changed_.get(), prefix_, suffix_, static_cast<Py_ssize_t>(old_size_)));
+        PyRef prefix = checked(PyLong_FromSsize_t(prefix_));
+        PyRef suffix = checked(PyLong_FromSsize_t(suffix_));
+        PyRef old_length = checked(PyLong_FromSsize_t(old_size_));
+        return changes_of(item_changes_type, changed_, prefix, suffix, old_length);
     }
 
 private:
@@ -263,7 +305,7 @@ private:
         if (!changed_ && !gone_ && PyList_GET_SIZE(added.get()) == 0) return PyRef::borrow(Py_None);
         if (!changed_) changed_ = checked(PyDict_New());
         if (!gone_) gone_ = checked(PyList_New(0));
-        return checked(PyTuple_Pack(3, changed_.get(), gone_.get(), added.get()));
+        return changes_of(mapping_changes_type, changed_, gone_, added);
     }
 
     const ValueSnapshot* snapshot_;
@@ -322,6 +364,20 @@ PyRef changes(const ValueSnapshot& snapshot, PyObject* data, bool& foreign) {
         // The finished comparison was made for the pair its parent gave last.
         pending.back().settle(outcome.get());
     }
+}
+
+int add_change_types(PyObject* module) {
+    if (mapping_changes_type == nullptr) {
+        mapping_changes_type = PyStructSequence_NewType(&mapping_description);
+        if (mapping_changes_type == nullptr) return -1;
+    }
+    if (item_changes_type == nullptr) {
+        item_changes_type = PyStructSequence_NewType(&item_description);
+        if (item_changes_type == nullptr) return -1;
+    }
+    if (PyModule_AddObjectRef(module, "MappingChanges", reinterpret_cast<PyObject*>(mapping_changes_type)) < 0)
+        return -1;
+    return PyModule_AddObjectRef(module, "ItemChanges", reinterpret_cast<PyObject*>(item_changes_type));
 }
 
 }  // namespace vorn::binding

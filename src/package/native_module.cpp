@@ -21,6 +21,7 @@
 
 #include "arguments.hpp"
 #include "borrowed_texts.hpp"
+#include "changes.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
 #include "read/read_document.hpp"
@@ -264,6 +265,7 @@ int add_module_types(PyObject* module) {
     PyObject* fault_class = document_fault_class();
     if (fault_class == nullptr) return -1;
     if (PyModule_AddObjectRef(module, "DocumentFault", fault_class) < 0) return -1;
+    if (add_change_types(module) < 0) return -1;
     return add_syntax_tree_type(module);
 }
 
