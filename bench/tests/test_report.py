@@ -36,6 +36,7 @@ def test_core_report_rows_keep_document_order_and_errors():
             {"name": "emit/b-2MB", "bytes_per_second": 500e6},
             {"name": "parse/a-2KB", "error_occurred": True, "error_message": "parse error at line 1"},
             {"name": "emit/a-2KB", "error_occurred": True, "error_message": "parse error at line 1"},
+            {"name": "mapping_insert/shuffled/40000", "items_per_second": 5e6},
         ]
     }
     assert parse_report(report) == [
