@@ -63,8 +63,8 @@ template <bool kRecording>
 class BlockParser {
 public:
     BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments, SyntaxRecorder* syntax)
-        : entry_stack_(KeptRoom<DocEntry>::take(lines.text_size())),
-          item_stack_(KeptRoom<DocNode>::take(lines.text_size())),
+        : entry_stack_(kRecording ? KeptRoom<DocEntry>::take(lines.text_size()) : std::vector<DocEntry>()),
+          item_stack_(kRecording ? KeptRoom<DocNode>::take(lines.text_size()) : std::vector<DocNode>()),
           state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax} {
         // Reading for editing, a flat mapping of thousands of entries would
         // otherwise grow the stack by copies, on fresh pages at each read;
@@ -72,9 +72,15 @@ public:
         // used is never touched.
         if constexpr (kRecording) entry_stack_.reserve(syntax->text().size() / 32 + 1);
     }
+    // Reading values alone gives the stacks' room back: the conversion to
+    // Python objects that follows reuses it, and keeping it would add its
+    // size to loads' peak memory (a third more for a flat mapping). Reading
+    // for editing keeps it for the next such read.
     ~BlockParser() {
-        KeptRoom<DocEntry>::keep(std::move(entry_stack_), state_.lines.text_size());
-        KeptRoom<DocNode>::keep(std::move(item_stack_), state_.lines.text_size());
+        if constexpr (kRecording) {
+            KeptRoom<DocEntry>::keep(std::move(entry_stack_), state_.lines.text_size());
+            KeptRoom<DocNode>::keep(std::move(item_stack_), state_.lines.text_size());
+        }
     }
     // state_ refers to this object's own stacks: a copy or a moved-to parser
     // would fill the stacks of another.

@@ -6,9 +6,9 @@
 // kilobytes goes back to the system, and the next read faults its pages in
 // again at a few microseconds for every 4 KiB: for a program that reads one
 // document after another that is a third of the time. One buffer of each
-// kind (the reader's two stacks, the arena's largest chunk, and for reading
-// with positions the records and the snapshot of the values), of at most
-// `max_kept_bytes`, is kept instead: at most 20 MiB a thread.
+// kind (the arena's largest chunk, and for reading with positions the
+// reader's two stacks, the records and the snapshot of the values), of at
+// most `max_kept_bytes`, is kept instead: at most 20 MiB a thread.
 #pragma once
 
 #include <cstddef>
