@@ -59,16 +59,27 @@ Unit* decode_into(std::string_view text, Unit* out) noexcept {
     return out;
 }
 
-// The kind of str that text whose greatest lead byte is `max_lead` needs,
-// exactly, as CPython requires: leads up to 0xC3 are Latin-1, 0xC4 to 0xEF
-// need two bytes, and 0xF0 and above four.
-int kind_for(unsigned char max_lead) noexcept { return max_lead <= 0xC3 ? 1 : max_lead <= 0xEF ? 2 : 4; }
-
-Py_UCS4 max_char_of(int kind) noexcept { return kind == 1 ? 0xFF : kind == 2 ? 0xFFFF : 0x10FFFF; }
-
-template <typename Unit>
-void decode_pieces(std::span<const std::string_view> pieces, Unit* out) noexcept {
-    for (const std::string_view piece : pieces) out = decode_into(piece, out);
+// A str of `length` characters, of the kind that text whose greatest lead
+// byte is `max_lead` needs, filled by `fill` with a pointer to its code
+// units. The kind must be exact, as CPython requires: leads up to 0xC3 are
+// Latin-1, 0xC4 to 0xEF need two bytes, and 0xF0 and above four.
+template <typename Fill>
+PyObject* str_filled(Py_ssize_t length, unsigned char max_lead, Fill fill) noexcept {
+    const int kind = max_lead <= 0xC3 ? 1 : max_lead <= 0xEF ? 2 : 4;
+    PyObject* object = PyUnicode_New(length, kind == 1 ? 0xFF : kind == 2 ? 0xFFFF : 0x10FFFF);
+    if (object == nullptr) return nullptr;
+    switch (kind) {
+        case 1:
+            fill(PyUnicode_1BYTE_DATA(object));
+            break;
+        case 2:
+            fill(PyUnicode_2BYTE_DATA(object));
+            break;
+        default:
+            fill(PyUnicode_4BYTE_DATA(object));
+            break;
+    }
+    return object;
 }
 
 }  // namespace
@@ -79,21 +90,7 @@ PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept {
     // A caller may only have guessed that the text is not ASCII; an ASCII
     // str stored one byte wide but as Latin-1 would compare unequal.
     if (found.max_lead < 0x80) return ascii_str(text);
-    const int kind = kind_for(found.max_lead);
-    PyObject* object = PyUnicode_New(found.length, max_char_of(kind));
-    if (object == nullptr) return nullptr;
-    switch (kind) {
-        case 1:
-            decode_into(text, PyUnicode_1BYTE_DATA(object));
-            break;
-        case 2:
-            decode_into(text, PyUnicode_2BYTE_DATA(object));
-            break;
-        default:
-            decode_into(text, PyUnicode_4BYTE_DATA(object));
-            break;
-    }
-    return object;
+    return str_filled(found.length, found.max_lead, [text](auto* out) { decode_into(text, out); });
 }
 
 PyObject* str_from_utf8_pieces(std::span<const std::string_view> pieces) {
@@ -125,21 +122,9 @@ PyObject* str_from_utf8_pieces(std::span<const std::string_view> pieces) {
         }
         return object;
     }
-    const int kind = kind_for(total.max_lead);
-    PyObject* object = PyUnicode_New(total.length, max_char_of(kind));
-    if (object == nullptr) return nullptr;
-    switch (kind) {
-        case 1:
-            decode_pieces(pieces, PyUnicode_1BYTE_DATA(object));
-            break;
-        case 2:
-            decode_pieces(pieces, PyUnicode_2BYTE_DATA(object));
-            break;
-        default:
-            decode_pieces(pieces, PyUnicode_4BYTE_DATA(object));
-            break;
-    }
-    return object;
+    return str_filled(total.length, total.max_lead, [pieces](auto* out) {
+        for (const std::string_view piece : pieces) out = decode_into(piece, out);
+    });
 }
 
 }  // namespace vorn::binding
