@@ -32,11 +32,11 @@ ValueSnapshot::~ValueSnapshot() {
     KeptRoom<Node>::keep(std::move(nodes_), text_bytes_);
 }
 
-std::uint32_t ValueSnapshot::open(Kind kind, std::size_t size) {
+std::uint32_t ValueSnapshot::open(Kind kind) {
     VORN_ASSERT(kind != Kind::str);
     check_room(nodes_.size());
     const auto index = static_cast<std::uint32_t>(nodes_.size());
-    nodes_.push_back(Node{nullptr, nullptr, index + 1, static_cast<std::uint32_t>(size), kind});
+    nodes_.push_back(Node{nullptr, nullptr, index + 1, kind});
     return index;
 }
 
@@ -48,7 +48,7 @@ void ValueSnapshot::close(std::uint32_t container) noexcept {
 void ValueSnapshot::add_str(PyObject* key, PyObject* str) {
     check_room(nodes_.size());
     const auto index = static_cast<std::uint32_t>(nodes_.size());
-    nodes_.push_back(Node{nullptr, nullptr, index + 1, 0, Kind::str});
+    nodes_.push_back(Node{nullptr, nullptr, index + 1, Kind::str});
     // Owned only once stored, so a failing push_back leaks nothing.
     nodes_.back().key = Py_XNewRef(key);
     nodes_.back().str = Py_NewRef(str);

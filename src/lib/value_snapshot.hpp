@@ -28,8 +28,6 @@ public:
         PyObject* str;
         // One past the last node of this node's subtree.
         std::uint32_t end;
-        // Children of a container.
-        std::uint32_t size;
         Kind kind;
     };
 
@@ -48,7 +46,7 @@ public:
 
     // Building, in the walk's order. A container's key is given once the
     // container is complete, as the conversion makes keys after values.
-    std::uint32_t open(Kind kind, std::size_t size);
+    std::uint32_t open(Kind kind);
     void close(std::uint32_t container) noexcept;
     void add_str(PyObject* key, PyObject* str);
     void set_key(std::uint32_t node, PyObject* key) noexcept;

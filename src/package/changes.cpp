@@ -90,9 +90,9 @@ public:
     Comparison(const ValueSnapshot& snapshot, std::uint32_t node, PyObject* now, bool& foreign)
         : snapshot_(&snapshot), node_(node), now_(PyRef::borrow(now)), foreign_(&foreign) {
         const ValueSnapshot::Node& container = snapshot[node];
-        old_size_ = container.size;
         child_ = node + 1;
         if (container.kind == Kind::sequence) {
+            for (std::uint32_t child = child_; child < container.end; child = snapshot[child].end) ++old_size_;
             now_size_ = PyList_GET_SIZE(now);
             if (now_size_ != static_cast<Py_ssize_t>(old_size_)) {
                 pass_ = Pass::prefix;
@@ -315,6 +315,7 @@ private:
     // The pair given last, which settle() is told of.
     Pair last_{};
     Pass pass_ = Pass::mapping;
+    // Lists: the number of items read.
     std::uint32_t old_size_ = 0;
     // The next child node to compare (mappings, lists of one length).
     std::uint32_t child_;
