@@ -8,7 +8,6 @@ import pytest
 import vorn
 from hypothesis import assume, event, given, settings
 from hypothesis import strategies as st
-from vorn._native import join_utf8, read_syntax
 from vorn._paths import parse_path
 from vorn._writing import checked_text
 
@@ -330,72 +329,6 @@ def test_save_and_edit_path_write_back_what_changed_and_only_that(tmp_path, mark
 
 # --- what changed since the document was read ---------------------------------
 
-TREES = st.recursive(
-    st.sampled_from(["a", "b", ""]),
-    lambda inner: st.lists(inner, max_size=4) | st.dictionaries(st.sampled_from("pqrs"), inner, max_size=3),
-    max_leaves=12,
-)
-
-
-def expected_changes(old, new):
-    """What SyntaxTree.changes must say, worked out with == alone."""
-    if isinstance(old, dict) and isinstance(new, dict):
-        changed = {key: expected_changes(old[key], new[key]) for key in old if key in new and old[key] != new[key]}
-        gone = [key for key in old if key not in new]
-        added = [key for key in new if key not in old]
-        return (changed, gone, added) if changed or gone or added else None
-    if isinstance(old, list) and isinstance(new, list):
-        if len(old) == len(new):  # every item paired
-            changed = {i: expected_changes(a, b) for i, (a, b) in enumerate(zip(old, new, strict=True)) if a != b}
-            return (changed, 0, 0, len(old)) if changed else None
-        shorter = min(len(old), len(new))
-        prefix = next((i for i in range(shorter) if old[i] != new[i]), shorter)
-        suffix = next((i for i in range(shorter - prefix) if old[-1 - i] != new[-1 - i]), shorter - prefix)
-        changed = {i: expected_changes(old[i], new[i]) for i in range(prefix, shorter - suffix) if old[i] != new[i]}
-        return (changed, prefix, suffix, len(old))
-    return None if old == new else True
-
-
-@settings(max_examples=200, deadline=None)
-@given(TREES, TREES, st.data())
-def test_changes_since_reading_are_what_equality_says(value, other, draws):
-    text = vorn.dumps({"_vorn_version": "1.0", "t": value})
-    data, tree = read_syntax(text)
-    # Changed in place, as a program changes data: values replaced by parts
-    # of the other tree, entries deleted, items inserted and removed.
-    paths = [path for path, _ in walk(data) if len(path) > 1]
-    for path in draws.draw(st.lists(st.sampled_from(paths), max_size=3)) if paths else []:
-        try:
-            holder = at(data, path[:-1])
-            holder[path[-1]]
-        except (KeyError, IndexError, TypeError):
-            continue  # went with an earlier change
-        if not isinstance(holder, (dict, list)):
-            continue
-        how = draws.draw(st.sampled_from(["set", "delete", "insert"]))
-        if how == "delete":
-            del holder[path[-1]]
-        elif how == "insert" and isinstance(holder, list):
-            holder.insert(path[-1], other)
-        else:
-            holder[path[-1]] = other
-    assert tree.changes(data) == (expected_changes(vorn.loads(text), data), False)
-
-
-@settings(max_examples=200, deadline=None)
-@given(st.text(), st.lists(st.integers(0, 1 << 20), max_size=4))
-def test_utf8_pieces_join_into_their_text(text, cuts):
-    # Cut anywhere, even inside a character: the joined text decodes whole.
-    encoded = text.encode()
-    bounds = [0, *sorted(cut % (len(encoded) + 1) for cut in cuts), len(encoded)]
-    pieces = [memoryview(encoded)[a:b] for a, b in zip(bounds, bounds[1:], strict=False)]
-    assert join_utf8(pieces) == text
-    with pytest.raises(UnicodeDecodeError):
-        join_utf8([*pieces, b"\xff"])
-
-
-# --- worked examples: before.vorn, a script of edits, after.vorn --------------
-
 EXAMPLES = Path(__file__).parent / "data" / "edit"
 
 
@@ -452,16 +385,16 @@ def test_edits_the_properties_found(text, script):
 
 
 def test_changes_survive_a_key_that_empties_the_data():
-    now, tree = read_syntax(f"{HEAD}\na: 1\n")
+    document = vorn.Document.parse(f"{HEAD}\na: 1\n")
 
     class Emptying:
         def __hash__(self):
-            now.clear()
+            document.data.clear()
             return 7
 
-    now[Emptying()] = "x"  # hashed once here, while "a" is still there
-    (changed, gone, added), foreign = tree.changes(now)
-    assert (changed, gone, len(added), foreign) == ({}, ["_vorn_version", "a"], 1, True)
+    document.data[Emptying()] = "x"  # hashed once here, while "a" is still there
+    with pytest.raises((TypeError, vorn.EncodeError, vorn.EditError)):
+        document.dumps()
 
 
 @pytest.mark.parametrize(

@@ -11,7 +11,7 @@ from typing import Any
 
 import pytest
 import vorn
-from vorn._native import checked_dumps, join_utf8, read_syntax
+from vorn._native import checked_dumps, read_syntax
 from vorn._native import loads as package_loads
 
 from _vorn_native import dumps, loads
@@ -40,7 +40,7 @@ def resident_bytes():
         return int(statm.read().split()[1]) * os.sysconf("SC_PAGESIZE")
 
 
-class Incomparable:
+class Incomparable(str):
     def __eq__(self, other):
         raise RuntimeError("cannot be compared")
 
@@ -49,7 +49,9 @@ class Incomparable:
 
 READ = read_syntax("_vorn_version: 1.0\na:\n  - x\n  - b: y\nlist:\n  - p\n  - q\ngone: {}\n")[1]
 CHANGED = {"_vorn_version": "1.0", "a": ["x", {"b": "z"}], "list": ["p", "q", "r"], "added": "n"}
-RAISING = {"_vorn_version": "1.0", "a": ["x", {"b": Incomparable()}], "list": ["p", "q"], "gone": {}}
+RAISING = {"_vorn_version": "1.0", "a": ["x", {"b": Incomparable("y")}], "list": ["p", "q"], "gone": {}}
+UNWRITTEN = {"_vorn_version": "1.0", "a": ["x", {"b": [1.5]}], "list": ["p", "q"], "gone": {}}
+TABBED = {"_vorn_version": "1.0", "a": ["x", {"b": "y\tz"}], "list": ["p", "q"], "gone": {}}
 
 
 @dataclass
@@ -174,14 +176,13 @@ PATHS = [
     Path("read_syntax of bytes", read_syntax, (b"",), TypeError, "'bytes' object cannot be cast"),
     Path("every span and comment", lambda text: every_span(vorn.Document.parse(text)), (DOCUMENT,)),
     Path("locate a bad step", lambda: read_syntax(DOCUMENT)[1].locate(["base", 1.5]), (), TypeError, "not 'float'"),
-    Path("text of a tree", lambda: bytes(memoryview(read_syntax(DOCUMENT)[1])).count(b"\n"), ()),
-    Path("line start", lambda: read_syntax(DOCUMENT)[1].line_start(30), ()),
-    Path("line start before 0", lambda: read_syntax(DOCUMENT)[1].line_start(-1), (), ValueError, "not negative"),
+    Path("written at", lambda: read_syntax(DOCUMENT)[1].written_at(["service", "steps", 2, "host"]), ()),
+    Path("span out of the text", lambda: read_syntax(DOCUMENT)[1].span(0, 10**6), (), ValueError, "span() needs"),
     Path("record out of range", lambda: read_syntax(DOCUMENT)[1].record(10**6), (), IndexError, "no syntax record"),
-    Path("changes found", READ.changes, (CHANGED,), inner=(CHANGED["list"],)),
-    Path("changes of a raising ==", READ.changes, (RAISING,), RuntimeError, "cannot be compared"),
-    Path("join UTF-8", join_utf8, ([b"ab", memoryview("cé".encode())],)),
-    Path("join a str", join_utf8, ([b"ab", "c"],), TypeError, "bytes-like object is required"),
+    Path("edit made", READ.edit, (CHANGED,), inner=(CHANGED["list"],)),
+    Path("edit of a raising ==", READ.edit, (RAISING,), RuntimeError, "cannot be compared"),
+    Path("edit of a type not written", READ.edit, (UNWRITTEN,), TypeError, "Unsupported Python type"),
+    Path("edit of a tab", READ.edit, (TABBED,), inner=(TABBED["a"],)),
     Path("checked success", checked_dumps, (DUMPED, False)),
     Path("checked lossy success", checked_dumps, (LOSSY, True)),
     Path("checked fault deep inside", checked_dumps, (LOSSY, False), inner=(LOSSY["list"], LOSSY["list"][1])),

@@ -187,6 +187,7 @@ def test_every_public_name_has_a_doc_string_whose_examples_run(tmp_path, monkeyp
         "ValidationError",
         "ValidationIssue",
         "EncodeError",
+        "EditError",
     ]
     assert sorted(names + ["Value"]) == sorted(vorn.__all__)
     for obj in [vorn] + [getattr(vorn, name) for name in names]:

@@ -38,7 +38,7 @@ command checks documents and converts them to and from JSON.
 from importlib.metadata import version as _version
 
 from ._document import Comments, Document, WrittenAt, edit_path
-from ._errors import DecodeError, EncodeError, ValidationError, ValidationIssue
+from ._errors import DecodeError, EditError, EncodeError, ValidationError, ValidationIssue
 from ._reading import load, load_path, loads, parse
 from ._spans import Span
 from ._types import Value
@@ -48,6 +48,7 @@ __all__ = [
     "Comments",
     "DecodeError",
     "Document",
+    "EditError",
     "EncodeError",
     "ValidationError",
     "ValidationIssue",
@@ -67,6 +68,6 @@ __all__ = [
 __version__: str = _version("vorn")
 
 # Tracebacks and reprs name the errors where users find them.
-DecodeError.__module__ = EncodeError.__module__ = __name__
+DecodeError.__module__ = EncodeError.__module__ = EditError.__module__ = __name__
 Document.__module__ = Span.__module__ = Comments.__module__ = WrittenAt.__module__ = __name__
 ValidationError.__module__ = ValidationIssue.__module__ = __name__

@@ -7,11 +7,12 @@ import os
 from collections.abc import Iterator
 from typing import IO, Any, NamedTuple
 
-from ._editing import edited_text, verified_text
+from ._editing import edited_text
 from ._native import DocumentFault, SyntaxKind, SyntaxTree, read_syntax
 from ._paths import parse_path, path_text
 from ._sources import decode_error, split_mark, text_at, text_of_file
 from ._spans import Span
+from ._types import Default
 from ._writing import write_atomically
 
 Path = str | tuple[str | int, ...]
@@ -158,11 +159,17 @@ class Document:
         record = self._tree.record(index)
         return record.head_span if record.kind == SyntaxKind.MERGE else record.value_span
 
-    def dumps(self) -> str:
+    def dumps(self, *, default: Default | None = None, rewrite: bool = False) -> str:
         """The text for ``data`` as it is now, made from the text it was read
         from: what did not change stays byte for byte, comments, order,
         quoting and anchors included; a changed scalar rewrites only its own
-        value. Data the format cannot carry raise EncodeError.
+        value. The text is read back before it is given.
+
+        Data the format cannot carry raise EncodeError; ``default`` converts
+        values of other types, as for ``vorn.dumps``. A change that cannot be
+        made in the text in place raises EditError, or with ``rewrite=True``
+        the whole document is written anew as ``vorn.dumps`` writes it
+        (comments and layout are then lost).
 
         >>> doc = vorn.Document.parse("_vorn_version: 1.0\\n# the version\\nversion: '2.4.0'  # bumped by CI\\n")
         >>> doc.data["version"] = "2.4.1"
@@ -171,16 +178,19 @@ class Document:
         # the version
         version: '2.4.1'  # bumped by CI
         """
-        return edited_text(self.text, self._tree, self.data)
+        return edited_text(self._tree, self.data, default=default, rewrite=rewrite)
 
-    def save(self, path: str | os.PathLike[str] | None = None) -> None:
+    def save(
+        self, path: str | os.PathLike[str] | None = None, *, default: Default | None = None, rewrite: bool = False
+    ) -> None:
         """Writes ``dumps()`` to ``path`` (default: the path it was read
         from) atomically, as ``dump_path`` does, after the byte-order mark
-        the file began with; nothing is written if the data cannot be."""
+        the file began with; nothing is written if the data cannot be.
+        ``default`` and ``rewrite`` as for ``dumps``."""
         target = self.path if path is None else path
         if target is None:
             raise ValueError("this document was not read from a file: give save() a path")
-        text = verified_text(self.text, self._tree, self.data)
+        text = self.dumps(default=default, rewrite=rewrite)
         write_atomically(target, (self._mark + text).encode("utf-8"))
 
     def comments(self, path: Path) -> Comments:
@@ -217,16 +227,19 @@ def _steps(path: Path) -> tuple[str | int, ...]:
 
 
 @contextlib.contextmanager
-def edit_path(path: str | os.PathLike[str]) -> Iterator[dict[str, Any]]:
+def edit_path(
+    path: str | os.PathLike[str], *, default: Default | None = None, rewrite: bool = False
+) -> Iterator[dict[str, Any]]:
     """Reads the document at ``path`` for editing: the block changes the
-    data it is given, which are written back (as ``Document.save`` writes)
-    when the block ends without an exception, and only if they changed.
+    data it is given, which are written back (as ``Document.save`` writes,
+    with ``default`` and ``rewrite`` as for ``Document.dumps``) when the
+    block ends without an exception, and only if they changed.
 
     >>> with vorn.edit_path("service.vorn") as data:
     ...     data["replicas"] = "3"
     """
     document = Document.load_path(path)
     yield document.data
-    text = verified_text(document.text, document._tree, document.data)
+    text = document.dumps(default=default, rewrite=rewrite)
     if text != document.text:
         write_atomically(path, (document._mark + text).encode("utf-8"))

@@ -225,3 +225,35 @@ class EncodeError(ValueError):
 
     def __reduce__(self) -> tuple[type[Self], tuple[str, str, bool]]:
         return type(self), (self.location, self.reason, self.lossy_helps)
+
+
+class EditError(ValueError):
+    """A change that ``Document.dumps``, ``Document.save``, ``edit_path``,
+    ``vorn set`` and ``vorn del`` cannot make in the document's text in
+    place, so nothing is written. The data can still be written whole, as
+    ``vorn.dumps`` writes them (comments and layout are then lost): pass
+    ``rewrite=True`` (``--rewrite`` on the tool) to do that instead.
+
+    >>> error = vorn.EditError("$.server", "the edited text would read back as other data here")
+    >>> error.location, isinstance(error, ValueError)
+    ('$.server', True)
+
+    Attributes:
+        location: the value the change could not be made at, in the notation
+            of EncodeError (``$.server.port``).
+        reason: why.
+    """
+
+    location: str
+    reason: str
+
+    def __init__(self, location: str, reason: str) -> None:
+        super().__init__(
+            f"{location}: {reason}; pass rewrite=True to write the whole document anew "
+            "(its comments and layout are then lost)"
+        )
+        self.location = location
+        self.reason = reason
+
+    def __reduce__(self) -> tuple[type[Self], tuple[str, str]]:
+        return type(self), (self.location, self.reason)

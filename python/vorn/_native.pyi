@@ -39,39 +39,38 @@ def checked_dumps(obj: str | list[Any] | dict[str, Any], lossy: bool, /) -> str 
     """
 
 @final
-class MappingChanges(structseq[Any], tuple[dict[str, Any], list[str], list[str]]):
-    """How a dict differs from the mapping as read."""
+class EditFault(structseq[Any], tuple[str, list[str | int], str, str]):
+    """Why an edit's text could not be made."""
 
-    __match_args__: Final = ("changed", "gone", "added")
+    __match_args__: Final = ("kind", "steps", "fault", "reason")
     @property
-    def changed(self) -> dict[str, Any]:
-        """Each key both hold whose values differ, to how they differ."""
+    def kind(self) -> str:
+        """'cannot_write' for data the format cannot carry, 'not_in_place'
+        for an edit that cannot be made."""
     @property
-    def gone(self) -> list[str]:
-        """The keys only the values as read hold."""
+    def steps(self) -> list[str | int]:
+        """The keys and indices of the value at fault, from the root."""
     @property
-    def added(self) -> list[str]:
-        """The keys only the data hold."""
+    def fault(self) -> str:
+        """For cannot_write, which of the checked writer's faults; else ''."""
+    @property
+    def reason(self) -> str:
+        """For not_in_place, why."""
 
 @final
-class ItemChanges(structseq[Any], tuple[dict[int, Any], int, int, int]):
-    """How a list differs from the list as read: the items between
-    ``prefix`` and ``suffix`` are paired by position (their index is the
-    same in both), and the rest of the longer were deleted or added."""
+class EditOutcome(structseq[Any], tuple[str | None, EditFault | None, bool]):
+    """What an edit of a document's text gave."""
 
-    __match_args__: Final = ("changed", "prefix", "suffix", "old_length")
+    __match_args__: Final = ("text", "fault", "foreign")
     @property
-    def changed(self) -> dict[int, Any]:
-        """Each index of a pair of items that differ, to how they differ."""
+    def text(self) -> str | None:
+        """The edited text, read back and found equal to the data; None
+        with a fault."""
     @property
-    def prefix(self) -> int:
-        """How many items at the start are unchanged."""
+    def fault(self) -> EditFault | None: ...
     @property
-    def suffix(self) -> int:
-        """How many items at the end are unchanged."""
-    @property
-    def old_length(self) -> int:
-        """The number of items read."""
+    def foreign(self) -> bool:
+        """Whether the caller's code ran while the data were compared."""
 
 class SyntaxKind(StrEnum):
     """What a syntax record is: an entry, an item, or a merge (an entry
@@ -166,10 +165,6 @@ class SyntaxTree:
 
     def __len__(self) -> int: ...
     def __getitem__(self, index: int, /) -> SyntaxRecord: ...
-    def __buffer__(self, flags: int, /) -> memoryview:
-        """The UTF-8 text the tree was read from, read-only."""
-    def line_start(self, offset: int, /) -> int:
-        """Where the line that holds byte ``offset`` starts."""
     def locate(self, path: list[str | int] | tuple[str | int, ...], /) -> tuple[int, bool] | None:
         """(record, copied) of the value at ``path``; record -1 is the root;
         None when the document has no value there."""
@@ -179,45 +174,15 @@ class SyntaxTree:
         merges; None when the document has no value there."""
     def span(self, begin: int, end: int, /) -> Span:
         """The Span of the bytes [begin, end) of the text."""
-    def aliases(self, targets: set[int] | None = None, /) -> list[tuple[int, int]]:
-        """(record, target) of the aliases and merges, in written order;
-        only those whose target is in ``targets`` when it is given."""
-    def alias_targets(self, /) -> list[tuple[int, int]]:
-        """(record, head_begin) of the records that aliases and merges name,
-        in written order, each once."""
-    def entry(
-        self, index: int, /
-    ) -> tuple[str, str, int, int, str | None, str | None, int, int, int, int, int, int, int, int, int, int]:
-        """(kind, form, parent, target, key, anchor, indent, lines_begin,
-        lines_end, head_begin, head_end, key_begin, key_end, value_begin,
-        value_end, comment_begin)."""
-    def entries_under(self, owner: int, key: str, /) -> list[int]:
-        """The entries under ``key`` that the block of ``owner`` wrote, in
-        written order."""
-    def block(self, owner: int, /) -> tuple[list[int], int, bool, int]:
-        """(merge records, end of the last line or -1, entries in ascending
-        order, first record or -1)."""
-    def child(self, owner: int, position: int, /) -> int:
-        """The record at ``position`` among those the block of ``owner``
-        holds, or -1; position -1 gives their number."""
-    def first_entry_after(self, owner: int, key: str, /) -> int:
-        """The first entry of the block whose key sorts after ``key``, or
-        -1."""
     def comments(self, index: int, /) -> list[str]:
         """The comment lines above the record."""
     def children(self, index: int | None, /) -> list[int]:
         """The records the value of record ``index`` holds (None: the root)."""
-    def changes(self, data: Any, /) -> tuple[MappingChanges | ItemChanges | bool | None, bool]:
-        """(how, foreign): how is None when ``data`` hold the values as
-        read, else how they differ, nested as the data are: a MappingChanges
-        for a dict, an ItemChanges for a list, True for anything else;
-        foreign tells whether the caller's code (an ``==``, or a key's
-        ``__hash__`` or ``__eq__``) may have run, and changed ``data``,
-        while they were compared."""
+    def edit(self, data: Any, /) -> EditOutcome:
+        """The text read, changed in place as ``data`` changed since, read
+        back and found equal; or the EditFault that kept it from being
+        made. A value of a type the writer does not write raises TypeError."""
 
 def read_syntax(s: str, /) -> tuple[dict[str, Any], SyntaxTree]:
     """(the document ``s`` as ``loads`` gives it, its SyntaxTree); a
     document fault raises DocumentFault."""
-
-def join_utf8(pieces: list[bytes | memoryview], /) -> str:
-    """The str of a list of UTF-8 bytes-like pieces, joined."""

@@ -64,9 +64,9 @@ def dumps(obj: Any, *, default: Default | None = None) -> str:
         return _native_dumps(obj)
     except TypeError as error:
         if default is None:
-            _note_unwritable(error, obj)
+            note_unwritable(error, obj)
             raise
-    return _native_dumps(_with_default(obj, default))
+    return _native_dumps(with_default(obj, default))
 
 
 def stringify(value: object) -> str:
@@ -97,18 +97,23 @@ def checked_text(obj: Any, lossy: bool, default: Default | None = None) -> str:
         result = _native.checked_dumps(obj, bool(lossy))
     except TypeError as error:
         if default is None:
-            _note_unwritable(error, obj)
+            note_unwritable(error, obj)
             raise
-        obj = _with_default(obj, default)
+        obj = with_default(obj, default)
         result = _native.checked_dumps(obj, bool(lossy))
     if isinstance(result, str):
         return result
     steps, fault = result
+    raise encode_error(path_text(steps), fault, obj, lossy_helps=fault != "line_feed_in_key")
+
+
+def encode_error(location: str, fault: str, obj: object, *, lossy_helps: bool) -> EncodeError:
+    """The EncodeError for the checked writer's ``fault`` at ``location``."""
     if fault == "root_not_mapping":
         reason = f"the root is a {type(obj).__name__}, but loads reads only a mapping (a dict) as a document"
     else:
         reason = _REASONS[fault]
-    raise EncodeError(path_text(steps), reason, lossy_helps=fault != "line_feed_in_key")
+    return EncodeError(location, reason, lossy_helps=lossy_helps)
 
 
 @overload
@@ -219,7 +224,7 @@ def _place(steps: list[str | int]) -> str:
     return "$" + "".join(key_step(step) if isinstance(step, str) else f"[{step}]" for step in steps)
 
 
-def _note_unwritable(error: TypeError, obj: object) -> None:
+def note_unwritable(error: TypeError, obj: object) -> None:
     """Adds to ``error`` the place and type of the first value or key that
     the native writer refuses, in the order it reads them. Runs only once
     the writer has failed, so writing costs nothing for it."""
@@ -257,7 +262,7 @@ def _note_unwritable(error: TypeError, obj: object) -> None:
 _DEEPEST_DEFAULT_TREE = 100_000
 
 
-def _with_default(obj: Any, default: Default) -> Value:
+def with_default(obj: Any, default: Default) -> Value:
     """A copy of ``obj`` in which ``default(value)`` stands for every value
     that is not a str, list or dict, converted in turn. A container already
     open above is kept as it is, for the writer to refuse as it refuses

@@ -93,38 +93,4 @@ PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept {
     return str_filled(found.length, found.max_lead, [text](auto* out) { decode_into(text, out); });
 }
 
-PyObject* str_from_utf8_pieces(std::span<const std::string_view> pieces) {
-    Measure total{0, 0, true};
-    std::size_t bytes = 0;
-    for (const std::string_view piece : pieces) {
-        bytes += piece.size();
-        if (is_ascii(piece)) {
-            total.length += static_cast<Py_ssize_t>(piece.size());
-            continue;
-        }
-        const Measure found = measure(piece);
-        if (!found.well_formed) {
-            // CPython's decoder raises the error.
-            std::string joined;
-            for (const std::string_view each : pieces) joined.append(each);
-            return PyUnicode_DecodeUTF8(joined.data(), static_cast<Py_ssize_t>(joined.size()), nullptr);
-        }
-        total.length += found.length;
-        total.max_lead = std::max(total.max_lead, found.max_lead);
-    }
-    if (total.max_lead < 0x80) {
-        PyObject* object = PyUnicode_New(static_cast<Py_ssize_t>(bytes), 127);
-        if (object == nullptr) return nullptr;
-        char* out = reinterpret_cast<char*>(PyUnicode_1BYTE_DATA(object));
-        for (const std::string_view piece : pieces) {
-            if (!piece.empty()) std::memcpy(out, piece.data(), piece.size());
-            out += piece.size();
-        }
-        return object;
-    }
-    return str_filled(total.length, total.max_lead, [pieces](auto* out) {
-        for (const std::string_view piece : pieces) out = decode_into(piece, out);
-    });
-}
-
 }  // namespace vorn::binding

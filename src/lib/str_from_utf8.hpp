@@ -69,12 +69,6 @@ inline PyObject* ascii_str(std::string_view text) noexcept {
 // the error.
 PyObject* str_from_non_ascii_utf8(std::string_view text) noexcept;
 
-// The str of the pieces of UTF-8 text joined, decoded straight into a str
-// of the right kind without joining the bytes first (a piece that does not
-// end between characters sends them all joined to CPython's decoder). A
-// new reference, or null with the Python error set.
-PyObject* str_from_utf8_pieces(std::span<const std::string_view> pieces);
-
 // A new reference, or null with the Python error set.
 inline PyObject* str_from_utf8(std::string_view text) noexcept {
     return is_ascii(text) ? ascii_str(text) : str_from_non_ascii_utf8(text);

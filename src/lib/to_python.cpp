@@ -194,7 +194,8 @@ private:
         Frame frame{&container, std::move(made), 0, size};
         if (!sequence) frame.entry = Tree::first_entry(container);
         if (snapshot_)
-            frame.node = snapshot_->open(sequence ? ValueSnapshot::Kind::sequence : ValueSnapshot::Kind::mapping);
+            frame.node = snapshot_->open(sequence ? ValueSnapshot::Kind::sequence : ValueSnapshot::Kind::mapping,
+                                         frame.target.get());
         return frame;
     }
 

@@ -27,16 +27,17 @@ ValueSnapshot::ValueSnapshot(std::size_t text_bytes)
 ValueSnapshot::~ValueSnapshot() {
     for (const Node& node : nodes_) {
         Py_XDECREF(node.key);
-        Py_XDECREF(node.str);
+        Py_XDECREF(node.object);
     }
     KeptRoom<Node>::keep(std::move(nodes_), text_bytes_);
 }
 
-std::uint32_t ValueSnapshot::open(Kind kind) {
+std::uint32_t ValueSnapshot::open(Kind kind, PyObject* container) {
     VORN_ASSERT(kind != Kind::str);
     check_room(nodes_.size());
     const auto index = static_cast<std::uint32_t>(nodes_.size());
     nodes_.push_back(Node{nullptr, nullptr, index + 1, kind});
+    nodes_.back().object = Py_NewRef(container);
     return index;
 }
 
@@ -51,7 +52,7 @@ void ValueSnapshot::add_str(PyObject* key, PyObject* str) {
     nodes_.push_back(Node{nullptr, nullptr, index + 1, Kind::str});
     // Owned only once stored, so a failing push_back leaks nothing.
     nodes_.back().key = Py_XNewRef(key);
-    nodes_.back().str = Py_NewRef(str);
+    nodes_.back().object = Py_NewRef(str);
 }
 
 void ValueSnapshot::set_key(std::uint32_t node, PyObject* key) noexcept {

@@ -3,10 +3,10 @@
 //
 // The nodes are the values in the order a walk from the root meets them:
 // each container is followed by its children, each child by its own
-// subtree. A node holds a strong reference to its key and, for a scalar,
-// to its str; strs are immutable, so a str still in the data is unchanged.
-// Containers hold none: the caller changes them in place, and only their
-// children say what they held.
+// subtree. A node holds a strong reference to its key and to its object.
+// Strs are immutable, so a str still in the data is unchanged; a container
+// is changed in place by the caller, so only its children say what it
+// held, and the object itself only which item of a list it is.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +24,8 @@ public:
     struct Node {
         // Null for the root and for items.
         PyObject* key;
-        // Null for a container.
-        PyObject* str;
+        // The str, dict or list made.
+        PyObject* object;
         // One past the last node of this node's subtree.
         std::uint32_t end;
         Kind kind;
@@ -46,7 +46,7 @@ public:
 
     // Building, in the walk's order. A container's key is given once the
     // container is complete, as the conversion makes keys after values.
-    std::uint32_t open(Kind kind);
+    std::uint32_t open(Kind kind, PyObject* container);
     void close(std::uint32_t container) noexcept;
     void add_str(PyObject* key, PyObject* str);
     void set_key(std::uint32_t node, PyObject* key) noexcept;

@@ -22,8 +22,8 @@
 
 #include "arguments.hpp"
 #include "borrowed_texts.hpp"
-#include "changes.hpp"
 #include "conversions.hpp"
+#include "edit_outcome.hpp"
 #include "error_state.hpp"
 #include "read/merge_rule.hpp"
 #include "read/read_document.hpp"
@@ -117,41 +117,6 @@ PyObject* read_syntax(PyObject*, PyObject* s) {
     });
 }
 
-// The names the package maps to messages.
-const char* fault_name(WriteFault fault) {
-    switch (fault) {
-        case WriteFault::none:
-            break;
-        case WriteFault::line_feed_in_key:
-            return "line_feed_in_key";
-        case WriteFault::tab_in_key:
-            return "tab_in_key";
-        case WriteFault::tab_in_text:
-            return "tab_in_text";
-        case WriteFault::empty_line:
-            return "empty_line";
-        case WriteFault::white_space_line:
-            return "white_space_line";
-        case WriteFault::final_line_feed:
-            return "final_line_feed";
-        case WriteFault::trailing_white_space:
-            return "trailing_white_space";
-        case WriteFault::leading_white_space:
-            return "leading_white_space";
-        case WriteFault::common_indentation:
-            return "common_indentation";
-        case WriteFault::root_not_mapping:
-            return "root_not_mapping";
-        case WriteFault::missing_version:
-            return "missing_version";
-        case WriteFault::version_not_text:
-            return "version_not_text";
-        case WriteFault::unsupported_version:
-            return "unsupported_version";
-    }
-    throw ErrorState::internal_fault("no name for a write fault");
-}
-
 void append_step(PyObject* steps, PyRef step) {
     if (!step || PyList_Append(steps, step.get()) < 0) throw fetch_current_error();
 }
@@ -180,7 +145,7 @@ PyRef path_to(const FlatTree& tree, std::size_t target) {
 // (steps, fault name) for the package to raise EncodeError from.
 PyRef fault_report(const FlatTree& tree, const CheckedText& written) {
     PyRef steps = path_to(tree, written.node);
-    PyRef name = PyRef::steal(PyUnicode_FromString(fault_name(written.fault)));
+    PyRef name = PyRef::steal(PyUnicode_FromString(write_fault_name(written.fault)));
     if (!name) throw fetch_current_error();
     PyRef report = PyRef::steal(PyTuple_Pack(2, steps.get(), name.get()));
     if (!report) throw fetch_current_error();
@@ -218,33 +183,6 @@ PyObject* checked_dumps(PyObject*, PyObject* const* arguments, Py_ssize_t count)
     });
 }
 
-// join_utf8(pieces, /): the str of the UTF-8 pieces (bytes-like objects)
-// joined: the editor's splices and the unchanged stretches of a document
-// between them, made into the document's new text with one copy.
-PyObject* join_utf8(PyObject*, PyObject* pieces) {
-    return guarded_entry([&]() -> PyObject* {
-        if (!PyList_CheckExact(pieces)) throw ErrorState::type_error("join_utf8() needs a list");
-        std::vector<Py_buffer> views;
-        // Released however the join ends.
-        struct Release {
-            std::vector<Py_buffer>& views;
-            ~Release() {
-                for (Py_buffer& view : views) PyBuffer_Release(&view);
-            }
-        } release{views};
-        views.reserve(static_cast<std::size_t>(PyList_GET_SIZE(pieces)));
-        std::vector<std::string_view> texts;
-        texts.reserve(views.capacity());
-        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(pieces); ++i) {
-            Py_buffer view;
-            if (PyObject_GetBuffer(PyList_GET_ITEM(pieces, i), &view, PyBUF_SIMPLE) < 0) throw fetch_current_error();
-            views.push_back(view);
-            texts.emplace_back(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len));
-        }
-        return checked(str_from_utf8_pieces(texts)).release();
-    });
-}
-
 PyMethodDef methods[] = {
     {"loads", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&loads)), METH_O,
      "loads(s, /)\n--\n\n"
@@ -254,8 +192,6 @@ PyMethodDef methods[] = {
      "checked_dumps(obj, lossy, /)\n--\n\n"
      "The document text of obj, or (steps, fault) for the first string or root\n"
      "that would not read back equal; with lossy, only a key holding a line feed."},
-    {"join_utf8", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&join_utf8)), METH_O,
-     "join_utf8(pieces, /)\n--\n\nThe str of a list of UTF-8 bytes-like pieces, joined."},
     {"read_syntax", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&read_syntax)), METH_O,
      "read_syntax(s, /)\n--\n\n"
      "(the document s as loads gives it, a SyntaxTree recording where each value was\n"
@@ -288,7 +224,7 @@ int add_module_types(PyObject* module) {
     PyObject* fault_class = document_fault_class();
     if (fault_class == nullptr) return -1;
     if (PyModule_AddObjectRef(module, "DocumentFault", fault_class) < 0) return -1;
-    if (add_change_types(module) < 0 || add_rule_constants(module) < 0 || add_syntax_record_types(module) < 0)
+    if (add_edit_outcome_types(module) < 0 || add_rule_constants(module) < 0 || add_syntax_record_types(module) < 0)
         return -1;
     return add_syntax_tree_type(module);
 }

@@ -7,7 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "changes.hpp"
+#include "edit/edit_text.hpp"
+#include "edit_changes.hpp"
+#include "edit_outcome.hpp"
 #include "error_state.hpp"
 #include "read/syntax_index.hpp"
 #include "str_from_utf8.hpp"
@@ -27,8 +29,6 @@ struct SyntaxTreeObject {
 SyntaxTreeState& state_of(PyObject* self) noexcept { return *reinterpret_cast<SyntaxTreeObject*>(self)->state; }
 
 PyRef text_str(std::string_view text) { return checked(str_from_utf8(text)); }
-
-std::string_view piece(const SyntaxTreeState& state, ByteSpan span) noexcept { return state.piece(span); }
 
 const SyntaxRecord& record_at(const SyntaxTreeState& state, PyObject* argument) {
     const Py_ssize_t index = PyLong_AsSsize_t(argument);
@@ -87,15 +87,6 @@ PyObject* locate(PyObject* self, PyObject* path) {
     });
 }
 
-// The editor's names of kinds and forms, until it asks the records.
-constexpr const char* kind_names[] = {"entry", "item", "merge"};
-constexpr const char* form_names[] = {"empty",         "plain",          "single_quoted", "double_quoted",
-                                      "literal_block", "empty_sequence", "empty_mapping", "nested_block",
-                                      "alias",         "inline_mapping"};
-
-// A record's index for Python: -1 for none.
-long long index_or_none(std::uint32_t index) { return index == no_record ? -1LL : static_cast<long long>(index); }
-
 // The record index given by a Python int.
 std::uint32_t index_argument(const SyntaxTreeState& state, PyObject* argument) {
     record_at(state, argument);
@@ -145,184 +136,6 @@ PyObject* span(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
     });
 }
 
-// aliases(targets=None, /): (record, target) of the records whose value is
-// an alias, and of the merges, in written order; only those whose target
-// is in the set `targets` when it is given.
-PyObject* aliases(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
-    return guarded_entry([&]() -> PyObject* {
-        if (count > 1) throw ErrorState::type_error("aliases() takes at most 1 argument");
-        PyObject* targets = count == 1 && arguments[0] != Py_None ? arguments[0] : nullptr;
-        if (targets != nullptr && !PyAnySet_Check(targets)) throw ErrorState::type_error("aliases() needs a set");
-        const auto& records = state_of(self).index.records();
-        PyRef list = checked(PyList_New(0));
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            if (records[i].form != SyntaxForm::alias) continue;
-            const long long target = index_or_none(records[i].target);
-            if (targets != nullptr) {
-                if (target < 0) continue;
-                const int chosen = PySet_Contains(targets, checked(PyLong_FromLongLong(target)).get());
-                if (chosen < 0) throw fetch_current_error();
-                if (!chosen) continue;
-            }
-            if (PyList_Append(list.get(), checked(Py_BuildValue("(nL)", static_cast<Py_ssize_t>(i), target)).get()) < 0)
-                throw fetch_current_error();
-        }
-        return list.release();
-    });
-}
-
-// alias_targets(): (record, head_begin) of the records that aliases and
-// merges name, in written order, each once; head_begin is where the
-// record's own line starts, in bytes.
-PyObject* alias_targets(PyObject* self, PyObject*) {
-    return guarded_entry([&]() -> PyObject* {
-        const auto& records = state_of(self).index.records();
-        std::vector<bool> named(records.size(), false);
-        for (const SyntaxRecord& record : records) {
-            if (record.form == SyntaxForm::alias && record.target != no_record) named[record.target] = true;
-        }
-        PyRef list = checked(PyList_New(0));
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            if (!named[i]) continue;
-            PyRef pair = checked(Py_BuildValue("(nI)", static_cast<Py_ssize_t>(i), records[i].head.begin));
-            if (PyList_Append(list.get(), pair.get()) < 0) throw fetch_current_error();
-        }
-        return list.release();
-    });
-}
-
-// The editor asks about one record or one block at a time; these answer
-// without building the record's spans as lines and columns.
-
-std::uint32_t owner_at(const SyntaxTreeState& state, PyObject* argument) {
-    const Py_ssize_t owner = PyLong_AsSsize_t(argument);
-    if (owner == -1 && PyErr_Occurred()) throw fetch_current_error();
-    if (owner == -1) return no_record;
-    record_at(state, argument);
-    return static_cast<std::uint32_t>(owner);
-}
-
-std::string_view key_argument(PyObject* argument) {
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_Check(argument) ? PyUnicode_AsUTF8AndSize(argument, &size) : nullptr;
-    if (utf8 == nullptr) {
-        if (!PyErr_Occurred()) throw ErrorState::type_error("a key must be a str");
-        throw fetch_current_error();
-    }
-    return {utf8, static_cast<std::size_t>(size)};
-}
-
-// entry(index, /): (kind, form, parent, target, key, anchor, indent, and
-// the byte offsets lines_begin, lines_end, head_begin, head_end,
-// key_begin, key_end, value_begin, value_end, comment_begin); indent in
-// bytes, parent, target and comment_begin -1 for none.
-PyObject* entry(PyObject* self, PyObject* index) {
-    return guarded_entry([&]() -> PyObject* {
-        const SyntaxTreeState& state = state_of(self);
-        const SyntaxRecord& record = record_at(state, index);
-        const bool keyed = record.kind != SyntaxKind::item;
-        const bool anchored = record.form == SyntaxForm::nested_block && record.anchor.begin > record.head.begin;
-        PyRef key = keyed ? text_str(record.key_text) : PyRef::borrow(Py_None);
-        PyRef anchor = anchored ? text_str(piece(state, record.anchor)) : PyRef::borrow(Py_None);
-        const std::size_t line_start = state.utf8.rfind('\n', record.head.begin == 0 ? 0 : record.head.begin - 1);
-        const std::uint32_t indent =
-            record.head.begin - (line_start == std::string_view::npos ? 0 : static_cast<std::uint32_t>(line_start + 1));
-        const long long comment = record.inline_comment.empty() ? -1LL : record.inline_comment.begin;
-        return Py_BuildValue("(ssLLOOIIIIIIIIIL)", kind_names[static_cast<int>(record.kind)],
-                             form_names[static_cast<int>(record.form)], index_or_none(record.parent),
-                             index_or_none(record.target), key.get(), anchor.get(), indent, record.lines.begin,
-                             record.lines.end, record.head.begin, record.head.end, record.key.begin, record.key.end,
-                             record.value.begin, record.value.end, comment);
-    });
-}
-
-// entries_under(owner, key, /): the entries under `key` that the block of
-// `owner` (-1: the root) wrote, in written order (the last one counts).
-PyObject* entries_under(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
-    return guarded_entry([&]() -> PyObject* {
-        if (count != 2) throw ErrorState::type_error("entries_under() takes exactly 2 arguments");
-        const SyntaxTreeState& state = state_of(self);
-        const std::uint32_t owner = owner_at(state, arguments[0]);
-        const std::string_view key = key_argument(arguments[1]);
-        PyRef found = checked(PyList_New(0));
-        const auto& records = state.index.records();
-        for (std::uint32_t child = state.index.first_child(owner); child != no_record;
-             child = state.index.next_sibling(child)) {
-            if (records[child].kind != SyntaxKind::entry || records[child].key_text != key) continue;
-            if (PyList_Append(found.get(), checked(PyLong_FromUnsignedLong(child)).get()) < 0)
-                throw fetch_current_error();
-        }
-        return found.release();
-    });
-}
-
-// block(owner, /): (the merge records of the block of `owner`, the end of
-// its last line or -1 for a block without records, whether its entries
-// stand in ascending byte order of their keys, two at least, its first
-// record or -1).
-PyObject* block(PyObject* self, PyObject* argument) {
-    return guarded_entry([&]() -> PyObject* {
-        const SyntaxTreeState& state = state_of(self);
-        const std::uint32_t owner = owner_at(state, argument);
-        const auto& records = state.index.records();
-        PyRef merges = checked(PyList_New(0));
-        long long end = -1;
-        std::size_t entries = 0;
-        bool ascending = true;
-        std::string_view previous;
-        for (std::uint32_t child = state.index.first_child(owner); child != no_record;
-             child = state.index.next_sibling(child)) {
-            const SyntaxRecord& record = records[child];
-            end = std::max<long long>(end, record.lines.end);
-            if (record.kind == SyntaxKind::merge) {
-                if (PyList_Append(merges.get(), checked(PyLong_FromUnsignedLong(child)).get()) < 0)
-                    throw fetch_current_error();
-            } else if (record.kind == SyntaxKind::entry) {
-                if (entries++ > 0 && !(previous < record.key_text)) ascending = false;
-                previous = record.key_text;
-            }
-        }
-        return Py_BuildValue("(OLOL)", merges.get(), end, ascending && entries >= 2 ? Py_True : Py_False,
-                             index_or_none(state.index.first_child(owner)));
-    });
-}
-
-// child(owner, position, /): the record at `position` (from 0) among those
-// the block of `owner` holds, or -1 past the last; child(owner, -1) is
-// their number.
-PyObject* child(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
-    return guarded_entry([&]() -> PyObject* {
-        if (count != 2) throw ErrorState::type_error("child() takes exactly 2 arguments");
-        const SyntaxTreeState& state = state_of(self);
-        const std::uint32_t owner = owner_at(state, arguments[0]);
-        const Py_ssize_t position = PyLong_AsSsize_t(arguments[1]);
-        if (position == -1 && PyErr_Occurred()) throw fetch_current_error();
-        Py_ssize_t seen = 0;
-        std::uint32_t record = state.index.first_child(owner);
-        for (; record != no_record && seen != position; record = state.index.next_sibling(record)) ++seen;
-        if (position == -1) return PyLong_FromSsize_t(seen);
-        return PyLong_FromLongLong(index_or_none(record));
-    });
-}
-
-// first_entry_after(owner, key, /): the first entry of the block of
-// `owner` whose key sorts after `key`, or -1.
-PyObject* first_entry_after(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
-    return guarded_entry([&]() -> PyObject* {
-        if (count != 2) throw ErrorState::type_error("first_entry_after() takes exactly 2 arguments");
-        const SyntaxTreeState& state = state_of(self);
-        const std::uint32_t owner = owner_at(state, arguments[0]);
-        const std::string_view key = key_argument(arguments[1]);
-        const auto& records = state.index.records();
-        for (std::uint32_t child = state.index.first_child(owner); child != no_record;
-             child = state.index.next_sibling(child)) {
-            if (records[child].kind == SyntaxKind::entry && key < records[child].key_text)
-                return PyLong_FromUnsignedLong(child);
-        }
-        return PyLong_FromLong(-1);
-    });
-}
-
 // comments(index, /): the comment lines above the record, each its text
 // from '#', in order.
 PyObject* comments(PyObject* self, PyObject* index) {
@@ -364,33 +177,20 @@ PyObject* children(PyObject* self, PyObject* index) {
     });
 }
 
-// line_start(offset, /): where the line that holds byte `offset` starts:
-// just after the last line feed before it, or 0.
-PyObject* line_start(PyObject* self, PyObject* argument) {
+// edit(data, /): EditOutcome(text, fault, foreign); see edit_outcome.hpp.
+PyObject* edit(PyObject* self, PyObject* data) {
     return guarded_entry([&]() -> PyObject* {
-        const Py_ssize_t offset = PyLong_AsSsize_t(argument);
-        if (offset == -1 && PyErr_Occurred()) throw fetch_current_error();
-        if (offset < 0) throw ErrorState::value_error("an offset is not negative");
-        return PyLong_FromUnsignedLongLong(state_of(self).line_start(static_cast<std::uint64_t>(offset)));
-    });
-}
-
-// changes(data, /): (how `data` differ from the values as read, whether
-// the caller's code ran while they were compared); see changes.hpp.
-PyObject* changes_since_read(PyObject* self, PyObject* data) {
-    return guarded_entry([&]() -> PyObject* {
+        SyntaxTreeState& state = state_of(self);
         bool foreign = false;
-        PyRef how = changes(state_of(self).snapshot, data, foreign);
-        return checked(Py_BuildValue("(OO)", how.get(), foreign ? Py_True : Py_False)).release();
+        const edit::ChangeSet changes = changes_since_read(state.snapshot, data, foreign);
+        if (changes.empty()) return edit_outcome(state.text.get(), nullptr, foreign).release();
+        std::variant<std::string, edit::EditError> result =
+            edit::edit_text(state.utf8, state.index, state.document.root(), changes);
+        if (const auto* error = std::get_if<edit::EditError>(&result))
+            return edit_outcome(nullptr, error, foreign).release();
+        PyRef text = text_str(std::get<std::string>(result));
+        return edit_outcome(text.get(), nullptr, foreign).release();
     });
-}
-
-// The buffer of a SyntaxTree is the UTF-8 text it was read from, read-only:
-// the editor cuts the new text from it without a copy of the old one.
-int get_buffer(PyObject* self, Py_buffer* view, int flags) {
-    const std::string_view utf8 = state_of(self).utf8;
-    return PyBuffer_FillInfo(view, self, const_cast<char*>(utf8.data()), static_cast<Py_ssize_t>(utf8.size()), 1,
-                             flags);
 }
 
 Py_ssize_t length(PyObject* self) { return static_cast<Py_ssize_t>(state_of(self).index.records().size()); }
@@ -417,34 +217,12 @@ PyMethodDef tree_methods[] = {
      "aliases and merges to where it is written; None if absent."},
     {"span", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&span)), METH_FASTCALL,
      "span($self, begin, end, /)\n--\n\nThe Span of the bytes [begin, end) of the text."},
-    {"aliases", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&aliases)), METH_FASTCALL,
-     "aliases($self, targets=None, /)\n--\n\n(record, target) of the aliases and merges, in written order;\n"
-     "only those whose target is in the set targets when it is given."},
-    {"alias_targets", &alias_targets, METH_NOARGS,
-     "alias_targets($self, /)\n--\n\n(record, head_begin) of the records that aliases and merges name, in\n"
-     "written order, each once."},
-    {"entry", &entry, METH_O,
-     "entry($self, index, /)\n--\n\n(kind, form, parent, target, key, anchor, indent, lines_begin, lines_end,\n"
-     "head_begin, head_end, key_begin, key_end, value_begin, value_end, comment_begin)."},
-    {"entries_under", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&entries_under)), METH_FASTCALL,
-     "entries_under($self, owner, key, /)\n--\n\nThe entries under key that the block of owner wrote, in order."},
-    {"block", &block, METH_O,
-     "block($self, owner, /)\n--\n\n(merge records, end of the last line or -1, entries in ascending order,\n"
-     "first record or -1)."},
-    {"child", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&child)), METH_FASTCALL,
-     "child($self, owner, position, /)\n--\n\nThe record at position among those the block of owner holds, or -1;\n"
-     "position -1 gives their number."},
-    {"first_entry_after", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&first_entry_after)),
-     METH_FASTCALL,
-     "first_entry_after($self, owner, key, /)\n--\n\nThe first entry of the block whose key sorts after key, or -1."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},
-    {"changes", &changes_since_read, METH_O,
-     "changes($self, data, /)\n--\n\n(None when data hold the values as read, else how they differ; whether\n"
-     "the caller's code ran while they were compared): see vorn/_native.pyi."},
-    {"line_start", &line_start, METH_O,
-     "line_start($self, offset, /)\n--\n\nWhere the line that holds byte offset starts."},
     {"children", &children, METH_O,
      "children($self, index, /)\n--\n\nThe records held by record index (None: the root)."},
+    {"edit", &edit, METH_O,
+     "edit($self, data, /)\n--\n\nEditOutcome(text, fault, foreign): the text read, changed in place as data\n"
+     "changed since, read back and found equal; or the EditFault that kept it from being made."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -453,7 +231,6 @@ PyType_Slot tree_slots[] = {
     {Py_tp_methods, tree_methods},
     {Py_sq_length, reinterpret_cast<void*>(&length)},
     {Py_sq_item, reinterpret_cast<void*>(&item)},
-    {Py_bf_getbuffer, reinterpret_cast<void*>(&get_buffer)},
     {Py_tp_doc, const_cast<char*>("A document read with the syntax records of every entry, item and merge line.")},
     {0, nullptr},
 };

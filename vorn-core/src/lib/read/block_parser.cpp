@@ -174,6 +174,7 @@ private:
             const PendingEntry entry = *mapping->pending_entry;
             mapping->pending_entry.reset();
             if (entry.anchor) record_anchor(*entry.anchor, value);
+            if constexpr (kRecording) state_.syntax->made(state_.syntax->last_closed(), value);
             // A nested "<<" block is an ordinary entry: only an alias merges.
             mapping->entries.put(entry.key, state_.node(value, entry.comments, entry.inline_comment));
             return std::nullopt;
@@ -197,6 +198,7 @@ private:
 
     StepFailure attach_item(SequenceFrame& sequence, const NestedItem& item, const DocValue& value) {
         if (item.anchor) record_anchor(*item.anchor, value);
+        if constexpr (kRecording) state_.syntax->made(state_.syntax->last_closed(), value);
         sequence.items.append(state_.node(value, item.comments, item.inline_comment));
         return std::nullopt;
     }
@@ -209,6 +211,8 @@ private:
         }
         for (const DocEntry& entry : value.entries()) item.entries.put(entry.key, entry.node);
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        // The continuation's block belongs to the item.
+        if constexpr (kRecording) state_.syntax->made(state_.syntax->last_closed(), mapping);
         sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
         return std::nullopt;
     }
@@ -217,6 +221,7 @@ private:
     // lines still to come continue the item's mapping.
     StepFailure attach_inline_value(SequenceFrame& sequence, InlineNestedValue& item, const DocValue& value) {
         record_anchor(item.anchor, value);
+        if constexpr (kRecording) state_.syntax->made(state_.syntax->last_closed(), value);
         if (auto failure = insert_entry(item.entries, item.key, DocNode{value}, item.position)) return failure;
         if (const SourceLine* child = state_.next_deeper_than(sequence.indent)) {
             // The continuation's block belongs to the item, which holds the
@@ -228,6 +233,7 @@ private:
             return std::nullopt;
         }
         const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        if constexpr (kRecording) state_.syntax->made(state_.syntax->at(state_.syntax->last_closed()).parent, mapping);
         sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
         return std::nullopt;
     }

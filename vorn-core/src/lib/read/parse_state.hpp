@@ -49,6 +49,9 @@ struct ParseState {
     // those after it. Most lines have none, which costs one count.
     std::vector<DocComment> comment_lines = {};
     std::size_t line_comment_count = 0;
+    // Of those, how many a merge line's record spans already: they stand
+    // above the "<<" line, though the node after it takes them.
+    std::size_t merge_comment_count = 0;
 
     // The next line that is not a comment line, or null at the end; the
     // comment lines before it are set aside for the node of that line.
@@ -73,12 +76,16 @@ struct ParseState {
     // The first byte of the comment lines above the line read last, or of
     // the line itself when none is above it.
     const char* first_byte_above(const SourceLine& line) const noexcept {
-        return line_comment_count == 0 ? line.text.data() : comment_lines.front().text.data();
+        return line_comment_count <= merge_comment_count ? line.text.data()
+                                                         : comment_lines[merge_comment_count].text.data();
     }
 
     // A line read that makes no node (a merge entry) leaves its comment
     // lines for the next one.
-    void pass_on_line_comments() noexcept { line_comment_count = 0; }
+    void pass_on_line_comments() noexcept {
+        merge_comment_count = line_comment_count;
+        line_comment_count = 0;
+    }
 
     // The comment lines of the line read last, kept in the arena for a node
     // made later (when its nested block closes), or none when they are not
@@ -135,6 +142,7 @@ private:
         comment_lines.erase(comment_lines.begin(),
                             comment_lines.begin() + static_cast<std::ptrdiff_t>(line_comment_count));
         line_comment_count = 0;
+        merge_comment_count = 0;
     }
 };
 

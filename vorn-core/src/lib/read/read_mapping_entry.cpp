@@ -14,11 +14,14 @@ namespace {
 // "<<: *name" takes in the entries of the named mapping that the frame
 // lacks so far. It makes no node, so the comment lines above it go to the
 // next one.
-StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseState& state, SourcePosition at) {
+// `record` is the line's syntax record, when the reader records them.
+StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseState& state, SourcePosition at,
+                        std::uint32_t record) {
     const std::string_view name = anchor_name(value_text);
     AnchorTable::Record* stored = state.anchors.lookup(name);
     if (stored == nullptr) return error_at(unknown_anchor(name), at);
     if (!stored->value.is_mapping()) return error_at(must_be_mapping("merge source"), at);
+    if (record != no_record) state.syntax->made(record, stored->value);
     if (auto refused = state.anchors.charge(*stored, at)) return refused;
     frame.entries.merge(stored->value.entries());
     state.pass_on_line_comments();
@@ -52,7 +55,9 @@ bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& 
     const std::string_view key = trim(text.substr(0, colon));
     if constexpr (kRecording) {
         const CommentSplit whole{text, std::nullopt};
-        record_line(state, {SyntaxKind::entry, line, whole, key, key, key, value_text, form});
+        const std::uint32_t record =
+            record_line(state, {SyntaxKind::entry, line, whole, key, key, key, value_text, form});
+        state.syntax->made(record, DocValue::scalar(value));
     }
     frame.entries.put(key, state.node(DocValue::scalar(value), std::nullopt));
     return true;
@@ -78,8 +83,9 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
 
     if (is_merge(key, form, EntryPlace::block_mapping)) {
         written.kind = SyntaxKind::merge;
-        if constexpr (kRecording) record_line(state, written);
-        return merge_alias(frame, value_text, state, at);
+        std::uint32_t record = no_record;
+        if constexpr (kRecording) record = record_line(state, written);
+        return merge_alias(frame, value_text, state, at, record);
     }
 
     if (form == ValueForm::empty || form == ValueForm::anchor) {
@@ -101,6 +107,7 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     if (auto failure = read_value(form, value_text, state, frame.indent + 1, at, value)) return failure;
     if constexpr (kRecording) {
         if (form == ValueForm::literal_block) record_literal_block_end(state, record);
+        state.syntax->made(record, value);
     }
     frame.entries.put(key, state.node(value, split.comment));
     return std::nullopt;

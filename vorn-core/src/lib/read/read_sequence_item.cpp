@@ -47,6 +47,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     if (auto failure = read_value(form, value_text, state, frame.indent + 2, at, value)) return failure;
     if constexpr (kRecording) {
         if (form == ValueForm::literal_block) record_literal_block_end(state, record);
+        state.syntax->made(record, value);
     }
     MappingBuilder entries(state.entry_stack);
     if (auto failure = insert_entry(entries, key, DocNode{value}, at)) return failure;
@@ -60,6 +61,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
         return std::nullopt;
     }
     const DocValue mapping = std::move(entries).finish(state.arena);
+    if constexpr (kRecording) state.syntax->made(item_record, mapping);
     frame.items.append(state.node(mapping, comment));
     return std::nullopt;
 }
@@ -95,9 +97,10 @@ void record_simple_item(ParseState& state, const SourceLine& line, std::string_v
     const bool quoted = text.data() + text.size() != line_end;
     const std::string_view written = quoted ? std::string_view(text.data() - 1, text.size() + 2) : text;
     const CommentSplit whole{line.text, std::nullopt};
-    record_line(
+    const std::uint32_t record = record_line(
         state,
         {SyntaxKind::item, line, whole, line.text, {}, {}, written, quoted ? ValueForm::quoted : ValueForm::plain});
+    state.syntax->made(record, DocValue::scalar(text));
 }
 
 }  // namespace
@@ -163,6 +166,7 @@ StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     if (auto failure = read_value(form, item_text, state, frame.indent + 1, at, value)) return failure;
     if constexpr (kRecording) {
         if (form == ValueForm::literal_block) record_literal_block_end(state, record);
+        state.syntax->made(record, value);
     }
     frame.items.append(state.node(value, split.comment));
     return std::nullopt;

@@ -15,6 +15,8 @@
 
 #include "vorn/assert.hpp"
 
+#include "tree/document.hpp"
+
 namespace vorn {
 
 // A run of bytes of the document text: [begin, end). Offsets take four
@@ -82,6 +84,10 @@ struct SyntaxRecord {
     // "&name" of an anchored nested block, as the name alone.
     ByteSpan anchor;
     ByteSpan inline_comment;
+    // The value the record made, as read: for an alias the copy, for a merge
+    // the mapping it merges, for an entry that a later one replaced its own.
+    // A view of the document's tree, which must outlive it.
+    DocValue value_as_read;
 };
 
 // Collects the records while the reader reads. The reader calls it at
@@ -121,6 +127,8 @@ public:
     }
     // The record whose block closed last.
     std::uint32_t last_closed() const noexcept { return last_closed_; }
+    // The record `index` made `value`.
+    void made(std::uint32_t index, const DocValue& value) noexcept { at(index).value_as_read = value; }
 
     // The block that closed last was recorded under its anchor: aliases and
     // merges read from now on take it.

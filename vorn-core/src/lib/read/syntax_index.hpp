@@ -62,15 +62,18 @@ public:
     }
     std::uint32_t next_sibling(std::uint32_t record) const noexcept { return next_sibling_[record]; }
 
-private:
     // The entry under `key` that `owner` wrote itself (the last, as it
-    // wins), or the "<<" line whose merge brought it; no_record if neither.
+    // wins), or the "<<" line whose merge brought it (copied); no_record if
+    // neither.
     Location find_entry(std::uint32_t owner, std::string_view key) const;
-    // The same among the siblings from `first` up to `stop` (not included).
-    Location find_entry_among(std::uint32_t first, std::uint32_t stop, std::string_view key) const;
     // Whether the mapping of `owner`, merges included, has `key`.
     bool provides(std::uint32_t owner, std::string_view key) const;
+    // The item at `index` of the sequence of `owner`, or no_record.
     std::uint32_t find_item(std::uint32_t owner, std::size_t index) const noexcept;
+
+private:
+    // find_entry among the siblings from `first` up to `stop` (not included).
+    Location find_entry_among(std::uint32_t first, std::uint32_t stop, std::string_view key) const;
 
     std::vector<SyntaxRecord> records_;
     std::vector<std::uint32_t> first_child_;

@@ -11,7 +11,9 @@
 
 #include "vorn/format_version.hpp"
 
+#include "read/merge_rule.hpp"
 #include "write/emit_flat_tree.hpp"
+#include "write/emit_fragment.hpp"
 #include "write/scalar_writer.hpp"
 
 namespace vorn {
@@ -23,8 +25,10 @@ namespace {
 struct ValueTreeReader {
     using EntryIterator = decltype(std::declval<const Mapping&>().begin());
 
+    // A fragment's own value has no node: no comments.
     struct Child {
         std::string_view key;
+        const Value* value;
         const Node* node;
     };
 
@@ -45,11 +49,12 @@ struct ValueTreeReader {
         if (cursor.is_mapping) {
             if (cursor.next_entry == cursor.end_entry) return false;
             const auto& [key, node] = *cursor.next_entry++;
-            child = {key, &node};
+            child = {key, &node.value, &node};
             return true;
         }
         if (cursor.next_item == cursor.items->size()) return false;
-        child = {{}, &(*cursor.items)[cursor.next_item++]};
+        const Node& node = (*cursor.items)[cursor.next_item++];
+        child = {{}, &node.value, &node};
         return true;
     }
 
@@ -58,15 +63,29 @@ struct ValueTreeReader {
     // Only checked writing reports positions, and only of a FlatTree.
     static std::size_t position(const Child&) { return 0; }
     static std::string_view key(const Child& child) { return child.key; }
-    static const Value& value(const Child& child) { return child.node->value; }
-    static const std::vector<CommentLine>& comments(const Child& child) { return child.node->comments; }
-    static const std::optional<std::string>& inline_comment(const Child& child) { return child.node->inline_comment; }
+    static const Value& value(const Child& child) { return *child.value; }
+    static const std::vector<CommentLine>& comments(const Child& child) {
+        return child.node != nullptr ? child.node->comments : no_comments_;
+    }
+    static const std::optional<std::string>& inline_comment(const Child& child) {
+        return child.node != nullptr ? child.node->inline_comment : no_inline_comment_;
+    }
     static bool is_scalar(const Value& value) { return value.is_scalar(); }
     static bool is_sequence(const Value& value) { return value.is_sequence(); }
     static std::string_view text(const Value& value) { return value.scalar(); }
     static bool is_empty(const Value& value) {
         return value.is_sequence() ? value.sequence().empty() : value.mapping().empty();
     }
+
+    // Where the child a cursor gave last stands: its key or index.
+    static FragmentStep step_of(const Cursor& cursor) {
+        if (cursor.is_mapping) return std::string(std::prev(cursor.next_entry)->first);
+        return cursor.next_item - 1;
+    }
+
+private:
+    static inline const std::vector<CommentLine> no_comments_{};
+    static inline const std::optional<std::string> no_inline_comment_{};
 };
 
 // How the layout walk reads a FlatTree: no comments anywhere. A mapping
@@ -138,12 +157,35 @@ struct FoundFault {
 template <typename Reader, Checking checking = Checking::none>
 class LayoutWriter {
 public:
-    LayoutWriter(std::string& out, const Reader& reader) : out_(out), reader_(reader) {}
+    LayoutWriter(std::string& out, const Reader& reader, LayoutStyle style = {})
+        : out_(out), reader_(reader), style_(style) {}
 
     template <typename Container>
     FoundFault write_block(const Container& container) {
         stack_.push_back({0, reader_.open(container)});
         return run();
+    }
+
+    // One child at `indent`, its line and everything below it.
+    FoundFault write_child(const typename Reader::Child& child, std::uint64_t indent, bool in_mapping) {
+        if (const FoundFault fault = write_line(child, indent, in_mapping); fault.fault != WriteFault::none)
+            return fault;
+        return run();
+    }
+
+    // What follows the colon or hyphen of `child`, and everything below it.
+    FoundFault write_value_of(const typename Reader::Child& child, std::uint64_t indent, bool after_colon) {
+        if (const WriteFault fault = write_value(child, indent, after_colon); fault != WriteFault::none)
+            return {fault, reader_.position(child)};
+        return run();
+    }
+
+    // The key or index of each open block's last child, from the outermost:
+    // where a fault found by the walk stands below the value written first.
+    std::vector<FragmentStep> open_steps() const {
+        std::vector<FragmentStep> steps;
+        for (const OpenBlock& block : stack_) steps.push_back(Reader::step_of(block.cursor));
+        return steps;
     }
 
 private:
@@ -160,22 +202,28 @@ private:
                 stack_.pop_back();
                 continue;
             }
-            const std::uint64_t indent = block.indent;
-            const bool in_mapping = reader_.is_mapping(block.cursor);
-            write_comment_lines(out_, reader_.comments(child), deepest_comment_);
-            deepest_comment_ = UINT64_MAX;
-            out_.append(indent, ' ');
-            if (in_mapping) {
-                const WriteFault key_fault = write_key(out_, reader_.key(child));
-                if (counts(key_fault)) return {key_fault, reader_.position(child)};
-                out_ += ':';
-            } else {
-                out_ += "- ";
-            }
-            // `block` may dangle once write_value opens a nested block.
-            const WriteFault value_fault = write_value(child, indent, in_mapping);
-            if (value_fault != WriteFault::none) return {value_fault, reader_.position(child)};
+            // `block` may dangle once the line opens a nested block.
+            const FoundFault fault = write_line(child, block.indent, reader_.is_mapping(block.cursor));
+            if (fault.fault != WriteFault::none) return fault;
         }
+        return {};
+    }
+
+    // The comment lines, key or hyphen and value of one child; a nested
+    // block is opened on the stack, to be written next.
+    FoundFault write_line(const typename Reader::Child& child, std::uint64_t indent, bool in_mapping) {
+        write_comment_lines(out_, reader_.comments(child), deepest_comment_);
+        deepest_comment_ = UINT64_MAX;
+        out_.append(indent, ' ');
+        if (in_mapping) {
+            const WriteFault key_fault = write_key(out_, reader_.key(child));
+            if (counts(key_fault)) return {key_fault, reader_.position(child)};
+            out_ += ':';
+        } else {
+            out_ += "- ";
+        }
+        const WriteFault value_fault = write_value(child, indent, in_mapping);
+        if (value_fault != WriteFault::none) return {value_fault, reader_.position(child)};
         return {};
     }
 
@@ -190,17 +238,22 @@ private:
     WriteFault write_value(const typename Reader::Child& child, std::uint64_t indent, bool after_colon) {
         const auto& value = reader_.value(child);
         const std::optional<std::string>& inline_comment = reader_.inline_comment(child);
+        open_threshold_ = UINT32_MAX;
         if (reader_.is_scalar(value)) {
             if (after_colon) out_ += ' ';
-            if constexpr (checking == Checking::lossless)
+            if (style_.plain_scalars && reads_back_plain(reader_.text(value), after_colon)) {
+                out_ += reader_.text(value);
+                write_inline_comment(out_, inline_comment);
+                out_ += '\n';
+                return WriteFault::none;
+            }
+            if constexpr (checking == Checking::lossless) {
+                note_literal_block(reader_.text(value), indent);
                 return write_scalar_checked(out_, indent, reader_.text(value));
+            }
             const std::string_view text = reader_.text(value);
             write_scalar(out_, indent, text, inline_comment);
-            // A comment line right below a literal block would join the
-            // block if it stood deeper than the block's own line.
-            if constexpr (Reader::has_comments) {
-                if (text.find('\n') != std::string_view::npos) deepest_comment_ = indent + 1;
-            }
+            note_literal_block(text, indent);
             return WriteFault::none;
         }
         if (reader_.is_empty(value)) {
@@ -210,17 +263,70 @@ private:
             out_ += '\n';
             return WriteFault::none;
         }
+        if (style_.compact_items && !after_colon && !inline_comment && !reader_.is_sequence(value))
+            return write_compact_item(value, indent);
+        if (style_.bare_hyphens && !after_colon && !out_.empty() && out_.back() == ' ') out_.pop_back();
         write_inline_comment(out_, inline_comment);
         out_ += '\n';
         stack_.push_back({indent + 2, reader_.open(value)});
         return WriteFault::none;
     }
 
+    // After a literal block, a deeper line would be read as its text: a
+    // comment line of the tree is kept no deeper than the block's own line,
+    // and a fragment tells its caller how deep its last line is open.
+    void note_literal_block(std::string_view text, std::uint64_t indent) {
+        if (text.find('\n') == std::string_view::npos) return;
+        // First on an item's line, the block's lines need only stand deeper
+        // than the key (which is two past the hyphen).
+        open_threshold_ = static_cast<std::uint32_t>(on_item_line_ ? indent : indent + 1);
+        if constexpr (Reader::has_comments) deepest_comment_ = indent + 1;
+    }
+
+    // An item's mapping starting on the item's line ("- key: value") when its
+    // first entry fits there: no comment lines or inline comment, a value of
+    // one line, and a key that makes no merge on an item's line. Otherwise
+    // the mapping goes below a "-" alone.
+    template <typename Mapping>
+    WriteFault write_compact_item(const Mapping& mapping, std::uint64_t indent) {
+        typename Reader::Cursor cursor = reader_.open(mapping);
+        typename Reader::Child first{};
+        [[maybe_unused]] const bool has_first = reader_.next(cursor, first);
+        VORN_ASSERT(has_first);
+        const auto& first_value = reader_.value(first);
+        const bool fits =
+            reader_.comments(first).empty() && !reader_.inline_comment(first) && reader_.key(first) != merge_key &&
+            (reader_.is_scalar(first_value) ? reader_.text(first_value).find('\n') == std::string_view::npos
+                                            : reader_.is_empty(first_value));
+        if (!fits) {
+            if (style_.bare_hyphens && !out_.empty() && out_.back() == ' ') out_.pop_back();
+            out_ += '\n';
+            stack_.push_back({indent + 2, reader_.open(mapping)});
+            return WriteFault::none;
+        }
+        // Open first, so that a fault in the first entry is placed in it.
+        stack_.push_back({indent + 2, cursor});
+        const WriteFault key_fault = write_key(out_, reader_.key(first));
+        if (counts(key_fault)) return key_fault;
+        out_ += ':';
+        on_item_line_ = true;
+        const WriteFault fault = write_value(first, indent + 2, true);
+        on_item_line_ = false;
+        return fault;
+    }
+
     std::string& out_;
     const Reader& reader_;
+    LayoutStyle style_;
     std::vector<OpenBlock> stack_;
+    // Whether the value written now is the first entry on an item's line.
+    bool on_item_line_ = false;
     // How deep the next comment lines may stand.
     std::uint64_t deepest_comment_ = UINT64_MAX;
+
+public:
+    // See Fragment::open_threshold: of the value written last.
+    std::uint32_t open_threshold_ = UINT32_MAX;
 };
 
 // Writes a root of either tree: a scalar, an empty collection in flow form,
@@ -299,6 +405,44 @@ std::string emit(const FlatTree& tree) {
     std::string out;
     emit_root(out, FlatTreeReader(tree), tree.root(), flat_tree_capacity(tree));
     return out;
+}
+
+namespace {
+
+// Writes `write` into a Fragment, split after its first line.
+template <Checking checking, typename Write>
+Fragment fragment_of(LayoutStyle style, Write&& write) {
+    Fragment fragment;
+    std::string out;
+    const ValueTreeReader reader;
+    LayoutWriter<ValueTreeReader, checking> writer(out, reader, style);
+    const FoundFault found = write(writer);
+    if (found.fault != WriteFault::none) {
+        fragment.fault = found.fault;
+        fragment.fault_steps = writer.open_steps();
+        return fragment;
+    }
+    const std::size_t line_end = out.find('\n');
+    fragment.line = out.substr(0, line_end);
+    fragment.below = out.substr(line_end + 1);
+    fragment.open_threshold = writer.open_threshold_;
+    return fragment;
+}
+
+}  // namespace
+
+Fragment write_entry_fragment(std::uint64_t indent, const std::optional<std::string_view>& key, const Value& value,
+                              LayoutStyle style, bool lossless) {
+    const ValueTreeReader::Child child{key.value_or(std::string_view()), &value, nullptr};
+    const auto write = [&](auto& writer) { return writer.write_child(child, indent, key.has_value()); };
+    return lossless ? fragment_of<Checking::lossless>(style, write) : fragment_of<Checking::keys>(style, write);
+}
+
+Fragment write_value_fragment(std::uint64_t indent, bool after_colon, const Value& value, LayoutStyle style,
+                              bool lossless) {
+    const ValueTreeReader::Child child{{}, &value, nullptr};
+    const auto write = [&](auto& writer) { return writer.write_value_of(child, indent, after_colon); };
+    return lossless ? fragment_of<Checking::lossless>(style, write) : fragment_of<Checking::keys>(style, write);
 }
 
 CheckedText emit_checked(const FlatTree& tree, WriteChecks checks) {

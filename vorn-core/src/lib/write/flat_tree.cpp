@@ -67,4 +67,44 @@ void FlatTreeBuilder::store_key_order(const OpenContainer& mapping) {
     tree_.nodes_[mapping.position].order = count_at + 1;
 }
 
+Value to_value(const FlatTree& tree, std::size_t position) {
+    Value result;
+    // Each container's children are made once the container is in place.
+    std::vector<std::pair<Value*, std::size_t>> pending{{&result, position}};
+    while (!pending.empty()) {
+        const auto [target, at] = pending.back();
+        pending.pop_back();
+        const FlatTree::Node& node = tree.at(at);
+        if (node.kind == FlatTree::Kind::scalar) {
+            *target = Value(std::string(node.text));
+            continue;
+        }
+        // The children in the order written: a mapping's in key order, each
+        // key once.
+        std::vector<std::size_t> children;
+        if (node.order != 0) {
+            children.assign(tree.ordered_begin(node), tree.ordered_end(node));
+        } else {
+            for (std::size_t child = at + 1; child < node.end; child = tree.next_sibling(child))
+                children.push_back(child);
+        }
+        if (node.kind == FlatTree::Kind::sequence) {
+            Sequence items;
+            items.reserve(children.size());
+            for (std::size_t i = 0; i < children.size(); ++i) items.append_empty();
+            *target = Value(std::move(items));
+            for (std::size_t i = 0; i < children.size(); ++i)
+                pending.emplace_back(&target->sequence()[i].value, children[i]);
+            continue;
+        }
+        Mapping entries;
+        entries.reserve(children.size());
+        for (const std::size_t child : children) entries.append_in_order(std::string(tree.at(child).key), Node());
+        *target = Value(std::move(entries));
+        auto entry = target->mapping().begin();
+        for (const std::size_t child : children) pending.emplace_back(&(entry++)->second.value, child);
+    }
+    return result;
+}
+
 }  // namespace vorn

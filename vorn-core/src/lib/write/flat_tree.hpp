@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "vorn/value.hpp"
+
 namespace vorn {
 
 class FlatTree {
@@ -52,6 +54,11 @@ private:
     std::size_t expected_text_size_ = 0;
     friend class FlatTreeBuilder;
 };
+
+// The subtree at `position` as an independent Value (strings copied), keys
+// in order and of equal keys the one kept by the writer. Walks without
+// recursion.
+Value to_value(const FlatTree& tree, std::size_t position = 0);
 
 // Fills a FlatTree depth first, in the order the caller reads its objects.
 // Children are added to the innermost open container; `key` is ignored

@@ -155,7 +155,55 @@ bool is_short_and_plain(std::string_view text) noexcept {
     return true;
 }
 
+// Marks that mean nothing to the reader in a plain scalar, kept to those
+// that mean nothing to a person reading the document either.
+constexpr std::array<bool, 128> plain_marks = [] {
+    std::array<bool, 128> table{};
+    for (char c = '0'; c <= '9'; ++c) table[static_cast<unsigned char>(c)] = true;
+    for (char c = 'a'; c <= 'z'; ++c) table[static_cast<unsigned char>(c)] = true;
+    for (char c = 'A'; c <= 'Z'; ++c) table[static_cast<unsigned char>(c)] = true;
+    for (char c : {'_', '.', '/', '@', '+', '=', '%', '~', ',', '(', ')'}) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+
 }  // namespace
+
+bool reads_back_plain(std::string_view text, bool after_key) noexcept {
+    if (text.empty() || text.back() == ' ' || text.back() == ':') return false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            // Inside, a blank and a hyphen too; after a key a colon as well (the
+            // key ends at the first one).
+            const bool inside = i > 0 && (byte == ' ' || byte == '-' || (after_key && byte == ':'));
+            if (!plain_marks[byte] && !inside) return false;
+            ++i;
+            continue;
+        }
+        const DecodedChar decoded = decode_utf8(text, i);
+        if (is_white_space(decoded.code_point)) return false;
+        i += decoded.length;
+    }
+    return true;
+}
+
+void append_spelled(std::string& out, std::string_view text, ScalarStyle style) {
+    switch (style) {
+        case ScalarStyle::plain:
+            out += text;
+            return;
+        case ScalarStyle::single_quoted:
+            out += '\'';
+            out += text;
+            out += '\'';
+            return;
+        case ScalarStyle::double_quoted:
+            out += '"';
+            append_escaped(out, text);
+            out += '"';
+            return;
+    }
+}
 
 void write_scalar(std::string& out, std::uint64_t indent, std::string_view text,
                   const std::optional<std::string>& inline_comment) {

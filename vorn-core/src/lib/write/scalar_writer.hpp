@@ -32,6 +32,22 @@ WriteFault write_scalar_checked(std::string& out, std::uint64_t indent, std::str
 // first), none otherwise; only a key that needs quotes is looked at again.
 WriteFault write_key(std::string& out, std::string_view key);
 
+// How a one-line scalar is spelled.
+enum class ScalarStyle : std::uint8_t { plain, single_quoted, double_quoted };
+
+// Whether `text` reads back as itself written bare after an entry's colon
+// (`after_key`) or an item's hyphen, on a line whose key write_key spelled
+// and that has no inline comment. The rule is narrow on purpose: letters,
+// digits, blanks inside and a few marks that mean nothing to the reader, and
+// nothing a reader of the document could take for a quote, comment, alias,
+// anchor, block or collection.
+bool reads_back_plain(std::string_view text, bool after_key) noexcept;
+
+// Appends `text` in `style`: as it is, between single quotes, or between
+// double quotes with the writer's two escapes. The caller makes sure that it
+// reads back.
+void append_spelled(std::string& out, std::string_view text, ScalarStyle style);
+
 // Appends one line per comment, each at its own recorded indentation but
 // no deeper than `deepest`.
 void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments,

@@ -1,0 +1,189 @@
+// The planner's view of the text as read: lines and offsets, and what each
+// record is before anything changes.
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+
+#include "edit/planner.hpp"
+#include "text/trim.hpp"
+
+namespace vorn::edit {
+
+Planner::Planner(std::string_view text, const SyntaxIndex& records, const DocValue& root, const ChangeSet& changes)
+    : text_(text), records_(records), root_(root), changes_(changes) {
+    const std::size_t first_break = text.find('\n');
+    if (first_break != std::string_view::npos && first_break > 0 && text[first_break - 1] == '\r') newline_ = "\r\n";
+    // A last line without a line break gets one while the plan is made, so
+    // that every record's lines end with one; it goes again if nothing is
+    // written after it.
+    if (!text.empty() && text.back() != '\n') {
+        terminated_ = std::string(text) + newline_;
+        text_ = terminated_;
+        added_line_feed_ = true;
+    }
+    VORN_ASSERT(text_.size() < no_threshold);
+    line_starts_.push_back(0);
+    for (const char* at = static_cast<const char*>(std::memchr(text_.data(), '\n', text_.size())); at != nullptr;
+         at = static_cast<const char*>(
+             std::memchr(at + 1, '\n', static_cast<std::size_t>(text_.data() + text_.size() - at - 1)))) {
+        line_starts_.push_back(static_cast<std::uint32_t>(at - text_.data() + 1));
+    }
+    compute_facts();
+}
+
+std::uint32_t Planner::line_start(std::uint32_t offset) const noexcept {
+    return *(std::upper_bound(line_starts_.begin(), line_starts_.end(), offset) - 1);
+}
+
+std::uint32_t Planner::after_line(std::uint32_t offset) const noexcept {
+    const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
+    return next == line_starts_.end() ? static_cast<std::uint32_t>(text_.size()) : *next;
+}
+
+std::string_view Planner::rest_of_line(std::uint32_t offset) const noexcept {
+    std::string_view rest = text_.substr(offset, after_line(offset) - offset);
+    if (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);
+    if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+    return rest;
+}
+
+std::uint32_t Planner::indent_of_line(std::uint32_t line_begin) const noexcept {
+    std::uint32_t at = line_begin;
+    while (at < text_.size() && text_[at] == ' ') ++at;
+    return at - line_begin;
+}
+
+std::uint32_t Planner::marker(std::uint32_t index) const noexcept {
+    const SyntaxRecord& written = record(index);
+    if (written.kind == SyntaxKind::item) return written.head.begin;
+    // The colon that ends the key: the first after the key as written.
+    return static_cast<std::uint32_t>(text_.find(':', written.key.end));
+}
+
+std::uint32_t Planner::value_end_on_line(std::uint32_t index) const noexcept {
+    const SyntaxRecord& written = record(index);
+    const std::uint32_t end = written.inline_comment.empty() ? written.head.end : written.inline_comment.begin;
+    const std::uint32_t start = marker(index) + 1;
+    const std::string_view before = trim_end(text_.substr(start, end - start));
+    return start + static_cast<std::uint32_t>(before.size());
+}
+
+std::vector<std::uint32_t> Planner::children(std::uint32_t owner) const {
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t child = records_.first_child(owner); child != no_record; child = records_.next_sibling(child))
+        found.push_back(child);
+    return found;
+}
+
+std::uint32_t Planner::block_indent(std::uint32_t owner) const {
+    std::uint32_t child = records_.first_child(owner);
+    // Below "- key: value" the block is the lines after the item's line.
+    if (is_inline_owner(owner) && child != no_record) child = records_.next_sibling(child);
+    return child == no_record ? 0 : record(child).indent;
+}
+
+std::string Planner::with_newlines(std::string text) const {
+    if (newline_.size() == 1) return text;
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+void Planner::compute_facts() {
+    const auto& all = records_.records();
+    facts_.assign(all.size(), RecordFacts{});
+    // Depths and item indices: a record comes after the record holding it.
+    std::unordered_map<std::uint32_t, std::uint32_t> items_seen;
+    for (std::uint32_t index = 0; index < all.size(); ++index) {
+        const SyntaxRecord& written = all[index];
+        if (written.parent != no_record) facts_[index].depth = facts_[written.parent].depth + 1;
+        if (written.kind == SyntaxKind::item) facts_[index].item_index = items_seen[written.parent]++;
+    }
+    // Which records stand in the data: in a block of a record that does, an
+    // item always, an entry when it is the last under its key (below "- key:
+    // value", the lines after the item's line win over that first entry).
+    const auto mark_block = [&](std::uint32_t owner) {
+        std::vector<std::uint32_t> kids = children(owner);
+        std::size_t from = 0;
+        std::unordered_map<std::string_view, std::uint32_t> last;
+        if (owner != no_record && all[owner].form == SyntaxForm::inline_mapping && !kids.empty()) from = 1;
+        for (std::size_t i = from; i < kids.size(); ++i) {
+            const SyntaxRecord& kid = all[kids[i]];
+            if (kid.kind == SyntaxKind::entry) last[kid.key_text] = kids[i];
+        }
+        for (std::size_t i = from; i < kids.size(); ++i) {
+            const SyntaxRecord& kid = all[kids[i]];
+            facts_[kids[i]].live = kid.kind != SyntaxKind::entry || last[kid.key_text] == kids[i];
+        }
+        if (from == 1) {
+            // The item's own first entry, unless the lines after it give its key.
+            const SyntaxRecord& first = all[kids[0]];
+            bool overridden = false;
+            if (first.kind == SyntaxKind::entry) {
+                for (std::size_t i = 1; i < kids.size() && !overridden; ++i) {
+                    const SyntaxRecord& kid = all[kids[i]];
+                    overridden = kid.kind == SyntaxKind::entry
+                                     ? kid.key_text == first.key_text
+                                     : kid.kind == SyntaxKind::merge && kid.target != no_record &&
+                                           records_.provides(kid.target, first.key_text);
+                }
+            }
+            facts_[kids[0]].live = !overridden;
+        }
+    };
+    mark_block(no_record);
+    for (std::uint32_t index = 0; index < all.size(); ++index) {
+        const SyntaxRecord& written = all[index];
+        const bool holds_block = written.form == SyntaxForm::nested_block || written.form == SyntaxForm::inline_mapping;
+        // A merge's own block is merged, not placed: its entries stand
+        // nowhere of their own.
+        if (holds_block && facts_[index].live && written.kind != SyntaxKind::merge) mark_block(index);
+    }
+    // The document's habits, which what is written anew follows: scalars
+    // bare or in double quotes, items' mappings on the hyphen's line or not.
+    std::size_t plain = 0;
+    std::size_t double_quoted = 0;
+    for (const SyntaxRecord& written : all) {
+        plain += written.form == SyntaxForm::plain;
+        double_quoted += written.form == SyntaxForm::double_quoted;
+        compact_items_ = compact_items_ || written.form == SyntaxForm::inline_mapping;
+    }
+    prefers_plain_ = plain >= double_quoted;
+    // What the last line of each record leaves open, from the last records
+    // back, so that a block's answer is its last record's.
+    for (std::uint32_t index = static_cast<std::uint32_t>(all.size()); index-- > 0;) {
+        const SyntaxRecord& written = all[index];
+        const bool first_on_item_line = written.parent != no_record &&
+                                        all[written.parent].form == SyntaxForm::inline_mapping &&
+                                        records_.first_child(written.parent) == index;
+        std::uint32_t& threshold = facts_[index].open_threshold;
+        switch (written.form) {
+            case SyntaxForm::literal_block:
+                threshold = first_on_item_line ? all[written.parent].indent + 2 : written.indent + 1;
+                break;
+            case SyntaxForm::empty:
+                // "- key:" never opens a block; "key:" and "-" open one for
+                // deeper lines, comment lines included.
+                if (!first_on_item_line) threshold = written.indent;
+                break;
+            case SyntaxForm::nested_block:
+            case SyntaxForm::inline_mapping: {
+                std::uint32_t last = no_record;
+                for (std::uint32_t child = records_.first_child(index); child != no_record;
+                     child = records_.next_sibling(child))
+                    last = child;
+                if (last != no_record) threshold = facts_[last].open_threshold;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace vorn::edit
