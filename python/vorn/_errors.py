@@ -189,9 +189,9 @@ def _report(errors: Sequence[ValidationIssue], doc: str, path: str) -> str:
 
 
 class EncodeError(ValueError):
-    """A tree that ``dump``, ``dump_path`` and ``vorn from-json`` refuse to
-    write, because its text would not read back equal (or, for a key holding
-    a line feed, cannot be written at all).
+    """A tree that ``dumps``, ``dump``, ``dump_path`` and ``vorn from-json``
+    refuse to write, because its text would not read back equal (or, for a
+    key holding a line feed, cannot be written at all).
 
     ``str()`` of the error is ``"LOCATION: REASON"``, followed by
     ``"; pass lossy=True to write it anyway"`` when that would write it.

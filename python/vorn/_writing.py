@@ -1,5 +1,6 @@
-"""Writing documents: to text, to file objects and, atomically, to paths;
-the file writers refuse trees whose text would not read back equal."""
+"""Writing documents: to text, to file objects and, atomically, to paths.
+Every writer refuses a tree whose text would not read back equal, unless
+told lossy=True."""
 
 from __future__ import annotations
 
@@ -10,8 +11,6 @@ import os
 import secrets
 from collections.abc import Iterator
 from typing import IO, Any, cast, overload
-
-from _vorn_native import dumps as _native_dumps
 
 from . import _native
 from ._errors import EncodeError
@@ -38,35 +37,36 @@ _REASONS = {
 
 
 @overload
-def dumps(obj: Value, *, default: None = None) -> str: ...
+def dumps(obj: Value, *, lossy: bool = False, default: None = None) -> str: ...
 @overload
-def dumps(obj: object, *, default: Default) -> str: ...
-def dumps(obj: Any, *, default: Default | None = None) -> str:
+def dumps(obj: object, *, lossy: bool = False, default: Default) -> str: ...
+def dumps(obj: Any, *, lossy: bool = False, default: Default | None = None) -> str:
     """Writes ``obj``, a str, list or dict nested freely, as document text.
 
     Mapping entries are written in byte order of their keys, every scalar in
-    double quotes, a string holding a line feed as a literal block. For a
-    text that ``loads`` reads back, the root must be a dict holding
-    ``"_vorn_version": "1.0"``.
+    double quotes, a string holding a line feed as a literal block.
+
+    The text always reads back as ``obj``: a tree it would not carry
+    unchanged (a tab, a multi-line string a literal block would change, a
+    root that is not a dict holding ``"_vorn_version": "1.0"``) raises
+    EncodeError naming the first such value. ``lossy=True`` writes it anyway,
+    with the losses listed under "Round-trip limits" in the README; a key
+    holding a line feed is refused even then.
 
     A value of any other type raises TypeError, with a note naming its place
     and type (``at $.server.port: int``), unless ``default`` is given: it is
     called with each such value and returns a str, list or dict to write in
     its place, as ``json.dumps``' ``default`` does. ``vorn.stringify`` is
-    one, for numbers, booleans, None and dates. A key must be a str, and a
-    key holding a line feed raises ValueError.
+    one, for numbers, booleans, None and dates. A key must be a str.
 
     >>> print(vorn.dumps({"_vorn_version": "1.0", "port": 8080}, default=vorn.stringify), end="")
     _vorn_version: "1.0"
     port: "8080"
+    >>> vorn.dumps({"_vorn_version": "1.0", "script": "make\\n"})
+    Traceback (most recent call last):
+    vorn.EncodeError: $.script: the final line feed of a multi-line string would be dropped; pass lossy=True to write it anyway
     """
-    try:
-        return _native_dumps(obj)
-    except TypeError as error:
-        if default is None:
-            _note_unwritable(error, obj)
-            raise
-    return _native_dumps(_with_default(obj, default))
+    return checked_text(obj, lossy, default)
 
 
 def stringify(value: object) -> str:

@@ -103,8 +103,9 @@ def _get(args: argparse.Namespace) -> int:
         _write_stdout(value + "\n")
     else:
         # The value alone, as asked for: no version line is added to a
-        # subtree, so the output is what dumps writes for it.
-        _write_stdout(dumps(value))
+        # subtree, so the output is what dumps writes for it, which would
+        # refuse it as a document of its own without lossy.
+        _write_stdout(dumps(value, lossy=True))
     return EXIT_OK
 
 
