@@ -56,15 +56,6 @@ def text_fault(path: str, data: bytes, lineno: int, colno: int, msg: str) -> Fau
     return Fault(path, lineno, colno, msg, line_of(data, lineno))
 
 
-def byte_fault(path: str, data: bytes, offset: int, msg: str) -> Fault:
-    """A fault at byte ``offset`` of ``data``, whose line up to it is UTF-8
-    (as before the first byte that is not)."""
-    line_start = data.rfind(b"\n", 0, offset) + 1
-    lineno = data.count(b"\n", 0, offset) + 1
-    column = len(data[line_start:offset].decode("utf-8", "surrogateescape")) + 1
-    return Fault(path, lineno, column, msg, line_of(data, lineno))
-
-
 def render(fault: Fault) -> str:
     """The three lines that show ``fault``, with a final line feed."""
     msg = fault.msg if len(fault.msg) <= LONGEST_MESSAGE else fault.msg[: LONGEST_MESSAGE - len(CUT)] + CUT

@@ -10,7 +10,7 @@ from typing import IO, Any, NamedTuple
 from ._editing import edited_text, verified_text
 from ._native import DocumentFault, SyntaxTree, read_syntax
 from ._paths import parse_path, path_text
-from ._sources import decode_error, split_mark, text_at, text_of_file
+from ._sources import decode_error, text_at, text_of_file
 from ._writing import write_atomically
 
 Path = str | tuple[str | int, ...]
@@ -90,18 +90,17 @@ class Document:
     @classmethod
     def load(cls, fp: IO[str] | IO[bytes]) -> Document:
         """Reads a file object opened for reading, as ``vorn.load`` does."""
-        content, name = text_of_file(fp, keep_mark=True)
-        return cls._parse_file(content, name)
+        mark, text, name = text_of_file(fp)
+        return cls._parse_file(mark, text, name)
 
     @classmethod
     def load_path(cls, path: str | os.PathLike[str]) -> Document:
         """Reads the file at ``path`` (UTF-8; one leading byte-order mark is
         dropped, and written back by ``save``)."""
-        return cls._parse_file(text_at(path, keep_mark=True), path)
+        return cls._parse_file(*text_at(path), path)
 
     @classmethod
-    def _parse_file(cls, content: str, path: str | os.PathLike[str] | None) -> Document:
-        mark, text = split_mark(content)
+    def _parse_file(cls, mark: str, text: str, path: str | os.PathLike[str] | None) -> Document:
         document = cls.parse(text, path=path)
         document._mark = mark
         return document

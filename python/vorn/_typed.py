@@ -44,7 +44,9 @@ def validated(data: dict[str, Any], into: Any, doc: str, path: str | os.PathLike
     try:
         return adapter.validate_python(data)
     except _pydantic_error() as error:
-        raise ValidationError(_issues(error, data, doc, path), doc, path) from None
+        # pydantic's own error stays reachable as the cause, for programs
+        # that use its error objects.
+        raise ValidationError(_issues(error, data, doc, path), doc, path) from error
 
 
 def adapter_for(into: Any) -> TypeAdapter[Any]:

@@ -23,6 +23,7 @@ from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
 from ._lints import lints
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
+from ._sources import decoded, refuse_second_mark
 from ._typed import adapter_for
 from ._writing import checked_text, dumps, write_atomically
 
@@ -394,11 +395,16 @@ def _os_reason(error: Exception) -> str:
 
 
 def _decode(path: str, data: bytes) -> str:
+    """The text of an input's ``data``, which its byte-order mark has left
+    already; bytes that are not UTF-8 and a second mark are reported as
+    the readers report them."""
     try:
-        return data.decode("utf-8")
-    except UnicodeDecodeError as error:
-        fault = _diagnostics.byte_fault(path, data, error.start, f"not valid UTF-8 ({error.reason})")
+        text = decoded(data, path)
+        refuse_second_mark(text, path)
+    except DecodeError as error:
+        fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, error.msg)
         raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    return text
 
 
 def _parse_document(path: str, data: bytes, into: Any = None) -> Any:
