@@ -83,6 +83,14 @@ CHECK_REPORTS = [
         "2:301: unknown anchor: nope\n..." + "k" * 107 + ": *nope\n" + " " * 110 + "^\n",
         id="cut-before-the-column",
     ),
+    # A message that quotes a long piece of the document is cut in its
+    # middle, where the quote stands: what it says after it stays.
+    pytest.param(
+        "_vorn_version: " + "9" * 300 + "\n",
+        "1:1: unsupported _vorn_version '" + "9" * 51 + "..." + "9" * 64 + "', expected 1.0\n"
+        "_vorn_version: " + "9" * 99 + "...\n^\n",
+        id="long-message-cut-in-its-middle",
+    ),
     pytest.param(
         "_vorn_version: 1.0\n" + "名" * 100 + ": *x\n",
         "2:101: unknown anchor: x\n..." + "名" * 55 + ": *x\n" + " " * 113 + "^\n",

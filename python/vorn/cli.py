@@ -80,7 +80,11 @@ def _warnings(path: str, data: bytes) -> list[str]:
     """The lints of a document that reads, each shown as a fault is."""
     found = lints(Document.parse(data.decode("utf-8"), path=path))
     return [
-        _diagnostics.render(_diagnostics.text_fault(path, data, lint.lineno, lint.colno, f"warning: {lint.msg}"))
+        _diagnostics.render(
+            _diagnostics.text_fault(
+                path, data, lint.lineno, lint.colno, f"warning: {lint.message}", lint.help, lint.code
+            )
+        )
         for lint in found
     ]
 
@@ -557,10 +561,11 @@ def _build_parser() -> argparse.ArgumentParser:
             "With --schema, a document whose data do not fit the type is invalid too, and\n"
             "each value at fault is reported the same way: FILE:LINE:COLUMN: $.place: message.\n\n"
             "A document that reads but likely not as meant gets warnings, shown the same way\n"
-            "as FILE:LINE:COLUMN: warning: message, each with its fix: a key written twice in\n"
-            "one mapping, an item whose colon makes it a mapping, an anchor no alias uses, an\n"
-            "item '- key:' whose deeper lines do not nest under key. They fail the check only\n"
-            "with --strict."
+            "as FILE:LINE:COLUMN: warning: message [code], then the fix on a help: line:\n"
+            "a key written twice in one mapping [repeated-key], an item whose colon makes it\n"
+            "a mapping [colon-in-item], an anchor no alias or merge uses [unused-anchor], an\n"
+            "item '- key:' whose deeper lines do not nest under key [empty-item-key]. They\n"
+            "fail the check only with --strict."
         ),
         epilog=(
             "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
