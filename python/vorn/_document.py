@@ -53,7 +53,8 @@ class Document:
     lists and strs, fresh and yours to change. ``span``, ``key_span`` and
     ``comments`` answer for the document as it was read, whatever ``data``
     holds now. A path is a ``"$.server.port"``/``"$.hosts[0]"`` string or a
-    tuple of str keys and int indices.
+    tuple of str keys and int indices; a negative index counts from the end
+    of its list as read (``"$.hosts[-1]"``).
 
     >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nserver:\\n  port: 8080\\n")
     >>> doc.span("$.server.port")
@@ -168,10 +169,40 @@ class Document:
 
     def _locate(self, path: Path | tuple[str | int, ...]) -> tuple[int, bool]:
         steps = _steps(path)
-        found = self._tree.locate(steps)
+        found = self._tree.locate(self._from_start(steps))
         if found is None:
             raise KeyError(path_text(steps))
         return found
+
+    def _from_start(self, steps: tuple[str | int, ...]) -> tuple[str | int, ...]:
+        """``steps`` with each negative index counted from the end of its
+        list as read, as Python counts ``[-1]``."""
+        if not any(type(step) is int and step < 0 for step in steps):
+            return steps
+        counted: list[str | int] = []
+        for step in steps:
+            if type(step) is int and step < 0:
+                step += self._items(tuple(counted))
+            counted.append(step)
+        return tuple(counted)
+
+    def _items(self, steps: tuple[str | int, ...]) -> int:
+        """How many items the list at ``steps`` held as read (0 for any
+        other value), found by asking for items: doubling the index, then
+        halving the gap."""
+        locate = self._tree.locate
+        if locate((*steps, 0)) is None:
+            return 0
+        present, absent = 0, 1
+        while locate((*steps, absent)) is not None:
+            present, absent = absent, absent * 2
+        while absent - present > 1:
+            middle = (present + absent) // 2
+            if locate((*steps, middle)) is None:
+                absent = middle
+            else:
+                present = middle
+        return absent
 
     def _whole(self) -> Span:
         lines = self.text.split("\n")
