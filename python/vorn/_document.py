@@ -4,14 +4,15 @@ from __future__ import annotations
 
 import contextlib
 import os
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from typing import IO, Any, NamedTuple
 
 from ._editing import edited_text, verified_text
 from ._native import DocumentFault, SyntaxTree, read_syntax
 from ._paths import parse_path, path_text
 from ._sources import decode_error, text_at, text_of_file
-from ._writing import write_atomically
+from ._types import Default
+from ._writing import unwritable_error, with_default, write_atomically
 
 Path = str | tuple[str | int, ...]
 
@@ -135,11 +136,13 @@ class Document:
         assert key_span is not None, "an entry's record has its key's span"
         return Span(*key_span)
 
-    def dumps(self) -> str:
+    def dumps(self, *, default: Default | None = None) -> str:
         """The text for ``data`` as it is now, made from the text it was read
         from: what did not change stays byte for byte, comments, order,
         quoting and anchors included; a changed scalar rewrites only its own
-        value. Data the format cannot carry raise EncodeError.
+        value. Data the format cannot carry raise EncodeError. A value that
+        is not a str, list or dict raises TypeError noting its place in
+        ``data``, unless ``default`` turns it into one, as for ``vorn.dumps``.
 
         >>> doc = vorn.Document.parse("_vorn_version: 1.0\\n# the version\\nversion: '2.4.0'  # bumped by CI\\n")
         >>> doc.data["version"] = "2.4.1"
@@ -148,17 +151,34 @@ class Document:
         # the version
         version: '2.4.1'  # bumped by CI
         """
-        return edited_text(self.text, self._tree, self.data)
+        return self._written(edited_text, default)
 
-    def save(self, path: str | os.PathLike[str] | None = None) -> None:
+    def save(self, path: str | os.PathLike[str] | None = None, *, default: Default | None = None) -> None:
         """Writes ``dumps()`` to ``path`` (default: the path it was read
         from) atomically, as ``dump_path`` does, after the byte-order mark
-        the file began with; nothing is written if the data cannot be."""
+        the file began with; nothing is written if the data cannot be.
+        ``default`` as for ``dumps``."""
         target = self.path if path is None else path
         if target is None:
             raise ValueError("this document was not read from a file: give save() a path")
-        text = verified_text(self.text, self._tree, self.data)
+        text = self._written(verified_text, default)
         write_atomically(target, (self._mark + text).encode("utf-8"))
+
+    def _written(self, edit: Callable[[str, SyntaxTree, Any], str], default: Default | None) -> str:
+        """``edit(text, tree, data)``: the text for the data. A value the
+        writer does not take is written as ``default`` makes it, in a copy
+        of the data; without one, its TypeError names its place in the data
+        (the editor writes new values alone, where their place is unknown)."""
+        try:
+            return edit(self.text, self._tree, self.data)
+        except TypeError as error:
+            if default is None:
+                raise _placed(error, self.data) from None
+        data = with_default(self.data, default)
+        try:
+            return edit(self.text, self._tree, data)
+        except TypeError as error:  # a key of another type, which default is not given
+            raise _placed(error, data) from None
 
     def comments(self, path: Path) -> Comments:
         """The comments written with the entry or item at ``path``."""
@@ -215,6 +235,13 @@ class Document:
         return f"<vorn.Document{where}: {len(self._tree)} entries and items>"
 
 
+def _placed(error: TypeError, data: Any) -> TypeError:
+    """The writer's TypeError for ``data``, noting the place in it of what
+    it refuses, or ``error`` when it takes them all."""
+    placed = unwritable_error(data)
+    return error if placed is None else placed
+
+
 def _steps(path: Path) -> tuple[str | int, ...]:
     if isinstance(path, str):
         return parse_path(path)
@@ -224,16 +251,17 @@ def _steps(path: Path) -> tuple[str | int, ...]:
 
 
 @contextlib.contextmanager
-def edit_path(path: str | os.PathLike[str]) -> Iterator[dict[str, Any]]:
+def edit_path(path: str | os.PathLike[str], *, default: Default | None = None) -> Iterator[dict[str, Any]]:
     """Reads the document at ``path`` for editing: the block changes the
     data it is given, which are written back (as ``Document.save`` writes)
     when the block ends without an exception, and only if they changed.
+    ``default`` as for ``Document.dumps``.
 
     >>> with vorn.edit_path("service.vorn") as data:
     ...     data["replicas"] = "3"
     """
     document = Document.load_path(path)
     yield document.data
-    text = verified_text(document.text, document._tree, document.data)
+    text = document._written(verified_text, default)
     if text != document.text:
         write_atomically(path, (document._mark + text).encode("utf-8"))

@@ -99,7 +99,7 @@ def checked_text(obj: Any, lossy: bool, default: Default | None = None) -> str:
         if default is None:
             _note_unwritable(error, obj)
             raise
-        obj = _with_default(obj, default)
+        obj = with_default(obj, default)
         result = _native.checked_dumps(obj, bool(lossy))
     if isinstance(result, str):
         return result
@@ -199,6 +199,20 @@ def _takes_bytes(fp: object) -> bool | None:
     return "b" in mode if isinstance(mode, str) else None
 
 
+def unwritable_error(obj: Any) -> TypeError | None:
+    """The TypeError the writer raises for ``obj``, its note naming the
+    place and type of the first value or key it refuses; None when it
+    takes every one. For an error raised where the tree's places are not
+    known (inside the editor), at the cost of a whole write."""
+    try:
+        checked_text(obj, True)
+    except TypeError as error:
+        return error
+    except ValueError:  # a key holding a line feed: no type at fault
+        return None
+    return None
+
+
 def _type_name(value: object) -> str:
     kind = type(value)
     return kind.__qualname__ if kind.__module__ == "builtins" else f"{kind.__module__}.{kind.__qualname__}"
@@ -257,7 +271,7 @@ def _note_unwritable(error: TypeError, obj: object) -> None:
 _DEEPEST_DEFAULT_TREE = 100_000
 
 
-def _with_default(obj: Any, default: Default) -> Value:
+def with_default(obj: Any, default: Default) -> Value:
     """A copy of ``obj`` in which ``default(value)`` stands for every value
     that is not a str, list or dict, converted in turn. A container already
     open above is kept as it is, for the writer to refuse as it refuses
