@@ -102,11 +102,12 @@ def main(argv=None) -> None:
 
     names = ["json", "unchecked", "vorn.dumps"]
     for size in arguments.sizes:
+        unit, scale = ("us", 1e6) if SIZES[size] < 100_000 else ("ms", 1e3)
         rows = writer_times(SHAPES, size, [json_indent, unchecked, vorn.dumps], arguments.runs)
         for first, second in [(0, 1), (0, 2), (1, 2)]:
-            header = f"{names[first]} ms, {names[second]} ms, {names[second]} / {names[first]}"
+            header = f"{names[first]} {unit}, {names[second]} {unit}, {names[second]} / {names[first]}"
             table = [(name, times[first], times[second]) for name, times in rows]
-            print_ratios(f"{size}: shape, {header}", table, 1e3)
+            print_ratios(f"{size}: shape, {header}", table, scale)
 
 
 if __name__ == "__main__":

@@ -12,8 +12,8 @@ import secrets
 from collections.abc import Iterator
 from typing import IO, Any, cast, overload
 
-from . import _native
 from ._errors import EncodeError
+from ._native import checked_dumps as _checked_dumps
 from ._paths import key_step, path_text, put
 from ._types import Default, Value
 
@@ -66,7 +66,15 @@ def dumps(obj: Any, *, lossy: bool = False, default: Default | None = None) -> s
     Traceback (most recent call last):
     vorn.EncodeError: $.script: the final line feed of a multi-line string would be dropped; pass lossy=True to write it anyway
     """
-    return checked_text(obj, lossy, default)
+    # checked_text, with the common case first: a Python call around the
+    # native pass, as small documents notice every frame.
+    try:
+        result = _checked_dumps(obj, True if lossy else False)
+    except TypeError:
+        return checked_text(obj, lossy, default)  # notes the place, or writes with default
+    if isinstance(result, str):
+        return result
+    raise _encode_error(obj, result)
 
 
 def stringify(value: object) -> str:
@@ -94,21 +102,27 @@ def checked_text(obj: Any, lossy: bool, default: Default | None = None) -> str:
     ``lossy``, a tree whose text would not read back equal raises
     EncodeError; a key holding a line feed always does."""
     try:
-        result = _native.checked_dumps(obj, bool(lossy))
+        result = _checked_dumps(obj, bool(lossy))
     except TypeError as error:
         if default is None:
             _note_unwritable(error, obj)
             raise
         obj = with_default(obj, default)
-        result = _native.checked_dumps(obj, bool(lossy))
+        result = _checked_dumps(obj, bool(lossy))
     if isinstance(result, str):
         return result
-    steps, fault = result
+    raise _encode_error(obj, result)
+
+
+def _encode_error(obj: Any, fault_report: tuple[list[str | int], str]) -> EncodeError:
+    """The EncodeError of the native pass's report on ``obj``: the steps to
+    the value at fault and the fault's name."""
+    steps, fault = fault_report
     if fault == "root_not_mapping":
         reason = f"the root is a {type(obj).__name__}, but loads reads only a mapping (a dict) as a document"
     else:
         reason = _REASONS[fault]
-    raise EncodeError(path_text(steps), reason, lossy_helps=fault != "line_feed_in_key")
+    return EncodeError(path_text(steps), reason, lossy_helps=fault != "line_feed_in_key")
 
 
 @overload
