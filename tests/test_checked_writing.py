@@ -1,10 +1,12 @@
-"""The package's writers are lossless by default: dump and dump_path refuse,
-before writing anything, a tree whose text would not read back equal, and
-name the first offending value; lossy=True writes it anyway."""
+"""The package's writers are lossless by default: dumps, dump and dump_path
+refuse, before writing anything, a tree whose text would not read back
+equal, and name the first offending value; lossy=True writes it anyway."""
 
+import functools
 import io
 import os
 import pickle
+import re
 
 import pytest
 import vorn
@@ -85,16 +87,33 @@ REFUSALS = [
 ]
 
 
-@pytest.mark.parametrize(("tree", "location", "reason", "lossy_helps"), REFUSALS)
-def test_dump_refuses_what_would_not_read_back(tree, location, reason, lossy_helps):
+def writers(out):
+    """vorn.dumps, and vorn.dump to the text file ``out``: each refuses the
+    same trees with the same error."""
+    return vorn.dumps, functools.partial(vorn.dump, fp=out)
+
+
+def texts(tree, **options):
+    """What dumps returns and what dump writes for ``tree``."""
     out = io.StringIO()
-    with pytest.raises(vorn.EncodeError) as raised:
-        vorn.dump(tree, out)
-    error = raised.value
-    assert isinstance(error, ValueError)
-    assert (error.location, error.reason, error.lossy_helps) == (location, reason, lossy_helps)
-    assert str(error) == f"{location}: {reason}{LOSSY_HINT if lossy_helps else ''}"
-    assert out.getvalue() == ""
+    returned, dump = writers(out)
+    return [returned(tree, **options), dump(tree, **options) or out.getvalue()]
+
+
+@pytest.mark.parametrize(("tree", "location", "reason", "lossy_helps"), REFUSALS)
+def test_the_writers_refuse_what_would_not_read_back(tree, location, reason, lossy_helps):
+    out = io.StringIO()
+    for write in writers(out):
+        with pytest.raises(vorn.EncodeError) as raised:
+            write(tree)
+        error = raised.value
+        assert isinstance(error, ValueError)
+        assert (error.location, error.reason, error.lossy_helps) == (location, reason, lossy_helps)
+        assert str(error) == f"{location}: {reason}{LOSSY_HINT if lossy_helps else ''}"
+        assert out.getvalue() == ""
+        if not lossy_helps:
+            with pytest.raises(vorn.EncodeError):
+                write(tree, lossy=True)
     copy = pickle.loads(pickle.dumps(error))
     assert (type(copy), str(copy), copy.location, copy.lossy_helps) == (
         vorn.EncodeError,
@@ -103,11 +122,7 @@ def test_dump_refuses_what_would_not_read_back(tree, location, reason, lossy_hel
         lossy_helps,
     )
     if lossy_helps:
-        vorn.dump(tree, out, lossy=True)
-        assert out.getvalue() == dumps(tree)
-    else:
-        with pytest.raises(vorn.EncodeError):
-            vorn.dump(tree, out, lossy=True)
+        assert texts(tree, lossy=True) == [dumps(tree)] * 2
 
 
 # Versions the reader accepts: "1.0" with White_Space around it.
@@ -173,19 +188,20 @@ def has_line_feed_key(tree):
 
 @settings(max_examples=int(os.environ.get("VORN_ROUND_TRIP_EXAMPLES", "2000")) // 2, deadline=None)
 @given(roots)
-def test_dump_refuses_exactly_the_trees_that_would_not_read_back(tree):
-    out = io.StringIO()
+def test_the_writers_refuse_exactly_the_trees_that_would_not_read_back(tree):
     if has_line_feed_key(tree):
-        for lossy in (False, True):
-            with pytest.raises(vorn.EncodeError):
-                vorn.dump(tree, out, lossy=lossy)
-        assert out.getvalue() == ""
+        for write in writers(io.StringIO()):
+            for lossy in (False, True):
+                with pytest.raises(vorn.EncodeError):
+                    write(tree, lossy=lossy)
         return
     try:
-        vorn.dump(tree, out)
+        written = texts(tree)
     except vorn.EncodeError as error:
         assert error.lossy_helps
         assert not reads_back(dumps(tree), tree), error
+        with pytest.raises(vorn.EncodeError, match=f"^{re.escape(str(error))}$"):
+            vorn.dump(tree, io.StringIO())
         return
-    assert out.getvalue() == dumps(tree)
-    assert loads(out.getvalue()) == tree
+    assert written == [dumps(tree)] * 2
+    assert loads(written[0]) == tree

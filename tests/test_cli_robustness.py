@@ -98,7 +98,7 @@ json_documents = mostly(
 
 def written(tree):
     try:
-        return vorn.dumps({**tree, "_vorn_version": "1.0"}).encode()
+        return vorn.dumps({**tree, "_vorn_version": "1.0"}, lossy=True).encode()
     except (TypeError, ValueError):  # numbers and such; a key with a line feed
         return b"_vorn_version: 1.0\n"
 

@@ -65,6 +65,10 @@ FORM_CASES = [
     ("$.items[2].deep", "d", "deep"),
     # Lines after an item line replace its entry, merged entries too.
     ("$.items[3].k", "<<: *m", "<<: *m"),
+    # A negative index counts from the end of the list, as read.
+    ("$.items[-4]", "first", None),
+    ("$.items[-3].k2", "v2", "k2"),
+    ("$.items[-1].k", "<<: *m", "<<: *m"),
     ("$.中文", "値", "中文"),
 ]
 
@@ -93,7 +97,14 @@ def test_empty_value_span_is_where_the_value_would_stand_and_comments_are_kept()
 
 @pytest.mark.parametrize(
     ("path", "error"),
-    [("$.nope", KeyError), ("$.items[9]", KeyError), ("$.plain.deeper", KeyError), ("nope", ValueError)],
+    [
+        ("$.nope", KeyError),
+        ("$.items[9]", KeyError),
+        ("$.items[-5]", KeyError),
+        ("$.map[-1]", KeyError),
+        ("$.plain.deeper", KeyError),
+        ("nope", ValueError),
+    ],
 )
 def test_paths_the_document_does_not_hold(path, error):
     with pytest.raises(error):
@@ -127,7 +138,7 @@ def block(draw, indent, depth):
                 lines.extend(block(draw, indent + "  ", depth + 1))
             else:
                 lines.append(f"{indent}{key}:")
-                for _ in range(draw(st.integers(1, 3))):
+                for _ in range(draw(st.integers(1, 6))):
                     lines.append(f"{indent}  -{gap}{draw(scalar_forms).replace(chr(10), chr(10) + '  ')}")
         else:
             lines.append(f"{indent}{key}:{gap}{draw(scalar_forms)}")
@@ -152,6 +163,11 @@ def walk(value, steps=()):
 def test_the_text_at_every_span_reads_back_as_its_key_or_scalar(text):
     document = vorn.Document.parse(text)
     for steps, value in walk(document.data):
+        if isinstance(value, list):
+            # Counted from the end, an item is where it is counted from 0.
+            assert [document.span((*steps, index - len(value))) for index in range(len(value))] == [
+                document.span((*steps, index)) for index in range(len(value))
+            ]
         if not steps:
             continue
         if isinstance(steps[-1], str):

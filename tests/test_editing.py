@@ -1,6 +1,7 @@
 """vorn.Document.dumps: changed data written back into the text they were
 read from, everything the change did not reach kept byte for byte."""
 
+import datetime
 import json
 from pathlib import Path
 
@@ -325,6 +326,76 @@ def test_save_and_edit_path_write_back_what_changed_and_only_that(tmp_path, mark
     with vorn.edit_path(path) as data:
         data["port"] = "82"
     assert path.read_bytes() == written(82)
+
+
+SERVICE = f"{HEAD}\nservice:\n  name: web\nlist:\n  - a\n"
+UNSUPPORTED = "Unsupported Python type for vorn (expected str, list, or dict)"
+
+# (where a value is set, or appended at the index past the end; the value;
+# the default given; the text written, or the TypeError's message and note)
+WRITES_WITH_DEFAULT = [
+    (("service", "port"), 8080, None, (UNSUPPORTED, "at $.service.port: int")),
+    (("list", 1), 1, None, (UNSUPPORTED, "at $.list[1]: int")),
+    (("list", 0), 1.5, None, (UNSUPPORTED, "at $.list[0]: float")),
+    (("service", "name"), {"first": None}, None, (UNSUPPORTED, "at $.service.name.first: NoneType")),
+    (("service", 7), "x", None, ("'int' object cannot be cast as 'str'", "at $.service: a key of type int")),
+    (("service", "port"), 8080, vorn.stringify, SERVICE.replace("web\n", "web\n  port: 8080\n")),
+    (("list", 1), datetime.date(2024, 5, 1), vorn.stringify, SERVICE + "  - 2024-05-01\n"),
+    (("list", 0), {"on": True}, vorn.stringify, SERVICE.replace("  - a\n", "  - on: true\n")),
+    (
+        ("service", "name"),
+        {"tags": {"b"}},
+        vorn.stringify,
+        (
+            "vorn.stringify cannot write a value of type set: it writes int, float, bool, None, datetime, date and "
+            "time; pass a default of your own for other types",
+            "at $.service.name.tags: set",
+        ),
+    ),
+]
+
+
+def put(data, steps, value):
+    holder = data
+    for step in steps[:-1]:
+        holder = holder[step]
+    if isinstance(holder, list) and steps[-1] == len(holder):
+        holder.append(value)
+    else:
+        holder[steps[-1]] = value
+
+
+@pytest.mark.parametrize(("steps", "value", "default", "expected"), WRITES_WITH_DEFAULT)
+def test_document_writers_take_default_and_name_the_place_of_a_type_they_refuse(
+    tmp_path, steps, value, default, expected
+):
+    path = tmp_path / "service.vorn"
+
+    def dumps():
+        document = vorn.Document.parse(SERVICE)
+        put(document.data, steps, value)
+        return document.dumps(default=default)
+
+    def save():
+        document = vorn.Document.load_path(path)
+        put(document.data, steps, value)
+        document.save(default=default)
+        return path.read_text()
+
+    def edit():
+        with vorn.edit_path(path, default=default) as data:
+            put(data, steps, value)
+        return path.read_text()
+
+    for write in (dumps, save, edit):
+        path.write_text(SERVICE)
+        if isinstance(expected, str):
+            assert write() == expected
+            continue
+        with pytest.raises(TypeError) as raised:
+            write()
+        assert (str(raised.value), raised.value.__notes__) == (expected[0], [expected[1]])
+        assert path.read_text() == SERVICE
 
 
 # --- what changed since the document was read ---------------------------------

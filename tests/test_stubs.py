@@ -53,7 +53,8 @@ vorn.dump(tree, io.StringIO())
 vorn.dump(tree, io.BytesIO(), lossy=True)
 vorn.dump_path(tree, "out.vorn")
 vorn.dump_path({"n": 1, "at": datetime.date(2024, 5, 1)}, "out.vorn", default=vorn.stringify)
-numbers: str = vorn.dumps({"port": 8080}, default=vorn.stringify)
+numbers: str = vorn.dumps({"port": 8080}, default=vorn.stringify, lossy=True)
+fragment: str = vorn.dumps(["a"], lossy=True)
 shown: str = vorn.stringify(None)
 read: dict[str, Any] = vorn.load(io.BytesIO(b"")) | vorn.load_path("out.vorn")
 service: Service = vorn.loads(text, into=Service)
@@ -78,9 +79,13 @@ line: int = spans[0].lineno + len(notes.above)
 values: dict[str, Any] = vorn.Document.load_path("out.vorn").data | vorn.Document.load(io.StringIO(text)).data
 document.data["db"]["port"] = "6543"
 edited: str = document.dumps()
-document.save("out.vorn")
+document.data["db"]["since"] = datetime.date(2024, 5, 1)
+edited = document.dumps(default=vorn.stringify)
+document.save("out.vorn", default=vorn.stringify)
 with vorn.edit_path("out.vorn") as editable:
     editable["owner"] = "me"
+with vorn.edit_path("out.vorn", default=vorn.stringify) as editable:
+    editable["replicas"] = 3
 """
 
 # Each line is a mistake both checkers must flag.

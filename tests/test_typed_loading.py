@@ -2,10 +2,12 @@
 the document, through every reader."""
 
 import dataclasses
+import functools
 import io
+import json
 import re
 import sys
-from typing import Annotated, Literal, TypedDict
+from typing import Annotated, Literal, NewType, TypedDict
 
 import pytest
 import vorn
@@ -119,12 +121,32 @@ TARGETS = [
     (Limits, {"workers": 4}),
     (dict[str, str], {"workers": "4"}),
     (Annotated[dict[str, int], {"note": "a dict: this type has no hash"}], {"workers": 4}),
+    # Callable, but a type to pydantic.
+    (NewType("Counts", dict), {"workers": "4"}),
 ]
 
 
 @pytest.mark.parametrize(("into", "expected"), TARGETS)
 def test_into_takes_any_type_pydantic_takes(into, expected):
     assert vorn.loads("_vorn_version: 1.0\nworkers: 4\n", into=into) == expected
+
+
+# Callables that are not types: pydantic would validate the arguments of a
+# call to them.
+NOT_TYPES = [
+    (json.dumps, "the function json.dumps"),
+    (functools.partial(int, base=16), "a callable partial object"),
+]
+
+
+@pytest.mark.parametrize(("into", "what"), NOT_TYPES)
+def test_into_refuses_a_callable_that_is_not_a_type(into, what):
+    with pytest.raises(TypeError) as info:
+        vorn.loads("_vorn_version: 1.0\nworkers: 4\n", into=into)
+    assert str(info.value) == (
+        "into= takes a type for pydantic to validate the data into (a model, a dataclass, a TypedDict, "
+        f"list[Model]...), not {what}"
+    )
 
 
 def test_into_without_pydantic_says_how_to_get_it(monkeypatch):

@@ -1,3 +1,4 @@
+import dataclasses
 import datetime
 import doctest
 import importlib.metadata
@@ -64,8 +65,101 @@ def test_load_refuses_a_reader_of_other_things():
 
 
 def test_load_of_binary_data_that_is_not_utf8_fails():
-    with pytest.raises(UnicodeDecodeError):
+    with pytest.raises(vorn.DecodeError) as info:
         vorn.load(io.BytesIO(b"_vorn_version: 1.0\nk: \xff\n"))
+    assert isinstance(info.value.__cause__, UnicodeDecodeError)
+
+
+@dataclasses.dataclass
+class Limits:
+    workers: int
+
+
+def _write(tmp_path, content):
+    path = tmp_path / "doc.vorn"
+    path.write_bytes(content)
+    return path
+
+
+# How each reader is given bytes: the str readers get them decoded as UTF-8,
+# the file readers a file holding them.
+READERS = {
+    "loads": lambda content, tmp_path: vorn.loads(content.decode()),
+    "parse": lambda content, tmp_path: vorn.parse(content.decode(), path="app.vorn"),
+    "Document.parse": lambda content, tmp_path: vorn.Document.parse(content.decode()),
+    "loads into": lambda content, tmp_path: vorn.loads(content.decode(), into=Limits),
+    "load_path": lambda content, tmp_path: vorn.load_path(_write(tmp_path, content)),
+    "load_path into": lambda content, tmp_path: vorn.load_path(_write(tmp_path, content), into=Limits),
+    "Document.load_path": lambda content, tmp_path: vorn.Document.load_path(_write(tmp_path, content)),
+    "load": lambda content, tmp_path: vorn.load(io.BytesIO(content)),
+    "Document.load": lambda content, tmp_path: vorn.Document.load(io.BytesIO(content)),
+}
+STR_MARK = (
+    "1:1: the text starts with a byte order mark (U+FEFF): decode the file with 'utf-8-sig', which drops it, "
+    "or read it with vorn.load_path"
+)
+SECOND_MARK = "1:1: the file starts with two byte order marks (U+FEFF); remove the second"
+NOT_UTF8 = "2:10: not valid UTF-8 (invalid continuation byte)"
+PYDANTIC_ERROR = "pydantic_core._pydantic_core.ValidationError"
+
+# (reader, bytes read, the error's type, its str with PATH for the file's
+# name and LINE:COL standing for "line LINE, column COL" where there is
+# none, the qualified name of its cause's type)
+READING_ERRORS = [
+    ("loads", b"\xef\xbb\xbf_vorn_version: 1.0\n", vorn.DecodeError, STR_MARK, None),
+    ("parse", b"\xef\xbb\xbfkey: v\n_vorn_version: 1.0\n", vorn.DecodeError, "app.vorn:" + STR_MARK, None),
+    ("Document.parse", b"\xef\xbb\xbf", vorn.DecodeError, STR_MARK, None),
+    ("load_path", b"\xef\xbb\xbf\xef\xbb\xbf_vorn_version: 1.0\n", vorn.DecodeError, "PATH:" + SECOND_MARK, None),
+    ("Document.load_path", b"\xef\xbb\xbf\xef\xbb\xbf", vorn.DecodeError, "PATH:" + SECOND_MARK, None),
+    ("load", b"\xef\xbb\xbf\xef\xbb\xbf_vorn_version: 1.0\n", vorn.DecodeError, SECOND_MARK, None),
+    ("load_path", b"_vorn_version: 1.0\nname: caf\xe9\n", vorn.DecodeError, "PATH:" + NOT_UTF8, "UnicodeDecodeError"),
+    ("load", b"_vorn_version: 1.0\nname: caf\xe9\n", vorn.DecodeError, NOT_UTF8, "UnicodeDecodeError"),
+    (
+        "Document.load_path",
+        b"\xef\xbb\xbf_vorn_version: 1.0\nname: \xe5\x90\x8d\xff\n",
+        vorn.DecodeError,
+        "PATH:2:8: not valid UTF-8 (invalid start byte)",
+        "UnicodeDecodeError",
+    ),
+    (
+        "Document.load",
+        b"_vorn_version: 1.0\n\xc3",
+        vorn.DecodeError,
+        "2:1: not valid UTF-8 (unexpected end of data)",
+        "UnicodeDecodeError",
+    ),
+    (
+        "loads into",
+        b"_vorn_version: 1.0\nworkers: many\n",
+        vorn.ValidationError,
+        "<string>:2:10: $.workers: Input should be a valid integer, unable to parse string as an integer\n"
+        "workers: many\n         ^",
+        PYDANTIC_ERROR,
+    ),
+    (
+        "load_path into",
+        b"_vorn_version: 1.0\n",
+        vorn.ValidationError,
+        "PATH:1:1: $.workers: Field required\n_vorn_version: 1.0\n^",
+        PYDANTIC_ERROR,
+    ),
+]
+
+
+@pytest.mark.parametrize(("reader", "content", "kind", "message", "cause"), READING_ERRORS)
+def test_reading_errors_say_what_happened_and_where(tmp_path, reader, content, kind, message, cause):
+    pytest.importorskip("pydantic")
+    with pytest.raises(kind) as info:
+        READERS[reader](content, tmp_path)
+    error = info.value
+    shown = message.replace("PATH", str(tmp_path / "doc.vorn"))
+    if kind is vorn.DecodeError and error.path is None:
+        shown = "line {}, column {}:{}".format(*shown.split(":", 2))
+    assert str(error) == shown
+    found = error.__cause__
+    assert (
+        None if found is None else f"{type(found).__module__}.{type(found).__name__}".removeprefix("builtins.")
+    ) == cause
 
 
 def test_load_names_the_file_in_its_error(tmp_path):

@@ -21,9 +21,10 @@ dataclass, ``list[Model]``...); data that do not fit raise
 ``ValidationError`` (a ValueError), whose ``errors`` are ``ValidationIssue``
 values with the place and position of each value at fault.
 
-Writing: ``dumps(obj)`` gives the text of a tree of str, list and dict;
-``dump(obj, fp)`` and ``dump_path(obj, path)`` (atomic) first check that the
-text reads back equal, else raise ``EncodeError``. Any other type raises
+Writing: ``dumps(obj)`` gives the text of a tree of str, list and dict,
+``dump(obj, fp)`` writes it to a file object and ``dump_path(obj, path)``
+to a file, atomically. Each first checks that the text reads back equal,
+else raises ``EncodeError`` (``lossy=True`` writes it anyway). Any other type raises
 TypeError naming its place, unless ``default=`` turns it into one of those;
 ``stringify`` is a ready default for numbers, booleans, None and dates.
 

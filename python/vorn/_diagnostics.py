@@ -1,4 +1,5 @@
-"""Showing a fault as FILE:LINE:COLUMN: message, the line, and a caret.
+"""Showing a fault as FILE:LINE:COLUMN: message, the line, and a caret,
+then the fix on a line of its own when there is one (``help: ...``).
 
 Lines are shown as a terminal can take them: a window of about 120 columns
 around the column at fault, control characters and bytes that are not
@@ -15,7 +16,8 @@ SHOWN_WIDTH = 120
 # How much of a cut line is shown before the caret, in columns.
 LEFT_CONTEXT = 40
 # Messages can quote the document (an anchor's name, a version): longer
-# ones are cut to this many characters.
+# ones are cut to this many characters, in their middle, where the quote
+# stands, so that what they say after it stays.
 LONGEST_MESSAGE = 160
 CUT = "..."
 
@@ -36,6 +38,10 @@ class Fault:
     colno: int  # 1-based, in characters from the start of the line
     msg: str
     line: bytes  # the physical line, without its line end
+    # The fix, shown whole below the caret; its writer keeps it short.
+    help: str | None = None
+    # The kind of a warning, shown after the message as [code].
+    code: str | None = None
 
 
 def line_of(data: bytes, lineno: int) -> bytes:
@@ -50,26 +56,25 @@ def line_of(data: bytes, lineno: int) -> bytes:
     return line.removesuffix(b"\r")
 
 
-def text_fault(path: str, data: bytes, lineno: int, colno: int, msg: str) -> Fault:
+def text_fault(
+    path: str, data: bytes, lineno: int, colno: int, msg: str, help: str | None = None, code: str | None = None
+) -> Fault:
     """A fault at a line and a character column, as DecodeError and
     json.JSONDecodeError give them."""
-    return Fault(path, lineno, colno, msg, line_of(data, lineno))
-
-
-def byte_fault(path: str, data: bytes, offset: int, msg: str) -> Fault:
-    """A fault at byte ``offset`` of ``data``, whose line up to it is UTF-8
-    (as before the first byte that is not)."""
-    line_start = data.rfind(b"\n", 0, offset) + 1
-    lineno = data.count(b"\n", 0, offset) + 1
-    column = len(data[line_start:offset].decode("utf-8", "surrogateescape")) + 1
-    return Fault(path, lineno, column, msg, line_of(data, lineno))
+    return Fault(path, lineno, colno, msg, line_of(data, lineno), help, code)
 
 
 def render(fault: Fault) -> str:
-    """The three lines that show ``fault``, with a final line feed."""
-    msg = fault.msg if len(fault.msg) <= LONGEST_MESSAGE else fault.msg[: LONGEST_MESSAGE - len(CUT)] + CUT
+    """The lines that show ``fault`` (three, and the help if it has one),
+    with a final line feed."""
+    msg = fault.msg
+    if len(msg) > LONGEST_MESSAGE:
+        kept = LONGEST_MESSAGE - len(CUT)
+        msg = msg[: kept // 2] + CUT + msg[len(msg) - (kept - kept // 2) :]
     shown, caret = _window(fault.line.decode("utf-8", "surrogateescape"), fault.colno - 1)
-    return f"{fault.path}:{fault.lineno}:{fault.colno}: {escaped(msg)}\n{shown}\n{' ' * caret}^\n"
+    code = "" if fault.code is None else f" [{fault.code}]"
+    text = f"{fault.path}:{fault.lineno}:{fault.colno}: {escaped(msg)}{code}\n{shown}\n{' ' * caret}^\n"
+    return text if fault.help is None else f"{text}help: {escaped(fault.help)}\n"
 
 
 def escaped(text: str) -> str:

@@ -10,7 +10,7 @@ from typing import IO, Any, NamedTuple
 from ._editing import edited_text
 from ._native import DocumentFault, SyntaxKind, SyntaxTree, read_syntax
 from ._paths import parse_path, path_text
-from ._sources import decode_error, split_mark, text_at, text_of_file
+from ._sources import decode_error, text_at, text_of_file
 from ._spans import Span
 from ._types import Default
 from ._writing import write_atomically
@@ -58,7 +58,8 @@ class Document:
     lists and strs, fresh and yours to change. ``span``, ``key_span`` and
     ``comments`` answer for the document as it was read, whatever ``data``
     holds now. A path is a ``"$.server.port"``/``"$.hosts[0]"`` string or a
-    tuple of str keys and int indices.
+    tuple of str keys and int indices; a negative index counts from the end
+    of its list as read (``"$.hosts[-1]"``).
 
     >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nserver:\\n  port: 8080\\n")
     >>> doc.span("$.server.port")
@@ -95,18 +96,17 @@ class Document:
     @classmethod
     def load(cls, fp: IO[str] | IO[bytes]) -> Document:
         """Reads a file object opened for reading, as ``vorn.load`` does."""
-        content, name = text_of_file(fp, keep_mark=True)
-        return cls._parse_file(content, name)
+        mark, text, name = text_of_file(fp)
+        return cls._parse_file(mark, text, name)
 
     @classmethod
     def load_path(cls, path: str | os.PathLike[str]) -> Document:
         """Reads the file at ``path`` (UTF-8; one leading byte-order mark is
         dropped, and written back by ``save``)."""
-        return cls._parse_file(text_at(path, keep_mark=True), path)
+        return cls._parse_file(*text_at(path), path)
 
     @classmethod
-    def _parse_file(cls, content: str, path: str | os.PathLike[str] | None) -> Document:
-        mark, text = split_mark(content)
+    def _parse_file(cls, mark: str, text: str, path: str | os.PathLike[str] | None) -> Document:
         document = cls.parse(text, path=path)
         document._mark = mark
         return document
@@ -202,10 +202,40 @@ class Document:
 
     def _locate(self, path: Path | tuple[str | int, ...]) -> tuple[int, bool]:
         steps = _steps(path)
-        found = self._tree.locate(steps)
+        found = self._tree.locate(self._from_start(steps))
         if found is None:
             raise KeyError(path_text(steps))
         return found
+
+    def _from_start(self, steps: tuple[str | int, ...]) -> tuple[str | int, ...]:
+        """``steps`` with each negative index counted from the end of its
+        list as read, as Python counts ``[-1]``."""
+        if not any(type(step) is int and step < 0 for step in steps):
+            return steps
+        counted: list[str | int] = []
+        for step in steps:
+            if type(step) is int and step < 0:
+                step += self._items(tuple(counted))
+            counted.append(step)
+        return tuple(counted)
+
+    def _items(self, steps: tuple[str | int, ...]) -> int:
+        """How many items the list at ``steps`` held as read (0 for any
+        other value), found by asking for items: doubling the index, then
+        halving the gap."""
+        locate = self._tree.locate
+        if locate((*steps, 0)) is None:
+            return 0
+        present, absent = 0, 1
+        while locate((*steps, absent)) is not None:
+            present, absent = absent, absent * 2
+        while absent - present > 1:
+            middle = (present + absent) // 2
+            if locate((*steps, middle)) is None:
+                absent = middle
+            else:
+                present = middle
+        return absent
 
     def _whole(self) -> Span:
         lines = self.text.split("\n")

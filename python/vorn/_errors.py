@@ -21,7 +21,11 @@ class DecodeError(ValueError):
     """A document that could not be read, with where its first fault is.
 
     Raised by ``loads``, ``parse``, ``load`` and ``load_path``; a subclass of
-    ValueError. Positions count as editors and ``json.JSONDecodeError`` do:
+    ValueError. Besides the faults of the document, it reports a str that
+    begins with a byte order mark (decode with ``utf-8-sig``) and, from
+    ``load`` and ``load_path``, bytes that are not UTF-8, at the first of
+    them (with the UnicodeDecodeError as ``__cause__``). Positions count as
+    editors and ``json.JSONDecodeError`` do:
 
     >>> try:
     ...     vorn.loads("_vorn_version: 1.0\\nitems:\\n  - name: *nope\\n")
@@ -36,7 +40,8 @@ class DecodeError(ValueError):
 
     Attributes:
         msg: the fault alone, e.g. ``"expected ':' in mapping entry"``.
-        doc: the whole document text.
+        doc: the whole document text (for bytes that are not UTF-8, with
+            U+FFFD for each sequence that is not).
         pos: the character offset in ``doc`` that the fault points at: the
             colon of the entry at fault, the first tab, or the start of the
             line's text.
@@ -152,6 +157,9 @@ class ValidationError(ValueError):
           ^
     [('$.host', 1, 1), ('$.port', 2, 7)]
 
+    Its ``__cause__`` is pydantic's own ValidationError, for programs that
+    use pydantic's error objects.
+
     Attributes:
         errors: a ValidationIssue for each value at fault, in pydantic's
             order.
@@ -189,9 +197,9 @@ def _report(errors: Sequence[ValidationIssue], doc: str, path: str) -> str:
 
 
 class EncodeError(ValueError):
-    """A tree that ``dump``, ``dump_path`` and ``vorn from-json`` refuse to
-    write, because its text would not read back equal (or, for a key holding
-    a line feed, cannot be written at all).
+    """A tree that ``dumps``, ``dump``, ``dump_path`` and ``vorn from-json``
+    refuse to write, because its text would not read back equal (or, for a
+    key holding a line feed, cannot be written at all).
 
     ``str()`` of the error is ``"LOCATION: REASON"``, followed by
     ``"; pass lossy=True to write it anyway"`` when that would write it.

@@ -1,24 +1,63 @@
 """Lints: documents that read, but likely not as their author meant.
 
-Each finding names the fix. They come from the document as written (its
-syntax records), so they see what the values alone cannot: a key written
-twice, an anchor nobody uses, the shape of an item's lines.
+They come from the document as written (its syntax records), so they see
+what the values alone cannot: a key written twice, an anchor nobody uses,
+the shape of an item's lines.
+
+Each finding is a ``Lint``, which ``vorn check`` shows as a compiler shows
+a warning, the fix on a line of its own::
+
+    hosts.vorn:3:5: warning: the item '- db:5432' reads as a mapping because of its colon [colon-in-item]
+      - db:5432
+        ^
+    help: quote it to keep it a string: - "db:5432"
+
+Writing one: ``message`` says what reads otherwise than meant, in one
+short clause and without the fix; ``help`` is the whole fix, as an
+instruction, and nothing else. Text of the document goes into the message
+only through ``_shown`` (shortened in its middle), into the help only
+through ``_quotable`` (too long to quote whole, it is left out and the help
+says the fix in words instead), so that no line is long enough to be cut
+and advice is never cut. ``code`` names the kind, in lower case with
+hyphens; it never changes once released.
 """
 
 from __future__ import annotations
 
+from collections.abc import Callable
 from dataclasses import dataclass
 
 from ._document import Document
 from ._native import WHITE_SPACE, SyntaxForm, SyntaxKind, SyntaxRecord, SyntaxTree
 from ._spans import Span
 
+# The longest piece of the document a message or help quotes whole.
+LONGEST_QUOTE = 32
+
 
 @dataclass(frozen=True, slots=True)
 class Lint:
+    """One finding: where, what reads otherwise than meant, and the fix."""
+
+    code: str  # the kind, e.g. "repeated-key"
     lineno: int
-    colno: int
-    msg: str
+    colno: int  # 1-based, in characters from the start of the line
+    message: str  # what happens, without the fix
+    help: str  # the whole fix
+
+
+def _shown(text: str) -> str:
+    """``text`` for a message: whole, or shortened in its middle."""
+    if len(text) <= LONGEST_QUOTE:
+        return text
+    half = (LONGEST_QUOTE - 3) // 2
+    return f"{text[:half]}...{text[-half:]}"
+
+
+def _quotable(text: str, help_with: Callable[[str], str], help_without: str) -> str:
+    """The help that quotes ``text`` whole, or the one that needs no quote
+    when it is too long to show."""
+    return help_with(text) if len(text) <= LONGEST_QUOTE else help_without
 
 
 def lints(document: Document) -> list[Lint]:
@@ -50,10 +89,12 @@ def _repeated_keys(records: list[SyntaxRecord]) -> list[Lint]:
         if earlier is not None and earlier.key_span is not None:
             found.append(
                 Lint(
+                    "repeated-key",
                     record.key_span.lineno,
                     record.key_span.colno,
-                    f"key '{record.key}' is written twice in one mapping, at {_at(earlier.key_span)} and "
-                    f"{_at(record.key_span)}; the later one wins: delete the entry you do not mean",
+                    f"key '{_shown(record.key)}' is written twice in one mapping (first at {_at(earlier.key_span)}); "
+                    "the later one wins",
+                    "delete the entry you do not mean, or rename one of them",
                 )
             )
     return found
@@ -79,10 +120,15 @@ def _colon_items(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]
         written = line[record.value_span.colno - 1 :].split(" #")[0].rstrip()
         found.append(
             Lint(
+                "colon-in-item",
                 record.value_span.lineno,
                 record.value_span.colno,
-                f"the item '- {written}' reads as a mapping because of its colon; "
-                f"quote it to keep it a string: - {_double_quoted(written)}",
+                f"the item '- {_shown(written)}' reads as a mapping because of its colon",
+                _quotable(
+                    _double_quoted(written),
+                    lambda quoted: f"quote it to keep it a string: - {quoted}",
+                    "put the whole item in double quotes to keep it a string",
+                ),
             )
         )
     return found
@@ -96,9 +142,15 @@ def _unused_anchors(records: list[SyntaxRecord]) -> list[Lint]:
     used = {record.target for record in records if record.form == SyntaxForm.ALIAS and record.target is not None}
     return [
         Lint(
+            "unused-anchor",
             record.value_span.lineno,
             record.value_span.colno,
-            f"anchor &{record.anchor} is never used by an alias or a merge: remove it, or use it as *{record.anchor}",
+            f"anchor &{_shown(record.anchor)} is never used by an alias or a merge",
+            _quotable(
+                record.anchor,
+                lambda name: f"remove it, or use it as *{name}",
+                "remove it, or use it in an alias or a merge of its name",
+            ),
         )
         for record in records
         if record.anchor is not None and record.index not in used
@@ -113,14 +165,22 @@ def _items_that_do_not_nest(records: list[SyntaxRecord], tree: SyntaxTree, lines
         children = [records[child] for child in tree.children(record.index)]
         if len(children) < 2 or children[0].form != SyntaxForm.EMPTY or children[1].line == children[0].line:
             continue
-        first, below = children[0], children[1]
+        key = children[0].key or ""
         found.append(
             Lint(
-                first.head_span.lineno,
-                first.head_span.colno,
-                f"the lines below '- {first.key}:' continue the item's mapping ('{below.key}' is the item's "
-                f"own key) and '{first.key}' stays empty; to nest them under '{first.key}', write '-' alone "
-                f"on the item's line, '{first.key}:' below it, and indent its lines under that",
+                "empty-item-key",
+                children[0].head_span.lineno,
+                children[0].head_span.colno,
+                f"the lines below '- {_shown(key)}:' continue the item's mapping instead of nesting under it",
+                _quotable(
+                    key,
+                    lambda key: (
+                        f"to nest them under '{key}', write '-' alone on the item's line, '{key}:' below it, "
+                        "and indent its lines under that"
+                    ),
+                    "to nest them under the key, write '-' alone on the item's line, the key below it, and indent "
+                    "its lines under that",
+                ),
             )
         )
     return found

@@ -17,13 +17,14 @@ WHITE_SPACE: Final[str]
 
 class DocumentFault(ValueError):
     """A document fault found by ``loads``: ``args`` are (the text
-    ``_vorn_native.loads`` raises, the message, the 1-based line, the
+    ``_vorn_native.loads`` raises, or None for a fault it does not know,
+    such as a leading byte order mark; the message, the 1-based line, the
     character offset in the document it points at). The package turns it
     into ``vorn.DecodeError``."""
 
 def loads(s: str, /) -> dict[str, Any]:
-    """The document ``s`` as dict, list and str objects; a document fault
-    raises DocumentFault.
+    """The document ``s`` as dict, list and str objects; a document fault,
+    or a str that begins with a byte order mark, raises DocumentFault.
 
     >>> loads("_vorn_version: 1.0\\n")
     {'_vorn_version': '1.0'}

@@ -14,7 +14,9 @@ _IDENTIFIER = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
 # What a reader types after a dot: anything up to the next step. Wider than
 # what key_step writes bare, so that "$.log-level" works as it looks.
 _BARE_KEY = re.compile(r"[^.\[\]\"]+")
-_INDEX = re.compile(r"[0-9]+")
+# An index counts from 0, or from the end when negative (-1 the last), as
+# Python's do.
+_INDEX = re.compile(r"-?[0-9]+")
 
 
 def key_step(key: str) -> str:
@@ -34,8 +36,9 @@ def path_text(steps: Iterable[str | int]) -> str:
 
 def parse_path(text: str) -> tuple[str | int, ...]:
     """The steps of a path that ``path_text`` writes (``$.a["b c"][0]``);
-    a key after a dot may hold any character but ``.[]"``. A malformed
-    path raises ValueError saying what was expected where."""
+    a key after a dot may hold any character but ``.[]"``, and an index
+    may be negative, counting from the end (``[-1]``). A malformed path
+    raises ValueError saying what was expected where."""
     if not text.startswith("$"):
         raise ValueError(f"a path starts with $ (the root), as in $.server.port: {text!r}")
     steps: list[str | int] = []

@@ -27,8 +27,10 @@ def loads(s: str, *, into: Any = None) -> Any:
     """Reads the document text ``s`` and returns its root mapping as a dict.
 
     Every scalar is a str; nested blocks are dicts and lists. A document
-    fault raises DecodeError (a ValueError) with its line and column; a
-    non-str argument raises TypeError.
+    fault raises DecodeError (a ValueError) with its line and column, as
+    does a str that begins with a byte order mark (U+FEFF: decode the file
+    with ``utf-8-sig``, or read it with ``load_path``); a non-str argument
+    raises TypeError.
 
     >>> vorn.loads("_vorn_version: 1.0\\nport: 8080\\ntags:\\n  - a\\n")
     {'_vorn_version': '1.0', 'port': '8080', 'tags': ['a']}
@@ -75,14 +77,15 @@ def load[T](fp: IO[str] | IO[bytes], *, into: type[T]) -> T: ...
 def load(fp: IO[str] | IO[bytes], *, into: Any) -> Any: ...
 def load(fp: IO[str] | IO[bytes], *, into: Any = None) -> Any:
     """Reads a document from a file object opened for reading, in text mode
-    or binary (decoded as UTF-8); one leading byte-order mark is dropped.
-    The file's ``name``, when it is a str, is named in a DecodeError or
+    or binary (decoded as UTF-8: bytes that are not raise DecodeError at the
+    first of them); one leading byte-order mark is dropped. The file's
+    ``name``, when it is a str, is named in a DecodeError or
     ValidationError. ``into`` as for ``loads``.
 
     >>> with open("service.vorn", "rb") as file:
     ...     config = vorn.load(file)
     """
-    content, name = text_of_file(fp)
+    _, content, name = text_of_file(fp)
     return parse(content, path=name, into=into)
 
 
@@ -93,11 +96,13 @@ def load_path[T](path: str | os.PathLike[str], *, into: type[T]) -> T: ...
 @overload
 def load_path(path: str | os.PathLike[str], *, into: Any) -> Any: ...
 def load_path(path: str | os.PathLike[str], *, into: Any = None) -> Any:
-    """Reads the document in the file at ``path`` (UTF-8; one leading
-    byte-order mark is dropped). ``into`` as for ``loads``.
+    """Reads the document in the file at ``path`` (UTF-8: bytes that are
+    not raise DecodeError at the first of them; one leading byte-order mark
+    is dropped). ``into`` as for ``loads``.
 
     >>> config = vorn.load_path("examples/service.vorn")
     >>> config["database"]["host"]
     'db.internal.example'
     """
-    return parse(text_at(path), path=path, into=into)
+    _, content = text_at(path)
+    return parse(content, path=path, into=into)

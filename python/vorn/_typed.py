@@ -5,7 +5,9 @@ values at fault."""
 from __future__ import annotations
 
 import functools
+import inspect
 import os
+import typing
 from typing import TYPE_CHECKING, Any
 
 from ._document import Document
@@ -44,13 +46,16 @@ def validated(data: dict[str, Any], into: Any, doc: str, path: str | os.PathLike
     try:
         return adapter.validate_python(data)
     except _pydantic_error() as error:
-        raise ValidationError(_issues(error, data, doc, path), doc, path) from None
+        # pydantic's own error stays reachable as the cause, for programs
+        # that use its error objects.
+        raise ValidationError(_issues(error, data, doc, path), doc, path) from error
 
 
 def adapter_for(into: Any) -> TypeAdapter[Any]:
     """pydantic's adapter for ``into``, built once per type; a type that
     cannot be hashed (an Annotated with a list in it) gets a new one each
-    time. Without pydantic, raises ModuleNotFoundError saying how to get it."""
+    time. A callable that is not a type raises TypeError; without pydantic,
+    ModuleNotFoundError says how to get it."""
     try:
         return _kept_adapter(into)
     except TypeError:
@@ -66,7 +71,24 @@ def _kept_adapter(into: Any) -> TypeAdapter[Any]:
     return _new_adapter(into)
 
 
+def not_a_type(into: Any) -> str | None:
+    """What ``into`` is, when it is a callable that is not a type (a
+    function, a partial): pydantic would take it for a function whose
+    arguments to validate, which no document can be. None otherwise."""
+    if not callable(into) or isinstance(into, (type, typing.NewType)) or typing.get_origin(into) is not None:
+        return None
+    if inspect.isroutine(into):
+        return f"the function {getattr(into, '__module__', None) or '?'}.{getattr(into, '__qualname__', repr(into))}"
+    return f"a callable {type(into).__qualname__} object"
+
+
 def _new_adapter(into: Any) -> TypeAdapter[Any]:
+    refused = not_a_type(into)
+    if refused is not None:
+        raise TypeError(
+            "into= takes a type for pydantic to validate the data into (a model, a dataclass, a TypedDict, "
+            f"list[Model]...), not {refused}"
+        )
     try:
         from pydantic import TypeAdapter
     except ImportError as error:

@@ -1,5 +1,6 @@
-"""Writing documents: to text, to file objects and, atomically, to paths;
-the file writers refuse trees whose text would not read back equal."""
+"""Writing documents: to text, to file objects and, atomically, to paths.
+Every writer refuses a tree whose text would not read back equal, unless
+told lossy=True."""
 
 from __future__ import annotations
 
@@ -11,10 +12,8 @@ import secrets
 from collections.abc import Iterator
 from typing import IO, Any, cast, overload
 
-from _vorn_native import dumps as _native_dumps
-
-from . import _native
 from ._errors import EncodeError
+from ._native import checked_dumps as _checked_dumps
 from ._paths import key_step, path_text, put
 from ._types import Default, Value
 
@@ -38,35 +37,44 @@ _REASONS = {
 
 
 @overload
-def dumps(obj: Value, *, default: None = None) -> str: ...
+def dumps(obj: Value, *, lossy: bool = False, default: None = None) -> str: ...
 @overload
-def dumps(obj: object, *, default: Default) -> str: ...
-def dumps(obj: Any, *, default: Default | None = None) -> str:
+def dumps(obj: object, *, lossy: bool = False, default: Default) -> str: ...
+def dumps(obj: Any, *, lossy: bool = False, default: Default | None = None) -> str:
     """Writes ``obj``, a str, list or dict nested freely, as document text.
 
     Mapping entries are written in byte order of their keys, every scalar in
-    double quotes, a string holding a line feed as a literal block. For a
-    text that ``loads`` reads back, the root must be a dict holding
-    ``"_vorn_version": "1.0"``.
+    double quotes, a string holding a line feed as a literal block.
+
+    The text always reads back as ``obj``: a tree it would not carry
+    unchanged (a tab, a multi-line string a literal block would change, a
+    root that is not a dict holding ``"_vorn_version": "1.0"``) raises
+    EncodeError naming the first such value. ``lossy=True`` writes it anyway,
+    with the losses listed under "Round-trip limits" in the README; a key
+    holding a line feed is refused even then.
 
     A value of any other type raises TypeError, with a note naming its place
     and type (``at $.server.port: int``), unless ``default`` is given: it is
     called with each such value and returns a str, list or dict to write in
     its place, as ``json.dumps``' ``default`` does. ``vorn.stringify`` is
-    one, for numbers, booleans, None and dates. A key must be a str, and a
-    key holding a line feed raises ValueError.
+    one, for numbers, booleans, None and dates. A key must be a str.
 
     >>> print(vorn.dumps({"_vorn_version": "1.0", "port": 8080}, default=vorn.stringify), end="")
     _vorn_version: "1.0"
     port: "8080"
+    >>> vorn.dumps({"_vorn_version": "1.0", "script": "make\\n"})
+    Traceback (most recent call last):
+    vorn.EncodeError: $.script: the final line feed of a multi-line string would be dropped; pass lossy=True to write it anyway
     """
+    # checked_text, with the common case first: a Python call around the
+    # native pass, as small documents notice every frame.
     try:
-        return _native_dumps(obj)
-    except TypeError as error:
-        if default is None:
-            note_unwritable(error, obj)
-            raise
-    return _native_dumps(with_default(obj, default))
+        result = _checked_dumps(obj, True if lossy else False)
+    except TypeError:
+        return checked_text(obj, lossy, default)  # notes the place, or writes with default
+    if isinstance(result, str):
+        return result
+    raise _encode_error(obj, result)
 
 
 def stringify(value: object) -> str:
@@ -94,17 +102,23 @@ def checked_text(obj: Any, lossy: bool, default: Default | None = None) -> str:
     ``lossy``, a tree whose text would not read back equal raises
     EncodeError; a key holding a line feed always does."""
     try:
-        result = _native.checked_dumps(obj, bool(lossy))
+        result = _checked_dumps(obj, bool(lossy))
     except TypeError as error:
         if default is None:
             note_unwritable(error, obj)
             raise
         obj = with_default(obj, default)
-        result = _native.checked_dumps(obj, bool(lossy))
+        result = _checked_dumps(obj, bool(lossy))
     if isinstance(result, str):
         return result
-    steps, fault = result
-    raise encode_error(path_text(steps), fault, obj, lossy_helps=fault != "line_feed_in_key")
+    raise _encode_error(obj, result)
+
+
+def _encode_error(obj: Any, fault_report: tuple[list[str | int], str]) -> EncodeError:
+    """The EncodeError of the native pass's report on ``obj``: the steps to
+    the value at fault and the fault's name."""
+    steps, fault = fault_report
+    return encode_error(path_text(steps), fault, obj, lossy_helps=fault != "line_feed_in_key")
 
 
 def encode_error(location: str, fault: str, obj: object, *, lossy_helps: bool) -> EncodeError:
@@ -202,6 +216,20 @@ def _takes_bytes(fp: object) -> bool | None:
         return True
     mode = getattr(fp, "mode", None)
     return "b" in mode if isinstance(mode, str) else None
+
+
+def unwritable_error(obj: Any) -> TypeError | None:
+    """The TypeError the writer raises for ``obj``, its note naming the
+    place and type of the first value or key it refuses; None when it
+    takes every one. For an error raised where the tree's places are not
+    known (inside the editor), at the cost of a whole write."""
+    try:
+        checked_text(obj, True)
+    except TypeError as error:
+        return error
+    except ValueError:  # a key holding a line feed: no type at fault
+        return None
+    return None
 
 
 def _type_name(value: object) -> str:

@@ -23,7 +23,8 @@ from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
 from ._lints import lints
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
-from ._typed import adapter_for
+from ._sources import decoded, refuse_second_mark
+from ._typed import adapter_for, not_a_type
 from ._writing import checked_text, dumps, write_atomically
 
 EXIT_OK = 0
@@ -79,7 +80,11 @@ def _warnings(path: str, data: bytes) -> list[str]:
     """The lints of a document that reads, each shown as a fault is."""
     found = lints(Document.parse(data.decode("utf-8"), path=path))
     return [
-        _diagnostics.render(_diagnostics.text_fault(path, data, lint.lineno, lint.colno, f"warning: {lint.msg}"))
+        _diagnostics.render(
+            _diagnostics.text_fault(
+                path, data, lint.lineno, lint.colno, f"warning: {lint.message}", lint.help, lint.code
+            )
+        )
         for lint in found
     ]
 
@@ -103,8 +108,9 @@ def _get(args: argparse.Namespace) -> int:
         _write_stdout(value + "\n")
     else:
         # The value alone, as asked for: no version line is added to a
-        # subtree, so the output is what dumps writes for it.
-        _write_stdout(dumps(value))
+        # subtree, so the output is what dumps writes for it, which would
+        # refuse it as a document of its own without lossy.
+        _write_stdout(dumps(value, lossy=True))
     return EXIT_OK
 
 
@@ -113,11 +119,11 @@ def _set(args: argparse.Namespace) -> int:
         raise _Failure("vorn set: --stringify applies to a --json VALUE only\n", EXIT_USAGE)
     edit = _read_for_edit(args.file)
     value = _json_value(args.value, args.path, args.stringify) if args.json else args.value
-    parent = _parent(edit, args.path)
+    parent = _parent(edit, args.path, create=True)
     step = args.path[-1]
     if isinstance(parent, dict) and isinstance(step, str):
         parent[step] = value
-    elif isinstance(parent, list) and isinstance(step, int) and step <= len(parent):
+    elif isinstance(parent, list) and isinstance(step, int) and -len(parent) <= step <= len(parent):
         # The index just past the end appends: the one way to grow a sequence.
         if step == len(parent):
             parent.append(value)
@@ -173,12 +179,23 @@ def _json_value(text: str, steps: Sequence[str | int], stringify: bool) -> Any:
         raise _Failure(f"VALUE: {error}\n", EXIT_INVALID) from None
 
 
-def _parent(edit: _Edit, steps: Sequence[str | int]) -> Any:
-    """The value that holds the last of ``steps``. A walk that stops before
-    it ends the command, reported as get reports it."""
+def _parent(edit: _Edit, steps: Sequence[str | int], create: bool = False) -> Any:
+    """The value that holds the last of ``steps``. With ``create``, a key
+    missing from a mapping on the way gets an empty mapping, where the step
+    after it is a key too (an index names an item that is not there). A
+    walk that stops before it ends the command, reported as get reports it."""
     value: Any = edit.document.data
     for depth, step in enumerate(steps[:-1]):
         child = _child(value, step)
+        if child is _NOTHING and create and isinstance(value, dict) and isinstance(step, str):
+            if isinstance(steps[depth + 1], int):
+                where = path_text(steps[: depth + 1])
+                raise _Failure(
+                    f"{edit.name}: no value at {where}, and set adds only mappings on the way: "
+                    f"set {where} to a list first (--json '[]')\n",
+                    EXIT_INVALID,
+                )
+            child = value[step] = {}
         if child is _NOTHING:
             raise _Failure(f"{edit.name}: {_no_value(steps[: depth + 1], value)}\n", EXIT_INVALID)
         value = child
@@ -230,7 +247,7 @@ def _child(value: Any, step: str | int) -> Any:
     """The value at ``step`` in ``value``, or _NOTHING."""
     if isinstance(step, str) and isinstance(value, dict):
         return value.get(step, _NOTHING)
-    if isinstance(step, int) and isinstance(value, list) and step < len(value):
+    if isinstance(step, int) and isinstance(value, list) and -len(value) <= step < len(value):
         return value[step]
     return _NOTHING
 
@@ -393,11 +410,16 @@ def _os_reason(error: Exception) -> str:
 
 
 def _decode(path: str, data: bytes) -> str:
+    """The text of an input's ``data``, which its byte-order mark has left
+    already; bytes that are not UTF-8 and a second mark are reported as
+    the readers report them."""
     try:
-        return data.decode("utf-8")
-    except UnicodeDecodeError as error:
-        fault = _diagnostics.byte_fault(path, data, error.start, f"not valid UTF-8 ({error.reason})")
+        text = decoded(data, path)
+        refuse_second_mark(text, path)
+    except DecodeError as error:
+        fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, error.msg)
         raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    return text
 
 
 def _parse_document(path: str, data: bytes, into: Any = None) -> Any:
@@ -506,6 +528,11 @@ def _schema(spec: str) -> Any:
             holder = ":".join([module_name, ".".join(names[:depth])]).rstrip(":")
             raise argparse.ArgumentTypeError(f"{holder} has no attribute {name!r}")
         target = getattr(target, name)
+    refused = not_a_type(target)
+    if refused is not None:
+        raise argparse.ArgumentTypeError(
+            f"{spec} is {refused}, not a type: name a model, a dataclass or another type to validate into"
+        )
     try:
         adapter_for(target)
     except ModuleNotFoundError as error:
@@ -550,10 +577,11 @@ def _build_parser() -> argparse.ArgumentParser:
             "With --schema, a document whose data do not fit the type is invalid too, and\n"
             "each value at fault is reported the same way: FILE:LINE:COLUMN: $.place: message.\n\n"
             "A document that reads but likely not as meant gets warnings, shown the same way\n"
-            "as FILE:LINE:COLUMN: warning: message, each with its fix: a key written twice in\n"
-            "one mapping, an item whose colon makes it a mapping, an anchor no alias uses, an\n"
-            "item '- key:' whose deeper lines do not nest under key. They fail the check only\n"
-            "with --strict."
+            "as FILE:LINE:COLUMN: warning: message [code], then the fix on a help: line:\n"
+            "a key written twice in one mapping [repeated-key], an item whose colon makes it\n"
+            "a mapping [colon-in-item], an anchor no alias or merge uses [unused-anchor], an\n"
+            "item '- key:' whose deeper lines do not nest under key [empty-item-key]. They\n"
+            "fail the check only with --strict."
         ),
         epilog=(
             "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
@@ -586,8 +614,9 @@ def _build_parser() -> argparse.ArgumentParser:
             "that leads nowhere is an error naming the first step that has no value."
         ),
         epilog=(
-            'paths: $ is the root, .key or ["any key"] an entry, [N] the item N (from 0):\n'
-            '  $.database.port   $.services[0].name   $["odd key"].x   $.log-level\n\n'
+            'paths: $ is the root, .key or ["any key"] an entry, [N] the item N (from 0, or\n'
+            "from the end when negative: [-1] is the last):\n"
+            '  $.database.port   $.services[-1].name   $["odd key"].x   $.log-level\n\n'
             "exit status: 0 printed, 1 an invalid document or no value at PATH, 2 a usage\n"
             "error or unreadable file"
         ),
@@ -602,8 +631,8 @@ def _build_parser() -> argparse.ArgumentParser:
         "The file is replaced atomically, and only where the data changed: comments,\n"
         "order, quoting and anchors stay as written. With --diff, nothing is written;\n"
         "the change is printed as a unified diff instead. A change that leaves the data\n"
-        "as they were writes and prints nothing. A path whose parent is not in the\n"
-        "document is an error naming where the walk stopped, as get names it."
+        "as they were writes and prints nothing. A path that leads nowhere is an error\n"
+        "naming where the walk stopped, as get names it."
     )
     editing_status = (
         "exit status: 0 changed (or nothing to change), 1 an invalid document, a path\n"
@@ -615,8 +644,9 @@ def _build_parser() -> argparse.ArgumentParser:
         help="set the value at a path, in place",
         description=(
             "Set the value at PATH to VALUE, a string, or with --json a JSON object, array\n"
-            "or string: a whole subtree. A missing last key is added to its mapping; in a\n"
-            "sequence, [N] replaces the item N and the index one past the last item appends.\n"
+            "or string: a whole subtree. Keys missing on the way are added as mappings; in a\n"
+            "sequence, [N] replaces the item N and the index one past the last item appends,\n"
+            "but an index never names an item that is not there.\n"
             "As with from-json, a JSON number, boolean or null is refused unless --stringify\n"
             "writes it as its JSON text.\n\n" + editing_notes
         ),

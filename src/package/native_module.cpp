@@ -7,7 +7,8 @@
 // checking while it writes that the text reads back equal; when it would
 // not, it returns where and why instead of text, and the package raises
 // EncodeError. Both work out the details of a fault only once there is one,
-// so a call that succeeds costs what the plain one does.
+// so a call that succeeds costs what the plain one does. Unlike
+// _vorn_native.loads, loads refuses a str that begins with a byte order mark.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -43,12 +44,13 @@ namespace {
 PyObject* document_fault_class() {
     static PyObject* fault_class = nullptr;
     if (fault_class == nullptr) {
-        fault_class = PyErr_NewExceptionWithDoc(
-            "vorn._native.DocumentFault",
-            "A document fault found by loads: args are (the text _vorn_native.loads raises,\n"
-            "the message, the 1-based line, the character offset in the document it points at).\n"
-            "The package turns it into vorn.DecodeError; nothing else sees it.",
-            PyExc_ValueError, nullptr);
+        fault_class =
+            PyErr_NewExceptionWithDoc("vorn._native.DocumentFault",
+                                      "A document fault found by loads: args are (the text _vorn_native.loads raises,\n"
+                                      "or None for a fault it does not know, the message, the 1-based line, the\n"
+                                      "character offset in the document it points at).\n"
+                                      "The package turns it into vorn.DecodeError; nothing else sees it.",
+                                      PyExc_ValueError, nullptr);
     }
     return fault_class;
 }
@@ -68,13 +70,10 @@ PyRef message_str(std::string_view text) {
     return str;
 }
 
-// DocumentFault(native text, message, line, character offset) for `error`.
-ErrorState document_fault(const ParseError& error, std::string_view text) {
-    const std::uint64_t characters =
-        count_characters(text.substr(0, std::min<std::uint64_t>(error.offset, text.size())));
-    PyRef native = message_str("parse error: " + error.render());
-    PyRef message = message_str(error.message);
-    PyRef line = PyRef::steal(PyLong_FromUnsignedLongLong(error.line));
+// DocumentFault(native text or None, message, line, character offset).
+ErrorState fault_of(PyRef native, std::string_view message_text, std::uint64_t line_number, std::uint64_t characters) {
+    PyRef message = message_str(message_text);
+    PyRef line = PyRef::steal(PyLong_FromUnsignedLongLong(line_number));
     PyRef offset = line ? PyRef::steal(PyLong_FromUnsignedLongLong(characters)) : PyRef();
     if (!offset) throw fetch_current_error();
     PyRef arguments = PyRef::steal(PyTuple_Pack(4, native.get(), message.get(), line.get(), offset.get()));
@@ -86,10 +85,32 @@ ErrorState document_fault(const ParseError& error, std::string_view text) {
     return ErrorState::fetched(std::move(fault));
 }
 
+// DocumentFault(native text, message, line, character offset) for `error`.
+ErrorState document_fault(const ParseError& error, std::string_view text) {
+    const std::uint64_t characters =
+        count_characters(text.substr(0, std::min<std::uint64_t>(error.offset, text.size())));
+    return fault_of(message_str("parse error: " + error.render()), error.message, error.line, characters);
+}
+
+// A str that starts with U+FEFF was decoded with the byte order mark of its
+// bytes kept as text. The reader would take the mark for the first key's
+// first character and then miss the version, or read a wrong key; the
+// fault is the decoding's, so it is named before anything is read.
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+void refuse_byte_order_mark(std::string_view text) {
+    if (!text.starts_with(byte_order_mark)) return;
+    throw fault_of(PyRef::borrow(Py_None),
+                   "the text starts with a byte order mark (U+FEFF): decode the file with 'utf-8-sig', which drops "
+                   "it, or read it with vorn.load_path",
+                   1, 0);
+}
+
 // loads(s, /): the document `s` as dict, list and str objects.
 PyObject* loads(PyObject*, PyObject* s) {
     return guarded_entry([&]() -> PyObject* {
         const std::string_view text = read_str_argument(s, "s");
+        refuse_byte_order_mark(text);
         Result<Document> parsed = read_document(text, Comments::may_drop);
         if (!parsed) throw document_fault(parsed.error(), text);
         return document_to_python(parsed.value()).release();
@@ -100,6 +121,7 @@ PyObject* loads(PyObject*, PyObject* s) {
 PyObject* read_syntax(PyObject*, PyObject* s) {
     return guarded_entry([&]() -> PyObject* {
         const std::string_view text = read_str_argument(s, "s");
+        refuse_byte_order_mark(text);
         if (text.size() > SyntaxRecorder::max_text_size)
             throw ErrorState::value_error("a document of 4 GiB or more cannot be read with positions; use loads");
         SyntaxRecorder recorder(text, KeptRoom<SyntaxRecord>::take(text.size()));
@@ -187,7 +209,8 @@ PyMethodDef methods[] = {
     {"loads", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&loads)), METH_O,
      "loads(s, /)\n--\n\n"
      "The document s as dict, list and str objects; a document fault raises\n"
-     "DocumentFault(native text, message, line, character offset)."},
+     "DocumentFault(native text, message, line, character offset), and a str that\n"
+     "begins with a byte order mark DocumentFault(None, message, 1, 0)."},
     {"checked_dumps", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&checked_dumps)), METH_FASTCALL,
      "checked_dumps(obj, lossy, /)\n--\n\n"
      "The document text of obj, or (steps, fault) for the first string or root\n"

@@ -84,7 +84,8 @@ void Planner::plan_copies() {
             if (facts(written.parent).live && !is_removed(index)) merging.push_back(written.parent);
             continue;
         }
-        if (written.form != SyntaxForm::alias || is_removed(index)) continue;
+        // An alias the walk wrote anew is an alias no more.
+        if (written.form != SyntaxForm::alias || is_removed(index) || rewritten_.contains(index)) continue;
         const std::uint32_t target = written.target;
         const bool same_anchor = anchor_in_force(index) == target;
         if (same_anchor && !value_changed(index) && !value_changed(target)) continue;

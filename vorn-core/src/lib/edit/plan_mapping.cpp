@@ -79,8 +79,12 @@ void Planner::keep_first_block_closed(const ValueAt& at, std::uint32_t first) {
         if (waiting.record == first) return;
     const std::uint32_t next = records_.next_sibling(first);
     bool exposed = next != no_record && is_removed(next);
-    for (const InsertedPiece& piece : insertions_)
-        exposed = exposed || (piece.offset == lines_end(first) && piece.depth == facts(first).depth);
+    // A new entry placed after the block and above the next one's comment
+    // lines has nothing between it and the block.
+    for (const InsertedPiece& piece : insertions_) {
+        exposed = exposed || (piece.depth == facts(first).depth && piece.offset >= lines_end(first) &&
+                              (next == no_record || piece.offset <= lines_begin(next)));
+    }
     if (!exposed) return;
     const Value value = to_value(written.value_as_read);
     move_first_entry_below(
@@ -92,16 +96,24 @@ void Planner::expand_merges(const ValueAt& at, const Value& now) {
     const std::vector<std::uint32_t> kids = children(owner);
     // The keys the mapping's own entries hold keep their lines; the rest
     // came from merges and are written as entries where the first merge was.
+    // Below "- key: value" the first entry holds its key only where the
+    // merges did not give that key over it: else the key is written too.
+    const bool inline_owner = is_inline_owner(owner);
     std::unordered_set<std::string_view> held;
     for (const std::uint32_t kid : kids) {
-        if (record(kid).kind == SyntaxKind::entry && !is_removed(kid)) held.insert(record(kid).key_text);
+        if (record(kid).kind != SyntaxKind::entry || is_removed(kid)) continue;
+        if (inline_owner && kid == kids.front()) {
+            const Node* wanted = now.mapping().find(record(kid).key_text);
+            if (wanted == nullptr || !same_values(new_value(kid), wanted->value)) continue;
+        }
+        held.insert(record(kid).key_text);
     }
     for (const std::string& key : added_keys_[owner]) held.insert(key);
     std::vector<std::uint32_t> merges;
     for (const std::uint32_t kid : kids)
         if (record(kid).kind == SyntaxKind::merge) merges.push_back(kid);
     VORN_ASSERT(!merges.empty());
-    const bool on_item_line = is_inline_owner(owner) && merges.front() == kids.front();
+    const bool on_item_line = inline_owner && merges.front() == kids.front();
     const std::uint32_t indent = on_item_line ? continuation_indent(owner) : record(merges.front()).indent;
     std::string entries;
     for (const auto& [key, node] : now.mapping()) {

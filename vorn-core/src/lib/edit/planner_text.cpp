@@ -148,12 +148,20 @@ void Planner::compute_facts() {
     // bare or in double quotes, items' mappings on the hyphen's line or not.
     std::size_t plain = 0;
     std::size_t double_quoted = 0;
+    bool inline_items = false;
+    bool mappings_below_hyphens = false;
     for (const SyntaxRecord& written : all) {
         plain += written.form == SyntaxForm::plain;
         double_quoted += written.form == SyntaxForm::double_quoted;
-        compact_items_ = compact_items_ || written.form == SyntaxForm::inline_mapping;
+        inline_items = inline_items || written.form == SyntaxForm::inline_mapping;
+        mappings_below_hyphens =
+            mappings_below_hyphens || (written.kind == SyntaxKind::item && written.form == SyntaxForm::nested_block &&
+                                       written.value_as_read.is_mapping());
     }
     prefers_plain_ = plain >= double_quoted;
+    // "- key: value", as people write items, unless the document only ever
+    // puts an item's mapping below a "-" alone.
+    compact_items_ = inline_items || !mappings_below_hyphens;
     // What the last line of each record leaves open, from the last records
     // back, so that a block's answer is its last record's.
     for (std::uint32_t index = static_cast<std::uint32_t>(all.size()); index-- > 0;) {
