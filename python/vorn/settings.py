@@ -203,7 +203,7 @@ def origin_of(settings: VornSettings, path: str | tuple[str | int, ...]) -> Orig
     build = _BUILDS.get(id(settings))
     if build is None:
         raise ValueError(
-            f"this {type(settings).__name__} was not read from its sources (model_validate and model_copy make "
+            f"this {type(settings).__name__} was not read from its sources (model_copy and model_construct make "
             "settings that were not), so it knows no origins: make it by calling the class"
         )
     steps = _steps(path)
@@ -236,7 +236,7 @@ def _choices(settings: VornSettings, steps: tuple[str | int, ...]) -> list[tuple
             named = step if step in fields else next((name for name in names if step in names[name]), None)
             found = named is not None
             key: str | int = named or step
-            node_choices = names.get(key, (step,))
+            node_choices: tuple[str | int, ...] = names.get(key, (step,))
         else:
             found = (isinstance(step, str) and isinstance(node, Mapping) and step in node) or (
                 isinstance(step, int) and isinstance(node, (list, tuple)) and 0 <= step < len(node)
