@@ -380,7 +380,7 @@ EXPLAINED = {
 
 # (arguments, with F/ standing for the folder; exit status, standard output, standard error)
 EXPLAINS = [
-    (["F/base.vorn", "F/prod.vorn", "$.database.port"], 0, "F/prod.vorn:3:9: 6543\nF/base.vorn:5:3: 5432\n", ""),
+    (["F/base.vorn", "F/prod.vorn", "$.database.port"], 0, "F/prod.vorn:3:9: 6543\nF/base.vorn:3:9: 5432\n", ""),
     (["F/base.vorn", "F/prod.vorn", "$.hosts[0]"], 0, 'F/prod.vorn:5:5: " b"\nF/base.vorn:8:5: a\n', ""),
     (
         ["F/base.vorn", "F/prod.vorn", "$.database"],
@@ -396,7 +396,7 @@ EXPLAINS = [
                 "path": "$.database.port",
                 "value": "6543",
                 "origin": {"file": "F/prod.vorn", "line": 3, "column": 9, "value": "6543"},
-                "overrides": [{"file": "F/base.vorn", "line": 5, "column": 3, "value": "5432"}],
+                "overrides": [{"file": "F/base.vorn", "line": 3, "column": 9, "value": "5432"}],
             },
             indent=2,
         )

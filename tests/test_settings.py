@@ -90,24 +90,24 @@ def arrange(folder, monkeypatch, files):
 
 # (files to add or replace, init arguments, path, the origin and those it overrode, as str)
 ORIGINS = [
-    pytest.param({}, {}, "database.port", ["production.vorn:3:9", "base.vorn:10:3"], id="a-later-file-overrides"),
-    pytest.param({}, {}, "database.host", ["base.vorn:10:3"], id="through-a-merge"),
+    pytest.param({}, {}, "database.port", ["production.vorn:3:9", "base.vorn:5:11"], id="a-later-file-overrides"),
+    pytest.param({}, {}, "database.host", ["base.vorn:4:11"], id="through-a-merge"),
     pytest.param({}, {}, "database.name", ["base.vorn:11:9"], id="beside-a-merge"),
-    pytest.param({}, {}, "hosts[1]", ["base.vorn:12:8"], id="through-an-alias"),
+    pytest.param({}, {}, "hosts[1]", ["base.vorn:8:7"], id="through-an-alias"),
     pytest.param({}, {}, "$.log_level", ["production.vorn:4:12", "base.vorn:13:12"], id="a-path-from-the-root"),
     pytest.param({}, {}, "database", ["production.vorn:3:3", "base.vorn:10:3"], id="a-mapping-merged-from-two-files"),
     pytest.param(
         {"$APP_DATABASE__PORT": "7000"},
         {},
         "database.port",
-        ["environment variable APP_DATABASE__PORT", "production.vorn:3:9", "base.vorn:10:3"],
+        ["environment variable APP_DATABASE__PORT", "production.vorn:3:9", "base.vorn:5:11"],
         id="environment-over-files-nested-delimiter",
     ),
     pytest.param(
         {"$app_database": '{"port": "1"}'},
         {},
         "database.port",
-        ["environment variable app_database", "production.vorn:3:9", "base.vorn:10:3"],
+        ["environment variable app_database", "production.vorn:3:9", "base.vorn:5:11"],
         id="environment-json-named-as-spelled",
     ),
     pytest.param(
@@ -137,14 +137,14 @@ ORIGINS = [
         {"local.vorn": "_vorn_version: 1.0\ndatabase:\n  port: 1\n"},
         {},
         "database.port",
-        ["local.vorn:3:9", "production.vorn:3:9", "base.vorn:10:3"],
+        ["local.vorn:3:9", "production.vorn:3:9", "base.vorn:5:11"],
         id="optional-file-present",
     ),
     pytest.param(
         {"local.vorn": "_vorn_version: 1.0\nhosts:\n  - c\n"},
         {},
         "hosts[0]",
-        ["local.vorn:3:5", "base.vorn:12:8"],
+        ["local.vorn:3:5", "base.vorn:7:7"],
         id="a-later-list-replaces",
     ),
     pytest.param(

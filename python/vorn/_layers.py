@@ -66,9 +66,8 @@ class Layer:
 def written_place(document: Document, steps: tuple[str | int, ...], *, at_key: bool) -> Span:
     """The span of the value at ``steps`` (or of its key, when it has one
     and ``at_key``): through aliases and merges to where it is written."""
-    if at_key and steps and isinstance(steps[-1], str):
-        return document.key_span(steps)
-    return document.span(steps)
+    where = document.written_at(steps)
+    return (where.key_span or where.span) if at_key else where.span
 
 
 def read_layers(files: SettingsFiles | None) -> list[Layer]:
