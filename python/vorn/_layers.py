@@ -12,10 +12,11 @@ from collections.abc import Iterable, Sequence
 from pathlib import Path
 from typing import Any, NamedTuple, TypeAlias
 
-from ._document import Document, Span
+from ._document import Document
+from ._native import VERSION_KEY
 from ._reading import parse
 from ._sources import text_at
-from ._typed import VERSION_KEY
+from ._spans import Span
 
 
 class OptionalFile(NamedTuple):
