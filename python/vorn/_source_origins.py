@@ -1,10 +1,11 @@
-"""What each source of a settings class gave, kept as the settings are
-built, and where a value it gave came from, worked out only when asked:
-the place in a vorn file, or the environment variable, init argument,
-dotenv file or secrets file that pydantic-settings read it from.
+"""The sources of a settings object, kept as it is built, and where a
+value they gave came from, worked out only when asked: the place in a vorn
+file, or the environment variable, init argument, dotenv file or secrets
+file that pydantic-settings read it from.
 
-Keeping costs a few attribute reads per source; nothing is read again, and
-no position is worked out, until an origin or a validation error asks."""
+Keeping costs a reference to the sources; nothing is sorted out or read
+again, and no position is worked out, until an origin or a validation error
+asks."""
 
 from __future__ import annotations
 
@@ -48,18 +49,23 @@ class SourceRecord(Protocol):
 
 
 class Build:
-    """What every source gave to one settings object, highest priority
-    first, and the values they made together."""
+    """The sources of one settings object, highest priority first, as
+    pydantic-settings called them, and the values they made together. What
+    each source gave is sorted out only when an origin is asked for."""
 
-    __slots__ = ("records", "state")
+    __slots__ = ("_records", "sources", "state", "vorn_source")
 
-    def __init__(self, records: Sequence[SourceRecord], state: dict[str, Any]) -> None:
-        self.records = tuple(records)
+    def __init__(self, sources: Sequence[Any], state: dict[str, Any], vorn_source: type[Any]) -> None:
+        self.sources = tuple(sources)
         self.state = state
+        self.vorn_source = vorn_source
+        self._records: tuple[SourceRecord, ...] | None = None
 
     def entries(self) -> list[Entry]:
         """Every layer, lowest priority first, as the values were merged."""
-        return [entry for record in reversed(self.records) for entry in record.entries()]
+        if self._records is None:
+            self._records = _records(self.sources, self.vorn_source)
+        return [entry for record in reversed(self._records) for entry in record.entries()]
 
     def origin(self, choices: Sequence[Sequence[str | int]], *, at_key: bool = False) -> Origin | None:
         """Where the value in force at the path of ``choices`` came from,
@@ -75,9 +81,8 @@ class Build:
         return [entry.layer for entry in self.entries() if entry.layer is not None]
 
 
-def record_build(sources: Sequence[Any], state: dict[str, Any], vorn_source: type[Any]) -> Build:
-    """The record of a build from ``sources`` (highest priority first, as
-    pydantic-settings calls them) that made ``state``."""
+def _records(sources: Sequence[Any], vorn_source: type[Any]) -> tuple[SourceRecord, ...]:
+    """What each source gave, and how to tell where from."""
     # The last source, its defaults, was handed what every other source
     # gave, under their names.
     last = sources[-1] if sources else None
@@ -102,7 +107,7 @@ def record_build(sources: Sequence[Any], state: dict[str, Any], vorn_source: typ
             records.append(ArgumentRecord(data))
         else:
             records.append(OtherRecord(data, type(source).__name__))
-    return Build(records, state)
+    return tuple(records)
 
 
 class Naming(NamedTuple):

@@ -41,7 +41,7 @@ from ._layers import Layer, OptionalFile, SettingsFiles, layer_of, merged, read_
 from ._origin import Origin, OriginKind
 from ._paths import parse_path, path_text
 from ._settings_errors import SettingsIssue, SettingsValidationError, settings_error
-from ._source_origins import Build, field_names, record_build
+from ._source_origins import Build, field_names
 from ._sources import text_at
 
 __all__ = [
@@ -175,7 +175,7 @@ class VornSettings(BaseSettings):
         state = super()._settings_build_values(sources, init_kwargs)
         builds = _BUILDING.get()
         if builds is not None:
-            builds.append(record_build(sources, state, VornConfigSettingsSource))
+            builds.append(Build(sources, state, VornConfigSettingsSource))
         return state
 
 
