@@ -2,13 +2,17 @@
 order under the environment, dotenv files, init arguments and secrets, the
 origin of every value, and values that do not validate shown at theirs."""
 
+import importlib.util
 import os
 import pickle
 import re
+import shutil
+from pathlib import Path
 from typing import Any
 
 import pytest
 import vorn
+import vorn.cli
 from hypothesis import given
 from hypothesis import strategies as st
 from vorn._layers import history, merged, value_at
@@ -325,3 +329,49 @@ def test_layers_merge_in_order_and_the_last_holder_is_the_origin(layers):
         assert value_at(layers[origin], steps) == value_at(expected, steps)
         assert not any(holds(layer, steps) for layer in layers[origin + 1 :])
         assert all(holds(layers[held.layer], steps) for held in chain)
+
+
+EXAMPLES = Path(__file__).resolve().parent.parent / "examples"
+
+
+def test_the_readme_example_holds(tmp_path, monkeypatch, capsys):
+    shutil.copytree(EXAMPLES / "settings", tmp_path / "examples" / "settings")
+    monkeypatch.chdir(tmp_path)
+    spec = importlib.util.spec_from_file_location("settings_model", EXAMPLES / "settings_model.py")
+    example = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(example)
+    monkeypatch.setenv("APP_DATABASE__PORT", "7000")
+    loaded = example.Settings()
+    origins = {path: settings.origin_of(loaded, path) for path in ("database.port", "database.host")}
+    origins |= {path: settings.origin_of(loaded, path) for path in ("replica_database.port", "replica_database.name")}
+    assert loaded.database.port == 7000
+    assert {path: [str(origin), *map(str, origin.overrides)] for path, origin in origins.items()} == {
+        "database.port": [
+            "environment variable APP_DATABASE__PORT",
+            "examples/settings/production.vorn:3:9",
+            "examples/settings/base.vorn:5:9",
+        ],
+        "database.host": ["examples/settings/production.vorn:4:9", "examples/settings/base.vorn:4:9"],
+        "replica_database.port": ["examples/settings/base.vorn:5:9"],
+        "replica_database.name": ["examples/settings/base.vorn:6:9"],
+    }
+    monkeypatch.delenv("APP_DATABASE__PORT")
+    (tmp_path / "examples" / "settings" / "local.vorn").write_text("_vorn_version: 1.0\nreplicas: four\n")
+    with pytest.raises(settings.SettingsValidationError) as info:
+        example.Settings()
+    assert str(info.value) == (
+        f"examples/settings/local.vorn:2:11: $.replicas: {NOT_AN_INT}\nreplicas: four\n          ^"
+    )
+    monkeypatch.setenv("APP_REPLICAS", "many")
+    with pytest.raises(settings.SettingsValidationError) as info:
+        example.Settings()
+    assert str(info.value) == f"environment variable APP_REPLICAS: $.replicas: {NOT_AN_INT}"
+    assert (
+        vorn.cli.main(
+            ["explain", *(f"examples/settings/{name}.vorn" for name in ("base", "production")), "$.database.port"]
+        )
+        == 0
+    )
+    assert capsys.readouterr().out == (
+        "examples/settings/production.vorn:3:9: 6543\nexamples/settings/base.vorn:5:9: 5432\n"
+    )
