@@ -7,6 +7,7 @@ import os
 import pickle
 import re
 import shutil
+import sys
 from pathlib import Path
 from typing import Any
 
@@ -375,3 +376,10 @@ def test_the_readme_example_holds(tmp_path, monkeypatch, capsys):
     assert capsys.readouterr().out == (
         "examples/settings/production.vorn:3:9: 6543\nexamples/settings/base.vorn:5:9: 5432\n"
     )
+
+
+def test_without_pydantic_settings_the_module_says_how_to_get_it(monkeypatch):
+    monkeypatch.setitem(sys.modules, "pydantic_settings", None)
+    monkeypatch.delitem(sys.modules, "vorn.settings")
+    with pytest.raises(ModuleNotFoundError, match=re.escape('not installed: pip install "vorn[settings]"')):
+        importlib.import_module("vorn.settings")

@@ -12,10 +12,17 @@ files, and keeps what each source gave: ``origin_of(settings,
 does not validate is reported at its place.
 
     >>> class Settings(VornSettings):
-    ...     model_config = VornSettingsConfigDict(vorn_file=["base.vorn", OptionalFile("local.vorn")])
+    ...     model_config = VornSettingsConfigDict(
+    ...         vorn_file=["base.vorn", "production.vorn", OptionalFile("local.vorn")],
+    ...         env_prefix="APP_",
+    ...         env_nested_delimiter="__",
+    ...     )
     ...     database: Database
     >>> str(origin_of(Settings(), "database.port"))
-    'base.vorn:5:9'
+    'production.vorn:3:9'
+
+The settings keep their files' texts; positions are read from them when
+first asked for.
 """
 
 from __future__ import annotations
