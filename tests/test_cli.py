@@ -422,6 +422,59 @@ def test_set_of_an_invalid_document_prints_the_report(tmp_path, capsys):
     assert run(capsys, "set", path, "$.a", "b") == (1, "", f"{path}:2:1: expected ':' in mapping entry\noops\n^\n")
 
 
+EXPLAINED = {
+    "base.vorn": "_vorn_version: 1.0\ndefaults: &db\n  port: 5432\ndatabase:\n  <<: *db\n  host: a\nhosts:\n  - a\n",
+    "prod.vorn": "_vorn_version: 1.0\ndatabase:\n  port: 6543\nhosts:\n  - ' b'\n",
+    "broken.vorn": "_vorn_version: 1.0\noops\n",
+}
+
+# (arguments, with F/ standing for the folder; exit status, standard output, standard error)
+EXPLAINS = [
+    (["F/base.vorn", "F/prod.vorn", "$.database.port"], 0, "F/prod.vorn:3:9: 6543\nF/base.vorn:3:9: 5432\n", ""),
+    (["F/base.vorn", "F/prod.vorn", "$.hosts[0]"], 0, 'F/prod.vorn:5:5: " b"\nF/base.vorn:8:5: a\n', ""),
+    (
+        ["F/base.vorn", "F/prod.vorn", "$.database"],
+        0,
+        "F/prod.vorn:3:3: a mapping of 1 entry\nF/base.vorn:5:3: a mapping of 2 entries\n",
+        "",
+    ),
+    (
+        ["F/base.vorn", "F/prod.vorn", "$.database.port", "--json"],
+        0,
+        json.dumps(
+            {
+                "path": "$.database.port",
+                "value": "6543",
+                "origin": {"file": "F/prod.vorn", "line": 3, "column": 9, "value": "6543"},
+                "overrides": [{"file": "F/base.vorn", "line": 3, "column": 9, "value": "5432"}],
+            },
+            indent=2,
+        )
+        + "\n",
+        "",
+    ),
+    (["--skip-missing", "F/base.vorn", "F/none.vorn", "$.database.host"], 0, "F/base.vorn:6:9: a\n", ""),
+    (
+        ["F/base.vorn", "F/prod.vorn", "$.database.prot"],
+        1,
+        "",
+        "F/base.vorn + F/prod.vorn: no value at $.database.prot\n",
+    ),
+    (["F/base.vorn", "F/broken.vorn", "$.a"], 1, "", "F/broken.vorn:2:1: expected ':' in mapping entry\noops\n^\n"),
+    (["F/base.vorn", "F/none.vorn", "$.a"], 2, "", "vorn: cannot read F/none.vorn: No such file or directory\n"),
+    (["--skip-missing", "F/none.vorn", "$.a"], 2, "", "vorn explain: none of the files exists\n"),
+]
+
+
+@pytest.mark.parametrize(("arguments", "status", "out", "err"), EXPLAINS)
+def test_explain_prints_the_value_in_force_and_what_it_overrode(tmp_path, capsys, arguments, status, out, err):
+    for name, content in EXPLAINED.items():
+        write(tmp_path, name, content)
+    folder = f"{tmp_path}/"
+    result = run(capsys, "explain", *(argument.replace("F/", folder) for argument in arguments))
+    assert result == (status, out.replace("F/", folder), err.replace("F/", folder))
+
+
 def test_to_json_prints_the_document(tmp_path, capsys):
     path = write(tmp_path, "doc.vorn", "_vorn_version: 1.0\nnames:\n  - Zoë\n  - k: v\n")
     value = {"_vorn_version": "1.0", "names": ["Zoë", {"k": "v"}]}

@@ -6,12 +6,15 @@ import io
 import json
 import re
 import sys
+import tempfile
+from pathlib import Path
 
 import pytest
 import vorn
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 from vorn import cli
+from vorn._paths import path_text
 
 
 class Streams:
@@ -205,3 +208,33 @@ def test_file_names_that_are_not_utf8_are_shown_escaped(tmp_path):
         b"",
         b"vorn: cannot read " + shown + b".missing: No such file or directory\n",
     )
+
+
+# Documents whose keys are few, so that paths meet them, and whose strings
+# are shown as they are, quoted, or escaped.
+few_keys = st.sampled_from(["a", "b"])
+layered_trees = st.recursive(
+    st.sampled_from(["x", " y", "\x1b", "line\nfeed"]),
+    lambda children: st.one_of(st.lists(children, max_size=2), st.dictionaries(few_keys, children, max_size=2)),
+    max_leaves=6,
+)
+layers = st.one_of(st.dictionaries(few_keys, layered_trees, max_size=2).map(written), broken_documents)
+
+
+@settings(max_examples=300, deadline=None)
+@given(st.lists(layers, min_size=1, max_size=3), st.lists(st.one_of(few_keys, st.integers(0, 1)), max_size=3))
+def test_explain_of_any_layers_gives_a_status_and_a_line_per_place(documents, steps):
+    with tempfile.TemporaryDirectory() as folder:
+        names = []
+        for index, data in enumerate(documents):
+            names.append(f"{folder}/{index}.vorn")
+            Path(names[-1]).write_bytes(data)
+        status, out, err = run_tool(["explain", *names, path_text(steps)])
+    assert status in (0, 1), err
+    if status == 1:
+        assert out == b"" and err.endswith(b"\n")
+        return
+    assert err == b""
+    places = out.decode().splitlines()
+    assert places and all(re.fullmatch(rf"{re.escape(folder)}/[0-2]\.vorn:\d+:\d+: \S.*", place) for place in places)
+    assert all(place.isprintable() for place in places), places

@@ -36,6 +36,7 @@ import io
 from typing import Any
 
 import vorn
+import vorn.settings
 from vorn import Value
 
 
@@ -86,6 +87,22 @@ with vorn.edit_path("out.vorn") as editable:
     editable["owner"] = "me"
 with vorn.edit_path("out.vorn", default=vorn.stringify) as editable:
     editable["replicas"] = 3
+
+
+class Settings(vorn.settings.VornSettings):
+    model_config = vorn.settings.VornSettingsConfigDict(vorn_file=["a.vorn", vorn.settings.OptionalFile("b.vorn")])
+    port: int
+
+
+try:
+    # pydantic's own typing asks for the fields that the sources give.
+    settings = Settings()  # type: ignore[call-arg]
+    origin: vorn.settings.Origin = vorn.settings.origin_of(settings, "port")
+    places: list[str] = [str(origin), *(str(place) for place in origin.overrides)]
+    source = vorn.settings.VornConfigSettingsSource(Settings, vorn_file="a.vorn")
+except vorn.settings.SettingsValidationError as invalid:
+    issues: list[vorn.settings.SettingsIssue] = invalid.errors
+    at: tuple[int, vorn.settings.Origin | None] = (issues[0].lineno, issues[0].origin)
 """
 
 # Each line is a mistake both checkers must flag.

@@ -1,5 +1,6 @@
 """The ``vorn`` command: check documents, print the value at a path, set or
-delete one in place, and convert documents to and from JSON.
+delete one in place, say which of layered files set a value, and convert
+documents to and from JSON.
 
 Every outcome is an exit status of 0, 1 or 2 with, on failure, a message on
 standard error; no input makes the tool end with a traceback.
@@ -20,6 +21,7 @@ from . import __version__, _diagnostics
 from ._document import Document
 from ._errors import DecodeError, EncodeError, ValidationError
 from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
+from ._layers import Layer, history, layer_of, merged, value_at
 from ._lints import lints
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
@@ -141,6 +143,60 @@ def _del(args: argparse.Namespace) -> int:
         raise _Failure(f"{edit.name}: {_no_value(args.path, parent)}\n", EXIT_INVALID)
     del parent[args.path[-1]]
     return _write_edit(edit, args.diff)
+
+
+def _explain(args: argparse.Namespace) -> int:
+    layers = [_layer(name) for name in args.files if not (args.skip_missing and _missing_file(name))]
+    if not layers:
+        raise _Failure("vorn explain: none of the files exists\n", EXIT_USAGE)
+    value: Any = merged(layer.data for layer in layers)
+    for depth, step in enumerate(args.path):
+        child = _child(value, step)
+        if child is _NOTHING:
+            names = " + ".join(layer.name for layer in layers)
+            raise _Failure(f"{names}: {_no_value(args.path[: depth + 1], value)}\n", EXIT_INVALID)
+        value = child
+    chain = history([layer.data for layer in layers], [(step,) for step in args.path])
+    # The value in force first, then each it replaced, the last replaced first.
+    places = [_place(layers[held.layer], held.steps) for held in reversed(chain)]
+    if args.json:
+        origin, *overrides = places
+        _write_json({"path": path_text(args.path), "value": value, "origin": origin, "overrides": overrides}, 2)
+    else:
+        _write_stdout("".join(f"{p['file']}:{p['line']}:{p['column']}: {_shown_value(p['value'])}\n" for p in places))
+    return EXIT_OK
+
+
+def _missing_file(name: str) -> bool:
+    return name != "-" and not os.path.lexists(name)
+
+
+def _layer(name: str) -> Layer:
+    path, data = _read_input(name)
+    text = _decode(path, data)
+    try:
+        return layer_of(path, text)
+    except DecodeError as error:
+        fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, error.msg)
+        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+
+
+def _place(layer: Layer, steps: tuple[str | int, ...]) -> dict[str, Any]:
+    span = layer.place(steps)
+    return {"file": layer.name, "line": span.lineno, "column": span.colno, "value": value_at(layer.data, steps)}
+
+
+def _shown_value(value: Any) -> str:
+    """A value on one line: a string as it is when that is unambiguous, or
+    else quoted as JSON; a mapping or sequence by its size."""
+    if isinstance(value, dict):
+        return f"a mapping of {len(value)} entr{'y' if len(value) == 1 else 'ies'}"
+    if isinstance(value, list):
+        return f"a sequence of {len(value)} item{'' if len(value) == 1 else 's'}"
+    plain = value and value == value.strip() and value.isprintable()
+    shown = _diagnostics.escaped(value if plain else json.dumps(value, ensure_ascii=False))
+    limit = _diagnostics.LONGEST_MESSAGE
+    return shown if len(shown) <= limit else shown[: limit - len(_diagnostics.CUT)] + _diagnostics.CUT
 
 
 class _Edit(NamedTuple):
@@ -548,7 +604,8 @@ def _build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="vorn",
         description=(
-            "Check vorn documents, print values from them, change them in place, and convert\nthem to and from JSON."
+            "Check vorn documents, print values from them, change them in place, say which of\n"
+            "layered settings files set a value, and convert them to and from JSON."
         ),
         epilog=(
             "examples:\n"
@@ -556,6 +613,7 @@ def _build_parser() -> argparse.ArgumentParser:
             "  vorn get service.vorn '$.database.port'\n"
             "  vorn set service.vorn '$.database.port' 5433 --diff\n"
             "  vorn del service.vorn '$.service.upstreams[1]'\n"
+            "  vorn explain base.vorn production.vorn '$.database.port'\n"
             "  vorn to-json service.vorn --indent 4\n"
             "  vorn from-json settings.json > settings.vorn\n\n"
             "exit status: 0 success, 1 an invalid document, 2 a usage error or unreadable file"
@@ -686,6 +744,47 @@ def _build_parser() -> argparse.ArgumentParser:
     delete.add_argument("path", type=_entry_path, metavar="PATH", help="the entry or item to delete, e.g. $.hosts[0]")
     delete.add_argument("--diff", action="store_true", help="print the change as a unified diff; write nothing")
     delete.set_defaults(command=_del)
+
+    explain = commands.add_parser(
+        "explain",
+        help="say which of layered files set a value",
+        description=(
+            "Layer the documents in order, as vorn.settings reads settings files: a later\n"
+            "document's mappings are merged into the earlier ones key by key, its strings\n"
+            "and sequences replace theirs. Print where the value in force at PATH is written,\n"
+            "as FILE:LINE:COLUMN: value, then each value it replaced, the last replaced first.\n"
+            "A place is where the value is written, through aliases and merges. A string is\n"
+            "shown as it is, or as JSON when it has spaces at its ends or characters that do\n"
+            "not print; a mapping or sequence by its size (--json shows them whole)."
+        ),
+        epilog=(
+            "example:\n"
+            "  $ vorn explain base.vorn production.vorn '$.database.port'\n"
+            "  production.vorn:4:9: 6543\n"
+            "  base.vorn:5:9: 5432\n\n"
+            "exit status: 0 printed, 1 an invalid document or no value at PATH, 2 a usage\n"
+            "error or a file that cannot be read"
+        ),
+        formatter_class=formatter,
+    )
+    explain.add_argument(
+        "files",
+        nargs="+",
+        metavar="FILE",
+        help='a document, in order: a later one overrides an earlier one; "-" reads standard input',
+    )
+    explain.add_argument("path", type=_path, metavar="PATH", help="where the value is, e.g. $.database.port")
+    explain.add_argument(
+        "--skip-missing",
+        action="store_true",
+        help="leave out a FILE that does not exist, as settings leave out an OptionalFile",
+    )
+    explain.add_argument(
+        "--json",
+        action="store_true",
+        help='print {"path", "value", "origin", "overrides"}, each place as {"file", "line", "column", "value"}',
+    )
+    explain.set_defaults(command=_explain)
 
     to_json = commands.add_parser(
         "to-json",
