@@ -295,6 +295,50 @@ def _from_json(args: argparse.Namespace) -> int:
     return EXIT_OK
 
 
+def _from_yaml(args: argparse.Namespace) -> int:
+    path, data = _read_input(args.file)
+    text = _decode(path, data)
+    try:
+        from ._from_yaml import ConversionFault, NotConvertible, convert, yaml
+    except ModuleNotFoundError:
+        raise _Failure('vorn from-yaml needs PyYAML: pip install "vorn[yaml]"\n', EXIT_USAGE) from None
+    try:
+        conversion = convert(text, args.lossy)
+    except yaml.MarkedYAMLError as error:
+        reason = "; ".join(part for part in (error.context, error.problem) if part)
+        mark = error.problem_mark or error.context_mark
+        if mark is None:
+            raise _Failure(f"{path}: invalid YAML: {reason}\n", EXIT_INVALID) from None
+        fault = _diagnostics.text_fault(path, data, mark.line + 1, mark.column + 1, f"invalid YAML: {reason}")
+        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    except yaml.YAMLError as error:
+        raise _Failure(f"{path}: invalid YAML: {error}\n", EXIT_INVALID) from None
+    except NotConvertible as error:
+        message = f"{error.location}: {error.reason}" + (
+            "; pass --lossy to write it anyway" if error.lossy_helps else ""
+        )
+        if not error.line:
+            raise _Failure(f"{path}: {message}\n", EXIT_INVALID) from None
+        fault = _diagnostics.text_fault(path, data, error.line, error.column, message)
+        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    except RecursionError:
+        raise _Failure(f"{path}: the YAML is nested too deeply to be converted\n", EXIT_INVALID) from None
+    except ConversionFault as error:
+        raise _Failure(f"{path}: {error}\n", EXIT_INVALID) from None
+    notes = [f"{path}:{loss}\n" for loss in dict.fromkeys(conversion.losses)]
+    if conversion.documents_left_out:
+        notes.append(f"{path}: the {conversion.documents_left_out} YAML documents after the first were left out\n")
+    if conversion.dropped_line_feeds:
+        count = conversion.dropped_line_feeds
+        notes.append(
+            f"{path}: {count} block scalar{'s' if count > 1 else ''} lost {'their' if count > 1 else 'its'} final "
+            "line feed, which a vorn literal block cannot end with\n"
+        )
+    _write_stdout(conversion.text)
+    _write_stderr("".join(notes))
+    return EXIT_OK
+
+
 def _surrogate_fault(document: dict[str, Any]) -> str:
     """Names the first key or string, in the JSON's order, that holds a lone
     surrogate (from a \\ud800-style escape): it has no UTF-8 form."""
@@ -530,7 +574,8 @@ def _build_parser() -> argparse.ArgumentParser:
             "  vorn set service.vorn '$.database.port' 5433 --diff\n"
             "  vorn del service.vorn '$.service.upstreams[1]'\n"
             "  vorn to-json service.vorn --indent 4\n"
-            "  vorn from-json settings.json > settings.vorn\n\n"
+            "  vorn from-json settings.json > settings.vorn\n"
+            "  vorn from-yaml compose.yaml > compose.vorn\n\n"
             "exit status: 0 success, 1 an invalid document, 2 a usage error or unreadable file"
         ),
         formatter_class=formatter,
@@ -698,4 +743,29 @@ def _build_parser() -> argparse.ArgumentParser:
         help="write strings that would not read back unchanged anyway (see Round-trip limits in the README)",
     )
     from_json.set_defaults(command=_from_json)
+
+    from_yaml = commands.add_parser(
+        "from-yaml",
+        help="convert a YAML document into vorn, comments kept",
+        description=(
+            "Print one YAML document whose root is a mapping as a vorn document on standard\n"
+            "output, with its comment lines, end-of-line comments, blank lines between groups\n"
+            "and key order. Every scalar becomes the string YAML reads (no types: yes stays\n"
+            "yes), flow collections become blocks, and anchors, aliases and merges stay so\n"
+            "where vorn can say them, else they are written out. A block scalar becomes a\n"
+            "literal block without its final line feed (their number goes to standard error).\n"
+            "What vorn cannot carry (a blank line or White_Space at a line's end inside a\n"
+            "multi-line string, a tab, a tag of its own, several documents) is an error naming\n"
+            'its place, unless --lossy. Needs PyYAML (pip install "vorn[yaml]").'
+        ),
+        epilog="exit status: 0 converted, 1 invalid YAML or YAML vorn cannot carry, 2 a usage error or unreadable file",
+        formatter_class=formatter,
+    )
+    from_yaml.add_argument("file", metavar="FILE", help='the YAML file; "-" reads standard input')
+    from_yaml.add_argument(
+        "--lossy",
+        action="store_true",
+        help="convert what vorn cannot carry anyway: drop the tag, the blank line, the line's end, or the later documents",
+    )
+    from_yaml.set_defaults(command=_from_yaml)
     return parser
