@@ -56,7 +56,7 @@ FORM_CASES = [
     ("$.map", "&m\n  k: v", "map"),
     ("$.map.k", "v", "k"),
     ("$.alias", "*m", "alias"),
-    ("$.alias.k", "*m", "alias"),
+    ("$.alias.k", "*m", "*m"),  # inside an alias copy, the alias is the place
     ("$.merged.k", "<<: *m", "<<: *m"),
     ("$.merged.own", "x", "own"),
     ("$.items[0]", "first", None),

@@ -231,10 +231,10 @@ def lines_of(document, steps):
     record, _ = document._tree.locate(steps)
     if record < 0:
         return 1, 1, len(document.text.split("\n")), "root"
-    _, form, _, _, _, _, _, head, lines, *_ = document._tree.record(record)
-    if steps and lines_of(document, steps[:-1])[1] == head[0]:
+    found = document._tree.record(record)
+    if steps and lines_of(document, steps[:-1])[1] == found.line:
         return lines_of(document, steps[:-1])
-    return lines[0], head[0], lines[2], form
+    return found.lines_span.lineno, found.line, found.lines_span.end_lineno, found.form
 
 
 def may_change(document, original, edit, after):

@@ -182,6 +182,7 @@ def test_every_public_name_has_a_doc_string_whose_examples_run(tmp_path, monkeyp
         "Document",
         "Span",
         "Comments",
+        "WrittenAt",
         "edit_path",
         "ValidationError",
         "ValidationIssue",

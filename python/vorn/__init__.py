@@ -37,9 +37,10 @@ command checks documents and converts them to and from JSON.
 
 from importlib.metadata import version as _version
 
-from ._document import Comments, Document, Span, edit_path
+from ._document import Comments, Document, WrittenAt, edit_path
 from ._errors import DecodeError, EncodeError, ValidationError, ValidationIssue
 from ._reading import load, load_path, loads, parse
+from ._spans import Span
 from ._types import Value
 from ._writing import dump, dump_path, dumps, stringify
 
@@ -51,6 +52,7 @@ __all__ = [
     "ValidationError",
     "ValidationIssue",
     "Value",
+    "WrittenAt",
     "dump",
     "dump_path",
     "dumps",
@@ -66,5 +68,5 @@ __version__: str = _version("vorn")
 
 # Tracebacks and reprs name the errors where users find them.
 DecodeError.__module__ = EncodeError.__module__ = __name__
-Document.__module__ = Span.__module__ = Comments.__module__ = __name__
+Document.__module__ = Span.__module__ = Comments.__module__ = WrittenAt.__module__ = __name__
 ValidationError.__module__ = ValidationIssue.__module__ = __name__

@@ -8,28 +8,13 @@ from collections.abc import Iterator
 from typing import IO, Any, NamedTuple
 
 from ._editing import edited_text, verified_text
-from ._native import DocumentFault, SyntaxTree, read_syntax
+from ._native import DocumentFault, SyntaxKind, SyntaxTree, read_syntax
 from ._paths import parse_path, path_text
 from ._sources import decode_error, split_mark, text_at, text_of_file
+from ._spans import Span
 from ._writing import write_atomically
 
 Path = str | tuple[str | int, ...]
-
-
-class Span(NamedTuple):
-    """Where a piece of a document stands: 1-based lines and columns in
-    characters, as editors count them; ``end_colno`` is one past its last
-    character.
-
-    >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nname: 名前\\n")
-    >>> doc.key_span("$.name"), doc.span("$.name")
-    (Span(lineno=2, colno=1, end_lineno=2, end_colno=5), Span(lineno=2, colno=7, end_lineno=2, end_colno=9))
-    """
-
-    lineno: int
-    colno: int
-    end_lineno: int
-    end_colno: int
 
 
 class Comments(NamedTuple):
@@ -44,6 +29,25 @@ class Comments(NamedTuple):
 
     above: list[str]
     inline: str | None
+
+
+class WrittenAt(NamedTuple):
+    """Where a value is written, following the aliases and merges that
+    brought it to its place in the data: ``span`` is the value where it is
+    written (in an anchored block, for a value an alias or merge repeats),
+    ``key_span`` its key there (None for an item or the root), and ``via``
+    the spans of the ``*alias`` values and ``<<`` lines passed on the way,
+    outermost first.
+
+    >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nbase: &b\\n  port: 80\\nweb:\\n  <<: *b\\n")
+    >>> where = doc.written_at("$.web.port")
+    >>> where.span, where.via
+    (Span(lineno=3, colno=9, end_lineno=3, end_colno=11), (Span(lineno=5, colno=3, end_lineno=5, end_colno=9),))
+    """
+
+    span: Span
+    key_span: Span | None
+    via: tuple[Span, ...]
 
 
 class Document:
@@ -110,30 +114,49 @@ class Document:
         """Where the value at ``path`` was written. A value that came from an
         alias has the alias's span, one that came from a merge the span of
         the ``<<`` line; the root's span is the whole document. A path the
-        document does not hold raises KeyError."""
+        document does not hold raises KeyError. ``written_at`` follows
+        aliases and merges to where the value itself is written."""
         record, copied = self._locate(path)
         if record == -1:
             return self._whole()
-        kind, form, _, _, _, _, value_span, head_span, *_ = self._tree.record(record)
-        if copied and kind == "merge":
-            return Span(*head_span)
-        return Span(*value_span)
+        found = self._tree.record(record)
+        if copied and found.kind == SyntaxKind.MERGE:
+            return found.head_span
+        return found.value_span
 
     def key_span(self, path: Path) -> Span:
-        """Where the key of the entry at ``path`` was written (for a value
-        that came from an alias or a merge, as ``span`` says). The root and
-        items have no key: ValueError."""
+        """Where the key of the entry at ``path`` was written. Inside a value
+        that came from an alias or a merge, the span that ``span`` gives.
+        The root and items have no key: ValueError."""
         steps = _steps(path)
         record, copied = self._locate(steps)
         if record == -1:
             raise ValueError("the root has no key")
-        kind, _, _, _, _, key_span, value_span, head_span, *_ = self._tree.record(record)
+        found = self._tree.record(record)
         if copied:
-            return Span(*(head_span if kind == "merge" else key_span or value_span))
-        if kind == "item" or isinstance(steps[-1], int):
+            return found.head_span if found.kind == SyntaxKind.MERGE else found.value_span
+        if found.kind == SyntaxKind.ITEM or isinstance(steps[-1], int):
             raise ValueError(f"{path_text(steps)} is an item, which has no key")
-        assert key_span is not None, "an entry's record has its key's span"
-        return Span(*key_span)
+        assert found.key_span is not None, "an entry's record has its key's span"
+        return found.key_span
+
+    def written_at(self, path: Path) -> WrittenAt:
+        """Where the value at ``path`` is written, through the aliases and
+        merges that brought it (see WrittenAt). A path the document does not
+        hold raises KeyError."""
+        steps = _steps(path)
+        place = self._tree.written_at(steps)
+        if place is None:
+            raise KeyError(path_text(steps))
+        via = tuple(self._via_span(index) for index in place.via)
+        if place.record is None:
+            return WrittenAt(self._whole(), None, via)
+        key_span = None if place.key_record is None else self._tree.record(place.key_record).key_span
+        return WrittenAt(self._tree.record(place.record).value_span, key_span, via)
+
+    def _via_span(self, index: int) -> Span:
+        record = self._tree.record(index)
+        return record.head_span if record.kind == SyntaxKind.MERGE else record.value_span
 
     def dumps(self) -> str:
         """The text for ``data`` as it is now, made from the text it was read
@@ -165,7 +188,7 @@ class Document:
         record, _ = self._locate(path)
         if record == -1:
             return Comments([], None)
-        return Comments(self._tree.comments(record), self._tree.record(record)[10])
+        return Comments(self._tree.comments(record), self._tree.record(record).inline_comment)
 
     def _locate(self, path: Path | tuple[str | int, ...]) -> tuple[int, bool]:
         steps = _steps(path)

@@ -10,12 +10,8 @@ from __future__ import annotations
 from dataclasses import dataclass
 
 from ._document import Document
-from ._native import SyntaxTree
-
-# What the reader counts as White_Space after a colon.
-_WHITE_SPACE = frozenset(
-    " \t\n\x0b\x0c\r\x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000"
-)
+from ._native import WHITE_SPACE, SyntaxForm, SyntaxKind, SyntaxRecord, SyntaxTree
+from ._spans import Span
 
 
 @dataclass(frozen=True, slots=True)
@@ -25,24 +21,10 @@ class Lint:
     msg: str
 
 
-@dataclass(frozen=True, slots=True)
-class _Record:
-    index: int
-    kind: str
-    form: str
-    parent: int
-    target: int
-    key: str | None
-    key_span: tuple[int, int, int, int] | None
-    value_span: tuple[int, int, int, int]
-    head_span: tuple[int, int, int, int]
-    anchor: str | None
-
-
 def lints(document: Document) -> list[Lint]:
     """Every finding in ``document``, in the order of the text."""
     tree = document._tree
-    records = [_record(tree, i) for i in range(len(tree))]
+    records = [tree.record(index) for index in range(len(tree))]
     lines = document.text.split("\n")
     found = [
         *_repeated_keys(records),
@@ -53,27 +35,23 @@ def lints(document: Document) -> list[Lint]:
     return sorted(found, key=lambda lint: (lint.lineno, lint.colno))
 
 
-def _record(tree: SyntaxTree, index: int) -> _Record:
-    kind, form, parent, target, key, key_span, value_span, head_span, _lines, anchor, _comment = tree.record(index)
-    return _Record(index, kind, form, parent, target, key, key_span, value_span, head_span, anchor)
+def _at(span: Span) -> str:
+    return f"line {span.lineno}, column {span.colno}"
 
 
-def _at(span: tuple[int, int, int, int]) -> str:
-    return f"line {span[0]}, column {span[1]}"
-
-
-def _repeated_keys(records: list[_Record]) -> list[Lint]:
-    seen: dict[tuple[int, str], _Record] = {}
+def _repeated_keys(records: list[SyntaxRecord]) -> list[Lint]:
+    seen: dict[tuple[int | None, str], SyntaxRecord] = {}
     found = []
     for record in records:
-        if record.kind != "entry" or record.key is None or record.key_span is None:
+        if record.kind != SyntaxKind.ENTRY or record.key is None or record.key_span is None:
             continue
         earlier = seen.get((record.parent, record.key))
         seen[(record.parent, record.key)] = record
         if earlier is not None and earlier.key_span is not None:
             found.append(
                 Lint(
-                    *record.key_span[:2],
+                    record.key_span.lineno,
+                    record.key_span.colno,
                     f"key '{record.key}' is written twice in one mapping, at {_at(earlier.key_span)} and "
                     f"{_at(record.key_span)}; the later one wins: delete the entry you do not mean",
                 )
@@ -81,28 +59,28 @@ def _repeated_keys(records: list[_Record]) -> list[Lint]:
     return found
 
 
-def _line_text(lines: list[str], span: tuple[int, int, int, int]) -> str:
-    return lines[span[0] - 1].removesuffix("\r")
+def _line_text(lines: list[str], span: Span) -> str:
+    return lines[span.lineno - 1].removesuffix("\r")
 
 
-def _colon_items(records: list[_Record], tree: SyntaxTree, lines: list[str]) -> list[Lint]:
+def _colon_items(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]) -> list[Lint]:
     found = []
     for record in records:
-        if record.kind != "item" or record.form != "inline_mapping":
+        if record.kind != SyntaxKind.ITEM or record.form != SyntaxForm.INLINE_MAPPING:
             continue
         first = next((records[child] for child in tree.children(record.index)), None)
         if first is None or first.key_span is None:
             continue
         line = _line_text(lines, first.key_span)
-        colon = line.find(":", first.key_span[3] - 1)
+        colon = line.find(":", first.key_span.end_colno - 1)
         after = line[colon + 1 : colon + 2]
-        if colon < 0 or after == "" or after in _WHITE_SPACE:
+        if colon < 0 or after == "" or after in WHITE_SPACE:
             continue
-        written = line[record.value_span[1] - 1 :].split(" #")[0].rstrip()
+        written = line[record.value_span.colno - 1 :].split(" #")[0].rstrip()
         found.append(
             Lint(
-                record.value_span[0],
-                record.value_span[1],
+                record.value_span.lineno,
+                record.value_span.colno,
                 f"the item '- {written}' reads as a mapping because of its colon; "
                 f"quote it to keep it a string: - {_double_quoted(written)}",
             )
@@ -114,11 +92,12 @@ def _double_quoted(text: str) -> str:
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def _unused_anchors(records: list[_Record]) -> list[Lint]:
-    used = {record.target for record in records if record.form == "alias" and record.target >= 0}
+def _unused_anchors(records: list[SyntaxRecord]) -> list[Lint]:
+    used = {record.target for record in records if record.form == SyntaxForm.ALIAS and record.target is not None}
     return [
         Lint(
-            *record.value_span[:2],
+            record.value_span.lineno,
+            record.value_span.colno,
             f"anchor &{record.anchor} is never used by an alias or a merge: remove it, or use it as *{record.anchor}",
         )
         for record in records
@@ -126,18 +105,19 @@ def _unused_anchors(records: list[_Record]) -> list[Lint]:
     ]
 
 
-def _items_that_do_not_nest(records: list[_Record], tree: SyntaxTree, lines: list[str]) -> list[Lint]:
+def _items_that_do_not_nest(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]) -> list[Lint]:
     found = []
     for record in records:
-        if record.kind != "item" or record.form != "inline_mapping":
+        if record.kind != SyntaxKind.ITEM or record.form != SyntaxForm.INLINE_MAPPING:
             continue
         children = [records[child] for child in tree.children(record.index)]
-        if len(children) < 2 or children[0].form != "empty" or children[1].head_span[0] == children[0].head_span[0]:
+        if len(children) < 2 or children[0].form != SyntaxForm.EMPTY or children[1].line == children[0].line:
             continue
         first, below = children[0], children[1]
         found.append(
             Lint(
-                *first.head_span[:2],
+                first.head_span.lineno,
+                first.head_span.colno,
                 f"the lines below '- {first.key}:' continue the item's mapping ('{below.key}' is the item's "
                 f"own key) and '{first.key}' stays empty; to nest them under '{first.key}', write '-' alone "
                 f"on the item's line, '{first.key}:' below it, and indent its lines under that",

@@ -1,7 +1,19 @@
 # Type stub for the extension vorn._native; shipped with the package.
+from enum import StrEnum
 from typing import Any, Final, final
 
 from _typeshed import structseq
+
+from ._spans import Span
+
+VERSION_KEY: Final[str]
+"""The key of the format version every document's root holds."""
+FORMAT_VERSION: Final[str]
+"""The one version the reader accepts (White_Space around it aside)."""
+MERGE_KEY: Final[str]
+"""The key that merges a mapping in ("<<")."""
+WHITE_SPACE: Final[str]
+"""The characters the reader trims and counts as blanks: Unicode's White_Space."""
 
 class DocumentFault(ValueError):
     """A document fault found by ``loads``: ``args`` are (the text
@@ -25,8 +37,6 @@ def checked_dumps(obj: str | list[Any] | dict[str, Any], lossy: bool, /) -> str 
     >>> checked_dumps({"_vorn_version": "1.0", "a": "x\\n"}, False)
     (['a'], 'final_line_feed')
     """
-
-_Span = tuple[int, int, int, int]
 
 @final
 class MappingChanges(structseq[Any], tuple[dict[str, Any], list[str], list[str]]):
@@ -63,12 +73,99 @@ class ItemChanges(structseq[Any], tuple[dict[int, Any], int, int, int]):
     def old_length(self) -> int:
         """The number of items read."""
 
+class SyntaxKind(StrEnum):
+    """What a syntax record is: an entry, an item, or a merge (an entry
+    that merges a mapping in and makes none of its own)."""
+
+    ENTRY = "entry"
+    ITEM = "item"
+    MERGE = "merge"
+
+class SyntaxForm(StrEnum):
+    """How a value was written."""
+
+    EMPTY = "empty"
+    PLAIN = "plain"
+    SINGLE_QUOTED = "single_quoted"
+    DOUBLE_QUOTED = "double_quoted"
+    LITERAL_BLOCK = "literal_block"
+    EMPTY_SEQUENCE = "empty_sequence"
+    EMPTY_MAPPING = "empty_mapping"
+    NESTED_BLOCK = "nested_block"
+    ALIAS = "alias"
+    INLINE_MAPPING = "inline_mapping"
+
+@final
+class SyntaxRecord:
+    """One entry, item or merge line of a document as written. Byte ranges
+    are of the tree's UTF-8 text; spans count as editors do."""
+
+    @property
+    def index(self) -> int: ...
+    @property
+    def kind(self) -> SyntaxKind: ...
+    @property
+    def form(self) -> SyntaxForm: ...
+    @property
+    def parent(self) -> int | None: ...
+    @property
+    def target(self) -> int | None:
+        """For an alias, the record whose block its anchor named; for a
+        merge, the record whose block it merges; else None."""
+    @property
+    def line(self) -> int: ...
+    @property
+    def indent(self) -> int: ...
+    @property
+    def key(self) -> str | None: ...
+    @property
+    def anchor(self) -> str | None: ...
+    @property
+    def inline_comment(self) -> str | None: ...
+    @property
+    def head_bytes(self) -> range: ...
+    @property
+    def lines_bytes(self) -> range: ...
+    @property
+    def key_bytes(self) -> range | None: ...
+    @property
+    def value_bytes(self) -> range: ...
+    @property
+    def anchor_bytes(self) -> range | None: ...
+    @property
+    def comment_bytes(self) -> range | None: ...
+    @property
+    def head_span(self) -> Span: ...
+    @property
+    def lines_span(self) -> Span: ...
+    @property
+    def key_span(self) -> Span | None: ...
+    @property
+    def value_span(self) -> Span: ...
+    @property
+    def anchor_span(self) -> Span | None: ...
+    @property
+    def comment_span(self) -> Span | None: ...
+
+@final
+class WrittenPlace(structseq[Any], tuple[int | None, int | None, tuple[int, ...]]):
+    """Where a value is written, through the aliases and merges that brought it."""
+
+    __match_args__: Final = ("record", "key_record", "via")
+    @property
+    def record(self) -> int | None: ...
+    @property
+    def key_record(self) -> int | None: ...
+    @property
+    def via(self) -> tuple[int, ...]: ...
+
 @final
 class SyntaxTree:
     """A document read with the syntax records of every entry, item and
     merge line, in written order. Made only by ``read_syntax``."""
 
     def __len__(self) -> int: ...
+    def __getitem__(self, index: int, /) -> SyntaxRecord: ...
     def __buffer__(self, flags: int, /) -> memoryview:
         """The UTF-8 text the tree was read from, read-only."""
     def line_start(self, offset: int, /) -> int:
@@ -76,11 +173,12 @@ class SyntaxTree:
     def locate(self, path: list[str | int] | tuple[str | int, ...], /) -> tuple[int, bool] | None:
         """(record, copied) of the value at ``path``; record -1 is the root;
         None when the document has no value there."""
-    def record(
-        self, index: int, /
-    ) -> tuple[str, str, int, int, str | None, _Span | None, _Span, _Span, _Span, str | None, str | None]:
-        """(kind, form, parent, target, key, key_span, value_span, head_span,
-        lines_span, anchor, inline_comment)."""
+    def record(self, index: int, /) -> SyntaxRecord: ...
+    def written_at(self, path: list[str | int] | tuple[str | int, ...], /) -> WrittenPlace | None:
+        """Where the value at ``path`` is written, following aliases and
+        merges; None when the document has no value there."""
+    def span(self, begin: int, end: int, /) -> Span:
+        """The Span of the bytes [begin, end) of the text."""
     def aliases(self, targets: set[int] | None = None, /) -> list[tuple[int, int]]:
         """(record, target) of the aliases and merges, in written order;
         only those whose target is in ``targets`` when it is given."""
@@ -107,8 +205,8 @@ class SyntaxTree:
         -1."""
     def comments(self, index: int, /) -> list[str]:
         """The comment lines above the record."""
-    def children(self, index: int, /) -> list[int]:
-        """The records the value of record ``index`` holds (-1: the root)."""
+    def children(self, index: int | None, /) -> list[int]:
+        """The records the value of record ``index`` holds (None: the root)."""
     def changes(self, data: Any, /) -> tuple[MappingChanges | ItemChanges | bool | None, bool]:
         """(how, foreign): how is None when ``data`` hold the values as
         read, else how they differ, nested as the data are: a MappingChanges

@@ -8,9 +8,11 @@ import functools
 import os
 from typing import TYPE_CHECKING, Any
 
-from ._document import Document, Span
+from ._document import Document
 from ._errors import ValidationError, ValidationIssue
+from ._native import VERSION_KEY
 from ._paths import path_text
+from ._spans import Span
 
 if TYPE_CHECKING:
     from pydantic import TypeAdapter
@@ -29,10 +31,6 @@ ADAPTERS_KEPT = 128
 _MISSING = "missing"
 # The last part of pydantic's place for a fault in a mapping's key.
 _KEY_PART = "[key]"
-# Marks the text as a document, and loads accepts only "1.0": it says
-# nothing about the data, and a model that refuses unknown fields would
-# refuse it.
-VERSION_KEY = "_vorn_version"
 
 
 def validated(data: dict[str, Any], into: Any, doc: str, path: str | os.PathLike[str] | None) -> Any:
@@ -40,6 +38,8 @@ def validated(data: dict[str, Any], into: Any, doc: str, path: str | os.PathLike
     without its version entry; a failure raises ValidationError with a
     position for each fault."""
     adapter = adapter_for(into)
+    # The version marks the text as a document: it says nothing about the
+    # data, and a model that refuses unknown fields would refuse it.
     data.pop(VERSION_KEY, None)
     try:
         return adapter.validate_python(data)

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "vorn/emit.hpp"
+#include "vorn/format_version.hpp"
 #include "vorn/parse.hpp"
 
 #include "arguments.hpp"
@@ -24,9 +25,12 @@
 #include "changes.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
+#include "read/merge_rule.hpp"
 #include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
+#include "syntax_record.hpp"
 #include "syntax_tree.hpp"
+#include "text/white_space.hpp"
 #include "tree/kept_room.hpp"
 #include "type_names.hpp"
 #include "write/emit_flat_tree.hpp"
@@ -259,13 +263,33 @@ PyMethodDef methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
+// The rules every layer asks, Python included: the version key and value,
+// the key that merges, and the characters that are White_Space.
+int add_rule_constants(PyObject* module) {
+    std::u32string white_space;
+    for (char32_t c = 0; c <= 0x3000; ++c)
+        if (is_white_space(c)) white_space += c;
+    PyRef characters = PyRef::steal(PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, white_space.data(),
+                                                              static_cast<Py_ssize_t>(white_space.size())));
+    if (!characters) return -1;
+    const auto add_text = [module](const char* name, std::string_view text) {
+        PyRef value = PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        return value ? PyModule_AddObjectRef(module, name, value.get()) : -1;
+    };
+    if (add_text("VERSION_KEY", version_key) < 0 || add_text("FORMAT_VERSION", format_version) < 0 ||
+        add_text("MERGE_KEY", merge_key) < 0)
+        return -1;
+    return PyModule_AddObjectRef(module, "WHITE_SPACE", characters.get());
+}
+
 // The internal-fault class is one per process, so the module serves only
 // the main interpreter.
 int add_module_types(PyObject* module) {
     PyObject* fault_class = document_fault_class();
     if (fault_class == nullptr) return -1;
     if (PyModule_AddObjectRef(module, "DocumentFault", fault_class) < 0) return -1;
-    if (add_change_types(module) < 0) return -1;
+    if (add_change_types(module) < 0 || add_rule_constants(module) < 0 || add_syntax_record_types(module) < 0)
+        return -1;
     return add_syntax_tree_type(module);
 }
 

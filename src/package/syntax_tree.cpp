@@ -11,42 +11,13 @@
 #include "error_state.hpp"
 #include "read/syntax_index.hpp"
 #include "str_from_utf8.hpp"
+#include "syntax_record.hpp"
+#include "syntax_tree_state.hpp"
 #include "text/trim.hpp"
 #include "tree/kept_room.hpp"
 
 namespace vorn::binding {
 namespace {
-
-// What a SyntaxTree owns. The document and the records view `utf8`, which
-// `text` keeps alive; the members are declared so that they go first.
-struct SyntaxTreeState {
-    PyRef text;
-    std::string_view utf8;
-    Document document;
-    SyntaxIndex index;
-    // The offset where each line starts, for turning offsets into lines;
-    // found at the first question that needs it.
-    std::vector<std::uint64_t> line_starts;
-    // The values as read, for changes().
-    ValueSnapshot snapshot;
-
-    SyntaxTreeState(PyObject* text_object, std::string_view text_utf8, Document read, std::vector<SyntaxRecord> records,
-                    ValueSnapshot values)
-        : text(PyRef::borrow(text_object)),
-          utf8(text_utf8),
-          document(std::move(read)),
-          index(std::move(records)),
-          snapshot(std::move(values)) {}
-
-    const std::vector<std::uint64_t>& lines() {
-        if (line_starts.empty()) {
-            line_starts.push_back(0);
-            for (std::size_t at = utf8.find('\n'); at != std::string_view::npos; at = utf8.find('\n', at + 1))
-                line_starts.push_back(at + 1);
-        }
-        return line_starts;
-    }
-};
 
 struct SyntaxTreeObject {
     PyObject ob_base;
@@ -57,47 +28,48 @@ SyntaxTreeState& state_of(PyObject* self) noexcept { return *reinterpret_cast<Sy
 
 PyRef text_str(std::string_view text) { return checked(str_from_utf8(text)); }
 
-// (line, column) of a byte offset, both 1-based, the column in characters
-// as editors count them.
-std::pair<std::uint64_t, std::uint64_t> position(SyntaxTreeState& state, std::uint64_t offset) {
-    const std::vector<std::uint64_t>& starts = state.lines();
-    const auto after = std::upper_bound(starts.begin(), starts.end(), offset);
-    const std::uint64_t start = *(after - 1);
-    std::uint64_t column = 1;
-    for (std::uint64_t at = start; at < offset; ++at)
-        column += (static_cast<unsigned char>(state.utf8[at]) & 0xC0) != 0x80;
-    return {static_cast<std::uint64_t>(after - starts.begin()), column};
-}
-
-// (lineno, colno, end_lineno, end_colno); end_colno is one past the last
-// character.
-PyRef span_tuple(SyntaxTreeState& state, ByteSpan span) {
-    const auto [line, column] = position(state, span.begin);
-    const auto [end_line, end_column] = position(state, span.end);
-    return checked(Py_BuildValue("(KKKK)", static_cast<unsigned long long>(line),
-                                 static_cast<unsigned long long>(column), static_cast<unsigned long long>(end_line),
-                                 static_cast<unsigned long long>(end_column)));
-}
-
-std::string_view piece(const SyntaxTreeState& state, ByteSpan span) noexcept {
-    return state.utf8.substr(span.begin, span.end - span.begin);
-}
+std::string_view piece(const SyntaxTreeState& state, ByteSpan span) noexcept { return state.piece(span); }
 
 const SyntaxRecord& record_at(const SyntaxTreeState& state, PyObject* argument) {
     const Py_ssize_t index = PyLong_AsSsize_t(argument);
     if (index == -1 && PyErr_Occurred()) throw fetch_current_error();
-    const auto& records = state.index.records();
+    const auto& records = state.records();
     if (index < 0 || static_cast<std::size_t>(index) >= records.size())
         throw ErrorState::pending(PyExc_IndexError, "no syntax record " + std::to_string(index));
     return records[static_cast<std::size_t>(index)];
 }
 
-constexpr const char* kind_names[] = {"entry", "item", "merge"};
-constexpr const char* form_names[] = {"empty",         "plain",          "single_quoted", "double_quoted",
-                                      "literal_block", "empty_sequence", "empty_mapping", "nested_block",
-                                      "alias",         "inline_mapping"};
-
-PyRef or_none(PyRef value) { return value ? std::move(value) : PyRef::borrow(Py_None); }
+// The steps of a path: str keys and int indices, viewing the strs, which
+// `held` keeps alive; nullopt when an index cannot be in any document.
+std::optional<std::vector<PathStep>> path_steps(PyObject* path, PyRef& held) {
+    held = checked(PySequence_Fast(path, "a path is a sequence of str keys and int indices"));
+    const Py_ssize_t count = PySequence_Fast_GET_SIZE(held.get());
+    PyObject** items = PySequence_Fast_ITEMS(held.get());
+    std::vector<PathStep> steps;
+    steps.reserve(static_cast<std::size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        PyObject* step = items[i];
+        if (PyUnicode_Check(step)) {
+            Py_ssize_t size = 0;
+            const char* utf8 = PyUnicode_AsUTF8AndSize(step, &size);
+            if (utf8 == nullptr) throw fetch_current_error();
+            steps.emplace_back(std::string_view(utf8, static_cast<std::size_t>(size)));
+        } else if (PyLong_Check(step) && !PyBool_Check(step)) {
+            const Py_ssize_t index = PyLong_AsSsize_t(step);
+            if (index == -1 && PyErr_Occurred()) {
+                if (!PyErr_ExceptionMatches(PyExc_OverflowError)) throw fetch_current_error();
+                PyErr_Clear();
+                return std::nullopt;
+            }
+            if (index < 0) return std::nullopt;
+            steps.emplace_back(static_cast<std::size_t>(index));
+        } else {
+            throw ErrorState::type_error("a path step must be a str key or an int index, not '" +
+                                         std::string(Py_TYPE(step)->tp_name) + "'");
+        }
+    }
+    return steps;
+}
 
 // locate(path, /): (record, copied) for the value at `path`, a sequence of
 // str keys and int indices, with record -1 for the root; None when the
@@ -105,69 +77,71 @@ PyRef or_none(PyRef value) { return value ? std::move(value) : PyRef::borrow(Py_
 PyObject* locate(PyObject* self, PyObject* path) {
     return guarded_entry([&]() -> PyObject* {
         const SyntaxTreeState& state = state_of(self);
-        PyRef steps_sequence = checked(PySequence_Fast(path, "locate() needs a sequence of keys and indices"));
-        const Py_ssize_t count = PySequence_Fast_GET_SIZE(steps_sequence.get());
-        PyObject** items = PySequence_Fast_ITEMS(steps_sequence.get());
-        std::vector<PathStep> steps;
-        steps.reserve(static_cast<std::size_t>(count));
-        for (Py_ssize_t i = 0; i < count; ++i) {
-            PyObject* step = items[i];
-            if (PyUnicode_Check(step)) {
-                Py_ssize_t size = 0;
-                const char* utf8 = PyUnicode_AsUTF8AndSize(step, &size);
-                if (utf8 == nullptr) throw fetch_current_error();
-                steps.emplace_back(std::string_view(utf8, static_cast<std::size_t>(size)));
-            } else if (PyLong_Check(step) && !PyBool_Check(step)) {
-                const Py_ssize_t index = PyLong_AsSsize_t(step);
-                if (index == -1 && PyErr_Occurred()) {
-                    if (!PyErr_ExceptionMatches(PyExc_OverflowError)) throw fetch_current_error();
-                    PyErr_Clear();
-                    Py_RETURN_NONE;
-                }
-                if (index < 0) Py_RETURN_NONE;
-                steps.emplace_back(static_cast<std::size_t>(index));
-            } else {
-                throw ErrorState::type_error("a path step must be a str key or an int index, not '" +
-                                             std::string(Py_TYPE(step)->tp_name) + "'");
-            }
-        }
-        const auto found = state.index.locate(state.document.root(), steps);
+        PyRef held;
+        const auto steps = path_steps(path, held);
+        if (!steps) Py_RETURN_NONE;
+        const auto found = state.index.locate(state.document.root(), *steps);
         if (!found) Py_RETURN_NONE;
         const long long record = found->record == no_record ? -1 : static_cast<long long>(found->record);
         return Py_BuildValue("(LO)", record, found->copied ? Py_True : Py_False);
     });
 }
 
-// record(index, /): (kind, form, parent, target, key, key_span, value_span,
-// head_span, lines_span, anchor, inline_comment), spans as
+// The editor's names of kinds and forms, until it asks the records.
+constexpr const char* kind_names[] = {"entry", "item", "merge"};
+constexpr const char* form_names[] = {"empty",         "plain",          "single_quoted", "double_quoted",
+                                      "literal_block", "empty_sequence", "empty_mapping", "nested_block",
+                                      "alias",         "inline_mapping"};
+
 // A record's index for Python: -1 for none.
 long long index_or_none(std::uint32_t index) { return index == no_record ? -1LL : static_cast<long long>(index); }
 
-// (lineno, colno, end_lineno, end_colno), parent and target -1 for none.
+// The record index given by a Python int.
+std::uint32_t index_argument(const SyntaxTreeState& state, PyObject* argument) {
+    record_at(state, argument);
+    return static_cast<std::uint32_t>(PyLong_AsSsize_t(argument));
+}
+
+// record(index, /): the SyntaxRecord at `index`.
 PyObject* record(PyObject* self, PyObject* index) {
+    return guarded_entry(
+        [&]() -> PyObject* { return make_syntax_record(self, index_argument(state_of(self), index)).release(); });
+}
+
+PyObject* item(PyObject* self, Py_ssize_t index) {
     return guarded_entry([&]() -> PyObject* {
+        const auto& records = state_of(self).records();
+        if (index < 0 || static_cast<std::size_t>(index) >= records.size())
+            throw ErrorState::pending(PyExc_IndexError, "no syntax record " + std::to_string(index));
+        return make_syntax_record(self, static_cast<std::uint32_t>(index)).release();
+    });
+}
+
+// written_at(path, /): WrittenPlace(record, key_record, via) of the value
+// at `path`, or None when the document has no value there.
+PyObject* written_at(PyObject* self, PyObject* path) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxTreeState& state = state_of(self);
+        PyRef held;
+        const auto steps = path_steps(path, held);
+        if (!steps) Py_RETURN_NONE;
+        const auto place = state.index.written_at(state.document.root(), *steps);
+        if (!place) Py_RETURN_NONE;
+        return written_place_object(*place).release();
+    });
+}
+
+// span(begin, end, /): the Span of the bytes [begin, end).
+PyObject* span(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
+    return guarded_entry([&]() -> PyObject* {
+        if (count != 2) throw ErrorState::type_error("span() takes exactly 2 arguments");
         SyntaxTreeState& state = state_of(self);
-        const SyntaxRecord& record = record_at(state, index);
-        const bool keyed = record.kind != SyntaxKind::item;
-        PyRef kind = text_str(kind_names[static_cast<int>(record.kind)]);
-        PyRef form = text_str(form_names[static_cast<int>(record.form)]);
-        PyRef parent = checked(PyLong_FromLongLong(index_or_none(record.parent)));
-        PyRef target = checked(PyLong_FromLongLong(index_or_none(record.target)));
-        PyRef key = keyed ? text_str(record.key_text) : PyRef();
-        PyRef key_span = keyed ? span_tuple(state, record.key) : PyRef();
-        PyRef value_span = span_tuple(state, record.value);
-        PyRef head_span = span_tuple(state, record.head);
-        PyRef lines_span = span_tuple(state, record.lines);
-        const bool anchored = record.form == SyntaxForm::nested_block && record.anchor.begin > record.head.begin;
-        PyRef anchor = anchored ? text_str(piece(state, record.anchor)) : PyRef();
-        PyRef comment = record.inline_comment.empty() ? PyRef() : text_str(piece(state, record.inline_comment));
-        key = or_none(std::move(key));
-        key_span = or_none(std::move(key_span));
-        anchor = or_none(std::move(anchor));
-        comment = or_none(std::move(comment));
-        return checked(PyTuple_Pack(11, kind.get(), form.get(), parent.get(), target.get(), key.get(), key_span.get(),
-                                    value_span.get(), head_span.get(), lines_span.get(), anchor.get(), comment.get()))
-            .release();
+        const Py_ssize_t begin = PyLong_AsSsize_t(arguments[0]);
+        const Py_ssize_t end = PyLong_AsSsize_t(arguments[1]);
+        if ((begin == -1 || end == -1) && PyErr_Occurred()) throw fetch_current_error();
+        if (begin < 0 || end < begin || static_cast<std::size_t>(end) > state.utf8.size())
+            throw ErrorState::value_error("span() needs 0 <= begin <= end <= the text's length in bytes");
+        return span_object(state, {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end)}).release();
     });
 }
 
@@ -372,11 +346,11 @@ PyObject* comments(PyObject* self, PyObject* index) {
 }
 
 // children(index, /): the records the value of record `index` holds
-// directly, in written order; -1 for the root's.
+// directly, in written order; None (or -1) for the root's.
 PyObject* children(PyObject* self, PyObject* index) {
     return guarded_entry([&]() -> PyObject* {
         const SyntaxTreeState& state = state_of(self);
-        const Py_ssize_t parent = PyLong_AsSsize_t(index);
+        const Py_ssize_t parent = index == Py_None ? -1 : PyLong_AsSsize_t(index);
         if (parent == -1 && PyErr_Occurred()) throw fetch_current_error();
         if (parent != -1) record_at(state, index);
         PyRef list = checked(PyList_New(0));
@@ -397,9 +371,7 @@ PyObject* line_start(PyObject* self, PyObject* argument) {
         const Py_ssize_t offset = PyLong_AsSsize_t(argument);
         if (offset == -1 && PyErr_Occurred()) throw fetch_current_error();
         if (offset < 0) throw ErrorState::value_error("an offset is not negative");
-        const std::vector<std::uint64_t>& starts = state_of(self).lines();
-        const auto after = std::upper_bound(starts.begin(), starts.end(), static_cast<std::uint64_t>(offset));
-        return PyLong_FromUnsignedLongLong(*(after - 1));
+        return PyLong_FromUnsignedLongLong(state_of(self).line_start(static_cast<std::uint64_t>(offset)));
     });
 }
 
@@ -439,9 +411,12 @@ void deallocate(PyObject* self) {
 PyMethodDef tree_methods[] = {
     {"locate", &locate, METH_O,
      "locate($self, path, /)\n--\n\n(record, copied) of the value at path; record -1 is the root; None if absent."},
-    {"record", &record, METH_O,
-     "record($self, index, /)\n--\n\n(kind, form, parent, target, key, key_span, value_span, head_span,\n"
-     "lines_span, anchor, inline_comment)."},
+    {"record", &record, METH_O, "record($self, index, /)\n--\n\nThe SyntaxRecord at index."},
+    {"written_at", &written_at, METH_O,
+     "written_at($self, path, /)\n--\n\nWrittenPlace(record, key_record, via) of the value at path, following\n"
+     "aliases and merges to where it is written; None if absent."},
+    {"span", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&span)), METH_FASTCALL,
+     "span($self, begin, end, /)\n--\n\nThe Span of the bytes [begin, end) of the text."},
     {"aliases", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&aliases)), METH_FASTCALL,
      "aliases($self, targets=None, /)\n--\n\n(record, target) of the aliases and merges, in written order;\n"
      "only those whose target is in the set targets when it is given."},
@@ -469,7 +444,7 @@ PyMethodDef tree_methods[] = {
     {"line_start", &line_start, METH_O,
      "line_start($self, offset, /)\n--\n\nWhere the line that holds byte offset starts."},
     {"children", &children, METH_O,
-     "children($self, index, /)\n--\n\nThe records held by record index (-1: the root)."},
+     "children($self, index, /)\n--\n\nThe records held by record index (None: the root)."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -477,6 +452,7 @@ PyType_Slot tree_slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(&deallocate)},
     {Py_tp_methods, tree_methods},
     {Py_sq_length, reinterpret_cast<void*>(&length)},
+    {Py_sq_item, reinterpret_cast<void*>(&item)},
     {Py_bf_getbuffer, reinterpret_cast<void*>(&get_buffer)},
     {Py_tp_doc, const_cast<char*>("A document read with the syntax records of every entry, item and merge line.")},
     {0, nullptr},
@@ -496,6 +472,8 @@ PyType_Spec tree_spec = {
 PyTypeObject* syntax_tree_type = nullptr;
 
 }  // namespace
+
+SyntaxTreeState& tree_state(PyObject* tree) noexcept { return state_of(tree); }
 
 int add_syntax_tree_type(PyObject* module) {
     if (syntax_tree_type == nullptr) {

@@ -1,12 +1,13 @@
 #include "read/insert_entry.hpp"
 
+#include "read/merge_rule.hpp"
 #include "read/parse_messages.hpp"
 
 namespace vorn {
 
 std::optional<ParseError> insert_entry(MappingBuilder& target, std::string_view key, const DocNode& node,
                                        SourcePosition at) {
-    if (key != "<<") {
+    if (key != merge_key) {
         target.put(key, node);
         return std::nullopt;
     }

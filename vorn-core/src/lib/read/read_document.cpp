@@ -3,29 +3,27 @@
 #include <string>
 #include <string_view>
 
+#include "vorn/format_version.hpp"
 #include "vorn/parse.hpp"
 
 #include "read/anchor_table.hpp"
 #include "read/block_parser.hpp"
 #include "read/copy_budget.hpp"
 #include "read/source_lines.hpp"
-#include "text/trim.hpp"
 
 namespace vorn {
 
 namespace {
 
-constexpr std::string_view accepted_version = "1.0";
-
 // The root must be a mapping that carries the accepted format version.
 std::optional<std::string> root_fault(const DocValue& root) {
     if (!root.is_mapping()) return "root of document must be a mapping";
-    const DocNode* version = root.find("_vorn_version");
+    const DocNode* version = root.find(version_key);
     if (version == nullptr) return "missing required _vorn_version at root (Semantic Date Versioning)";
     if (!version->value.is_scalar()) return "_vorn_version must be a string scalar";
     const std::string stored = scalar_text(version->value);
-    if (trim(stored) == accepted_version) return std::nullopt;
-    return "unsupported _vorn_version '" + stored + "', expected " + std::string(accepted_version);
+    if (is_accepted_version(stored)) return std::nullopt;
+    return "unsupported _vorn_version '" + stored + "', expected " + std::string(format_version);
 }
 
 // Reads the whole text; with `syntax`, recording it as written.

@@ -1,5 +1,6 @@
 #include "read/entry_steps.hpp"
 #include "read/insert_entry.hpp"
+#include "read/merge_rule.hpp"
 #include "read/parse_messages.hpp"
 #include "read/record_syntax.hpp"
 #include "read/scalar_syntax.hpp"
@@ -75,7 +76,7 @@ StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     const ValueForm form = classify_value(value_text);
     WrittenLine written{SyntaxKind::entry, line, split, key_written, key_written, key, value_text, form};
 
-    if (form == ValueForm::alias && key == "<<") {
+    if (is_merge(key, form, EntryPlace::block_mapping)) {
         written.kind = SyntaxKind::merge;
         if constexpr (kRecording) record_line(state, written);
         return merge_alias(frame, value_text, state, at);

@@ -1,5 +1,6 @@
 #include "read/entry_steps.hpp"
 #include "read/insert_entry.hpp"
+#include "read/merge_rule.hpp"
 #include "read/parse_messages.hpp"
 #include "read/record_syntax.hpp"
 #include "read/scalar_syntax.hpp"
@@ -25,7 +26,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
     const ValueForm form = classify_value(value_text);
     std::uint32_t record = no_record;
     if constexpr (kRecording) {
-        const SyntaxKind kind = key == "<<" && form == ValueForm::alias ? SyntaxKind::merge : SyntaxKind::entry;
+        const SyntaxKind kind = is_merge(key, form, EntryPlace::item_line) ? SyntaxKind::merge : SyntaxKind::entry;
         record = record_line(
             state, {kind, line, split, key_written, key_written, key, value_text, form, form == ValueForm::anchor},
             item_record);

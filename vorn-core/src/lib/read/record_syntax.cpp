@@ -39,7 +39,7 @@ std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::ui
     const std::uint32_t index = syntax.add(parent);
     SyntaxRecord& record = syntax.at(index);
     record.kind = written.kind;
-    record.form = written.kind == SyntaxKind::merge ? SyntaxForm::alias : written_form(written);
+    record.form = written_form(written);
     record.line = static_cast<std::uint32_t>(line.number);
     record.indent = static_cast<std::uint32_t>(line.indent + (written.head_start.data() - line.text.data()));
     const ByteSpan line_text = syntax.span_of(line.text);
@@ -68,6 +68,8 @@ std::uint32_t record_line(ParseState& state, const WrittenLine& written, std::ui
         default:
             break;
     }
+    // "- <<: &name" merges the block it anchors: its own.
+    if (record.kind == SyntaxKind::merge && record.form == SyntaxForm::nested_block) record.target = index;
     if (record.form == SyntaxForm::nested_block) syntax.await_block(index);
     return index;
 }

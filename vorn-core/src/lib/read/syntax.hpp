@@ -30,7 +30,9 @@ struct ByteSpan {
 enum class SyntaxKind : std::uint8_t {
     entry,  // "key: value", in a block mapping or an item's inline mapping
     item,   // "- value"
-    merge,  // "<<: *name", which makes no entry of its own
+    // An entry that merges a mapping in and makes no entry of its own:
+    // "<<: *name", or "<<" first on an item's line (is_merge).
+    merge,
 };
 
 // How a value was written.
@@ -43,7 +45,7 @@ enum class SyntaxForm : std::uint8_t {
     empty_sequence,  // "[]"
     empty_mapping,   // "{}"
     nested_block,    // the deeper lines after the entry or item line
-    alias,           // "*name" (and every merge: its value is one)
+    alias,           // "*name"
     inline_mapping,  // "- key: value", the item's mapping starting on its line
 };
 
@@ -55,8 +57,9 @@ struct SyntaxRecord {
     // The record whose value holds this one: the entry or item of the
     // enclosing block, the item of an inline mapping; no_record at the root.
     std::uint32_t parent = no_record;
-    // For an alias or merge: the record whose block its anchor named when
-    // it was read; no_record for any other form.
+    // For an alias: the record whose block its anchor named when it was
+    // read. For a merge: the record whose block it merges in (its own for
+    // "- <<: &name"); no_record for "- <<: {}" and for any other form.
     std::uint32_t target = no_record;
     // The 1-based line of the entry or item, and the column (0-based, in
     // bytes) where its key or hyphen starts.

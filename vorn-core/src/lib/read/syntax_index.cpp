@@ -72,6 +72,54 @@ std::uint32_t SyntaxIndex::find_item(std::uint32_t owner, std::size_t index) con
     return child;
 }
 
+std::optional<WrittenPlace> SyntaxIndex::written_at(const DocValue& root, std::span<const PathStep> path) const {
+    const DocValue* value = &root;
+    WrittenPlace place;
+    // Once the records no longer lead (they always should), the nearest
+    // place found stands for the rest of the path.
+    bool lost = false;
+    for (const PathStep& step : path) {
+        const auto* key = std::get_if<std::string_view>(&step);
+        if (key != nullptr) {
+            if (!value->is_mapping()) return std::nullopt;
+            const DocNode* node = value->find(*key);
+            if (node == nullptr) return std::nullopt;
+            value = &node->value;
+        } else {
+            const std::size_t index = std::get<std::size_t>(step);
+            if (!value->is_sequence() || index >= value->items().size()) return std::nullopt;
+            value = &value->items()[index].value;
+        }
+        if (lost) continue;
+        std::uint32_t written = no_record;
+        if (key != nullptr) {
+            Location found = find_entry(place.record, *key);
+            // A merge brings the entry of the block it merges, which may
+            // itself have come from a merge of that block's.
+            while (found.record != no_record && found.copied) {
+                place.via.push_back(found.record);
+                const std::uint32_t source = records_[found.record].target;
+                found = source == no_record ? Location{} : find_entry(source, *key);
+            }
+            written = found.record;
+        } else {
+            written = find_item(place.record, std::get<std::size_t>(step));
+        }
+        if (written == no_record) {
+            lost = true;
+            continue;
+        }
+        place.key_record = key != nullptr ? written : no_record;
+        // An alias's value is written where its anchor stands.
+        if (records_[written].form == SyntaxForm::alias && records_[written].target != no_record) {
+            place.via.push_back(written);
+            written = records_[written].target;
+        }
+        place.record = written;
+    }
+    return place;
+}
+
 std::optional<Location> SyntaxIndex::locate(const DocValue& root, std::span<const PathStep> path) const {
     const DocValue* value = &root;
     Location location;

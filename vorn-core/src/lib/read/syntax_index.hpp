@@ -27,6 +27,16 @@ struct Location {
     bool copied = false;
 };
 
+// Where a value is written, through the aliases and merges that brought it:
+// `record` wrote it (no_record: the root), `key_record` wrote its key (no
+// record for an item or the root), and `via` are the alias and merge records
+// passed on the way, outermost first.
+struct WrittenPlace {
+    std::uint32_t record = no_record;
+    std::uint32_t key_record = no_record;
+    std::vector<std::uint32_t> via;
+};
+
 class SyntaxIndex {
 public:
     explicit SyntaxIndex(std::vector<SyntaxRecord> records);
@@ -39,6 +49,11 @@ public:
     // Where the value at `path` below `root` was written; nullopt when the
     // tree has no value there. Walks without recursion.
     std::optional<Location> locate(const DocValue& root, std::span<const PathStep> path) const;
+
+    // Where the value at `path` below `root` is written, following each
+    // alias into its anchored block and each merge into the block it merges;
+    // nullopt when the tree has no value there. Walks without recursion.
+    std::optional<WrittenPlace> written_at(const DocValue& root, std::span<const PathStep> path) const;
 
     // The records whose value holds `parent` directly, in written order
     // (no_record: the root's).

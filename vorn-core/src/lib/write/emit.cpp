@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "text/trim.hpp"
+#include "vorn/format_version.hpp"
+
 #include "write/emit_flat_tree.hpp"
 #include "write/scalar_writer.hpp"
 
@@ -258,10 +259,10 @@ FoundFault root_fault(const FlatTree& tree, const FlatTreeReader& reader) {
     if (root.kind != FlatTree::Kind::mapping) return {WriteFault::root_not_mapping, 0};
     FlatTreeReader::Cursor cursor = reader.open(root);
     for (FlatTreeReader::Child child; reader.next(cursor, child);) {
-        if (child->key != "_vorn_version") continue;
+        if (child->key != version_key) continue;
         const std::size_t position = tree.position_of(*child);
         if (child->kind != FlatTree::Kind::scalar) return {WriteFault::version_not_text, position};
-        if (trim(child->text) != "1.0") return {WriteFault::unsupported_version, position};
+        if (!is_accepted_version(child->text)) return {WriteFault::unsupported_version, position};
         return {};
     }
     return {WriteFault::missing_version, 0};

@@ -1,0 +1,9 @@
+#include "vorn/format_version.hpp"
+
+#include "text/trim.hpp"
+
+namespace vorn {
+
+bool is_accepted_version(std::string_view stored) noexcept { return trim(stored) == format_version; }
+
+}  // namespace vorn
