@@ -13,6 +13,7 @@ from hypothesis import HealthCheck, assume, event, given, settings
 from hypothesis import strategies as st
 from vorn._from_yaml import NotConvertible, convert
 from vorn._line_rules import split_inline_comment
+from vorn._lints import lints
 from vorn._yaml_source import read_yaml
 from vorn.cli import main
 
@@ -96,6 +97,8 @@ def check_conversion(text, lossy=False):
     if not lossy:
         assert read == yaml_reading(text)
     assert vorn_comments(conversion.text) == [comment.text for comment in read_yaml(text).comments]
+    # What it writes has none of YAML's habits, nor anything else to warn of.
+    assert [lint.msg for lint in lints(vorn.Document.parse(conversion.text))] == []
     return conversion
 
 

@@ -9,13 +9,11 @@ given out.
 
 from __future__ import annotations
 
-# Unicode White_Space: what the reader trims from lines, keys and values.
-# (str.isspace differs: it also takes U+001C to U+001F and not U+0085's
-# neighbours alike, so str.strip() must not stand in for it.)
-WHITE_SPACE = (
-    " \t\n\x0b\x0c\r\x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009\u200a"
-    "\u2028\u2029\u202f\u205f\u3000"
-)
+from ._native import WHITE_SPACE
+
+# (str.isspace differs from White_Space: it also takes U+001C to U+001F,
+# so str.strip() must not stand in for the reader's trimming.)
+
 _WHITE_SPACE_SET = frozenset(WHITE_SPACE)
 
 

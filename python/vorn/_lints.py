@@ -10,15 +10,26 @@ from __future__ import annotations
 from dataclasses import dataclass
 
 from ._document import Document
+from ._fixes import Fix, TextEdit
 from ._native import WHITE_SPACE, SyntaxForm, SyntaxKind, SyntaxRecord, SyntaxTree
 from ._spans import Span
+from ._yaml_lints import yaml_habits
 
 
 @dataclass(frozen=True, slots=True)
 class Lint:
+    """One finding: where it starts, what reads otherwise than meant and,
+    for those that have them, a stable ``code``, the fix in words as
+    ``help``, the whole range as ``span``, and a certain ``fix`` as text
+    edits (for an editor's quick fix)."""
+
     lineno: int
     colno: int
     msg: str
+    code: str = ""
+    help: str = ""
+    span: Span | None = None
+    fix: Fix | None = None
 
 
 def lints(document: Document) -> list[Lint]:
@@ -29,8 +40,12 @@ def lints(document: Document) -> list[Lint]:
     found = [
         *_repeated_keys(records),
         *_colon_items(records, tree, lines),
-        *_unused_anchors(records),
+        *_unused_anchors(records, tree),
         *_items_that_do_not_nest(records, tree, lines),
+        *(
+            Lint(habit.span.lineno, habit.span.colno, habit.message, habit.code, habit.help, habit.span, habit.fix)
+            for habit in yaml_habits(tree)
+        ),
     ]
     return sorted(found, key=lambda lint: (lint.lineno, lint.colno))
 
@@ -77,12 +92,20 @@ def _colon_items(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]
         if colon < 0 or after == "" or after in WHITE_SPACE:
             continue
         written = line[record.value_span.colno - 1 :].split(" #")[0].rstrip()
+        where = Span(
+            record.value_span.lineno,
+            record.value_span.colno,
+            record.value_span.lineno,
+            record.value_span.colno + len(written),
+        )
         found.append(
             Lint(
                 record.value_span.lineno,
                 record.value_span.colno,
                 f"the item '- {written}' reads as a mapping because of its colon; "
                 f"quote it to keep it a string: - {_double_quoted(written)}",
+                span=where,
+                fix=Fix("quote the item", (TextEdit(where, _double_quoted(written)),)),
             )
         )
     return found
@@ -92,17 +115,29 @@ def _double_quoted(text: str) -> str:
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def _unused_anchors(records: list[SyntaxRecord]) -> list[Lint]:
+def _unused_anchors(records: list[SyntaxRecord], tree: SyntaxTree) -> list[Lint]:
     used = {record.target for record in records if record.form == SyntaxForm.ALIAS and record.target is not None}
-    return [
-        Lint(
-            record.value_span.lineno,
-            record.value_span.colno,
-            f"anchor &{record.anchor} is never used by an alias or a merge: remove it, or use it as *{record.anchor}",
+    text = memoryview(tree)
+    found = []
+    for record in records:
+        if record.anchor is None or record.index in used or record.anchor_bytes is None:
+            continue
+        # From the blanks before the '&' to the end of the name.
+        begin = record.anchor_bytes.start - 1
+        while begin > 0 and text[begin - 1] == ord(" "):
+            begin -= 1
+        found.append(
+            Lint(
+                record.value_span.lineno,
+                record.value_span.colno,
+                f"anchor &{record.anchor} is never used by an alias or a merge: remove it, or use it as *{record.anchor}",
+                span=tree.span(record.anchor_bytes.start - 1, record.anchor_bytes.stop),
+                fix=Fix(
+                    f"remove the anchor &{record.anchor}", (TextEdit(tree.span(begin, record.anchor_bytes.stop), ""),)
+                ),
+            )
         )
-        for record in records
-        if record.anchor is not None and record.index not in used
-    ]
+    return found
 
 
 def _items_that_do_not_nest(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]) -> list[Lint]:

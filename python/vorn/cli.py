@@ -79,7 +79,12 @@ def _warnings(path: str, data: bytes) -> list[str]:
     """The lints of a document that reads, each shown as a fault is."""
     found = lints(Document.parse(data.decode("utf-8"), path=path))
     return [
-        _diagnostics.render(_diagnostics.text_fault(path, data, lint.lineno, lint.colno, f"warning: {lint.msg}"))
+        _diagnostics.render(
+            _diagnostics.text_fault(
+                path, data, lint.lineno, lint.colno, f"warning: {lint.msg}" + (f" [{lint.code}]" if lint.code else "")
+            )
+        )
+        + (f"help: {_diagnostics.escaped(lint.help)}\n" if lint.help else "")
         for lint in found
     ]
 
