@@ -19,10 +19,12 @@ from typing import IO, Any, NamedTuple
 from . import __version__, _diagnostics
 from ._document import Document
 from ._errors import DecodeError, EncodeError, ValidationError
+from ._format import FormatFault, format_text
 from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
 from ._lints import lints
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
+from ._repair import Repair, repair
 from ._typed import adapter_for
 from ._writing import checked_text, dumps, write_atomically
 
@@ -300,6 +302,52 @@ def _from_json(args: argparse.Namespace) -> int:
     return EXIT_OK
 
 
+def _fmt(args: argparse.Namespace) -> int:
+    status = EXIT_OK
+    for name in args.files:
+        try:
+            status = max(status, _format_one(name, args))
+        except _Failure as failure:
+            _write_stderr(failure.text)
+            status = max(status, failure.status)
+    return status
+
+
+def _format_one(name: str, args: argparse.Namespace) -> int:
+    """Formats one file (or standard input, printed), and says whether it
+    changed when only asked to check."""
+    path, data = _read_bytes(name)
+    content = data.removeprefix(_BYTE_ORDER_MARK)
+    text = _decode(path, content, EXIT_USAGE)
+    repairs: list[Repair] = []
+    try:
+        if args.fix:
+            text, repairs = repair(text)
+        formatted = format_text(text)
+    except DecodeError as error:
+        fault = _diagnostics.text_fault(path, content, error.lineno, error.colno, error.msg)
+        raise _Failure(_diagnostics.render(fault), EXIT_USAGE) from None
+    except FormatFault as error:
+        raise _Failure(f"{path}: {error}\n", EXIT_USAGE) from None
+    _write_stderr("".join(f"{path}:{done.lineno}:{done.colno}: fixed: {done.msg}\n" for done in repairs))
+    before = content.decode("utf-8")
+    if args.diff and formatted != before:
+        _write_stdout(_unified_diff(path, before, formatted))
+    if args.check or args.diff:
+        if formatted != before and args.check:
+            _write_stderr(f"{path}: would be reformatted\n")
+            return EXIT_INVALID
+        return EXIT_OK
+    if name == "-":
+        _write_stdout(formatted)
+    elif formatted != before:
+        try:
+            write_atomically(name, data[: len(data) - len(content)] + formatted.encode("utf-8"))
+        except OSError as error:
+            raise _Failure(f"vorn: cannot write {name}: {_os_reason(error)}\n", EXIT_USAGE) from None
+    return EXIT_OK
+
+
 def _from_yaml(args: argparse.Namespace) -> int:
     path, data = _read_input(args.file)
     text = _decode(path, data)
@@ -441,12 +489,12 @@ def _os_reason(error: Exception) -> str:
     return (error.strerror if isinstance(error, OSError) else None) or str(error)
 
 
-def _decode(path: str, data: bytes) -> str:
+def _decode(path: str, data: bytes, status: int = EXIT_INVALID) -> str:
     try:
         return data.decode("utf-8")
     except UnicodeDecodeError as error:
         fault = _diagnostics.byte_fault(path, data, error.start, f"not valid UTF-8 ({error.reason})")
-        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+        raise _Failure(_diagnostics.render(fault), status) from None
 
 
 def _parse_document(path: str, data: bytes, into: Any = None) -> Any:
@@ -748,6 +796,34 @@ def _build_parser() -> argparse.ArgumentParser:
         help="write strings that would not read back unchanged anyway (see Round-trip limits in the README)",
     )
     from_json.set_defaults(command=_from_json)
+
+    fmt = commands.add_parser(
+        "fmt",
+        help="lay documents out in the one layout",
+        description=(
+            "Rewrite each document in vorn's one layout, which has no options: two spaces a\n"
+            "level, items two spaces deeper than their key, one space after a colon, after\n"
+            "a hyphen and before an end-of-line comment, no White_Space at line ends, one\n"
+            "blank line at most between lines and none at either end, one final line end,\n"
+            "line ends as the file has them. Key order, quoting, anchors and comments stay.\n"
+            "The result is read back first: the same data, the same comments in order, and\n"
+            'its own layout. A file already laid out is not touched. "-" reads standard\n'
+            "input and prints the result.\n\n"
+            "With --fix, what is certainly meant is repaired first: items written at their\n"
+            "key's indentation (YAML's compact lists) are indented under the key, each\n"
+            "repair reported as FILE:LINE:COLUMN: fixed: ...; a fault it cannot repair stays."
+        ),
+        epilog=(
+            "exit status: 0 formatted (or nothing to change), 1 with --check when a file\n"
+            "would change, 2 a usage error or a file that cannot be read"
+        ),
+        formatter_class=formatter,
+    )
+    fmt.add_argument("files", nargs="+", metavar="FILE", help='a document to lay out; "-" reads standard input')
+    fmt.add_argument("--check", action="store_true", help="write nothing; exit 1 if a file would change")
+    fmt.add_argument("--diff", action="store_true", help="write nothing; print the changes as a unified diff")
+    fmt.add_argument("--fix", action="store_true", help="also indent items written at their key's indentation")
+    fmt.set_defaults(command=_fmt)
 
     from_yaml = commands.add_parser(
         "from-yaml",
