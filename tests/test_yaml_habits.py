@@ -131,6 +131,14 @@ def test_other_faults_keep_the_readers_message(doc, message):
 # body too: the fixed document must read as YAML reads the original.
 WARNINGS = [
     (
+        "colon-without-blank",
+        "steps:\n  - id: date\n    run:\n      echo date=$(date +%H:%M)\n",
+        (5, 27),
+        "the colon in 'echo date=$(date +%H:%M)' makes it a key and a value; in YAML only a colon before a blank does",
+        "if this is text, quote it, or write it on its key's line; if it is an entry, put a blank after the colon",
+        "steps:\n  - id: date\n    run: echo date=$(date +%H:%M)\n",
+    ),
+    (
         "flow-collection",
         "on:\n  branches: [main, 'dev', \"x y\"]  # both\n",
         (3, 13),

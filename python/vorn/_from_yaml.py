@@ -26,7 +26,7 @@ from yaml.error import Mark
 from yaml.nodes import Node
 
 from . import _native
-from ._line_rules import double_quoted, plain_key_fits, plain_value_fits, split_inline_comment
+from ._line_rules import double_quoted, plain_key_fits, plain_value_fits, split_inline_comment, trim
 from ._paths import path_text
 from ._writing import _REASONS
 from ._yaml_source import (
@@ -404,7 +404,8 @@ class _Writer:
 
     def _scalar(self, node: ScalarNode, line: _Line, column: int, path: list[str | int], place: str) -> None:
         text = self._text(node, path)
-        block = node.style in ("|", ">")
+        # A block scalar stays a block, if its one line can be one.
+        block = node.style in ("|", ">") and (not text or text == trim(text))
         if "\n" in text or block:
             line.text += " |"
             line.block = text.split("\n") if text else None

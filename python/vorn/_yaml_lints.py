@@ -4,6 +4,7 @@ message, the fix in words and, where the fix is certain, as text edits.
 
 | code | written | reads in vorn as |
 |---|---|---|
+| colon-without-blank | ``run:`` and below it ``echo a:b`` | a mapping ``{"echo a": "b"}`` |
 | flow-collection | ``branches: [main, dev]`` | the string ``[main, dev]`` |
 | item-in-item | ``- - x`` | the string ``- x`` |
 | blank-line-in-block | a blank line inside a ``|`` block | the text without it |
@@ -450,7 +451,49 @@ def _value_is_comment(text: _Text, records: list[SyntaxRecord], record: SyntaxRe
     )
 
 
+def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+    if record.kind != SyntaxKind.ENTRY or record.key_bytes is None or record.form == SyntaxForm.EMPTY:
+        return
+    colon = record.key_bytes.stop
+    while text.data[colon : colon + 1] != b":":
+        colon += 1
+    after = text.data[colon + 1 : colon + 2].decode("utf-8", "surrogatepass") if colon + 1 < len(text.data) else ""
+    if not after or after in WHITE_SPACE or record.form not in (SyntaxForm.PLAIN, SyntaxForm.NESTED_BLOCK):
+        return
+    line = text.of(
+        range(record.head_bytes.start, record.value_bytes.stop if record.form == SyntaxForm.PLAIN else colon)
+    )
+    parent = None if record.parent is None else records[record.parent]
+    fix = None
+    # YAML's scalar on the line below its key: the one entry of a block
+    # under a key with nothing after its colon, on one line.
+    siblings = text.tree.children(parent.index) if parent is not None else []
+    if (
+        parent is not None
+        and parent.kind == SyntaxKind.ENTRY
+        and parent.form == SyntaxForm.NESTED_BLOCK
+        and parent.anchor is None
+        and siblings == [record.index]
+        and record.form == SyntaxForm.PLAIN
+        and record.inline_comment is None
+        and not _on_hyphen_line(records, parent)
+    ):
+        written = line if plain_value_fits(line, False) else double_quoted(line)
+        fix = Fix(
+            "join the text to its key's line",
+            (text.edit(parent.head_bytes.stop, record.value_bytes.stop, " " + written),),
+        )
+    yield Habit(
+        "colon-without-blank",
+        text.span(colon, colon + 1),
+        f"the colon in '{_shown(line)}' makes it a key and a value; in YAML only a colon before a blank does",
+        "if this is text, quote it, or write it on its key's line; if it is an entry, put a blank after the colon",
+        fix,
+    )
+
+
 _CHECKS = (
+    _colon_without_blank,
     _flow_collection,
     _item_in_item,
     _blank_line_in_block,
