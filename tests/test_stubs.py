@@ -81,6 +81,7 @@ edited: str = document.dumps()
 document.save("out.vorn")
 with vorn.edit_path("out.vorn") as editable:
     editable["owner"] = "me"
+laid_out: str = vorn.format_text(text)
 """
 
 # Each line is a mistake both checkers must flag.
