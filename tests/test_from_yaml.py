@@ -99,6 +99,8 @@ def check_conversion(text, lossy=False):
     assert vorn_comments(conversion.text) == [comment.text for comment in read_yaml(text).comments]
     # What it writes has none of YAML's habits, nor anything else to warn of.
     assert [lint.msg for lint in lints(vorn.Document.parse(conversion.text))] == []
+    # ... and is laid out already.
+    assert vorn.format_text(conversion.text) == conversion.text
     return conversion
 
 

@@ -104,7 +104,7 @@ def convert(text: str, lossy: bool = False) -> Conversion:
     lines = writer.lines
     if "_vorn_version" not in expected:
         expected["_vorn_version"] = "1.0"
-        lines.insert(0, _Line(0, VERSION_LINE, -1, -1, -1, ((0, 0),)))
+        lines.insert(0, _Line(0, VERSION_LINE, -1, -1, -1, ((0, 0),), (0, 0)))
     output = _render(lines, source, writer.used_anchors)
     _verify(output, expected)
     return Conversion(output, writer.dropped_line_feeds, writer.losses, max(0, source.documents - 1))
@@ -128,6 +128,7 @@ class _Line:
     # (YAML column, vorn column) of this line's key or hyphen and of the
     # lines that hold it: where a comment line between lines belongs.
     columns: _Columns
+    own: tuple[int, int]  # (YAML column, vorn column) of its key or hyphen
     block: list[str] | None = None  # a literal block's lines, their own indentation kept
     block_indent: int = 0
     anchor: str | None = None  # written as " &name" if an alias or merge uses it
@@ -227,7 +228,7 @@ class _Writer:
             inline.text += " " + text
             inline.columns += ((column, inline.indent + 2),)
             return inline
-        line = _Line(indent, text, mark.line, column, end_mark.line, columns + ((column, indent),))
+        line = _Line(indent, text, mark.line, column, end_mark.line, columns + ((column, indent),), (column, indent))
         self.lines.append(line)
         return line
 
@@ -605,7 +606,7 @@ def _comment_indent(lines: list[_Line], index: int, column: int) -> int:
     if index > 0:
         candidates += lines[index - 1].columns
     if index < len(lines):
-        candidates.append(lines[index].columns[-1])
+        candidates.append(lines[index].own)
     candidates = [(yaml_column, vorn_column) for yaml_column, vorn_column in candidates if yaml_column >= 0]
     if not candidates:
         return 0
