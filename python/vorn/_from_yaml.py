@@ -84,6 +84,8 @@ class Conversion:
     losses: list[str]
     # With lossy: documents after the first, which were left out.
     documents_left_out: int
+    # The tags of the YAML's own that were dropped, with how often each.
+    dropped_tags: dict[str, int]
 
 
 def convert(text: str, lossy: bool = False) -> Conversion:
@@ -107,7 +109,9 @@ def convert(text: str, lossy: bool = False) -> Conversion:
         lines.insert(0, _Line(0, VERSION_LINE, -1, -1, -1, ((0, 0),), (0, 0)))
     output = _render(lines, source, writer.used_anchors)
     _verify(output, expected)
-    return Conversion(output, writer.dropped_line_feeds, writer.losses, max(0, source.documents - 1))
+    return Conversion(
+        output, writer.dropped_line_feeds, writer.losses, max(0, source.documents - 1), writer.dropped_tags
+    )
 
 
 def _kind(node: object) -> str:
@@ -143,6 +147,8 @@ class _Writer:
     used_anchors: set[str] = field(default_factory=set)
     dropped_line_feeds: int = 0
     losses: list[str] = field(default_factory=list)
+    dropped_tags: dict[str, int] = field(default_factory=dict)
+    _tagged: set[int] = field(default_factory=set)
     # id(node) -> the vorn anchor written for it.
     _anchored: dict[int, str] = field(default_factory=dict)
     # id(scalar node) -> the string written for it.
@@ -450,10 +456,14 @@ class _Writer:
         return text
 
     def _check_tag(self, node: Node, path: list[str | int]) -> None:
+        """Counts a tag of the YAML's own (not one of YAML's types, which
+        vorn's strings, lists and mappings make needless): it is dropped,
+        as YAML's base reading of the value is what vorn keeps."""
         tag = self.source.explicit_tags.get(id(node))
-        if tag is not None and tag not in CORE_TAGS:
+        if tag is not None and tag not in CORE_TAGS and id(node) not in self._tagged:
+            self._tagged.add(id(node))
             shown = tag.replace("tag:yaml.org,2002:", "!!")
-            self._loss(node, path, f"the tag {shown} would be dropped, and vorn has no other way to say it")
+            self.dropped_tags[shown] = self.dropped_tags.get(shown, 0) + 1
 
     def _loss(self, node: Node, path: list[str | int], reason: str) -> None:
         if not self.lossy:

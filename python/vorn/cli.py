@@ -381,6 +381,9 @@ def _from_yaml(args: argparse.Namespace) -> int:
     notes = [f"{path}:{loss}\n" for loss in dict.fromkeys(conversion.losses)]
     if conversion.documents_left_out:
         notes.append(f"{path}: the {conversion.documents_left_out} YAML documents after the first were left out\n")
+    if conversion.dropped_tags:
+        tags = ", ".join(f"{tag} {count}" for tag, count in conversion.dropped_tags.items())
+        notes.append(f"{path}: tags dropped, as vorn keeps none ({tags}); the values are as YAML reads them\n")
     if conversion.dropped_line_feeds:
         count = conversion.dropped_line_feeds
         notes.append(
@@ -835,9 +838,10 @@ def _build_parser() -> argparse.ArgumentParser:
             "yes), flow collections become blocks, and anchors, aliases and merges stay so\n"
             "where vorn can say them, else they are written out. A block scalar becomes a\n"
             "literal block without its final line feed (their number goes to standard error).\n"
-            "What vorn cannot carry (a blank line or White_Space at a line's end inside a\n"
-            "multi-line string, a tab, a tag of its own, several documents) is an error naming\n"
-            'its place, unless --lossy. Needs PyYAML (pip install "vorn[yaml]").'
+            "Tags of the YAML's own (!Ref) are dropped, and said so on standard error. What\n"
+            "vorn cannot carry (a blank line or White_Space at a line's end inside a\n"
+            "multi-line string, a tab, several documents) is an error naming its place,\n"
+            'unless --lossy. Needs PyYAML (pip install "vorn[yaml]").'
         ),
         epilog="exit status: 0 converted, 1 invalid YAML or YAML vorn cannot carry, 2 a usage error or unreadable file",
         formatter_class=formatter,
@@ -846,7 +850,7 @@ def _build_parser() -> argparse.ArgumentParser:
     from_yaml.add_argument(
         "--lossy",
         action="store_true",
-        help="convert what vorn cannot carry anyway: drop the tag, the blank line, the line's end, or the later documents",
+        help="convert what vorn cannot carry anyway: drop the blank line, the White_Space, or the later documents",
     )
     from_yaml.set_defaults(command=_from_yaml)
     return parser
