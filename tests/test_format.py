@@ -204,6 +204,17 @@ def test_the_layout_rules():
 # (document, what --fix repairs, the result)
 REPAIRS = [
     (
+        V + "alerting:\n  managers:\n    - static_configs:\n        - targets:\n          - a\nscrape:\n- job: x\n",
+        [
+            "4:5: fixed: put 'static_configs' on a line of its own below the hyphen",
+            "5:9: fixed: put 'targets' on a line of its own below the hyphen",
+            "6:11: fixed: indent the items of 'targets' under it",
+            "8:1: fixed: indent the items of 'scrape' under it",
+        ],
+        V + "alerting:\n  managers:\n    -\n      static_configs:\n        -\n          targets:\n            - a\n"
+        "scrape:\n  - job: x\n",
+    ),
+    (
         V + "steps:\n- run: a\n  with:\n    x: 1\n# next\n- run: b\nafter: 1\n",
         ["3:1: fixed: indent the items of 'steps' under it"],
         V + "steps:\n  - run: a\n    with:\n      x: 1\n  # next\n  - run: b\nafter: 1\n",

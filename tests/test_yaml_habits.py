@@ -92,6 +92,24 @@ HINTS = [
     ),
 ]
 
+HINTS += [
+    (
+        V + "alerting:\n  - static_configs:\n      - x\n",
+        (3, 19),
+        "inline mapping continuation must be a mapping: the lines below '- key:' go on with the item's mapping; for "
+        "a list under that key, write '-' alone, the key on the line below it, and the list under the key (vorn fmt "
+        "--fix does it)",
+        "inline mapping continuation must be a mapping",
+    ),
+    (
+        V + "if:\n  github.event_name == 'push' ||\n  always()\n",
+        (3, 3),
+        "the lines below a key with nothing after its colon are its block, of entries or items; write the text on "
+        "the key's line, or '|' after the colon for lines of text (read as vorn: expected ':' in mapping entry)",
+        "expected ':' in mapping entry",
+    ),
+]
+
 # Faults no YAML habit explains keep the reader's message as it is.
 PLAIN_FAULTS = [
     (V + "a: 1\n  b: 2\n", "unexpected indentation"),

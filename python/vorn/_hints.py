@@ -18,6 +18,14 @@ _MARKERS = {
     "...": "'...' ends a YAML document; a vorn file is one document: remove this line",
 }
 _COMPACT_ITEMS = "indent the items two spaces deeper than their key (vorn fmt --fix does it)"
+_LIST_BELOW_FIRST_KEY = (
+    "the lines below '- key:' go on with the item's mapping; for a list under that key, write '-' alone, the "
+    "key on the line below it, and the list under the key (vorn fmt --fix does it)"
+)
+_TEXT_BELOW_KEY = (
+    "the lines below a key with nothing after its colon are its block, of entries or items; write the text on "
+    "the key's line, or '|' after the colon for lines of text"
+)
 
 
 @dataclass(frozen=True, slots=True)
@@ -42,12 +50,17 @@ def hint_for(msg: str, doc: str, pos: int) -> Hint | None:
         if value is not None and (not value or value[0] == "&"):
             return Hint(_COMPACT_ITEMS, pos, follows=True)
         return None
+    if msg == "inline mapping continuation must be a mapping":
+        return Hint(_LIST_BELOW_FIRST_KEY, pos, follows=True)
     if msg in ("expected ':' in mapping entry", "root of document must be a mapping"):
         entry = split_inline_comment(text)[0]
         if entry in _MARKERS:
             return Hint(_MARKERS[entry], pos)
         if entry.startswith("%YAML") or entry.startswith("%TAG"):
             return Hint(f"'{entry.split()[0]}' is a YAML directive; vorn has none: remove this line", pos)
+        above = _line_above(doc, line_start)
+        if above is not None and _value_of(above[1])[0] == "" and len(line) - len(text) > _indent(above[1]):
+            return Hint(_TEXT_BELOW_KEY, pos)
         return None
     if msg != "unexpected indentation":
         return None
@@ -88,6 +101,10 @@ def _header_hint(header: str) -> str:
             "or the value on one line"
         )
     return f"'{header}' is a YAML block header; vorn's literal block is '|' alone, which keeps no final line feed"
+
+
+def _indent(line: str) -> int:
+    return len(line) - len(line.lstrip(" "))
 
 
 def _line_at(doc: str, start: int) -> str:

@@ -1,7 +1,9 @@
-"""Repairs of what a document certainly means but vorn cannot read: items
-written at their key's indentation (YAML's compact lists), which vorn
-reads only two spaces deeper (``vorn fmt --fix``; the quick fix of the
-fault "sequence item not indented under its key")."""
+"""Repairs of what a document certainly means but vorn cannot read
+(``vorn fmt --fix``, and the quick fixes of these faults): items written at
+their key's indentation (YAML's compact lists), which vorn reads only two
+spaces deeper ("sequence item not indented under its key"), and a list
+below '- key:', which vorn reads as the item's mapping going on ("inline
+mapping continuation must be a mapping")."""
 
 from __future__ import annotations
 
@@ -14,6 +16,7 @@ from ._reading import loads
 from ._spans import Span
 
 COMPACT_ITEMS = "sequence item not indented under its key"
+LIST_BELOW_FIRST_KEY = "inline mapping continuation must be a mapping"
 
 
 @dataclass(frozen=True, slots=True)
@@ -65,6 +68,30 @@ def compact_items_fix(text: str, lineno: int) -> Fix | None:
     return Fix(f"indent the items of '{key}' under it", edits)
 
 
+def first_key_fix(text: str, lineno: int) -> Fix | None:
+    """The fix for '- key:' with a list on the lines below it, which YAML
+    reads as the list of ``key`` and vorn as the item's mapping going on:
+    '-' alone, and the key on a line of its own below it, two spaces
+    deeper, where the list's items then belong to it."""
+    lines = text.split("\n")
+    line = lines[lineno - 1]
+    content = trim(line)
+    entry = split_inline_comment(content)[0]
+    if not is_item_line(entry):
+        return None
+    rest = entry[1:].lstrip(" ")
+    colon = find_entry_colon(rest)
+    if colon < 0 or trim(rest[colon + 1 :]):
+        return None
+    indent = len(line) - len(line.lstrip(" "))
+    key_column = indent + len(entry) - len(rest) + 1
+    brk = "\r\n" if line.endswith("\r") else "\n"
+    span = Span(lineno, indent + 2, lineno, key_column)
+    return Fix(
+        f"put '{trim(rest[:colon])}' on a line of its own below the hyphen", (TextEdit(span, brk + " " * (indent + 2)),)
+    )
+
+
 def repair(text: str) -> tuple[str, list[Repair]]:
     """``text`` with every list written at its key's indentation indented
     under its key, and the repairs made. A fault that is not one of those,
@@ -73,21 +100,40 @@ def repair(text: str) -> tuple[str, list[Repair]]:
     # The spaces earlier repairs put before each line: repairs are reported
     # at the columns of the text as given.
     added: dict[int, int] = {}
-    for _ in range(text.count("\n") + 2):
+    # (line, lines inserted after it) of the repairs made so far, to report
+    # later repairs at the lines of the text as given.
+    moves: list[tuple[int, int]] = []
+
+    def original_line(number: int) -> int:
+        for after, count in reversed(moves):
+            if number > after:
+                number -= count
+        return number
+
+    for _ in range(2 * text.count("\n") + 2):
         try:
             loads(text)
         except DecodeError as error:
-            if error.reader_msg != COMPACT_ITEMS:
+            if error.reader_msg not in (COMPACT_ITEMS, LIST_BELOW_FIRST_KEY):
                 raise
             lineno = text.count("\n", 0, error.reader_pos) + 1
             colno = error.reader_pos - text.rfind("\n", 0, error.reader_pos)
-            fix = compact_items_fix(text, lineno)
+            if error.reader_msg == COMPACT_ITEMS:
+                fix = compact_items_fix(text, lineno)
+            else:
+                fix = first_key_fix(text, lineno)
+                colno = 1 + len(text.split("\n")[lineno - 1]) - len(text.split("\n")[lineno - 1].lstrip(" "))
             if fix is None:
                 raise
             text = apply_edits(text, fix.edits)
-            repairs.append(Repair(lineno, colno - added.get(lineno, 0), fix.title))
+            repairs.append(Repair(original_line(lineno), colno - added.get(lineno, 0), fix.title))
+            inserted = sum(edit.new_text.count("\n") for edit in fix.edits)
             for edit in fix.edits:
                 added[edit.span.lineno] = added.get(edit.span.lineno, 0) + len(edit.new_text)
+            if inserted:
+                # Lines after an inserted line break move down by one.
+                moves.append((lineno, inserted))
+                added = {number + (inserted if number > lineno else 0): count for number, count in added.items()}
             continue
-        return text, repairs
+        return text, sorted(repairs, key=lambda done: (done.lineno, done.colno))
     raise AssertionError("each repair reads one more line; more repairs than lines cannot be")
