@@ -20,10 +20,11 @@ pytestmark = pytest.mark.skipif(
     os.environ.get(INSIDE_WHEEL_ENV) == "1", reason="already running inside the installed wheel's environment"
 )
 
-# pydantic comes through the package's extra, at the version the suite runs
-# with here.
+# pydantic and PyYAML come through the package's extras, at the versions the
+# suite runs with here (and PyYAML's stubs, for the type check).
 TEST_REQUIREMENTS = [
-    f"{name}=={importlib.metadata.version(name)}" for name in ("pytest", "hypothesis", "mypy", "pydantic")
+    f"{name}=={importlib.metadata.version(name)}"
+    for name in ("pytest", "hypothesis", "mypy", "pydantic", "PyYAML", "types-PyYAML")
 ]
 
 
@@ -66,7 +67,7 @@ def environment(tmp_path_factory, wheel):
         "install",
         "-q",
         "--disable-pip-version-check",
-        f"{wheel}[pydantic]",
+        f"{wheel}[pydantic,yaml]",
         *TEST_REQUIREMENTS,
     )
     assert result.returncode == 0, result.stderr

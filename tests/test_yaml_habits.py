@@ -101,17 +101,13 @@ HINTS += [
         "--fix does it)",
         "inline mapping continuation must be a mapping",
     ),
-    (
-        V + "if:\n  github.event_name == 'push' ||\n  always()\n",
-        (3, 3),
-        "the lines below a key with nothing after its colon are its block, of entries or items; write the text on "
-        "the key's line, or '|' after the colon for lines of text (read as vorn: expected ':' in mapping entry)",
-        "expected ':' in mapping entry",
-    ),
 ]
 
 # Faults no YAML habit explains keep the reader's message as it is.
 PLAIN_FAULTS = [
+    # YAML reads the text below "if:" as its value, but the reader's own
+    # message says it better to one who meant an entry.
+    (V + "if:\n  github.event_name == 'push' ||\n  always()\n", "expected ':' in mapping entry"),
     (V + "a: 1\n  b: 2\n", "unexpected indentation"),
     (V + "- x\n", "sequence item not indented under its key"),
     (V + "a: b\noops\n", "expected ':' in mapping entry"),

@@ -22,10 +22,6 @@ _LIST_BELOW_FIRST_KEY = (
     "the lines below '- key:' go on with the item's mapping; for a list under that key, write '-' alone, the "
     "key on the line below it, and the list under the key (vorn fmt --fix does it)"
 )
-_TEXT_BELOW_KEY = (
-    "the lines below a key with nothing after its colon are its block, of entries or items; write the text on "
-    "the key's line, or '|' after the colon for lines of text"
-)
 
 
 @dataclass(frozen=True, slots=True)
@@ -58,9 +54,6 @@ def hint_for(msg: str, doc: str, pos: int) -> Hint | None:
             return Hint(_MARKERS[entry], pos)
         if entry.startswith("%YAML") or entry.startswith("%TAG"):
             return Hint(f"'{entry.split()[0]}' is a YAML directive; vorn has none: remove this line", pos)
-        above = _line_above(doc, line_start)
-        if above is not None and _value_of(above[1])[0] == "" and len(line) - len(text) > _indent(above[1]):
-            return Hint(_TEXT_BELOW_KEY, pos)
         return None
     if msg != "unexpected indentation":
         return None
@@ -101,10 +94,6 @@ def _header_hint(header: str) -> str:
             "or the value on one line"
         )
     return f"'{header}' is a YAML block header; vorn's literal block is '|' alone, which keeps no final line feed"
-
-
-def _indent(line: str) -> int:
-    return len(line) - len(line.lstrip(" "))
 
 
 def _line_at(doc: str, start: int) -> str:

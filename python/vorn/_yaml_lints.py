@@ -454,6 +454,8 @@ def _value_is_comment(text: _Text, records: list[SyntaxRecord], record: SyntaxRe
 def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.kind != SyntaxKind.ENTRY or record.key_bytes is None or record.form == SyntaxForm.EMPTY:
         return
+    if _on_hyphen_line(records, record):
+        return  # an item such as '- db:5432': the colon-item warning says it
     colon = record.key_bytes.stop
     while text.data[colon : colon + 1] != b":":
         colon += 1
