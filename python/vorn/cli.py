@@ -653,8 +653,10 @@ def _build_parser() -> argparse.ArgumentParser:
             "A document that reads but likely not as meant gets warnings, shown the same way\n"
             "as FILE:LINE:COLUMN: warning: message, each with its fix: a key written twice in\n"
             "one mapping, an item whose colon makes it a mapping, an anchor no alias uses, an\n"
-            "item '- key:' whose deeper lines do not nest under key. They fail the check only\n"
-            "with --strict."
+            "item '- key:' whose deeper lines do not nest under key; and YAML's habits, each\n"
+            "with its [code] and a help: line (flow collections, '- - x', tags, escapes in\n"
+            "double quotes, 'it''s', '<<: [*a, *b]', a value lost to '#'...). They fail the\n"
+            "check only with --strict."
         ),
         epilog=(
             "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
