@@ -85,6 +85,7 @@ edited = document.dumps(default=vorn.stringify)
 document.save("out.vorn", default=vorn.stringify)
 with vorn.edit_path("out.vorn") as editable:
     editable["owner"] = "me"
+laid_out: str = vorn.format_text(text)
 with vorn.edit_path("out.vorn", default=vorn.stringify) as editable:
     editable["replicas"] = 3
 

@@ -278,6 +278,7 @@ def test_every_public_name_has_a_doc_string_whose_examples_run(tmp_path, monkeyp
         "Comments",
         "WrittenAt",
         "edit_path",
+        "format_text",
         "ValidationError",
         "ValidationIssue",
         "EncodeError",

@@ -20,11 +20,12 @@ pytestmark = pytest.mark.skipif(
     os.environ.get(INSIDE_WHEEL_ENV) == "1", reason="already running inside the installed wheel's environment"
 )
 
-# pydantic and pydantic-settings come through the package's extras, at the
-# versions the suite runs with here.
+# pydantic, pydantic-settings and PyYAML come through the package's extras,
+# at the versions the suite runs with here (and PyYAML's stubs, for the type
+# check).
 TEST_REQUIREMENTS = [
     f"{name}=={importlib.metadata.version(name)}"
-    for name in ("pytest", "hypothesis", "mypy", "pydantic", "pydantic-settings")
+    for name in ("pytest", "hypothesis", "mypy", "pydantic", "pydantic-settings", "PyYAML", "types-PyYAML")
 ]
 
 
@@ -67,7 +68,7 @@ def environment(tmp_path_factory, wheel):
         "install",
         "-q",
         "--disable-pip-version-check",
-        f"{wheel}[pydantic,settings]",
+        f"{wheel}[pydantic,settings,yaml]",
         *TEST_REQUIREMENTS,
     )
     assert result.returncode == 0, result.stderr

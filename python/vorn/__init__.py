@@ -32,6 +32,9 @@ TypeError naming its place, unless ``default=`` turns it into one of those;
 keeps where each value was written: ``doc.span(path)``, ``doc.key_span``,
 ``doc.comments``, with the values in ``doc.data``.
 
+``format_text(s)`` gives the text in vorn's one layout, the data, comments
+and key order unchanged (``vorn fmt``).
+
 ``Value`` is the type of document values, for type checkers. The ``vorn``
 command checks documents and converts them to and from JSON.
 """
@@ -40,6 +43,7 @@ from importlib.metadata import version as _version
 
 from ._document import Comments, Document, WrittenAt, edit_path
 from ._errors import DecodeError, EditError, EncodeError, ValidationError, ValidationIssue
+from ._format import format_text
 from ._reading import load, load_path, loads, parse
 from ._spans import Span
 from ._types import Value
@@ -59,6 +63,7 @@ __all__ = [
     "dump_path",
     "dumps",
     "edit_path",
+    "format_text",
     "load",
     "load_path",
     "loads",

@@ -54,6 +54,14 @@ class DecodeError(ValueError):
             document (``"parse error: parse error at line 3, column 5:
             unknown anchor: nope"``, whose column counts bytes from the
             line's content), or None for an error not made by the reader.
+        reader_msg, reader_pos: the reader's own message and position.
+            They are ``msg`` and ``pos`` but for a fault that a YAML habit
+            explains, where ``msg`` names the cause and what vorn writes
+            instead, ``pos`` points at the cause (a ``|-`` header, the
+            value that goes on over lines) and the reader's message follows
+            in brackets: ``'|-' is a YAML block header; vorn's literal
+            block is '|' alone, which keeps no final line feed (read as
+            vorn: unexpected indentation at line 4, column 5)``.
     """
 
     msg: str
@@ -63,6 +71,8 @@ class DecodeError(ValueError):
     colno: int
     path: str | None
     native_message: str | None
+    reader_msg: str
+    reader_pos: int
 
     def __init__(
         self,
@@ -72,6 +82,8 @@ class DecodeError(ValueError):
         path: str | os.PathLike[str] | None = None,
         *,
         native_message: str | None = None,
+        reader_msg: str | None = None,
+        reader_pos: int | None = None,
     ) -> None:
         lineno = doc.count("\n", 0, pos) + 1
         colno = pos - doc.rfind("\n", 0, pos)
@@ -85,10 +97,13 @@ class DecodeError(ValueError):
         self.colno = colno
         self.path = shown_path
         self.native_message = native_message
+        self.reader_msg = msg if reader_msg is None else reader_msg
+        self.reader_pos = pos if reader_pos is None else reader_pos
 
-    def __reduce__(self) -> tuple[type[Self], tuple[str, str, int, str | None], dict[str, str | None]]:
+    def __reduce__(self) -> tuple[type[Self], tuple[str, str, int, str | None], dict[str, str | int | None]]:
         # The constructor's arguments are not ``args``; pickling needs them.
-        return type(self), (self.msg, self.doc, self.pos, self.path), {"native_message": self.native_message}
+        state = {"native_message": self.native_message, "reader_msg": self.reader_msg, "reader_pos": self.reader_pos}
+        return type(self), (self.msg, self.doc, self.pos, self.path), state
 
 
 @dataclass(frozen=True, slots=True)

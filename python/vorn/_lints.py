@@ -28,8 +28,10 @@ from collections.abc import Callable
 from dataclasses import dataclass
 
 from ._document import Document
+from ._fixes import Fix, TextEdit
 from ._native import WHITE_SPACE, SyntaxForm, SyntaxKind, SyntaxRecord, SyntaxTree
 from ._spans import Span
+from ._yaml_lints import yaml_habits
 
 # The longest piece of the document a message or help quotes whole.
 LONGEST_QUOTE = 32
@@ -37,13 +39,17 @@ LONGEST_QUOTE = 32
 
 @dataclass(frozen=True, slots=True)
 class Lint:
-    """One finding: where, what reads otherwise than meant, and the fix."""
+    """One finding: where, what reads otherwise than meant, and the fix;
+    for an editor also the whole range it covers and, where the fix is
+    certain, the fix as text edits (a quick fix)."""
 
     code: str  # the kind, e.g. "repeated-key"
     lineno: int
     colno: int  # 1-based, in characters from the start of the line
     message: str  # what happens, without the fix
     help: str  # the whole fix
+    span: Span | None = None
+    fix: Fix | None = None
 
 
 def _shown(text: str) -> str:
@@ -68,8 +74,12 @@ def lints(document: Document) -> list[Lint]:
     found = [
         *_repeated_keys(records),
         *_colon_items(records, tree, lines),
-        *_unused_anchors(records),
+        *_unused_anchors(records, tree),
         *_items_that_do_not_nest(records, tree, lines),
+        *(
+            Lint(habit.code, habit.span.lineno, habit.span.colno, habit.message, habit.help, habit.span, habit.fix)
+            for habit in yaml_habits(tree)
+        ),
     ]
     return sorted(found, key=lambda lint: (lint.lineno, lint.colno))
 
@@ -118,6 +128,12 @@ def _colon_items(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]
         if colon < 0 or after == "" or after in WHITE_SPACE:
             continue
         written = line[record.value_span.colno - 1 :].split(" #")[0].rstrip()
+        where = Span(
+            record.value_span.lineno,
+            record.value_span.colno,
+            record.value_span.lineno,
+            record.value_span.colno + len(written),
+        )
         found.append(
             Lint(
                 "colon-in-item",
@@ -129,6 +145,8 @@ def _colon_items(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]
                     lambda quoted: f"quote it to keep it a string: - {quoted}",
                     "put the whole item in double quotes to keep it a string",
                 ),
+                span=where,
+                fix=Fix("quote the item", (TextEdit(where, _double_quoted(written)),)),
             )
         )
     return found
@@ -138,23 +156,35 @@ def _double_quoted(text: str) -> str:
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def _unused_anchors(records: list[SyntaxRecord]) -> list[Lint]:
+def _unused_anchors(records: list[SyntaxRecord], tree: SyntaxTree) -> list[Lint]:
     used = {record.target for record in records if record.form == SyntaxForm.ALIAS and record.target is not None}
-    return [
-        Lint(
-            "unused-anchor",
-            record.value_span.lineno,
-            record.value_span.colno,
-            f"anchor &{_shown(record.anchor)} is never used by an alias or a merge",
-            _quotable(
-                record.anchor,
-                lambda name: f"remove it, or use it as *{name}",
-                "remove it, or use it in an alias or a merge of its name",
-            ),
+    text = memoryview(tree)
+    found = []
+    for record in records:
+        if record.anchor is None or record.index in used or record.anchor_bytes is None:
+            continue
+        # From the blanks before the '&' to the end of the name.
+        begin = record.anchor_bytes.start - 1
+        while begin > 0 and text[begin - 1] == ord(" "):
+            begin -= 1
+        found.append(
+            Lint(
+                "unused-anchor",
+                record.value_span.lineno,
+                record.value_span.colno,
+                f"anchor &{_shown(record.anchor)} is never used by an alias or a merge",
+                _quotable(
+                    record.anchor,
+                    lambda name: f"remove it, or use it as *{name}",
+                    "remove it, or use it in an alias or a merge of its name",
+                ),
+                span=tree.span(record.anchor_bytes.start - 1, record.anchor_bytes.stop),
+                fix=Fix(
+                    f"remove the anchor &{record.anchor}", (TextEdit(tree.span(begin, record.anchor_bytes.stop), ""),)
+                ),
+            )
         )
-        for record in records
-        if record.anchor is not None and record.index not in used
-    ]
+    return found
 
 
 def _items_that_do_not_nest(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]) -> list[Lint]:

@@ -166,6 +166,9 @@ class SyntaxTree:
 
     def __len__(self) -> int: ...
     def __getitem__(self, index: int, /) -> SyntaxRecord: ...
+    def __buffer__(self, flags: int, /) -> memoryview:
+        """The UTF-8 text the tree was read from, read-only: the records'
+        byte ranges index it."""
     def locate(self, path: list[str | int] | tuple[str | int, ...], /) -> tuple[int, bool] | None:
         """(record, copied) of the value at ``path``; record -1 is the root;
         None when the document has no value there."""

@@ -7,6 +7,7 @@ import os
 from typing import IO
 
 from ._errors import DecodeError
+from ._hints import hint_for
 from ._native import DocumentFault
 
 BYTE_ORDER_MARK = "\ufeff"
@@ -69,4 +70,15 @@ def refuse_second_mark(text: str, path: str | os.PathLike[str] | None) -> None:
 
 def decode_error(fault: DocumentFault, doc: str, path: str | os.PathLike[str] | None) -> DecodeError:
     native_message, msg, _lineno, pos = fault.args
-    return DecodeError(msg, doc, pos, path, native_message=native_message)
+    hint = hint_for(msg, doc, pos)
+    if hint is None:
+        return DecodeError(msg, doc, pos, path, native_message=native_message)
+    if hint.follows:
+        shown = f"{msg}: {hint.msg}"
+    elif hint.pos == pos:
+        shown = f"{hint.msg} (read as vorn: {msg})"
+    else:
+        lineno = doc.count("\n", 0, pos) + 1
+        colno = pos - doc.rfind("\n", 0, pos)
+        shown = f"{hint.msg} (read as vorn: {msg} at line {lineno}, column {colno})"
+    return DecodeError(shown, doc, hint.pos, path, native_message=native_message, reader_msg=msg, reader_pos=pos)

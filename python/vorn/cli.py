@@ -20,11 +20,13 @@ from typing import IO, Any, NamedTuple
 from . import __version__, _diagnostics
 from ._document import Document
 from ._errors import DecodeError, EncodeError, ValidationError
+from ._format import FormatFault, format_text
 from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
 from ._layers import Layer, history, layer_of, merged, value_at
 from ._lints import lints
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
+from ._repair import Repair, repair
 from ._sources import decoded, refuse_second_mark
 from ._typed import adapter_for, not_a_type
 from ._writing import checked_text, dumps, write_atomically
@@ -368,6 +370,99 @@ def _from_json(args: argparse.Namespace) -> int:
     return EXIT_OK
 
 
+def _fmt(args: argparse.Namespace) -> int:
+    status = EXIT_OK
+    for name in args.files:
+        try:
+            status = max(status, _format_one(name, args))
+        except _Failure as failure:
+            _write_stderr(failure.text)
+            status = max(status, failure.status)
+    return status
+
+
+def _format_one(name: str, args: argparse.Namespace) -> int:
+    """Formats one file (or standard input, printed), and says whether it
+    changed when only asked to check."""
+    path, data = _read_bytes(name)
+    content = data.removeprefix(_BYTE_ORDER_MARK)
+    text = _decode(path, content, EXIT_USAGE)
+    repairs: list[Repair] = []
+    try:
+        if args.fix:
+            text, repairs = repair(text)
+        formatted = format_text(text)
+    except DecodeError as error:
+        fault = _diagnostics.text_fault(path, content, error.lineno, error.colno, error.msg)
+        raise _Failure(_diagnostics.render(fault), EXIT_USAGE) from None
+    except FormatFault as error:
+        raise _Failure(f"{path}: {error}\n", EXIT_USAGE) from None
+    _write_stderr("".join(f"{path}:{done.lineno}:{done.colno}: fixed: {done.msg}\n" for done in repairs))
+    before = content.decode("utf-8")
+    if args.diff and formatted != before:
+        _write_stdout(_unified_diff(path, before, formatted))
+    if args.check or args.diff:
+        if formatted != before and args.check:
+            _write_stderr(f"{path}: would be reformatted\n")
+            return EXIT_INVALID
+        return EXIT_OK
+    if name == "-":
+        _write_stdout(formatted)
+    elif formatted != before:
+        try:
+            write_atomically(name, data[: len(data) - len(content)] + formatted.encode("utf-8"))
+        except OSError as error:
+            raise _Failure(f"vorn: cannot write {name}: {_os_reason(error)}\n", EXIT_USAGE) from None
+    return EXIT_OK
+
+
+def _from_yaml(args: argparse.Namespace) -> int:
+    path, data = _read_input(args.file)
+    text = _decode(path, data)
+    try:
+        from ._from_yaml import ConversionFault, NotConvertible, convert, yaml
+    except ModuleNotFoundError:
+        raise _Failure('vorn from-yaml needs PyYAML: pip install "vorn[yaml]"\n', EXIT_USAGE) from None
+    try:
+        conversion = convert(text, args.lossy)
+    except yaml.MarkedYAMLError as error:
+        reason = "; ".join(part for part in (error.context, error.problem) if part)
+        mark = error.problem_mark or error.context_mark
+        if mark is None:
+            raise _Failure(f"{path}: invalid YAML: {reason}\n", EXIT_INVALID) from None
+        fault = _diagnostics.text_fault(path, data, mark.line + 1, mark.column + 1, f"invalid YAML: {reason}")
+        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    except yaml.YAMLError as error:
+        raise _Failure(f"{path}: invalid YAML: {error}\n", EXIT_INVALID) from None
+    except NotConvertible as error:
+        message = f"{error.location}: {error.reason}" + (
+            "; pass --lossy to write it anyway" if error.lossy_helps else ""
+        )
+        if not error.line:
+            raise _Failure(f"{path}: {message}\n", EXIT_INVALID) from None
+        fault = _diagnostics.text_fault(path, data, error.line, error.column, message)
+        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    except RecursionError:
+        raise _Failure(f"{path}: the YAML is nested too deeply to be converted\n", EXIT_INVALID) from None
+    except ConversionFault as error:
+        raise _Failure(f"{path}: {error}\n", EXIT_INVALID) from None
+    notes = [f"{path}:{loss}\n" for loss in dict.fromkeys(conversion.losses)]
+    if conversion.documents_left_out:
+        notes.append(f"{path}: the {conversion.documents_left_out} YAML documents after the first were left out\n")
+    if conversion.dropped_tags:
+        tags = ", ".join(f"{tag} {count}" for tag, count in conversion.dropped_tags.items())
+        notes.append(f"{path}: tags dropped, as vorn keeps none ({tags}); the values are as YAML reads them\n")
+    if conversion.dropped_line_feeds:
+        count = conversion.dropped_line_feeds
+        notes.append(
+            f"{path}: {count} block scalar{'s' if count > 1 else ''} lost {'their' if count > 1 else 'its'} final "
+            "line feed, which a vorn literal block cannot end with\n"
+        )
+    _write_stdout(conversion.text)
+    _write_stderr("".join(notes))
+    return EXIT_OK
+
+
 def _surrogate_fault(document: dict[str, Any]) -> str:
     """Names the first key or string, in the JSON's order, that holds a lone
     surrogate (from a \\ud800-style escape): it has no UTF-8 form."""
@@ -465,7 +560,7 @@ def _os_reason(error: Exception) -> str:
     return (error.strerror if isinstance(error, OSError) else None) or str(error)
 
 
-def _decode(path: str, data: bytes) -> str:
+def _decode(path: str, data: bytes, status: int = EXIT_INVALID) -> str:
     """The text of an input's ``data``, which its byte-order mark has left
     already; bytes that are not UTF-8 and a second mark are reported as
     the readers report them."""
@@ -474,7 +569,7 @@ def _decode(path: str, data: bytes) -> str:
         refuse_second_mark(text, path)
     except DecodeError as error:
         fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, error.msg)
-        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+        raise _Failure(_diagnostics.render(fault), status) from None
     return text
 
 
@@ -615,7 +710,8 @@ def _build_parser() -> argparse.ArgumentParser:
             "  vorn del service.vorn '$.service.upstreams[1]'\n"
             "  vorn explain base.vorn production.vorn '$.database.port'\n"
             "  vorn to-json service.vorn --indent 4\n"
-            "  vorn from-json settings.json > settings.vorn\n\n"
+            "  vorn from-json settings.json > settings.vorn\n"
+            "  vorn from-yaml compose.yaml > compose.vorn\n\n"
             "exit status: 0 success, 1 an invalid document, 2 a usage error or unreadable file"
         ),
         formatter_class=formatter,
@@ -638,8 +734,10 @@ def _build_parser() -> argparse.ArgumentParser:
             "as FILE:LINE:COLUMN: warning: message [code], then the fix on a help: line:\n"
             "a key written twice in one mapping [repeated-key], an item whose colon makes it\n"
             "a mapping [colon-in-item], an anchor no alias or merge uses [unused-anchor], an\n"
-            "item '- key:' whose deeper lines do not nest under key [empty-item-key]. They\n"
-            "fail the check only with --strict."
+            "item '- key:' whose deeper lines do not nest under key [empty-item-key], and\n"
+            "YAML's habits (flow collections, '- - x', tags, escapes in double quotes,\n"
+            "'it''s', '<<: [*a, *b]', a value lost to '#'...). They fail the check only\n"
+            "with --strict."
         ),
         epilog=(
             "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
@@ -827,4 +925,58 @@ def _build_parser() -> argparse.ArgumentParser:
         help="write strings that would not read back unchanged anyway (see Round-trip limits in the README)",
     )
     from_json.set_defaults(command=_from_json)
+
+    fmt = commands.add_parser(
+        "fmt",
+        help="lay documents out in the one layout",
+        description=(
+            "Rewrite each document in vorn's one layout, which has no options: two spaces a\n"
+            "level, items two spaces deeper than their key, one space after a colon, after\n"
+            "a hyphen and before an end-of-line comment, no White_Space at line ends, one\n"
+            "blank line at most between lines and none at either end, one final line end,\n"
+            "line ends as the file has them. Key order, quoting, anchors and comments stay.\n"
+            "The result is read back first: the same data, the same comments in order, and\n"
+            'its own layout. A file already laid out is not touched. "-" reads standard\n'
+            "input and prints the result.\n\n"
+            "With --fix, what is certainly meant is repaired first: items written at their\n"
+            "key's indentation (YAML's compact lists) are indented under the key, each\n"
+            "repair reported as FILE:LINE:COLUMN: fixed: ...; a fault it cannot repair stays."
+        ),
+        epilog=(
+            "exit status: 0 formatted (or nothing to change), 1 with --check when a file\n"
+            "would change, 2 a usage error or a file that cannot be read"
+        ),
+        formatter_class=formatter,
+    )
+    fmt.add_argument("files", nargs="+", metavar="FILE", help='a document to lay out; "-" reads standard input')
+    fmt.add_argument("--check", action="store_true", help="write nothing; exit 1 if a file would change")
+    fmt.add_argument("--diff", action="store_true", help="write nothing; print the changes as a unified diff")
+    fmt.add_argument("--fix", action="store_true", help="also indent items written at their key's indentation")
+    fmt.set_defaults(command=_fmt)
+
+    from_yaml = commands.add_parser(
+        "from-yaml",
+        help="convert a YAML document into vorn, comments kept",
+        description=(
+            "Print one YAML document whose root is a mapping as a vorn document on standard\n"
+            "output, with its comment lines, end-of-line comments, blank lines between groups\n"
+            "and key order. Every scalar becomes the string YAML reads (no types: yes stays\n"
+            "yes), flow collections become blocks, and anchors, aliases and merges stay so\n"
+            "where vorn can say them, else they are written out. A block scalar becomes a\n"
+            "literal block without its final line feed (their number goes to standard error).\n"
+            "Tags of the YAML's own (!Ref) are dropped, and said so on standard error. What\n"
+            "vorn cannot carry (a blank line or White_Space at a line's end inside a\n"
+            "multi-line string, a tab, several documents) is an error naming its place,\n"
+            'unless --lossy. Needs PyYAML (pip install "vorn[yaml]").'
+        ),
+        epilog="exit status: 0 converted, 1 invalid YAML or YAML vorn cannot carry, 2 a usage error or unreadable file",
+        formatter_class=formatter,
+    )
+    from_yaml.add_argument("file", metavar="FILE", help='the YAML file; "-" reads standard input')
+    from_yaml.add_argument(
+        "--lossy",
+        action="store_true",
+        help="convert what vorn cannot carry anyway: drop the blank line, the White_Space, or the later documents",
+    )
+    from_yaml.set_defaults(command=_from_yaml)
     return parser

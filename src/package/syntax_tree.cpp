@@ -193,6 +193,14 @@ PyObject* edit(PyObject* self, PyObject* data) {
     });
 }
 
+// The buffer of a SyntaxTree is the UTF-8 text it was read from, read-only,
+// without a copy: the records' byte ranges index it.
+int get_buffer(PyObject* self, Py_buffer* view, int flags) {
+    const std::string_view utf8 = state_of(self).utf8;
+    return PyBuffer_FillInfo(view, self, const_cast<char*>(utf8.data()), static_cast<Py_ssize_t>(utf8.size()), 1,
+                             flags);
+}
+
 Py_ssize_t length(PyObject* self) { return static_cast<Py_ssize_t>(state_of(self).index.records().size()); }
 
 void deallocate(PyObject* self) {
@@ -231,6 +239,7 @@ PyType_Slot tree_slots[] = {
     {Py_tp_methods, tree_methods},
     {Py_sq_length, reinterpret_cast<void*>(&length)},
     {Py_sq_item, reinterpret_cast<void*>(&item)},
+    {Py_bf_getbuffer, reinterpret_cast<void*>(&get_buffer)},
     {Py_tp_doc, const_cast<char*>("A document read with the syntax records of every entry, item and merge line.")},
     {0, nullptr},
 };
