@@ -668,7 +668,7 @@ FAULTS_FOUND = [
         "merge written out after a literal block",
         "a: &a\n  a: v\n  b: v\nb:\n  -  a: |\n       v\n# c\n     <<: *a\n     b: v\n",
         'data["a"] = "w"',
-        "a: w\nb:\n  -  a: |\n       v\n# c\n     b: v\n",
+        "a: w\nb:\n  -\n     a: v\n     b: v\n",
     ),
 ]
 

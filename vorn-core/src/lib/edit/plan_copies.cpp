@@ -24,6 +24,7 @@ bool is_anchored(const SyntaxRecord& written) noexcept {
 bool Planner::is_removed(std::uint32_t index) const noexcept { return splices_.removes(record(index).head.begin); }
 
 bool Planner::value_changed(std::uint32_t index) const noexcept {
+    if (index == no_record) return !changes_.empty();
     return reached_.contains(index) || rewritten_.contains(index);
 }
 
@@ -31,7 +32,9 @@ const Value& Planner::new_value(std::uint32_t index) {
     const auto cached = new_values_.find(index);
     if (cached != new_values_.end()) return *cached->second;
     const Value* made = nullptr;
-    if (const auto rewritten = rewritten_values_.find(index); rewritten != rewritten_values_.end()) {
+    if (index == no_record) {
+        made = &made_.emplace_back(materialize(root_, changes_, changes_.root()));
+    } else if (const auto rewritten = rewritten_values_.find(index); rewritten != rewritten_values_.end()) {
         made = rewritten->second;
     } else if (const auto reached = reached_.find(index); reached != reached_.end()) {
         made = &made_.emplace_back(materialize(record(index).value_as_read, changes_, reached->second.change));
@@ -85,7 +88,8 @@ void Planner::plan_copies() {
     for (std::uint32_t index = 0; index < all.size(); ++index) {
         const SyntaxRecord& written = all[index];
         if (written.kind == SyntaxKind::merge) {
-            if (facts(written.parent).live && !is_removed(index)) merging.push_back(written.parent);
+            if ((written.parent == no_record || facts(written.parent).live) && !is_removed(index))
+                merging.push_back(written.parent);
             continue;
         }
         // An alias the walk wrote anew is an alias no more.
@@ -118,7 +122,8 @@ void Planner::check_merges(std::uint32_t owner) {
     }
     if (merges.empty() || (targets_hold && !any_changed)) return;
     const Value& now = new_value(owner);
-    ValueAt at{owner, &record(owner).value_as_read, no_change, record_path(owner)};
+    ValueAt at{owner, owner == no_record ? &root_ : &record(owner).value_as_read, no_change,
+               owner == no_record ? 0 : record_path(owner)};
     if (!targets_hold) {
         expand_merges(at, now);
         return;
