@@ -740,3 +740,102 @@ def test_what_no_text_carries_is_named_at_its_own_place(path, value):
         document.dumps()
     where = "$.service.name" if path[1] == "name" else "$.service.new.deep[0]"
     assert (raised.value.location, raised.value.lossy_helps) == (where, False)
+
+
+# (what the path goes through, the text after the head, the command, the text
+# after it through the aliases, the text after it at that path alone)
+THROUGH_ALIASES = [
+    (
+        "an alias of a block",
+        "base: &b\n  port: 80  # p\nweb: *b\n",
+        ["set", "$.web.port", "81"],
+        "base: &b\n  port: 81  # p\nweb: *b\n",
+        "base: &b\n  port: 80  # p\nweb:\n  port: 81\n",
+    ),
+    (
+        "a merge",
+        "base: &b\n  port: 80\n  host: a\nweb:\n  <<: *b\n  host: c\n",
+        ["set", "$.web.port", "81"],
+        "base: &b\n  port: 81\n  host: a\nweb:\n  <<: *b\n  host: c\n",
+        "base: &b\n  port: 80\n  host: a\nweb:\n  <<: *b\n  host: c\n  port: 81\n",
+    ),
+    (
+        "a key held over its merge",
+        "base: &b\n  host: a\nweb:\n  <<: *b\n  host: c\n",
+        ["set", "$.web.host", "d"],
+        "base: &b\n  host: a\nweb:\n  <<: *b\n  host: d\n",
+        "base: &b\n  host: a\nweb:\n  <<: *b\n  host: d\n",
+    ),
+    (
+        "a deleted entry",
+        "base: &b\n  port: 80\n  host: a\nweb: *b\n",
+        ["del", "$.web.host"],
+        "base: &b\n  port: 80\nweb: *b\n",
+        "base: &b\n  port: 80\n  host: a\nweb:\n  port: 80\n",
+    ),
+    (
+        "a deleted item",
+        "list: &l\n  - a\n  - b\nagain: *l\n",
+        ["del", "$.again[0]"],
+        "list: &l\n  - b\nagain: *l\n",
+        "list: &l\n  - a\n  - b\nagain:\n  - b\n",
+    ),
+]
+
+
+@pytest.mark.parametrize("through", [True, False], ids=["through aliases", "alone"])
+@pytest.mark.parametrize("way", ["api", "tool"])
+@pytest.mark.parametrize(
+    ("name", "text", "command", "through_aliases", "alone"), THROUGH_ALIASES, ids=[row[0] for row in THROUGH_ALIASES]
+)
+def test_a_change_through_aliases_keeps_them_aliases(
+    tmp_path, way, through, name, text, command, through_aliases, alone
+):
+    operation, path, *value = command
+    if way == "api":
+        document = vorn.Document.parse(f"{HEAD}\n{text}")
+        if operation == "set":
+            document.set(path, *value, through_aliases=through)
+        else:
+            document.delete(path, through_aliases=through)
+        out = document.dumps()
+    else:
+        file = tmp_path / "doc.vorn"
+        file.write_text(f"{HEAD}\n{text}")
+        assert main([operation, str(file), path, *value, *(["--through-aliases"] if through else [])]) == 0
+        out = file.read_text()
+    assert out == f"{HEAD}\n{through_aliases if through else alone}"
+
+
+def test_a_refused_edit_says_how_to_write_anyway(tmp_path, capsys, monkeypatch):
+    document = vorn.Document.parse(f"{HEAD}\n# the count\nn: '0'\nk: v\n")
+
+    class Restless(str):
+        def __eq__(self, other):
+            document.data["n"] = str(int(document.data["n"]) + 1)
+            return str.__eq__(self, other)
+
+        __hash__ = str.__hash__
+
+    document.data["k"] = Restless("w")
+    with pytest.raises(vorn.EditError, match="pass rewrite=True"):
+        document.dumps()
+    out = document.dumps(rewrite=True)
+    assert "# the count" not in out and vorn.loads(out)["k"] == "w"
+
+    # The tool names its own flag, and writes only when given it.
+    def refusing(self, *, default=None, rewrite=False):
+        if not rewrite:
+            raise vorn.EditError("$.k", "the edited text would read back as other data here")
+        return "_vorn_version: 1.0\nk: w\n"
+
+    monkeypatch.setattr(vorn.Document, "dumps", refusing)
+    file = tmp_path / "doc.vorn"
+    file.write_text(f"{HEAD}\nk: v\n")
+    assert main(["set", str(file), "$.k", "w"]) == 1
+    assert capsys.readouterr().err.endswith(
+        "; pass --rewrite to write the whole document anew (its comments and layout are then lost)\n"
+    )
+    assert file.read_text() == f"{HEAD}\nk: v\n"
+    assert main(["set", str(file), "$.k", "w", "--rewrite"]) == 0
+    assert file.read_text() == "_vorn_version: 1.0\nk: w\n"
