@@ -677,6 +677,12 @@ FAULTS_FOUND = [
         "m: &m\n  c: v\nl:\n  - b:\n    <<: *m\n    b: v\n",
     ),
     (
+        "merge's key given over a block first on an item's line",
+        "m: &m\n  b: v\nl:\n  -  a: |\n       v\n# c\n     host: v\n     <<: *m\n",
+        'data["m"]["a"] = "w"',
+        "m: &m\n  b: v\n  a: w\nl:\n  -\n     a: v\n     a: v\n# c\n     host: v\n     <<: *m\n",
+    ),
+    (
         "merge written out after a literal block",
         "a: &a\n  a: v\n  b: v\nb:\n  -  a: |\n       v\n# c\n     <<: *a\n     b: v\n",
         'data["a"] = "w"',

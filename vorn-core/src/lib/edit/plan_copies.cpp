@@ -196,6 +196,9 @@ void Planner::check_merges(std::uint32_t owner) {
     if (!overrides.empty()) {
         std::sort(overrides.begin(), overrides.end());
         insert_entries(at, overrides);
+        // A new entry right after a block first on the item's line would be
+        // taken into it.
+        if (inline_owner) keep_first_block_closed(at, kids.front());
     }
 }
 
