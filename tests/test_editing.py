@@ -688,6 +688,12 @@ FAULTS_FOUND = [
         'data["a"] = "w"',
         "a: w\nb:\n  -\n     a: v\n     b: v\n",
     ),
+    (
+        "first entry a merge hides, moved below the hyphen",
+        "a: &a\n  a: v\n  b: v\nl:\n  -  a: |\n       w\n     b:\n# c\n     d: v\n     <<: *a\n",
+        'data["a"]["b"] = "w"',
+        "a: &a\n  a: v\n  b: w\nl:\n  -\n     a: v\n     b: v\n# c\n     d: v\n     <<: *a\n",
+    ),
 ]
 
 
