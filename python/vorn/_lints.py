@@ -105,6 +105,7 @@ def _repeated_keys(records: list[SyntaxRecord]) -> list[Lint]:
                     f"key '{_shown(record.key)}' is written twice in one mapping (first at {_at(earlier.key_span)}); "
                     "the later one wins",
                     "delete the entry you do not mean, or rename one of them",
+                    span=record.key_span,
                 )
             )
     return found
@@ -211,6 +212,7 @@ def _items_that_do_not_nest(records: list[SyntaxRecord], tree: SyntaxTree, lines
                     "to nest them under the key, write '-' alone on the item's line, the key below it, and indent "
                     "its lines under that",
                 ),
+                span=children[0].head_span,
             )
         )
     return found

@@ -1,0 +1,82 @@
+"""Completion: in a mapping, the keys the schema allows that the mapping
+lacks (required ones first, with their descriptions); for a value, the
+enum or Literal choices; after '*' (and '<<: *'), the anchors defined
+above."""
+
+from __future__ import annotations
+
+from typing import Any
+
+from lsprotocol import types
+
+from .._document import Document
+from .context import Context, Typing, context_at
+from .documents import OpenDocument
+from .schema_info import choices, fields, resolved, schema_at
+
+
+def completions(document: OpenDocument, position: types.Position, schema: Any) -> types.CompletionList:
+    lineno, colno = document.lines.column(position)
+    context = context_at(document.lines, lineno, colno)
+    if context.typing == Typing.ALIAS:
+        items = [
+            types.CompletionItem(label=name, kind=types.CompletionItemKind.Reference, detail="anchor")
+            for name in dict.fromkeys(reversed(context.anchors))
+        ]
+    elif schema is None:
+        items = []
+    elif context.typing == Typing.KEY:
+        items = _keys(context, _present(document.document() or document.last_read, context), schema)
+    else:
+        node = schema_at(schema, context.steps)
+        items = [] if node is None else _values(node, schema, context, _present(None, context))
+    return types.CompletionList(is_incomplete=False, items=items)
+
+
+def _present(read: Document | None, context: Context) -> set[str]:
+    """The keys the mapping at the context's place holds, as last read."""
+    node: Any = None if read is None else read.data
+    for step in context.steps:
+        if isinstance(node, dict) and isinstance(step, str):
+            node = node.get(step)
+        elif isinstance(node, list) and isinstance(step, int) and step < len(node):
+            node = node[step]
+        else:
+            return set()
+    return set(node) if isinstance(node, dict) else set()
+
+
+def _keys(context: Context, present: set[str], schema: Any) -> list[types.CompletionItem]:
+    node = schema_at(schema, context.steps)
+    if node is None:
+        return []
+    items = []
+    for order, field in enumerate(fields(node, schema)):
+        if field.name in present and field.name != context.prefix:
+            continue
+        documentation = field.description
+        if field.default is not None:
+            documentation = (documentation + "\n\n" if documentation else "") + f"default: {field.default}"
+        items.append(
+            types.CompletionItem(
+                label=field.name,
+                kind=types.CompletionItemKind.Field,
+                detail=field.type + (" (required)" if field.required else ""),
+                documentation=documentation,
+                insert_text=f"{field.name}: ",
+                sort_text=f"{order:04d}",
+            )
+        )
+    return items
+
+
+def _values(node: Any, schema: Any, context: Context, present: set[str]) -> list[types.CompletionItem]:
+    items = [
+        types.CompletionItem(label=choice, kind=types.CompletionItemKind.EnumMember, sort_text=f"{order:04d}")
+        for order, choice in enumerate(choices(node, schema))
+    ]
+    target = resolved(node, schema)
+    if not items and isinstance(target, dict) and isinstance(context.steps[-1:][0] if context.steps else None, int):
+        # An item that is a mapping: its keys, as on a line of their own.
+        items = _keys(Context(Typing.KEY, context.steps, "", ()), present, schema)
+    return items

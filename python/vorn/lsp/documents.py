@@ -1,0 +1,73 @@
+"""The documents the client has open: their text as the client last sent
+it, changed in place by full or incremental changes, and their reading,
+made once per text and only when a feature asks for it."""
+
+from __future__ import annotations
+
+from collections.abc import Sequence
+
+from lsprotocol import types
+
+from .._document import Document
+from .._errors import DecodeError
+from .positions import UTF16, Lines
+
+
+class OpenDocument:
+    """One open document: its text, version and reading."""
+
+    __slots__ = ("_fault", "_lines", "_read", "encoding", "last_read", "path", "text", "uri", "version")
+
+    def __init__(self, uri: str, path: str | None, text: str, version: int, encoding: str = UTF16) -> None:
+        self.uri = uri
+        self.path = path
+        self.text = text
+        self.version = version
+        self.encoding = encoding
+        self._lines: Lines | None = None
+        self._read = False
+        self._fault: DecodeError | None = None
+        # The last text that read, with its reading: anchors and keys for
+        # completion while the text being typed does not read.
+        self.last_read: Document | None = None
+
+    @property
+    def lines(self) -> Lines:
+        if self._lines is None:
+            self._lines = Lines(self.text, self.encoding)
+        return self._lines
+
+    def change(self, version: int, changes: Sequence[types.TextDocumentContentChangeEvent]) -> None:
+        """Applies the client's changes in order: a change with a range
+        replaces that range of the text as the changes before it left it,
+        one without replaces the whole text."""
+        text = self.text
+        for change in changes:
+            if isinstance(change, types.TextDocumentContentChangePartial):
+                lines = Lines(text, self.encoding) if text is not self.text else self.lines
+                begin = lines.offset(change.range.start)
+                end = max(begin, lines.offset(change.range.end))
+                text = text[:begin] + change.text + text[end:]
+            else:
+                text = change.text
+        self.text = text
+        self.version = version
+        self._lines = None
+        self._read = False
+        self._fault = None
+
+    def document(self) -> Document | None:
+        """The text's reading, or None when it does not read (``fault``)."""
+        if not self._read:
+            self._read = True
+            try:
+                self.last_read = Document.parse(self.text, path=self.path)
+                self._fault = None
+            except DecodeError as error:
+                self._fault = error
+        return None if self._fault is not None else self.last_read
+
+    @property
+    def fault(self) -> DecodeError | None:
+        self.document()
+        return self._fault

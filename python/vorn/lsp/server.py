@@ -1,0 +1,196 @@
+"""The language server: ``vorn lsp`` serves every open ``.vorn`` document
+over stdio. Features are answered from the text as it is now (each
+reading made once per version); diagnostics, which also run the lints and
+the schema, wait until the changes stop for a moment, so that a burst of
+keystrokes is checked once."""
+
+from __future__ import annotations
+
+import asyncio
+from typing import Any
+
+from lsprotocol import types
+from pygls.lsp.server import LanguageServer
+from pygls.uris import to_fs_path
+
+from .. import __version__
+from .actions import code_actions, formatting
+from .completion import completions
+from .diagnostics import diagnose
+from .documents import OpenDocument
+from .hover import hover
+from .navigation import RenameRefused, definition, prepare_rename, references, rename
+from .outline import folding_ranges, symbols
+from .schemas import SchemaStore, SchemaUnusable
+from .tokens import LEGEND, semantic_tokens
+
+# Seconds without a change before a document's diagnostics run; a client
+# may set another in initializationOptions ({"debounce": 0.5}).
+DEBOUNCE = 0.2
+
+
+class VornServer(LanguageServer):
+    def __init__(self) -> None:
+        super().__init__("vorn", __version__, text_document_sync_kind=types.TextDocumentSyncKind.Incremental)
+        self.documents: dict[str, OpenDocument] = {}
+        self.debounce = DEBOUNCE
+        self._pending: dict[str, asyncio.TimerHandle] = {}
+        self._store: SchemaStore | None = None
+
+    @property
+    def store(self) -> SchemaStore:
+        if self._store is None:
+            self._store = SchemaStore(self.workspace.root_path)
+        return self._store
+
+    def open(self, item: types.TextDocumentItem) -> OpenDocument:
+        encoding = str(self.workspace.position_encoding or types.PositionEncodingKind.Utf16)
+        document = OpenDocument(item.uri, _fs_path(item.uri), item.text, item.version, encoding)
+        self.documents[item.uri] = document
+        return document
+
+    def schema(self, document: OpenDocument) -> Any:
+        """The JSON Schema of the document's schema, for hover and
+        completion; None when it has none or it cannot be used."""
+        choice = self.store.choice(document.path, [document.lines.line(i) for i in range(min(len(document.lines), 64))])
+        if choice is None:
+            return None
+        try:
+            return self.store.load(choice).json_schema
+        except SchemaUnusable:
+            return None
+
+    def schedule(self, uri: str, delay: float) -> None:
+        pending = self._pending.pop(uri, None)
+        if pending is not None:
+            pending.cancel()
+        self._pending[uri] = asyncio.get_running_loop().call_later(delay, self.publish, uri)
+
+    def publish(self, uri: str) -> None:
+        self._pending.pop(uri, None)
+        document = self.documents.get(uri)
+        if document is None:
+            return
+        found = diagnose(document, self.store)
+        self.text_document_publish_diagnostics(
+            types.PublishDiagnosticsParams(uri=uri, diagnostics=found, version=document.version)
+        )
+
+
+def _fs_path(uri: str) -> str | None:
+    return to_fs_path(uri) if uri.startswith("file:") else None
+
+
+server = VornServer()
+
+
+@server.feature(types.INITIALIZE)
+def _initialize(ls: VornServer, params: types.InitializeParams) -> None:
+    options = params.initialization_options
+    if isinstance(options, dict) and isinstance(options.get("debounce"), (int, float)):
+        ls.debounce = max(0.0, float(options["debounce"]))
+
+
+@server.feature(types.TEXT_DOCUMENT_DID_OPEN)
+def _did_open(ls: VornServer, params: types.DidOpenTextDocumentParams) -> None:
+    ls.open(params.text_document)
+    ls.schedule(params.text_document.uri, 0.0)
+
+
+@server.feature(types.TEXT_DOCUMENT_DID_CHANGE)
+def _did_change(ls: VornServer, params: types.DidChangeTextDocumentParams) -> None:
+    document = ls.documents.get(params.text_document.uri)
+    if document is None:
+        return
+    document.change(params.text_document.version, params.content_changes)
+    ls.schedule(document.uri, ls.debounce)
+
+
+@server.feature(types.TEXT_DOCUMENT_DID_CLOSE)
+def _did_close(ls: VornServer, params: types.DidCloseTextDocumentParams) -> None:
+    uri = params.text_document.uri
+    ls.documents.pop(uri, None)
+    pending = ls._pending.pop(uri, None)
+    if pending is not None:
+        pending.cancel()
+    ls.text_document_publish_diagnostics(types.PublishDiagnosticsParams(uri=uri, diagnostics=[]))
+
+
+@server.feature(types.TEXT_DOCUMENT_HOVER)
+def _hover(ls: VornServer, params: types.HoverParams) -> types.Hover | None:
+    document = ls.documents.get(params.text_document.uri)
+    return None if document is None else hover(document, params.position, ls.schema(document))
+
+
+@server.feature(types.TEXT_DOCUMENT_COMPLETION, types.CompletionOptions(trigger_characters=["*"]))
+def _completion(ls: VornServer, params: types.CompletionParams) -> types.CompletionList | None:
+    document = ls.documents.get(params.text_document.uri)
+    return None if document is None else completions(document, params.position, ls.schema(document))
+
+
+@server.feature(types.TEXT_DOCUMENT_DEFINITION)
+def _definition(ls: VornServer, params: types.DefinitionParams) -> types.Location | None:
+    document = ls.documents.get(params.text_document.uri)
+    return None if document is None else definition(document, params.position)
+
+
+@server.feature(types.TEXT_DOCUMENT_REFERENCES)
+def _references(ls: VornServer, params: types.ReferenceParams) -> list[types.Location]:
+    document = ls.documents.get(params.text_document.uri)
+    if document is None:
+        return []
+    return references(document, params.position, params.context.include_declaration)
+
+
+@server.feature(types.TEXT_DOCUMENT_PREPARE_RENAME)
+def _prepare_rename(ls: VornServer, params: types.PrepareRenameParams) -> types.PrepareRenamePlaceholder | None:
+    document = ls.documents.get(params.text_document.uri)
+    return None if document is None else prepare_rename(document, params.position)
+
+
+@server.feature(types.TEXT_DOCUMENT_RENAME, types.RenameOptions(prepare_provider=True))
+def _rename(ls: VornServer, params: types.RenameParams) -> types.WorkspaceEdit | None:
+    document = ls.documents.get(params.text_document.uri)
+    if document is None:
+        return None
+    try:
+        return rename(document, params.position, params.new_name)
+    except RenameRefused as refused:
+        raise ValueError(str(refused)) from None
+
+
+@server.feature(types.TEXT_DOCUMENT_DOCUMENT_SYMBOL)
+def _symbols(ls: VornServer, params: types.DocumentSymbolParams) -> list[types.DocumentSymbol]:
+    document = ls.documents.get(params.text_document.uri)
+    return [] if document is None else symbols(document)
+
+
+@server.feature(types.TEXT_DOCUMENT_FOLDING_RANGE)
+def _folding(ls: VornServer, params: types.FoldingRangeParams) -> list[types.FoldingRange]:
+    document = ls.documents.get(params.text_document.uri)
+    return [] if document is None else folding_ranges(document)
+
+
+@server.feature(types.TEXT_DOCUMENT_SEMANTIC_TOKENS_FULL, LEGEND)
+def _tokens(ls: VornServer, params: types.SemanticTokensParams) -> types.SemanticTokens:
+    document = ls.documents.get(params.text_document.uri)
+    return types.SemanticTokens(data=[]) if document is None else semantic_tokens(document)
+
+
+@server.feature(types.TEXT_DOCUMENT_FORMATTING)
+def _formatting(ls: VornServer, params: types.DocumentFormattingParams) -> list[types.TextEdit] | None:
+    document = ls.documents.get(params.text_document.uri)
+    return None if document is None else formatting(document)
+
+
+@server.feature(
+    types.TEXT_DOCUMENT_CODE_ACTION, types.CodeActionOptions(code_action_kinds=[types.CodeActionKind.QuickFix])
+)
+def _code_actions(ls: VornServer, params: types.CodeActionParams) -> list[types.CodeAction]:
+    document = ls.documents.get(params.text_document.uri)
+    return [] if document is None else code_actions(document, params.range)
+
+
+def run() -> None:
+    """Serves on standard input and output until the client exits."""
+    server.start_io()

@@ -1,0 +1,103 @@
+"""What the language server's tests share: a client that drives `vorn lsp`
+over stdio (one server per test module) and keeps every diagnostics
+publication in order, and small helpers to open and change documents."""
+
+from __future__ import annotations
+
+import sys
+from collections.abc import Sequence
+from typing import Any
+
+import pytest_lsp
+from lsprotocol import types
+from pygls.protocol import default_converter
+from pytest_lsp import ClientServerConfig, LanguageClient
+from pytest_lsp.client import DEFAULT_CLIENT_FEATURES, register_lsp_features
+
+HEAD = "_vorn_version: 1.0\n"
+URI = "file:///tmp/vorn-lsp-tests/doc.vorn"
+
+
+def _client() -> LanguageClient:
+    client = LanguageClient(converter_factory=default_converter)
+    client.published = []  # type: ignore[attr-defined]
+
+    def publish(client: LanguageClient, params: types.PublishDiagnosticsParams) -> None:
+        client.diagnostics[params.uri] = params.diagnostics
+        client.published.append(params)  # type: ignore[attr-defined]
+
+    register_lsp_features(client, {**DEFAULT_CLIENT_FEATURES, types.TEXT_DOCUMENT_PUBLISH_DIAGNOSTICS: publish})
+    return client
+
+
+CONFIG = ClientServerConfig(server_command=[sys.executable, "-m", "vorn", "lsp"], client_factory=_client)
+
+
+def lsp_client(
+    encodings: Sequence[str] | None = None, root: str | None = None, options: dict[str, Any] | None = None
+) -> Any:
+    """A module-scoped fixture: a client connected to a new server, which
+    offers ``encodings`` (none: UTF-16) and has ``root`` as workspace."""
+
+    @pytest_lsp.fixture(scope="module", config=CONFIG)
+    async def client(lsp_client: LanguageClient):  # type: ignore[no-untyped-def]
+        general = types.GeneralClientCapabilities(position_encodings=list(encodings)) if encodings else None
+        await lsp_client.initialize_session(
+            types.InitializeParams(
+                capabilities=types.ClientCapabilities(general=general),
+                root_uri=None if root is None else f"file://{root}",
+                initialization_options=options,
+            )
+        )
+        yield
+        await lsp_client.shutdown_session()
+
+    return client
+
+
+_versions: dict[str, int] = {}
+
+
+async def open_doc(client: LanguageClient, text: str, uri: str = URI) -> list[types.Diagnostic]:
+    """Opens (or reopens) ``uri`` with ``text``; its first diagnostics."""
+    _versions[uri] = 1
+    client.text_document_did_open(
+        types.DidOpenTextDocumentParams(types.TextDocumentItem(uri=uri, language_id="vorn", version=1, text=text))
+    )
+    return await diagnostics_for(client, uri, 1)
+
+
+def close_doc(client: LanguageClient, uri: str = URI) -> None:
+    client.text_document_did_close(types.DidCloseTextDocumentParams(types.TextDocumentIdentifier(uri)))
+
+
+def change_doc(client: LanguageClient, changes: list[Any], uri: str = URI) -> int:
+    """Sends one change notification; returns its version."""
+    _versions[uri] += 1
+    client.text_document_did_change(
+        types.DidChangeTextDocumentParams(
+            types.VersionedTextDocumentIdentifier(uri=uri, version=_versions[uri]), changes
+        )
+    )
+    return _versions[uri]
+
+
+async def diagnostics_for(client: LanguageClient, uri: str, version: int) -> list[types.Diagnostic]:
+    """The diagnostics published for ``version`` of ``uri``, waiting for them."""
+    while True:
+        for params in client.published:  # type: ignore[attr-defined]
+            if params.uri == uri and params.version == version:
+                return list(params.diagnostics)
+        await client.wait_for_notification(types.TEXT_DOCUMENT_PUBLISH_DIAGNOSTICS)
+
+
+def at(line: int, character: int) -> types.Position:
+    return types.Position(line, character)
+
+
+def doc_id(uri: str = URI) -> types.TextDocumentIdentifier:
+    return types.TextDocumentIdentifier(uri)
+
+
+def brief(range_: types.Range) -> tuple[int, int, int, int]:
+    return (range_.start.line, range_.start.character, range_.end.line, range_.end.character)
