@@ -5,9 +5,11 @@ publication in order, and small helpers to open and change documents."""
 from __future__ import annotations
 
 import sys
-from collections.abc import Sequence
+from collections.abc import Callable, Sequence
+from pathlib import Path
 from typing import Any
 
+import pytest
 import pytest_lsp
 from lsprotocol import types
 from pygls.protocol import default_converter
@@ -15,6 +17,9 @@ from pytest_lsp import ClientServerConfig, LanguageClient
 from pytest_lsp.client import DEFAULT_CLIENT_FEATURES, register_lsp_features
 
 HEAD = "_vorn_version: 1.0\n"
+# The mark of every test that talks to the server: one event loop per
+# module, as its server is.
+ASYNC = pytest.mark.asyncio(loop_scope="module")
 URI = "file:///tmp/vorn-lsp-tests/doc.vorn"
 
 
@@ -34,18 +39,27 @@ CONFIG = ClientServerConfig(server_command=[sys.executable, "-m", "vorn", "lsp"]
 
 
 def lsp_client(
-    encodings: Sequence[str] | None = None, root: str | None = None, options: dict[str, Any] | None = None
+    encodings: Sequence[Sequence[str] | None] = (None,),
+    workspace: Callable[[Path], None] | None = None,
+    options: dict[str, Any] | None = None,
 ) -> Any:
-    """A module-scoped fixture: a client connected to a new server, which
-    offers ``encodings`` (none: UTF-16) and has ``root`` as workspace."""
+    """A module-scoped fixture: a client connected to a new server for
+    each of ``encodings`` (the position encodings the client offers; None
+    offers none, so UTF-16), whose workspace is a new folder that
+    ``workspace`` fills."""
 
-    @pytest_lsp.fixture(scope="module", config=CONFIG)
-    async def client(lsp_client: LanguageClient):  # type: ignore[no-untyped-def]
-        general = types.GeneralClientCapabilities(position_encodings=list(encodings)) if encodings else None
+    @pytest_lsp.fixture(scope="module", config=CONFIG, params=list(encodings), ids=_encoding_id)
+    async def client(lsp_client: LanguageClient, request: pytest.FixtureRequest, tmp_path_factory: Any):  # type: ignore[no-untyped-def]
+        offered = request.param
+        root = tmp_path_factory.mktemp("workspace")
+        if workspace is not None:
+            workspace(root)
+        general = types.GeneralClientCapabilities(position_encodings=list(offered)) if offered else None
+        lsp_client.root = root  # type: ignore[attr-defined]
         await lsp_client.initialize_session(
             types.InitializeParams(
                 capabilities=types.ClientCapabilities(general=general),
-                root_uri=None if root is None else f"file://{root}",
+                root_uri=root.as_uri(),
                 initialization_options=options,
             )
         )
@@ -53,6 +67,10 @@ def lsp_client(
         await lsp_client.shutdown_session()
 
     return client
+
+
+def _encoding_id(offered: Sequence[str] | None) -> str:
+    return "default" if offered is None else "+".join(offered)
 
 
 _versions: dict[str, int] = {}

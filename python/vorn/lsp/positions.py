@@ -14,9 +14,9 @@ from lsprotocol import types
 
 from .._spans import Span
 
-UTF8 = types.PositionEncodingKind.Utf8
-UTF16 = types.PositionEncodingKind.Utf16
-UTF32 = types.PositionEncodingKind.Utf32
+UTF8: str = types.PositionEncodingKind.Utf8.value
+UTF16: str = types.PositionEncodingKind.Utf16.value
+UTF32: str = types.PositionEncodingKind.Utf32.value
 
 
 def units(text: str, encoding: str) -> int:

@@ -21,6 +21,7 @@ from .documents import OpenDocument
 from .hover import hover
 from .navigation import RenameRefused, definition, prepare_rename, references, rename
 from .outline import folding_ranges, symbols
+from .positions import UTF16
 from .schemas import SchemaStore, SchemaUnusable
 from .tokens import LEGEND, semantic_tokens
 
@@ -44,7 +45,8 @@ class VornServer(LanguageServer):
         return self._store
 
     def open(self, item: types.TextDocumentItem) -> OpenDocument:
-        encoding = str(self.workspace.position_encoding or types.PositionEncodingKind.Utf16)
+        chosen = self.workspace.position_encoding or UTF16
+        encoding = chosen.value if isinstance(chosen, types.PositionEncodingKind) else str(chosen)
         document = OpenDocument(item.uri, _fs_path(item.uri), item.text, item.version, encoding)
         self.documents[item.uri] = document
         return document
