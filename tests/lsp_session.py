@@ -79,13 +79,21 @@ _versions: dict[str, int] = {}
 async def open_doc(client: LanguageClient, text: str, uri: str = URI) -> list[types.Diagnostic]:
     """Opens (or reopens) ``uri`` with ``text``; its first diagnostics."""
     _versions[uri] = 1
+    _forget(client, uri)
     client.text_document_did_open(
         types.DidOpenTextDocumentParams(types.TextDocumentItem(uri=uri, language_id="vorn", version=1, text=text))
     )
     return await diagnostics_for(client, uri, 1)
 
 
+def _forget(client: LanguageClient, uri: str) -> None:
+    """Drops what was published for ``uri`` before: a document opened or
+    closed anew starts its versions again."""
+    client.published[:] = [params for params in client.published if params.uri != uri]  # type: ignore[attr-defined]
+
+
 def close_doc(client: LanguageClient, uri: str = URI) -> None:
+    _forget(client, uri)
     client.text_document_did_close(types.DidCloseTextDocumentParams(types.TextDocumentIdentifier(uri)))
 
 

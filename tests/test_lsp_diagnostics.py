@@ -1,0 +1,127 @@
+"""Diagnostics over stdio: the read fault, the warnings with their codes,
+full and incremental changes, a burst of changes checked once (a hover
+during it answered without waiting), and a closed document cleared."""
+
+import pytest
+from lsp_session import (
+    ASYNC,
+    HEAD,
+    URI,
+    at,
+    brief,
+    change_doc,
+    close_doc,
+    diagnostics_for,
+    doc_id,
+    lsp_client,
+    open_doc,
+)
+from lsprotocol import types
+
+# A debounce long enough that a burst sent at once always falls inside it.
+client = lsp_client(options={"debounce": 0.5})
+
+# (document, [(severity, code, range, message)])
+DOCUMENTS = [
+    (HEAD + "port: 1\n", []),
+    (
+        HEAD + "urls:\n  - https://a.example  # home\nport: 1\nport: 2\n",
+        [
+            (
+                "warning",
+                "colon-in-item",
+                (2, 4, 2, 21),
+                "the item '- https://a.example' reads as a mapping because of its colon\n"
+                'help: quote it to keep it a string: - "https://a.example"',
+            ),
+            (
+                "warning",
+                "repeated-key",
+                (4, 0, 4, 4),
+                "key 'port' is written twice in one mapping (first at line 4, column 1); the later one wins\n"
+                "help: delete the entry you do not mean, or rename one of them",
+            ),
+        ],
+    ),
+    (
+        HEAD + "base: &unused\n  a: 1\n",
+        [
+            (
+                "warning",
+                "unused-anchor",
+                (1, 6, 1, 13),
+                "anchor &unused is never used by an alias or a merge\nhelp: remove it, or use it as *unused",
+            )
+        ],
+    ),
+    (HEAD + "a: 1\noops\n", [("error", "read-fault", (2, 0, 2, 4), "expected ':' in mapping entry")]),
+    (
+        HEAD + "script: |-\n  make\n",
+        [
+            (
+                "error",
+                "read-fault",
+                (1, 8, 1, 10),
+                "'|-' is a YAML block header; vorn's literal block is '|' alone, which keeps no final line feed "
+                "(read as vorn: unexpected indentation at line 3, column 3)",
+            )
+        ],
+    ),
+]
+
+
+def _shown(found):
+    return [(d.severity.name.lower(), d.code, brief(d.range), d.message) for d in found]
+
+
+@ASYNC
+@pytest.mark.parametrize(("text", "expected"), DOCUMENTS)
+async def test_a_document_opened_gets_its_diagnostics(client, text, expected):
+    assert _shown(await open_doc(client, text)) == expected
+    assert all(d.source == "vorn" for d in client.diagnostics[URI])
+    close_doc(client)
+    assert await diagnostics_for(client, URI, None) == []
+
+
+@ASYNC
+async def test_changes_full_and_incremental(client):
+    await open_doc(client, HEAD + "a: 1\n")
+    # Incremental: 'a: 1' becomes 'a 1', which does not read.
+    version = change_doc(client, [types.TextDocumentContentChangePartial(types.Range(at(1, 1), at(1, 2)), "")])
+    assert _shown(await diagnostics_for(client, URI, version)) == [
+        ("error", "read-fault", (1, 0, 1, 3), "expected ':' in mapping entry")
+    ]
+    # Two changes in one notification apply in order.
+    version = change_doc(
+        client,
+        [
+            types.TextDocumentContentChangePartial(types.Range(at(1, 1), at(1, 1)), ":"),
+            types.TextDocumentContentChangePartial(types.Range(at(2, 0), at(2, 0)), "a: 2\n"),
+        ],
+    )
+    assert [d.code for d in await diagnostics_for(client, URI, version)] == ["repeated-key"]
+    version = change_doc(client, [types.TextDocumentContentChangeWholeDocument(HEAD + "b: 1\n")])
+    assert await diagnostics_for(client, URI, version) == []
+    close_doc(client)
+
+
+@ASYNC
+async def test_a_burst_of_changes_is_checked_once_and_a_hover_in_it_is_answered_at_once(client):
+    await open_doc(client, HEAD + "base: &b\n  v: x\nuse: *b\n")
+    first = len(client.published)
+    hover = None
+    for count in range(100):
+        # Each change appends a character to the value 'x'.
+        version = change_doc(
+            client, [types.TextDocumentContentChangePartial(types.Range(at(2, 6 + count), at(2, 6 + count)), "y")]
+        )
+        if count == 49:
+            hover = client.text_document_hover_async(types.HoverParams(doc_id(), at(3, 6)))
+    answer = await hover
+    assert client.published[first:] == []
+    # It saw at least the changes sent before it, and came before the check.
+    assert "v: x" + "y" * 50 in answer.contents.value
+    found = await diagnostics_for(client, URI, version)
+    assert found == []
+    assert [params.version for params in client.published[first:]] == [version]
+    close_doc(client)
