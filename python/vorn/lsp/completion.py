@@ -10,6 +10,7 @@ from typing import Any
 from lsprotocol import types
 
 from .._document import Document
+from .._errors import DecodeError
 from .context import Context, Typing, context_at
 from .documents import OpenDocument
 from .schema_info import choices, fields, resolved, schema_at
@@ -26,11 +27,24 @@ def completions(document: OpenDocument, position: types.Position, schema: Any) -
     elif schema is None:
         items = []
     elif context.typing == Typing.KEY:
-        items = _keys(context, _present(document.document() or document.last_read, context), schema)
+        items = _keys(context, _present(_as_read(document, lineno), context), schema)
     else:
         node = schema_at(schema, context.steps)
         items = [] if node is None else _values(node, schema, context, _present(None, context))
     return types.CompletionList(is_incomplete=False, items=items)
+
+
+def _as_read(document: OpenDocument, lineno: int) -> Document | None:
+    """The document as it reads: the text, or while the line being typed
+    keeps it from reading, the text without that line; else as last read."""
+    read = document.document()
+    if read is not None:
+        return read
+    lines = document.text.split("\n")
+    try:
+        return Document.parse("\n".join(lines[: lineno - 1] + lines[lineno:]))
+    except DecodeError:
+        return document.last_read
 
 
 def _present(read: Document | None, context: Context) -> set[str]:

@@ -1,0 +1,122 @@
+"""Schemas in the server: named by a modeline (a pydantic model or a JSON
+Schema file) or by pyproject.toml's [tool.vorn.schemas]; their faults where
+the value is written, with the alias or merge that brought it as related
+information; a schema that cannot be used, said where it is named."""
+
+import json
+
+import pytest
+from lsp_models import MODELS
+from lsp_session import ASYNC, HEAD, brief, lsp_client, open_doc
+
+pytest.importorskip("pydantic")
+
+SERVICE_JSON = {
+    "type": "object",
+    "required": ["server"],
+    "properties": {
+        "server": {
+            "type": "object",
+            "properties": {"port": {"type": "integer", "maximum": 65535}, "tls": {"type": "boolean"}},
+            "additionalProperties": False,
+        }
+    },
+}
+
+
+def workspace(root):
+    (root / "lsp_models.py").write_text(MODELS)
+    (root / "schemas").mkdir()
+    (root / "schemas" / "service.json").write_text(json.dumps(SERVICE_JSON))
+    (root / "pyproject.toml").write_text('[tool.vorn.schemas]\n"conf/**/*.vorn" = "schemas/service.json"\n')
+
+
+client = lsp_client(workspace=workspace)
+MODELINE = "# vorn: schema=lsp_models:Service\n"
+MERGED_AND_ALIASED = MODELINE + HEAD + "base: &b\n  port: eighty\nserver:\n  host: h\n  <<: *b\nreplicas:\n  - *b\n"
+
+# (file, text, [(code, range, message, [(related range, message)])])
+CASES = [
+    (
+        "app.vorn",
+        MERGED_AND_ALIASED,
+        [
+            ("missing", (0, 0, 0, 33), "$.name: Field required", []),
+            (
+                "int_parsing",
+                (3, 8, 3, 14),
+                "$.server.port: Input should be a valid integer, unable to parse string as an integer",
+                [((6, 2, 6, 8), "merged in by this '<<'")],
+            ),
+            (
+                "missing",
+                (2, 6, 3, 14),
+                "$.replicas[0].host: Field required",
+                [((8, 4, 8, 6), "reached through this alias")],
+            ),
+            (
+                "int_parsing",
+                (3, 8, 3, 14),
+                "$.replicas[0].port: Input should be a valid integer, unable to parse string as an integer",
+                [((8, 4, 8, 6), "reached through this alias")],
+            ),
+        ],
+    ),
+    (
+        "json.vorn",
+        "# vorn: schema=schemas/service.json\n" + HEAD + "server:\n  port: 99_999\n  tls: sure\n",
+        [
+            ("maximum", (3, 8, 3, 14), "$.server.port: 99999 is greater than the maximum of 65535", []),
+            ("type", (4, 7, 4, 11), "$.server.tls: 'sure' is not of type 'boolean'", []),
+        ],
+    ),
+    (
+        "conf/prod/app.vorn",
+        HEAD + "server:\n  port: 80\n  debug: yes\n",
+        [
+            (
+                "additionalProperties",
+                (3, 2, 3, 7),
+                "$.server.debug: Additional properties are not allowed ('debug' was unexpected)",
+                [],
+            )
+        ],
+    ),
+    ("elsewhere.vorn", HEAD + "server:\n  debug: yes\n", []),
+    (
+        "broken.vorn",
+        "# vorn: schema=lsp_nope:Thing\n" + HEAD,
+        [
+            (
+                "schema-unusable",
+                (0, 15, 0, 29),
+                "cannot import lsp_nope: ModuleNotFoundError: No module named 'lsp_nope'",
+                [],
+            )
+        ],
+    ),
+    (
+        "missing.vorn",
+        "#vorn: schema = gone.json\n" + HEAD,
+        [("schema-unusable", (0, 16, 0, 25), "cannot read the schema {root}/gone.json: No such file or directory", [])],
+    ),
+]
+
+
+@ASYNC
+@pytest.mark.parametrize(("name", "text", "expected"), CASES)
+async def test_schema_faults_are_shown_where_the_value_is_written(client, name, text, expected):
+    root = client.root
+    uri = (root / name).as_uri()
+    found = await open_doc(client, text, uri)
+    shown = [
+        (
+            d.code,
+            brief(d.range),
+            d.message,
+            [(brief(info.location.range), info.message) for info in d.related_information or []],
+        )
+        for d in found
+    ]
+    assert shown == [(code, span, message.format(root=root), related) for code, span, message, related in expected]
+    assert all(info.location.uri == uri for d in found for info in d.related_information or [])
