@@ -57,10 +57,9 @@ def code_actions(document: OpenDocument, range_: types.Range) -> list[types.Code
 
 
 def _meets(span: Span, wanted: Span) -> bool:
-    return (span.lineno, span.colno) <= (wanted.end_lineno, wanted.end_colno) and (
-        wanted.lineno,
-        wanted.colno,
-    ) <= (span.end_lineno, span.end_colno)
+    """Whether the lines of ``span`` and ``wanted`` meet: a cursor
+    anywhere on a warning's line is offered its fix."""
+    return span.lineno <= wanted.end_lineno and wanted.lineno <= span.end_lineno
 
 
 def _action(document: OpenDocument, title: str, new_text: str, code: str) -> types.CodeAction:
