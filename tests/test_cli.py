@@ -679,3 +679,14 @@ def test_installed_entry_points_run_the_tool(tmp_path, command):
     result = subprocess.run([*command, "--help"], capture_output=True, text=True)
     assert result.returncode == 0
     assert all(name in result.stdout for name in ("check", "to-json", "from-json"))
+
+
+def test_lsp_without_the_extra_says_how_to_get_it(capsys, monkeypatch):
+    for name in [name for name in sys.modules if name == "vorn.lsp" or name.startswith("vorn.lsp.")]:
+        monkeypatch.delitem(sys.modules, name)
+    monkeypatch.setitem(sys.modules, "pygls", None)
+    assert run(capsys, "lsp") == (
+        2,
+        "",
+        'vorn lsp needs the language server\'s packages (pygls): pip install "vorn[lsp]"\n',
+    )
