@@ -120,7 +120,8 @@ def _lsp(args: argparse.Namespace) -> int:
         from .lsp.server import run
     except ImportError as error:
         raise _Failure(
-            f'vorn lsp needs the language server\'s packages ({error.name or error}): pip install "vorn[lsp]"\n',
+            f"vorn lsp needs the language server's packages ({(error.name or str(error)).partition('.')[0]}): "
+            'pip install "vorn[lsp]"\n',
             EXIT_USAGE,
         ) from None
     try:
