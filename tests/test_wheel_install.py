@@ -34,6 +34,8 @@ TEST_REQUIREMENTS = [
         "pydantic-settings",
         "PyYAML",
         "types-PyYAML",
+        "types-jsonschema",
+        "types-Pygments",
         "pygls",
         "lsprotocol",
         "jsonschema",

@@ -125,14 +125,16 @@ def load_json_schema(path: str | os.PathLike[str]) -> JsonSchema:
     if not isinstance(schema, (dict, bool)):
         raise SchemaFileError(f"the schema {shown} is not a JSON Schema: its root is neither an object nor a boolean")
     cls = validator_for(schema)
+    # A boolean is a whole schema too (true: anything goes).
+    whole: Any = schema
     try:
-        cls.check_schema(schema)
+        cls.check_schema(whole)
     except SchemaError as error:
         where = "".join(f"[{step!r}]" for step in error.absolute_path)
         raise SchemaFileError(
             f"the schema {shown} is not a valid JSON Schema: at {where or 'its root'}: {error.message}"
         ) from None
-    return JsonSchema(shown, schema, cls(schema))
+    return JsonSchema(shown, schema, cls(whole))
 
 
 def resolved(node: Any, root: Any) -> Any:
@@ -246,7 +248,9 @@ def _json_type(value: Any) -> str:
         return "integer"
     if isinstance(value, float):
         return "number"
-    return {str: "string", list: "array", dict: "object"}.get(type(value), "string")
+    if isinstance(value, list):
+        return "array"
+    return "object" if isinstance(value, dict) else "string"
 
 
 def coerce(value: Any, node: Any, root: Any) -> Any:

@@ -98,8 +98,8 @@ def _check_json_schema(path: str, data: bytes, schema: JsonSchema) -> None:
     values.pop(VERSION_KEY, None)
     faults = schema.faults(values)
     if faults:
-        error = ValidationError([issue_at(fault, document) for fault in faults], text, path)
-        raise _Failure(f"{error}\n", EXIT_INVALID)
+        refused = ValidationError([issue_at(fault, document) for fault in faults], text, path)
+        raise _Failure(f"{refused}\n", EXIT_INVALID)
 
 
 def _warnings(path: str, data: bytes) -> list[str]:

@@ -23,7 +23,7 @@ class VornLexer(Lexer):
     mimetypes = ["text/x-vorn"]
     url = "https://pypi.org/project/vorn/"
 
-    def get_tokens_unprocessed(self, text: str) -> Iterator[Token]:  # type: ignore[override]
+    def get_tokens_unprocessed(self, text: str) -> Iterator[Token]:
         offset = 0
         # The column a literal block's lines are deeper than, while in one.
         block_above: int | None = None

@@ -11,9 +11,10 @@ from lsprotocol import types
 
 from .._document import Document
 from .._errors import DecodeError
+from .._json_schema import resolved
 from .context import Context, Typing, context_at
 from .documents import OpenDocument
-from .schema_info import choices, fields, resolved, schema_at
+from .schema_info import choices, fields, schema_at
 
 
 def completions(document: OpenDocument, position: types.Position, schema: Any) -> types.CompletionList:

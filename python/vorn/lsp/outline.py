@@ -29,6 +29,8 @@ def symbols(document: OpenDocument) -> list[types.DocumentSymbol]:
     text = bytes(memoryview(tree))
     made: dict[int, types.DocumentSymbol] = {}
     roots: list[types.DocumentSymbol] = []
+    # Each symbol's children, filled as the records come.
+    children: dict[int, list[types.DocumentSymbol]] = {}
     item_counts: dict[int | None, int] = {}
     # Written order puts a parent before its children, so one pass builds
     # the tree without recursion.
@@ -46,12 +48,10 @@ def symbols(document: OpenDocument) -> list[types.DocumentSymbol]:
             range=lines.range(_extent(record)),
             selection_range=lines.range(selection),
             detail=_detail(record, text),
-            children=[],
+            children=children.setdefault(index, []),
         )
         made[index] = symbol
-        holder = roots if record.parent is None else made[record.parent].children
-        assert holder is not None
-        holder.append(symbol)
+        (roots if record.parent is None else children[record.parent]).append(symbol)
     return roots
 
 

@@ -44,7 +44,7 @@ def type_words(node: Any, root: Any, depth: int = 0) -> str:
         return "any"
     if isinstance(original, dict) and "$ref" in original and isinstance(node.get("title"), str):
         if node.get("type") == "object" or "properties" in node:
-            return node["title"]
+            return str(node["title"])
     if isinstance(node.get("enum"), list):
         return " | ".join(json.dumps(choice) for choice in node["enum"])
     if "const" in node:
@@ -59,7 +59,7 @@ def type_words(node: Any, root: Any, depth: int = 0) -> str:
         items = node.get("items")
         return f"array of {type_words(items, root, depth + 1)}" if isinstance(items, dict) else "array"
     if kind == "object" and isinstance(node.get("title"), str) and "properties" in node:
-        return node["title"]
+        return str(node["title"])
     if isinstance(kind, str):
         return kind
     if isinstance(node.get("allOf"), list) and len(node["allOf"]) == 1:
@@ -70,7 +70,7 @@ def type_words(node: Any, root: Any, depth: int = 0) -> str:
 def description(node: Any, root: Any) -> str | None:
     for branch in [node if isinstance(node, dict) else {}, *branches(node, root)]:
         if isinstance(branch.get("description"), str):
-            return branch["description"]
+            return str(branch["description"])
     return None
 
 
@@ -86,8 +86,10 @@ def choices(node: Any, root: Any) -> list[str]:
     const members, and for a boolean true and false."""
     found: list[str] = []
     for branch in branches(node, root):
-        members = branch.get("enum") if isinstance(branch.get("enum"), list) else []
-        members = [*members, branch["const"]] if "const" in branch else members
+        enum = branch.get("enum")
+        members: list[Any] = list(enum) if isinstance(enum, list) else []
+        if "const" in branch:
+            members.append(branch["const"])
         for member in members:
             if member is None:
                 continue
