@@ -72,3 +72,23 @@ async def test_the_server_answers_in_the_negotiated_encoding(client) -> None:
 def _negotiated(client) -> str:
     offered = client.capabilities.general.position_encodings if client.capabilities.general else None
     return offered[0] if offered and offered[0] in ITEM else UTF16
+
+
+@given(TEXTS, st.data())
+def test_lines_kept_through_changes_are_those_of_the_changed_text(text, data):
+    lines = Lines(text)
+    assert lines.starts  # found before the changes, as the server has them
+    # Typing on one line (kept as a move in number), then anything.
+    for _ in range(data.draw(st.integers(1, 6))):
+        begin = data.draw(st.integers(0, len(text)))
+        end = data.draw(st.integers(begin, min(len(text), begin + 3)))
+        new_text = data.draw(st.one_of(st.sampled_from(["x", "中", "😀", ""]), TEXTS))
+        text = text[:begin] + new_text + text[end:]
+        lines = lines.replaced(begin, end, new_text)
+        fresh = Lines(text)
+        assert lines.text == text
+        assert [lines.line(index) for index in range(len(lines))] == list(fresh.iter_lines())
+        assert [lines.offset(fresh.at_offset(offset)) for offset in range(len(text) + 1)] == [
+            fresh.offset(fresh.at_offset(offset)) for offset in range(len(text) + 1)
+        ]
+    assert lines.starts == Lines(text).starts

@@ -78,7 +78,7 @@ def lints(document: Document) -> list[Lint]:
         *_items_that_do_not_nest(records, tree, lines),
         *(
             Lint(habit.code, habit.span.lineno, habit.span.colno, habit.message, habit.help, habit.span, habit.fix)
-            for habit in yaml_habits(tree)
+            for habit in yaml_habits(tree, records)
         ),
     ]
     return sorted(found, key=lambda lint: (lint.lineno, lint.colno))
@@ -92,11 +92,16 @@ def _repeated_keys(records: list[SyntaxRecord]) -> list[Lint]:
     seen: dict[tuple[int | None, str], SyntaxRecord] = {}
     found = []
     for record in records:
-        if record.kind != SyntaxKind.ENTRY or record.key is None or record.key_span is None:
+        # Spans are made only for the keys found twice: making one for
+        # every key would cost more than the rest of the walk.
+        if record.kind is not SyntaxKind.ENTRY or record.key_bytes is None:
             continue
-        earlier = seen.get((record.parent, record.key))
-        seen[(record.parent, record.key)] = record
-        if earlier is not None and earlier.key_span is not None:
+        key = record.key
+        if key is None:
+            continue
+        earlier = seen.get((record.parent, key))
+        seen[(record.parent, key)] = record
+        if earlier is not None and earlier.key_span is not None and record.key_span is not None:
             found.append(
                 Lint(
                     "repeated-key",

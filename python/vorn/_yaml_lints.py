@@ -19,7 +19,7 @@ message, the fix in words and, where the fix is certain, as text edits.
 from __future__ import annotations
 
 import re
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from dataclasses import dataclass
 
 from ._fixes import Fix, TextEdit
@@ -77,15 +77,60 @@ class _Text:
         return offset
 
 
-def yaml_habits(tree: SyntaxTree) -> list[Habit]:
-    """Every YAML habit in the document of ``tree``, in written order."""
+def yaml_habits(tree: SyntaxTree, records: list[SyntaxRecord] | None = None) -> list[Habit]:
+    """Every YAML habit in the document of ``tree`` (whose records the
+    caller may have made already), in written order."""
     text = _Text(tree, bytes(memoryview(tree)))
-    records = [tree[index] for index in range(len(tree))]
+    if records is None:
+        records = [tree[index] for index in range(len(tree))]
     found: list[Habit] = []
     for record in records:
-        for check in _CHECKS:
+        for check in _checks_for(text.data, record):
             found += check(text, records, record)
     return found
+
+
+def _checks_for(data: bytes, record: SyntaxRecord) -> tuple[_Check, ...]:
+    """The checks that can find something in ``record``, in the order of
+    _CHECKS: each looks first at bytes that most lines do not have (a
+    '[' or '!' opening a value, a quote opening a key, a colon with no
+    blank after it), so that a large document's plain lines cost little
+    (the editor runs the warnings at every pause in typing)."""
+    key = record.key_bytes
+    if key is not None and key.stop > key.start and data[key.start] in _QUOTES:
+        return _CHECKS
+    form = record.form
+    is_entry = key is not None and record.kind is SyntaxKind.ENTRY
+    if form is SyntaxForm.NESTED_BLOCK:
+        glued = is_entry and _colon_glued(data, key.stop)  # type: ignore[union-attr]
+        return _BY_FORM[form] if glued else (_comments_make_mapping,)
+    if form is not SyntaxForm.PLAIN:
+        return _BY_FORM.get(form, ())
+    value = record.value_bytes
+    first = data[value.start] if value.stop > value.start else 0
+    glued = is_entry and _colon_glued(data, key.stop)  # type: ignore[union-attr]
+    if not glued and first not in _SPECIAL_FIRST and (key is None or key.stop - key.start != 2):
+        return ()
+    return tuple(
+        check
+        for check, wanted in (
+            (_colon_without_blank, glued),
+            (_flow_collection, first in _FLOW_OPENERS),
+            (_item_in_item, first == _HYPHEN and record.kind is SyntaxKind.ITEM),
+            (_yaml_tag, first == _BANG),
+            (_merge_list, record.key == "<<"),
+        )
+        if wanted
+    )
+
+
+def _colon_glued(data: bytes, key_end: int) -> bool:
+    """Whether the colon after a key is followed by something other than
+    an ASCII blank or the line's end (a byte past ASCII may be a blank of
+    Unicode's: the check itself decides)."""
+    colon = data.find(b":", key_end)
+    after = data[colon + 1] if 0 <= colon < len(data) - 1 else _LINE_FEED
+    return after >= 0x80 or after not in _ASCII_BLANKS
 
 
 def _shown(text: str) -> str:
@@ -494,7 +539,15 @@ def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: Synta
     )
 
 
-_CHECKS = (
+_Check = Callable[[_Text, list[SyntaxRecord], SyntaxRecord], Iterator[Habit]]
+_QUOTES = frozenset(b"\"'")
+_FLOW_OPENERS = frozenset(b"[{")
+# The first bytes of a plain value that some check looks for.
+_SPECIAL_FIRST = frozenset(b"[{-!")
+_HYPHEN, _BANG, _LINE_FEED = ord("-"), ord("!"), ord("\n")
+_ASCII_BLANKS = frozenset(ord(char) for char in WHITE_SPACE if char < "\x80")
+
+_CHECKS: tuple[_Check, ...] = (
     _colon_without_blank,
     _flow_collection,
     _item_in_item,
@@ -506,3 +559,11 @@ _CHECKS = (
     _merge_list,
     _value_is_comment,
 )
+# The checks each form other than a plain value can meet (quoted keys aside).
+_BY_FORM: dict[SyntaxForm, tuple[_Check, ...]] = {
+    SyntaxForm.NESTED_BLOCK: (_colon_without_blank, _comments_make_mapping),
+    SyntaxForm.LITERAL_BLOCK: (_blank_line_in_block,),
+    SyntaxForm.DOUBLE_QUOTED: (_yaml_escape, _doubled_quote),
+    SyntaxForm.SINGLE_QUOTED: (_yaml_escape, _doubled_quote),
+    SyntaxForm.EMPTY: (_value_is_comment,),
+}

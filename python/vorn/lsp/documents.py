@@ -41,18 +41,17 @@ class OpenDocument:
         """Applies the client's changes in order: a change with a range
         replaces that range of the text as the changes before it left it,
         one without replaces the whole text."""
-        text = self.text
         for change in changes:
             if isinstance(change, types.TextDocumentContentChangePartial):
-                lines = Lines(text, self.encoding) if text is not self.text else self.lines
+                lines = self.lines
                 begin = lines.offset(change.range.start)
                 end = max(begin, lines.offset(change.range.end))
-                text = text[:begin] + change.text + text[end:]
+                self._lines = lines.replaced(begin, end, change.text)
+                self.text = self._lines.text
             else:
-                text = change.text
-        self.text = text
+                self.text = change.text
+                self._lines = None
         self.version = version
-        self._lines = None
         self._read = False
         self._fault = None
 

@@ -39,14 +39,20 @@ def _char_units(char: str, encoding: str) -> int:
 
 class Lines:
     """A text's lines, and its positions both ways: a span's, an offset's,
-    a client position's. Line starts are found once, when first asked."""
+    a client position's. Line starts are found once, when first asked, and
+    kept through changes (``replaced``)."""
 
-    __slots__ = ("_starts", "encoding", "text")
+    __slots__ = ("_shift", "_shift_after", "_starts", "encoding", "text")
 
     def __init__(self, text: str, encoding: str = UTF16) -> None:
         self.text = text
         self.encoding = encoding
         self._starts: list[int] | None = None
+        # Typing on one line moves every line start after it: the move is
+        # kept as a number (``_shift`` for the lines after the line
+        # ``_shift_after``) and made only when all starts are asked for.
+        self._shift_after: int | None = None
+        self._shift = 0
 
     @property
     def starts(self) -> list[int]:
@@ -59,16 +65,62 @@ class Lines:
                 starts.append(at + 1)
                 at = find("\n", at + 1)
             self._starts = starts
+        elif self._shift_after is not None:
+            after, shift = self._shift_after, self._shift
+            self._starts[after + 1 :] = [start + shift for start in self._starts[after + 1 :]]
+            self._shift_after, self._shift = None, 0
         return self._starts
 
+    def _start(self, index: int) -> int:
+        """The start of line ``index``, without making a kept move."""
+        if self._starts is None or self._shift_after is None:
+            return self.starts[index]
+        return self._starts[index] + (self._shift if index > self._shift_after else 0)
+
+    def _line_count(self) -> int:
+        return len(self._starts) if self._starts is not None else len(self.starts)
+
+    def replaced(self, begin: int, end: int, new_text: str) -> Lines:
+        """The lines of the text with characters [begin, end) replaced by
+        ``new_text``. The line starts before the change are kept and those
+        after it moved, so that a keystroke in a large document does not
+        look for every line anew; a change within one line (typing) moves
+        them only in number."""
+        text = self.text[:begin] + new_text + self.text[end:]
+        changed = Lines(text, self.encoding)
+        if self._starts is None:
+            return changed
+        delta = len(new_text) - (end - begin)
+        if "\n" not in new_text and "\n" not in self.text[begin:end]:
+            line = self._line_of(begin)
+            if self._shift_after is None or self._shift_after == line:
+                changed._starts = self._starts.copy()
+                changed._shift_after = line
+                changed._shift = self._shift + delta
+                return changed
+        starts = self.starts
+        first = bisect.bisect_right(starts, begin)  # the starts up to the change stay
+        last = bisect.bisect_right(starts, end)  # the starts after it move
+        inserted = [begin + index + 1 for index, char in enumerate(new_text) if char == "\n"]
+        changed._starts = starts[:first] + inserted + [start + delta for start in starts[last:]]
+        return changed
+
+    def _line_of(self, offset: int) -> int:
+        """The line that holds character ``offset``."""
+        if self._shift_after is not None:
+            after = self._shift_after
+            following = after + 1 < self._line_count() and self._start(after + 1) <= offset
+            if self._start(after) <= offset and not following:
+                return after
+        return bisect.bisect_right(self.starts, offset) - 1
+
     def __len__(self) -> int:
-        return len(self.starts)
+        return self._line_count()
 
     def line(self, index: int) -> str:
         """The text of line ``index`` (from 0), without its line end."""
-        starts = self.starts
-        begin = starts[index]
-        end = starts[index + 1] - 1 if index + 1 < len(starts) else len(self.text)
+        begin = self._start(index)
+        end = self._start(index + 1) - 1 if index + 1 < self._line_count() else len(self.text)
         return self.text[begin:end].removesuffix("\r")
 
     def iter_lines(self) -> Iterator[str]:
@@ -86,8 +138,8 @@ class Lines:
 
     def at_offset(self, offset: int) -> types.Position:
         """The client position of character ``offset`` of the text."""
-        index = bisect.bisect_right(self.starts, offset) - 1
-        return self.position(index + 1, offset - self.starts[index] + 1)
+        index = self._line_of(offset)
+        return self.position(index + 1, offset - self._start(index) + 1)
 
     def column(self, position: types.Position) -> tuple[int, int]:
         """(1-based line, 1-based character column) of a client position;
@@ -111,7 +163,7 @@ class Lines:
     def offset(self, position: types.Position) -> int:
         """The character offset of a client position in the text."""
         lineno, colno = self.column(position)
-        return self.starts[lineno - 1] + colno - 1
+        return self._start(lineno - 1) + colno - 1
 
     def span(self, range_: types.Range) -> Span:
         """The vorn span of a client range."""

@@ -11,6 +11,8 @@ from typing import Any
 
 from lsprotocol import types
 from pygls.lsp.server import LanguageServer
+from pygls.protocol import LanguageServerProtocol
+from pygls.protocol.language_server import lsp_method
 from pygls.uris import to_fs_path
 
 from .. import __version__
@@ -30,9 +32,39 @@ from .tokens import LEGEND, semantic_tokens
 DEBOUNCE = 0.2
 
 
+class _Protocol(LanguageServerProtocol):
+    """pygls keeps a copy of each open document of its own, changed by
+    splitting the whole text into lines at every change (and by
+    str.splitlines, which ends lines where LSP does not: at a form feed,
+    at U+2028). The server keeps its own (OpenDocument), so the copy is
+    not made: the notifications go straight to the server's handlers."""
+
+    @lsp_method(types.TEXT_DOCUMENT_DID_OPEN)
+    def lsp_text_document__did_open(self, params: types.DidOpenTextDocumentParams) -> Any:
+        yield from self._handled(types.TEXT_DOCUMENT_DID_OPEN, params)
+
+    @lsp_method(types.TEXT_DOCUMENT_DID_CHANGE)
+    def lsp_text_document__did_change(self, params: types.DidChangeTextDocumentParams) -> Any:
+        yield from self._handled(types.TEXT_DOCUMENT_DID_CHANGE, params)
+
+    @lsp_method(types.TEXT_DOCUMENT_DID_CLOSE)
+    def lsp_text_document__did_close(self, params: types.DidCloseTextDocumentParams) -> Any:
+        yield from self._handled(types.TEXT_DOCUMENT_DID_CLOSE, params)
+
+    def _handled(self, method: str, params: Any) -> Any:
+        handler = self.fm.features.get(method)
+        if handler is not None:
+            yield handler, (params,), None
+
+
 class VornServer(LanguageServer):
     def __init__(self) -> None:
-        super().__init__("vorn", __version__, text_document_sync_kind=types.TextDocumentSyncKind.Incremental)
+        super().__init__(
+            "vorn",
+            __version__,
+            text_document_sync_kind=types.TextDocumentSyncKind.Incremental,
+            protocol_cls=_Protocol,
+        )
         self.documents: dict[str, OpenDocument] = {}
         self.debounce = DEBOUNCE
         self._pending: dict[str, asyncio.TimerHandle] = {}
