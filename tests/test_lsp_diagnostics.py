@@ -3,6 +3,9 @@ full and incremental changes, a burst of changes checked once (a hover
 during it answered without waiting), and a closed document cleared."""
 
 import pytest
+import vorn
+from hypothesis import assume, given
+from hypothesis import strategies as st
 from lsp_session import (
     ASYNC,
     HEAD,
@@ -17,6 +20,9 @@ from lsp_session import (
     open_doc,
 )
 from lsprotocol import types
+from vorn._lints import lints
+from vorn.lsp.lint_cache import LintCache
+from vorn.lsp.positions import Lines
 
 # A debounce long enough that a burst sent at once always falls inside it.
 client = lsp_client(options={"debounce": 0.5})
@@ -125,3 +131,32 @@ async def test_a_burst_of_changes_is_checked_once_and_a_hover_in_it_is_answered_
     assert found == []
     assert [params.version for params in client.published[first:]] == [version]
     close_doc(client)
+
+
+# Documents with every kind of warning, anchors, merges and blocks, to type in.
+TYPED_IN = [
+    HEAD + "urls:\n  - a:b  # c\n  - x\nport: 1\nport: 2\nbase: &b\n  k: v\nweb:\n  <<: *b\n  k: w\n",
+    HEAD + "run:\n  echo a:b\nbranches: [main, dev]\nlist:\n  - - x\ns: |\n  one\n\n  two\nempty:\n    # c\n",
+    HEAD + "a: &unused\n  k: 'it''s'\nb: \"a\\nb\"\nc: !!str 80\nd: #fff\nitems:\n  - key:\n    other: 1\n",
+]
+
+
+@given(
+    st.sampled_from(TYPED_IN),
+    st.data(),
+)
+def test_warnings_renewed_for_a_changed_line_are_those_of_the_whole_document(text, data):
+    lines = text.split("\n")
+    lineno = data.draw(st.integers(1, len(lines) - 1))
+    line = lines[lineno - 1]
+    begin = data.draw(st.integers(0, len(line)))
+    end = data.draw(st.integers(begin, len(line)))
+    typed = data.draw(st.text(alphabet="ab :-[]{}#&*'\"!|<", max_size=4))
+    changed = "\n".join([*lines[: lineno - 1], line[:begin] + typed + line[end:], *lines[lineno:]])
+    try:
+        before, after = vorn.Document.parse(text), vorn.Document.parse(changed)
+    except vorn.DecodeError:
+        assume(False)
+    cache = LintCache()
+    cache.lints(before, Lines(text), None)
+    assert cache.lints(after, Lines(changed), lineno) == lints(after)

@@ -19,7 +19,7 @@ message, the fix in words and, where the fix is certain, as text edits.
 from __future__ import annotations
 
 import re
-from collections.abc import Callable, Iterator
+from collections.abc import Callable, Iterator, Sequence
 from dataclasses import dataclass
 
 from ._fixes import Fix, TextEdit
@@ -77,16 +77,22 @@ class _Text:
         return offset
 
 
-def yaml_habits(tree: SyntaxTree, records: list[SyntaxRecord] | None = None) -> list[Habit]:
-    """Every YAML habit in the document of ``tree`` (whose records the
-    caller may have made already), in written order."""
+def yaml_habits(tree: SyntaxTree) -> list[Habit]:
+    """Every YAML habit in the document of ``tree``, in written order."""
+    records = [tree[index] for index in range(len(tree))]
+    return [habit for _, habit in record_habits(tree, records, records)]
+
+
+def record_habits(
+    tree: SyntaxTree, records: Sequence[SyntaxRecord], among: Sequence[SyntaxRecord]
+) -> list[tuple[int, Habit]]:
+    """The habits of the records ``among`` (of all the tree's ``records``),
+    each with its record's index, in written order."""
     text = _Text(tree, bytes(memoryview(tree)))
-    if records is None:
-        records = [tree[index] for index in range(len(tree))]
-    found: list[Habit] = []
-    for record in records:
+    found: list[tuple[int, Habit]] = []
+    for record in among:
         for check in _checks_for(text.data, record):
-            found += check(text, records, record)
+            found += ((record.index, habit) for habit in check(text, records, record))
     return found
 
 
@@ -140,14 +146,14 @@ def _shown(text: str) -> str:
     return f"{text[:half]}...{text[-half:]}"
 
 
-def _on_hyphen_line(records: list[SyntaxRecord], record: SyntaxRecord) -> bool:
+def _on_hyphen_line(records: Sequence[SyntaxRecord], record: SyntaxRecord) -> bool:
     """Whether ``record`` is the first entry of an item's mapping, on the
     item's own line: a block below it would continue the item instead."""
     parent = None if record.parent is None else records[record.parent]
     return parent is not None and parent.kind == SyntaxKind.ITEM and parent.line == record.line
 
 
-def _flow_collection(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _flow_collection(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.PLAIN or (record.key == "<<" and _merge_names(text.of(record.value_bytes))):
         return
     value = text.of(record.value_bytes)
@@ -248,7 +254,7 @@ def _flow_scalar(text: str) -> str | None:
     return text
 
 
-def _item_in_item(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _item_in_item(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.kind != SyntaxKind.ITEM or record.form != SyntaxForm.PLAIN:
         return
     value = text.of(record.value_bytes)
@@ -268,7 +274,7 @@ def _item_in_item(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord
     )
 
 
-def _blank_line_in_block(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _blank_line_in_block(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.LITERAL_BLOCK:
         return
     start = text.data.find(b"\n", record.head_bytes.stop) + 1
@@ -291,7 +297,7 @@ def _blank_line_in_block(text: _Text, records: list[SyntaxRecord], record: Synta
         )
 
 
-def _comments_make_mapping(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _comments_make_mapping(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.NESTED_BLOCK or text.tree.children(record.index):
         return
     what = f"'{_shown(record.key)}'" if record.key is not None else "the item"
@@ -327,7 +333,7 @@ def _quoted_texts(text: _Text, record: SyntaxRecord) -> Iterator[range]:
         yield record.value_bytes
 
 
-def _yaml_escape(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _yaml_escape(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     for where in _quoted_texts(text, record):
         written = text.of(where)
         if written[0] != '"' or written[-1] != '"' or len(written) < 2:
@@ -396,7 +402,7 @@ def _without_escapes(inner: str) -> str | None:
     return '"' + "".join(out) + '"'
 
 
-def _doubled_quote(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _doubled_quote(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     for where in _quoted_texts(text, record):
         written = text.of(where)
         if written[0] != "'" or "''" not in written[1:-1]:
@@ -411,7 +417,7 @@ def _doubled_quote(text: _Text, records: list[SyntaxRecord], record: SyntaxRecor
         )
 
 
-def _yaml_tag(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _yaml_tag(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.PLAIN:
         return
     value = text.of(record.value_bytes)
@@ -448,7 +454,7 @@ def _merge_names(value: str) -> list[str] | None:
     return [part[1:] for part in parts]
 
 
-def _merge_list(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _merge_list(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.kind != SyntaxKind.ENTRY or record.key != "<<" or record.form != SyntaxForm.PLAIN:
         return
     value = text.of(record.value_bytes)
@@ -472,7 +478,7 @@ def _merge_list(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) 
     )
 
 
-def _value_is_comment(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _value_is_comment(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     comment = record.inline_comment
     if record.form != SyntaxForm.EMPTY or comment is None or record.comment_bytes is None:
         return
@@ -496,7 +502,7 @@ def _value_is_comment(text: _Text, records: list[SyntaxRecord], record: SyntaxRe
     )
 
 
-def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _colon_without_blank(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.kind != SyntaxKind.ENTRY or record.key_bytes is None or record.form == SyntaxForm.EMPTY:
         return
     if _on_hyphen_line(records, record):
@@ -539,7 +545,7 @@ def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: Synta
     )
 
 
-_Check = Callable[[_Text, list[SyntaxRecord], SyntaxRecord], Iterator[Habit]]
+_Check = Callable[[_Text, Sequence[SyntaxRecord], SyntaxRecord], Iterator[Habit]]
 _QUOTES = frozenset(b"\"'")
 _FLOW_OPENERS = frozenset(b"[{")
 # The first bytes of a plain value that some check looks for.

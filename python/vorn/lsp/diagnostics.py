@@ -10,7 +10,7 @@ from lsprotocol import types
 from .._document import Document
 from .._errors import DecodeError
 from .._json_schema import SchemaFault
-from .._lints import Lint, lints
+from .._lints import Lint
 from .._native import VERSION_KEY, SyntaxKind
 from .._paths import path_text
 from .._spans import Span
@@ -23,11 +23,13 @@ READ_FAULT = "read-fault"
 
 
 def diagnose(document: OpenDocument, store: SchemaStore) -> list[types.Diagnostic]:
+    changed_line = document.take_changed_line()
     read = document.document()
     if read is None:
         assert document.fault is not None
+        document.lint_cache.forget()
         return [fault_diagnostic(document, document.fault)]
-    found = [_lint(document, lint) for lint in lints(read)]
+    found = [_lint(document, lint) for lint in document.lint_cache.lints(read, document.lines, changed_line)]
     choice = store.choice(document.path, _leading(document))
     if choice is not None:
         found += _schema_diagnostics(document, read, store, choice)
