@@ -1,14 +1,18 @@
-"""Where the cursor is, read from the lines above it alone, so that it
+"""Where the cursor is, read from the text around it alone, so that it
 works while the line being typed does not read: the place in the data of
-the mapping or value being written, whether a key, a value or an alias's
-name is being typed, and the anchors defined above."""
+the mapping or value being written, and whether a key, a value or an
+alias's name is being typed. The place is found by walking up from the
+cursor's line to the lines that hold it, not by reading the document
+from its start: a completion at the end of a large document costs the
+lines of its own blocks only."""
 
 from __future__ import annotations
 
 from dataclasses import dataclass
 from enum import StrEnum
 
-from .._line_rules import find_entry_colon, is_item_line, split_inline_comment, trim
+from .._line_rules import find_entry_colon, is_item_line, split_inline_comment, trim, unquoted
+from .._native import MERGE_KEY
 from .positions import Lines
 
 
@@ -23,100 +27,132 @@ class Context:
     typing: Typing
     steps: tuple[str | int, ...]
     prefix: str  # what is typed of the word so far
-    anchors: tuple[str, ...]  # defined above the cursor, in order
 
 
-@dataclass(slots=True)
-class _Frame:
+@dataclass(frozen=True, slots=True)
+class _Opening:
+    """An item's hyphen or a key on a line: what holds the lines deeper
+    than its column."""
+
     column: int
-    step: str | int
+    step: str | None  # the key; None for an item
+    merged: bool = False  # '<<: &name' over a block: merged, not nested
 
 
 def context_at(lines: Lines, lineno: int, colno: int) -> Context:
     """The context of the cursor before character ``colno`` of line
     ``lineno`` (both from 1)."""
-    stack: list[_Frame] = []
-    anchors: list[str] = []
-    block_above: int | None = None  # the column a literal block's lines are deeper than
-    for number in range(1, lineno):
-        line = lines.line(number - 1)
-        content = trim(line)
-        indent = len(line) - len(line.lstrip(" "))
-        if block_above is not None and (not content or indent > block_above):
-            continue
-        block_above = None
-        if not content or content.startswith("#"):
-            continue
-        column, value = _read_line(stack, line, indent)
-        if value.startswith("&"):
-            anchors.append(trim(value[1:]))
-        elif value == "|" and column is not None:
-            block_above = column
     before = lines.line(lineno - 1)[: colno - 1]
     indent = len(before) - len(before.lstrip(" "))
-    text = before[indent:]
-    column, at = indent, text
-    item_path: list[int] = []
-    while is_item_line(at[:2]) or at == "-":
-        _pop_to(stack, column, keep_equal=True)
-        item_path.append(_next_index(stack, column))
-        stack.append(_Frame(column, item_path[-1]))
-        rest = at[1:].lstrip(" ")
-        column += len(at) - len(rest)
-        at = rest
-    entry = split_inline_comment(at)[0] if "#" in at else at
+    openings, rest = _openings(before, indent)
+    items = [opening for opening in openings if opening.step is None]
+    above = _place(lines, lineno - 1, items[0].column if items else indent)
+    # The items this line opens, each the next item of its list.
+    steps: list[str | int] = list(above)
+    for number, item in enumerate(items):
+        steps.append(_item_index(lines, lineno - 1, item.column) if number == 0 else 0)
+    entry = split_inline_comment(rest)[0] if "#" in rest else rest
     colon = find_entry_colon(entry)
-    word = at.rsplit(" ", 1)[-1]
     if colon >= 0:
-        _pop_to(stack, column)
-        steps = (*_steps(stack), trim(entry[:colon]))
         value = entry[colon + 1 :].lstrip(" ")
+        key_steps = (*steps, unquoted(trim(entry[:colon])))
         if value.startswith("*") and " " not in value:
-            return Context(Typing.ALIAS, steps, value[1:], tuple(anchors))
-        return Context(Typing.VALUE, steps, value, tuple(anchors))
-    if at.startswith("*") and item_path:
-        return Context(Typing.ALIAS, _steps(stack), at[1:], tuple(anchors))
-    if item_path and not at:
-        return Context(Typing.VALUE, _steps(stack), "", tuple(anchors))
-    _pop_to(stack, column)
-    return Context(Typing.KEY, _steps(stack), word, tuple(anchors))
+            return Context(Typing.ALIAS, key_steps, value[1:])
+        return Context(Typing.VALUE, key_steps, value)
+    if rest.startswith("*") and items:
+        return Context(Typing.ALIAS, tuple(steps), rest[1:])
+    if items and not rest:
+        return Context(Typing.VALUE, tuple(steps), "")
+    return Context(Typing.KEY, tuple(steps), rest.rsplit(" ", 1)[-1])
 
 
-def _read_line(stack: list[_Frame], line: str, indent: int) -> tuple[int | None, str]:
-    """Pushes the line's items and key onto the stack; returns the column
-    of its last item or key and its value text."""
+def _openings(text: str, indent: int) -> tuple[list[_Opening], str]:
+    """The hyphens and the key a line's text opens, and what follows the
+    last hyphen (the entry, or what is being typed)."""
+    openings = []
     column = indent
-    at = split_inline_comment(line[indent:])[0]
-    last: int | None = None
+    at = text[indent:]
     while is_item_line(at[:2]) or at == "-":
-        _pop_to(stack, column, keep_equal=True)
-        stack.append(_Frame(column, _next_index(stack, column)))
-        last = column
+        openings.append(_Opening(column, None))
         rest = at[1:].lstrip(" ")
         column += len(at) - len(rest)
         at = rest
-    colon = find_entry_colon(at)
-    if colon < 0:
-        return last, at
-    _pop_to(stack, column)
-    stack.append(_Frame(column, trim(at[:colon])))
-    return column, trim(at[colon + 1 :])
+    return openings, at
 
 
-def _pop_to(stack: list[_Frame], column: int, keep_equal: bool = False) -> None:
-    """Closes the frames at or right of ``column`` (an item at the same
-    column stays, for the next item to count from)."""
-    while stack and (stack[-1].column > column or (stack[-1].column == column and not keep_equal)):
-        stack.pop()
-    if keep_equal and stack and stack[-1].column == column and not isinstance(stack[-1].step, int):
-        stack.pop()
+def _line_openings(line: str) -> list[_Opening]:
+    """Every hyphen and the key a whole line opens, left to right."""
+    indent = len(line) - len(line.lstrip(" "))
+    openings, rest = _openings(split_inline_comment(line[indent:])[0], 0)
+    openings = [_Opening(opening.column + indent, None) for opening in openings]
+    colon = find_entry_colon(rest)
+    value = trim(rest[colon + 1 :]) if colon >= 0 else None
+    # Only a key with nothing after it (or an anchor) holds deeper lines:
+    # below a key with a value, they go on with the mapping around it.
+    if value is not None and (not value or value.startswith("&")):
+        key = unquoted(trim(rest[:colon]))
+        merged = key == MERGE_KEY and value.startswith("&")
+        openings.append(_Opening(_key_column(line, openings), key, merged))
+    return openings
 
 
-def _next_index(stack: list[_Frame], column: int) -> int:
-    if stack and stack[-1].column == column and isinstance(stack[-1].step, int):
-        return int(stack.pop().step) + 1
-    return 0
+def _key_column(line: str, items: list[_Opening]) -> int:
+    if not items:
+        return len(line) - len(line.lstrip(" "))
+    after = line[items[-1].column + 1 :]
+    return items[-1].column + 1 + len(after) - len(after.lstrip(" "))
 
 
-def _steps(stack: list[_Frame]) -> tuple[str | int, ...]:
-    return tuple(frame.step for frame in stack)
+def _content(line: str) -> tuple[int, str] | None:
+    """(indentation, text) of a line that is neither blank nor a comment."""
+    text = line.lstrip(" ")
+    if not text.strip() or text.startswith("#"):
+        return None
+    return len(line) - len(text), text
+
+
+def _place(lines: Lines, index: int, column: int) -> tuple[str | int, ...]:
+    """The steps to what holds a line whose text starts at ``column``,
+    looking at the lines above line ``index`` (from 0)."""
+    steps: list[str | int] = []
+    target = column
+    index -= 1
+    while target > 0 and index >= 0:
+        line = lines.line(index)
+        found = _content(line)
+        if found is None or found[0] >= target:
+            index -= 1
+            continue
+        holders = [opening for opening in _line_openings(line) if opening.column < target]
+        if not holders:
+            index -= 1
+            continue
+        chain: list[str | int] = []
+        for number, opening in enumerate(holders):
+            if opening.merged:
+                continue
+            if opening.step is not None:
+                chain.append(opening.step)
+            else:
+                chain.append(_item_index(lines, index, opening.column) if number == 0 else 0)
+        steps[:0] = chain
+        target = holders[0].column
+        index -= 1
+    return tuple(steps)
+
+
+def _item_index(lines: Lines, index: int, column: int) -> int:
+    """The position of the item whose hyphen is at ``column`` on line
+    ``index`` (from 0): the items at that column above it, up to the first
+    line left of it."""
+    count = 0
+    index -= 1
+    while index >= 0:
+        found = _content(lines.line(index))
+        index -= 1
+        if found is None or found[0] > column:
+            continue
+        if found[0] < column or not is_item_line(found[1][:2]) and found[1] != "-":
+            break
+        count += 1
+    return count
