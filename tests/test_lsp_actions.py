@@ -62,6 +62,11 @@ FIXES = [
         2,
         [("indent the items of 'list' under it", HEAD + "list:\n  - a\n  - b\nx:\n- c\n")],
     ),
+    (
+        HEAD + "items:\n  - key:\n    - a\n",
+        2,
+        [("put 'key' on a line of its own below the hyphen", HEAD + "items:\n  -\n    key:\n    - a\n")],
+    ),
     (HEAD + "urls:\n  - a:b\nport: 1\n", 3, []),
     (HEAD + "oops\n", 1, []),
 ]
