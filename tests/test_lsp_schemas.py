@@ -4,6 +4,8 @@ the value is written, with the alias or merge that brought it as related
 information; a schema that cannot be used, said where it is named."""
 
 import json
+import subprocess
+import sys
 
 import pytest
 from lsp_models import MODELS
@@ -120,3 +122,62 @@ async def test_schema_faults_are_shown_where_the_value_is_written(client, name, 
     ]
     assert shown == [(code, span, message.format(root=root), related) for code, span, message, related in expected]
     assert all(info.location.uri == uri for d in found for info in d.related_information or [])
+
+
+def _framed(*messages):
+    return b"".join(
+        b"Content-Length: %d\r\n\r\n%s" % (len(body), body) for body in (json.dumps(m).encode() for m in messages)
+    )
+
+
+def test_what_a_schema_module_prints_does_not_reach_the_client(tmp_path):
+    """Standard output carries the protocol's messages and nothing else,
+    even when a schema module prints as it is imported."""
+    (tmp_path / "lsp_noisy_models.py").write_text('print("hello", flush=True)\n' + MODELS)
+    uri = (tmp_path / "noisy.vorn").as_uri()
+    text = "# vorn: schema=lsp_noisy_models:Server\n" + HEAD + "port: x\n"
+    request = _framed(
+        {
+            "jsonrpc": "2.0",
+            "id": 1,
+            "method": "initialize",
+            "params": {"capabilities": {}, "rootUri": tmp_path.as_uri()},
+        },
+        {"jsonrpc": "2.0", "method": "initialized", "params": {}},
+        {
+            "jsonrpc": "2.0",
+            "method": "textDocument/didOpen",
+            "params": {"textDocument": {"uri": uri, "languageId": "vorn", "version": 1, "text": text}},
+        },
+        {
+            "jsonrpc": "2.0",
+            "id": 2,
+            "method": "textDocument/hover",
+            "params": {"textDocument": {"uri": uri}, "position": {"line": 2, "character": 1}},
+        },
+    )
+    server = subprocess.Popen(
+        [sys.executable, "-m", "vorn", "lsp"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE
+    )
+    server.stdin.write(request)
+    server.stdin.flush()
+    out = b""
+    # Read until the diagnostics came, then end the session.
+    while b"publishDiagnostics" not in out:
+        chunk = server.stdout.read1(65536)
+        assert chunk, server.stderr.read().decode()
+        out += chunk
+    server.stdin.write(_framed({"jsonrpc": "2.0", "id": 3, "method": "shutdown"}, {"jsonrpc": "2.0", "method": "exit"}))
+    server.stdin.close()
+    out += server.stdout.read()
+    assert server.wait(timeout=30) == 0
+    methods = []
+    while out:
+        header, _, rest = out.partition(b"\r\n\r\n")
+        fields = dict(line.split(b": ", 1) for line in header.split(b"\r\n"))
+        assert set(fields) <= {b"Content-Length", b"Content-Type"}, out[:80]
+        length = int(fields[b"Content-Length"])
+        message, out = json.loads(rest[:length]), rest[length:]
+        methods.append(message.get("method", message.get("id")))
+    assert "textDocument/publishDiagnostics" in methods and 2 in methods
+    assert b"hello" in server.stderr.read()

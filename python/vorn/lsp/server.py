@@ -7,6 +7,8 @@ keystrokes is checked once."""
 from __future__ import annotations
 
 import asyncio
+import os
+import sys
 from typing import Any
 
 from lsprotocol import types
@@ -105,7 +107,14 @@ class VornServer(LanguageServer):
         document = self.documents.get(uri)
         if document is None:
             return
-        found = diagnose(document, self.store)
+        try:
+            found = diagnose(document, self.store)
+        except Exception as error:  # a fault of the server's own: said, not raised into the loop
+            document.lint_cache.forget()
+            self.window_log_message(
+                types.LogMessageParams(types.MessageType.Error, f"vorn lsp could not check {uri}: {error!r}")
+            )
+            return
         self.text_document_publish_diagnostics(
             types.PublishDiagnosticsParams(uri=uri, diagnostics=found, version=document.version)
         )
@@ -226,5 +235,12 @@ def _code_actions(ls: VornServer, params: types.CodeActionParams) -> list[types.
 
 
 def run() -> None:
-    """Serves on standard input and output until the client exits."""
-    server.start_io()
+    """Serves on standard input and output until the client exits. The
+    protocol gets standard output's file to itself: anything else printed
+    (a schema module's own prints at import) goes to standard error, where
+    it cannot break the messages."""
+    channel = os.fdopen(os.dup(sys.stdout.fileno()), "wb")
+    sys.stdout.flush()
+    os.dup2(sys.stderr.fileno(), sys.stdout.fileno())
+    sys.stdout = sys.stderr
+    server.start_io(sys.stdin.buffer, channel)
