@@ -36,7 +36,9 @@ const Value& Planner::new_value(std::uint32_t index) {
     } else if (const auto reached = reached_.find(index); reached != reached_.end()) {
         made = &made_.emplace_back(materialize(record(index).value_as_read, changes_, reached->second.change));
     } else {
-        made = &made_.emplace_back(to_value(record(index).value_as_read));
+        // Without the comments the value's nodes carry: they stay where they are
+        // written.
+        made = &made_.emplace_back(materialize(record(index).value_as_read, changes_, no_change));
     }
     new_values_.emplace(index, made);
     return *made;
@@ -58,14 +60,14 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
     }
     // The anchor recorded last before the alias in the new text: an anchor
     // is recorded when its block ends.
-    const OrderKey alias_at = order_key(written.head.begin, 0);
+    const OrderKey alias_at = order_key(written.head.begin);
     std::uint32_t found = no_record;
     OrderKey found_at;
     for (const std::uint32_t candidate : anchors_by_name_[name]) {
         if (is_removed(candidate)) continue;
         if (const auto rewritten = rewritten_.find(candidate); rewritten != rewritten_.end() && !rewritten->second)
             continue;
-        const OrderKey defined_at = order_key(lines_end(candidate) - 1, 0);
+        const OrderKey defined_at = order_key(lines_end(candidate) - 1);
         if (!(defined_at < alias_at)) continue;
         if (found == no_record || found_at < defined_at) {
             found = candidate;
@@ -76,6 +78,8 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
 }
 
 void Planner::plan_copies() {
+    // Where moved items go decides which anchor an alias names.
+    rank_insertions();
     const auto& all = records_.records();
     std::vector<std::uint32_t> merging;
     for (std::uint32_t index = 0; index < all.size(); ++index) {

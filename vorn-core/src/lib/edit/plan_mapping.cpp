@@ -86,7 +86,7 @@ void Planner::keep_first_block_closed(const ValueAt& at, std::uint32_t first) {
                               (next == no_record || piece.offset <= lines_begin(next)));
     }
     if (!exposed) return;
-    const Value value = to_value(written.value_as_read);
+    const Value value = materialize(written.value_as_read, changes_, no_change);
     move_first_entry_below(
         {first, &written.value_as_read, no_change, path_step(at.path, std::string(written.key_text))}, value);
 }

@@ -179,11 +179,12 @@ private:
     // (at each level: the offset, 1 for the text as read or 0 and the
     // piece's rank for what is inserted there, then the offset inside it).
     using OrderKey = std::vector<std::uint64_t>;
-    // `depth`: for an offset where a piece goes in, the piece's depth (a
-    // deeper piece at a moved item's end goes with the item).
-    OrderKey order_key(std::uint32_t offset, std::uint32_t depth) const;
-    // The moved item that holds `offset` most closely, or no_record.
-    std::uint32_t moved_holding(std::uint32_t offset, std::uint32_t depth) const;
+    // For an offset of the text as read.
+    OrderKey order_key(std::uint32_t offset) const;
+    // The moved item that holds `offset` most closely, or no_record; for a
+    // `piece` inserted there, of `depth` (one where an item starts stands
+    // before it, one deeper than it at its very end goes with it).
+    std::uint32_t moved_holding(std::uint32_t offset, std::uint32_t depth, bool piece) const;
     // The insertion pieces in the order they stand.
     void rank_insertions();
     // What is open after a stretch [begin, end) of the text as read, given
