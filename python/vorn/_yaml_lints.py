@@ -65,6 +65,15 @@ class _Text:
     def edit(self, begin: int, end: int, new_text: str) -> TextEdit:
         return TextEdit(self.span(begin, end), new_text)
 
+    def char_at(self, offset: int) -> str:
+        """The whole character whose UTF-8 bytes start at ``offset`` ("" at
+        the end): one byte of a longer one would not decode."""
+        if offset >= len(self.data):
+            return ""
+        lead = self.data[offset]
+        size = 1 if lead < 0xC0 else 2 if lead < 0xE0 else 3 if lead < 0xF0 else 4
+        return self.data[offset : offset + size].decode("utf-8", "surrogatepass")
+
     def line_break(self, offset: int) -> str:
         """The line end of the line that holds ``offset``, as the file has it."""
         end = self.data.find(b"\n", offset)
@@ -510,7 +519,7 @@ def _colon_without_blank(text: _Text, records: Sequence[SyntaxRecord], record: S
     colon = record.key_bytes.stop
     while text.data[colon : colon + 1] != b":":
         colon += 1
-    after = text.data[colon + 1 : colon + 2].decode("utf-8", "surrogatepass") if colon + 1 < len(text.data) else ""
+    after = text.char_at(colon + 1)
     if not after or after in WHITE_SPACE or record.form not in (SyntaxForm.PLAIN, SyntaxForm.NESTED_BLOCK):
         return
     line = text.of(
