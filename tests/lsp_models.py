@@ -1,5 +1,9 @@
-"""The pydantic model the language server's tests name in modelines: a
-workspace's module, imported from the workspace's root."""
+"""The workspace the language server's tests share: a module of pydantic
+models that modelines name (imported from the workspace's root), a JSON
+Schema file, and a pyproject.toml whose table names it for conf/."""
+
+import json
+from pathlib import Path
 
 MODELS = """
 from typing import Literal
@@ -15,3 +19,22 @@ class Service(pydantic.BaseModel):
     server: Server
     replicas: list[Server] = []
 """
+
+SERVICE_JSON = {
+    "type": "object",
+    "required": ["server"],
+    "properties": {
+        "server": {
+            "type": "object",
+            "properties": {"port": {"type": "integer", "maximum": 65535}, "tls": {"type": "boolean"}},
+            "additionalProperties": False,
+        }
+    },
+}
+
+
+def workspace(root: Path) -> None:
+    (root / "lsp_models.py").write_text(MODELS)
+    (root / "schemas").mkdir()
+    (root / "schemas" / "service.json").write_text(json.dumps(SERVICE_JSON))
+    (root / "pyproject.toml").write_text('[tool.vorn.schemas]\n"conf/**/*.vorn" = "schemas/service.json"\n')

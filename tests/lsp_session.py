@@ -17,9 +17,11 @@ from pytest_lsp import ClientServerConfig, LanguageClient
 from pytest_lsp.client import DEFAULT_CLIENT_FEATURES, register_lsp_features
 
 HEAD = "_vorn_version: 1.0\n"
-# The mark of every test that talks to the server: one event loop per
-# module, as its server is.
-ASYNC = pytest.mark.asyncio(loop_scope="module")
+# The mark of every test that talks to the server the tests share (the
+# fixture ``client`` of conftest.py): its event loop is the session's; a
+# module with servers of its own marks its tests ASYNC_MODULE.
+ASYNC = pytest.mark.asyncio(loop_scope="session")
+ASYNC_MODULE = pytest.mark.asyncio(loop_scope="module")
 URI = "file:///tmp/vorn-lsp-tests/doc.vorn"
 
 
@@ -42,13 +44,14 @@ def lsp_client(
     encodings: Sequence[Sequence[str] | None] = (None,),
     workspace: Callable[[Path], None] | None = None,
     options: dict[str, Any] | None = None,
+    scope: str = "module",
 ) -> Any:
-    """A module-scoped fixture: a client connected to a new server for
-    each of ``encodings`` (the position encodings the client offers; None
-    offers none, so UTF-16), whose workspace is a new folder that
-    ``workspace`` fills."""
+    """A fixture: a client connected to a new server for each of
+    ``encodings`` (the position encodings the client offers; None offers
+    none, so UTF-16), whose workspace is a new folder that ``workspace``
+    fills."""
 
-    @pytest_lsp.fixture(scope="module", config=CONFIG, params=list(encodings), ids=_encoding_id)
+    @pytest_lsp.fixture(scope=scope, config=CONFIG, params=list(encodings), ids=_encoding_id)
     async def client(lsp_client: LanguageClient, request: pytest.FixtureRequest, tmp_path_factory: Any):  # type: ignore[no-untyped-def]
         offered = request.param
         root = tmp_path_factory.mktemp("workspace")

@@ -5,11 +5,9 @@ YAML habit rewritten, items indented under their key (a read fault)."""
 
 import pytest
 import vorn
-from lsp_session import ASYNC, HEAD, URI, at, doc_id, lsp_client, open_doc
+from lsp_session import ASYNC, HEAD, URI, at, doc_id, open_doc
 from lsprotocol import types
 from vorn.lsp.positions import Lines
-
-client = lsp_client()
 
 
 def _applied(text, edits):

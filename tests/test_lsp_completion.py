@@ -6,8 +6,7 @@ from pathlib import Path
 
 import pytest
 import vorn
-from lsp_models import MODELS
-from lsp_session import ASYNC, HEAD, at, doc_id, lsp_client, open_doc
+from lsp_session import ASYNC, HEAD, at, doc_id, open_doc
 from lsprotocol import types
 from vorn._native import SyntaxForm, SyntaxKind
 from vorn.lsp.context import Context, Typing, context_at
@@ -17,12 +16,7 @@ from vorn.lsp.syntax import steps_of
 pytest.importorskip("pydantic")
 
 
-def workspace(root):
-    (root / "lsp_completion_models.py").write_text(MODELS)
-
-
-client = lsp_client(workspace=workspace)
-TOP = "# vorn: schema=lsp_completion_models:Service\n" + HEAD
+TOP = "# vorn: schema=lsp_models:Service\n" + HEAD
 ANCHORS = "base: &b\n  port: 1\nother: &o\n  port: 2\n"
 
 # (text after the head, where the cursor is, [(label, detail)])

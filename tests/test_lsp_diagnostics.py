@@ -16,16 +16,12 @@ from lsp_session import (
     close_doc,
     diagnostics_for,
     doc_id,
-    lsp_client,
     open_doc,
 )
 from lsprotocol import types
 from vorn._lints import lints
 from vorn.lsp.lint_cache import LintCache
 from vorn.lsp.positions import Lines
-
-# A debounce long enough that a burst sent at once always falls inside it.
-client = lsp_client(options={"debounce": 0.5})
 
 # (document, [(severity, code, range, message)])
 DOCUMENTS = [

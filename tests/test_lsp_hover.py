@@ -3,20 +3,14 @@ default), the merges that bring its mapping elsewhere, an alias's or
 merge's anchored value and where it is, an anchor's uses."""
 
 import pytest
-from lsp_models import MODELS
-from lsp_session import ASYNC, HEAD, at, doc_id, lsp_client, open_doc
+from lsp_session import ASYNC, HEAD, at, doc_id, open_doc
 from lsprotocol import types
 
 pytest.importorskip("pydantic")
 
 
-def workspace(root):
-    (root / "lsp_hover_models.py").write_text(MODELS)
-
-
-client = lsp_client(workspace=workspace)
 TEXT = (
-    "# vorn: schema=lsp_hover_models:Service\n"
+    "# vorn: schema=lsp_models:Service\n"
     + HEAD
     + "name: api\nbase: &b\n  port: 80\n  level: info\nserver:\n  host: h\n  <<: *b\n  port: 81\nreplicas:\n  - *b\n"
 )

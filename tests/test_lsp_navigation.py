@@ -5,15 +5,14 @@ tokens."""
 
 import pytest
 import pytest_asyncio
-from lsp_session import ASYNC, HEAD, URI, at, brief, doc_id, lsp_client, open_doc
+from lsp_session import ASYNC, HEAD, URI, at, brief, doc_id, open_doc
 from lsprotocol import types
 
-client = lsp_client()
 NAME = "錨😀"  # 3 UTF-16 units
 TEXT = HEAD + f"名前: &{NAME}  # base\n  a: 1\nuse: *{NAME}\nmore:\n  <<: *{NAME}\n  b: |\n    x\n    y\n"
 
 
-@pytest_asyncio.fixture(loop_scope="module")
+@pytest_asyncio.fixture(loop_scope="session")
 async def opened(client):
     await open_doc(client, TEXT)
     return client

@@ -9,31 +9,10 @@ import sys
 
 import pytest
 from lsp_models import MODELS
-from lsp_session import ASYNC, HEAD, brief, lsp_client, open_doc
+from lsp_session import ASYNC, HEAD, brief, open_doc
 
 pytest.importorskip("pydantic")
 
-SERVICE_JSON = {
-    "type": "object",
-    "required": ["server"],
-    "properties": {
-        "server": {
-            "type": "object",
-            "properties": {"port": {"type": "integer", "maximum": 65535}, "tls": {"type": "boolean"}},
-            "additionalProperties": False,
-        }
-    },
-}
-
-
-def workspace(root):
-    (root / "lsp_models.py").write_text(MODELS)
-    (root / "schemas").mkdir()
-    (root / "schemas" / "service.json").write_text(json.dumps(SERVICE_JSON))
-    (root / "pyproject.toml").write_text('[tool.vorn.schemas]\n"conf/**/*.vorn" = "schemas/service.json"\n')
-
-
-client = lsp_client(workspace=workspace)
 MODELINE = "# vorn: schema=lsp_models:Service\n"
 MERGED_AND_ALIASED = MODELINE + HEAD + "base: &b\n  port: eighty\nserver:\n  host: h\n  <<: *b\nreplicas:\n  - *b\n"
 

@@ -12,6 +12,7 @@ from pygments.lexer import Lexer
 from pygments.token import Comment, Keyword, Name, Punctuation, String, Text, Whitespace, _TokenType
 
 from ._line_rules import find_entry_colon, is_item_line, split_inline_comment
+from ._native import WHITE_SPACE
 
 Token = tuple[int, _TokenType, str]
 
@@ -67,21 +68,28 @@ def _line(body: str, indent: int) -> tuple[list[tuple[_TokenType, str]], int | N
         pieces += [(Punctuation, "-"), (Whitespace, rest[1 : len(rest) - len(after)])]
         column += len(rest) - len(after)
         rest = after
-    value_text, comment = split_inline_comment(rest)
-    colon = find_entry_colon(value_text)
+    # The entry is the text before its comment, without the White_Space
+    # before it: a prefix of the text, whose rest is White_Space, the
+    # comment, and White_Space the comment's own trimming left out.
+    entry, comment = split_inline_comment(rest)
+    colon = find_entry_colon(entry)
+    tail = entry
     if colon >= 0:
-        key = value_text[:colon]
+        key = entry[:colon]
         pieces += [(Keyword if key.strip() == "<<" else Name.Tag, key), (Punctuation, ":")]
-        value_text = value_text[colon + 1 :]
-    lead = value_text[: len(value_text) - len(value_text.lstrip(" "))]
-    value = value_text[len(lead) :]
-    pieces += [(Whitespace, lead), (_value_kind(value), value)]
-    # split_inline_comment drops White_Space before the comment: put it back.
-    written = len(body) - indent - len(comment or "")
-    used = sum(len(piece) for _, piece in pieces) - indent
-    pieces += [(Whitespace, body[indent + used : indent + written])]
+        tail = entry[colon + 1 :]
+    value = tail.lstrip(" ")
+    pieces += [(Whitespace, tail[: len(tail) - len(value)]), (_value_kind(value), value)]
+    after = rest[len(entry) :]
     if comment:
-        pieces.append((Comment.Single, comment))
+        gap = len(after) - len(after.lstrip(WHITE_SPACE))
+        pieces += [
+            (Whitespace, after[:gap]),
+            (Comment.Single, after[gap : gap + len(comment)]),
+            (Whitespace, after[gap + len(comment) :]),
+        ]
+    else:
+        pieces.append((Whitespace, after))
     return pieces, (column if value == "|" else None)
 
 

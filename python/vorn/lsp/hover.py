@@ -9,7 +9,7 @@ from typing import Any
 
 from lsprotocol import types
 
-from .._native import SyntaxForm, SyntaxKind, SyntaxRecord, SyntaxTree
+from .._native import SyntaxKind, SyntaxRecord, SyntaxTree
 from .._paths import path_text
 from .documents import OpenDocument
 from .schema_info import default, description, is_required, schema_at, type_words
@@ -99,4 +99,4 @@ def _merged_keys(tree: SyntaxTree, merge: SyntaxRecord) -> str:
     )
     if over:
         said += "; written over here: " + ", ".join(f"`{k}`" for k in over)
-    return said if source.form != SyntaxForm.ALIAS else said
+    return said

@@ -96,11 +96,11 @@ def folding_ranges(document: OpenDocument) -> list[types.FoldingRange]:
         end = record.lines_span.end_lineno
         if end > record.line:
             found.append(types.FoldingRange(start_line=record.line - 1, end_line=end - 1))
-    found += _comment_runs(document, _block_lines(tree))
+    found += _comment_runs(document, block_lines(tree))
     return sorted(found, key=lambda fold: (fold.start_line, fold.end_line))
 
 
-def _block_lines(tree: SyntaxTree) -> set[int]:
+def block_lines(tree: SyntaxTree) -> set[int]:
     """The lines (from 1) inside literal blocks, which are text."""
     inside: set[int] = set()
     for index in range(len(tree)):

@@ -9,7 +9,7 @@ from lsprotocol import types
 from .._native import SyntaxForm, SyntaxKind
 from .._spans import Span
 from .documents import OpenDocument
-from .outline import _block_lines, comment_lines
+from .outline import block_lines, comment_lines
 from .positions import Lines
 
 TOKEN_TYPES = ["property", "string", "variable", "comment", "keyword", "operator"]
@@ -32,7 +32,7 @@ def semantic_tokens(document: OpenDocument) -> types.SemanticTokens:
         if span.lineno == span.end_lineno and span.end_colno > span.colno:
             found.append((span.lineno, span.colno, span.end_colno, kind, modifiers))
 
-    in_blocks = _block_lines(tree)
+    in_blocks = block_lines(tree)
     for index in range(len(tree)):
         record = tree[index]
         if record.key_span is not None:
