@@ -204,7 +204,9 @@ SCHEMA_CHECKS = [
         "service.json",
         "_vorn_version: 1.0\nbase: &b\n  port: 70000\nserver:\n  host: a\n  <<: *b\n",
         1,
-        "FILE:6:3: $.server.port: 70000 is greater than the maximum of 65535\n  <<: *b\n  ^\n",
+        # Where the value is written, with the merge that brought it.
+        "FILE:3:9: $.server.port: 70000 is greater than the maximum of 65535\n  port: 70000\n        ^\n"
+        "FILE:6:3: note: the value at $.server.port comes through here\n  <<: *b\n  ^\n",
     ),
 ]
 
