@@ -44,6 +44,10 @@ FORMS = HEAD + (
     "  - k: own\n"
     "    <<: *m\n"
     "中文: 値\n"
+    "spaced: |\n"
+    "  line\n"
+    "\u3000\u3000\n"
+    "commented: | # c\u3000\n"
 )
 
 # (path, text at the value's span, text at the key's span or None for items)
@@ -70,6 +74,10 @@ FORM_CASES = [
     ("$.items[-3].k2", "v2", "k2"),
     ("$.items[-1].k", "<<: *m", "<<: *m"),
     ("$.中文", "値", "中文"),
+    # A block ends at its last line of text: lines of other White_Space after
+    # it, or after its "|" and comment, are none of it.
+    ("$.spaced", "|\n  line", "spaced"),
+    ("$.commented", "|", "commented"),
 ]
 
 

@@ -1,6 +1,7 @@
 """vorn.Document.dumps: changed data written back into the text they were
 read from, everything the change did not reach kept byte for byte."""
 
+import copy
 import datetime
 import json
 from pathlib import Path
@@ -9,8 +10,9 @@ import pytest
 import vorn
 from hypothesis import assume, event, given, settings
 from hypothesis import strategies as st
-from vorn._paths import parse_path
+from vorn._paths import parse_path, path_text
 from vorn._writing import checked_text
+from vorn.cli import main
 
 HEAD = "_vorn_version: 1.0"
 
@@ -182,6 +184,8 @@ def choose_edit(draw, data):
 
 def apply_edit(data, edit):
     operation, steps, new = edit
+    # Each application gets its own copy: an edit may be replayed on other data.
+    new = copy.deepcopy(new)
     holder = at(data, steps[:-1]) if steps else None
     if operation in ("set", "replace"):
         holder[steps[-1]] = new
@@ -197,28 +201,125 @@ def apply_edit(data, edit):
         target[next(key for key in [*KEYS, "new key", "newer key"] if key not in target)] = new
 
 
-def fell_back(text, out, data):
-    """Whether dumps wrote the document anew rather than into its text."""
-    return out != text and out == checked_text(data, False)
+def kept_promises(text, out, data):
+    """What an edit promises beside reading back: an entry whose key path
+    and value stayed keeps its comments, and a scalar entry among those keeps
+    its own line byte for byte."""
+    before, after = vorn.Document.parse(text), vorn.Document.parse(out)
+    for steps, value in walk(vorn.loads(text)):
+        if not steps or any(isinstance(step, int) for step in steps) or at_or_none(data, steps) != value:
+            continue
+        # A value an alias or merge repeats is written elsewhere.
+        old, copied = before._tree.locate(steps)
+        new, _ = after._tree.locate(steps)
+        if copied:
+            continue
+        if after.comments(steps) != before.comments(steps):
+            return f"the comments of {steps}"
+        if not isinstance(value, str):
+            continue
+        old_record, new_record = before._tree.record(old), after._tree.record(new)
+        if old_record.form not in ("plain", "single_quoted", "double_quoted"):
+            continue
+        if line_of(before, old_record) != line_of(after, new_record):
+            return f"the line of {steps}"
+    return None
 
 
+def line_of(document, record):
+    text = memoryview(document._tree)
+    return bytes(text[record.head_bytes.start : record.head_bytes.stop])
+
+
+def at_or_none(data, steps):
+    for step in steps:
+        if not isinstance(data, dict) or step not in data:
+            return None
+        data = data[step]
+    return data
+
+
+def through_document(tmp_path, text, edits):
+    document = vorn.Document.parse(text)
+    for edit in edits:
+        apply_edit(document.data, edit)
+    return document.dumps
+
+
+def through_edit_path(tmp_path, text, edits):
+    path = tmp_path / "doc.vorn"
+    path.write_bytes(text.encode())
+
+    def write():
+        with vorn.edit_path(path) as editable:
+            for edit in edits:
+                apply_edit(editable, edit)
+        return path.read_bytes().decode()
+
+    return write
+
+
+def through_tool(tmp_path, text, edits):
+    """The edits as vorn set and vorn del commands, each writing the file."""
+    path = tmp_path / "doc.vorn"
+    path.write_bytes(text.encode())
+    data = vorn.loads(text)
+    commands = []
+    for operation, steps, new in edits:
+        if operation == "rename":
+            holder = at(data, steps[:-1])
+            if new not in holder:
+                commands.append(["set", path_text((*steps[:-1], new)), "--json", json.dumps(holder[steps[-1]])])
+                commands.append(["del", path_text(steps)])
+        elif operation in ("del", "delitem"):
+            commands.append(["del", path_text(steps)])
+        else:
+            target = steps
+            if operation == "append":
+                target = (*steps, len(at(data, steps)))
+            elif operation == "add":
+                holder = at(data, steps)
+                target = (*steps, next(key for key in [*KEYS, "new key", "newer key"] if key not in holder))
+            commands.append(["set", path_text(target), "--json", json.dumps(new)])
+        apply_edit(data, (operation, steps, new))
+
+    def write():
+        for command in commands:
+            status = main([command[0], str(path), *command[1:]])
+            if status == 1:
+                raise vorn.EncodeError("$", "refused by the tool")
+            assert status == 0, command
+        return path.read_bytes().decode()
+
+    return write
+
+
+@pytest.mark.parametrize("writer", [through_document, through_edit_path, through_tool])
 @settings(max_examples=200, deadline=None)
 @given(documents(), st.data())
-def test_any_edits_read_back_as_the_data(text, draws):
-    document = vorn.Document.parse(text)
-    for _ in range(draws.draw(st.integers(0, 4))):
-        apply_edit(document.data, choose_edit(draws.draw, document.data))
+def test_edits_read_back_as_the_data_and_keep_what_they_did_not_reach(tmp_path_factory, writer, text, draws):
+    data = vorn.loads(text)
+    edits = []
+    for _ in range(draws.draw(st.integers(0, 3))):
+        edit = choose_edit(draws.draw, data)
+        apply_edit(data, edit)
+        edits.append(edit)
+    write = writer(tmp_path_factory.mktemp("edit"), text, edits)
     try:
-        checked_text(document.data, False)
+        checked_text(data, False)
     except vorn.EncodeError:
         with pytest.raises(vorn.EncodeError):
-            document.dumps()
+            write()
         return
-    out = document.dumps()
-    assert vorn.loads(out) == document.data
-    if document.data == vorn.loads(text):
+    try:
+        out = write()
+    except vorn.EditError:
+        event("refused")
+        return
+    assert vorn.loads(out) == data
+    if data == vorn.loads(text):
         assert out == text
-    event("written anew" if fell_back(text, out, document.data) else "spliced")
+    assert kept_promises(text, out, data) is None
 
 
 # --- one edit, nothing anchored: the lines it did not reach stay --------------
@@ -279,9 +380,6 @@ def test_one_edit_rewrites_only_the_lines_of_what_it_changed(text, draws):
     except vorn.EncodeError:
         return
     assert vorn.loads(out) == document.data
-    if fell_back(text, out, document.data):
-        event("written anew")
-        return
     newline = "\r\n" if "\r\n" in text else "\n"
     before = (text if text.endswith("\n") else text + newline).split("\n")
     written = iter((out if out.endswith("\n") else out + newline).split("\n"))
@@ -425,34 +523,163 @@ def test_worked_examples(example):
     assert out.encode() == (folder / "after.vorn").read_bytes()
 
 
-@pytest.mark.parametrize(
-    ("text", "script"),
-    [
-        # The lines below "- b: v" are a block of their own, added over the
-        # item's line: b: w merged there would replace b: v.
-        ("x: &a\n  a: 1\ny:\n  - b: v\n    <<: *a\n", [["set", "$.x.b", "w"]]),
-        # The item is written anew for its alias, and holds the new entry.
-        ("x: &a\n  k: v\nl:\n  -   a: *a\n      b: v\n", [["set", "$.x.k", "2"], ["set", "$.l[0].c", {"q": "w"}]]),
-        # The comment lines that end the literal block stay with it.
-        ("a:\n  -  a: |\n       v\n# c\n     host: v\n     b: v\n", [["del", "$.a[0].host"]]),
-        # The anchored item now holds what the merging one held, whose own
-        # entries went: the merge must be written out.
-        ("x:\n  - &a\n    a: v\n  -\n    <<: *a\n    b:\n", [["append", "$.x", {"a": "w"}], ["del", "$.x[0]"]]),
-        # A merge written out keeps the comment lines that end a literal block.
-        ("a: &a\n  a: v\n  b: v\nb:\n  -  a: |\n       v\n# c\n     <<: *a\n     b: v\n", [["set", "$.a", "w"]]),
-    ],
-    ids=[
+# (what went wrong before, the document after its version line, the change
+# made to its data, the text written after the version line)
+FAULTS_FOUND = [
+    (
+        "block swallows a comment",
+        "k: v\n  # about j\nj: w\n",
+        'data["k"] = "a\\nb"',
+        "k: |\n  a\n  b\n# about j\nj: w\n",
+    ),
+    (
+        "item inserted after a block",
+        "l:\n  - a\n      # about b\n  - b\n",
+        'data["l"].insert(1, "x\\ny")',
+        "l:\n  - a\n  - |\n    x\n    y\n  # about b\n  - b\n",
+    ),
+    (
+        "key added at its sorted place",
+        "a: 1\n  # about c\nc: 1\n",
+        'data["b"] = "x\\ny"',
+        "a: 1\nb: |\n  x\n  y\n# about c\nc: 1\n",
+    ),
+    (
+        "entry after a block deleted",
+        "k: |\n  text\nx: 1\n  # about j\nj: w\n",
+        'del data["x"]',
+        "k: |\n  text\n# about j\nj: w\n",
+    ),
+    (
+        "deletion exposes an empty value",
+        "e:\nx: 1\n  # about y\ny: 2\n",
+        'del data["x"]',
+        "e:\n# about y\ny: 2\n",
+    ),
+    (
+        "new item with a merge key",
+        "l:\n  - a\n",
+        'data["l"].append({"<<": {}}); data["l"].append({"<<": "x"})',
+        "l:\n  - a\n  -\n    <<: {}\n  -\n    <<: x\n",
+    ),
+    (
+        "alias in a shadowed entry",
+        "a: &n\n  k: v\nb:\n  c: *n\nb: '2'\n",
+        'del data["a"]',
+        "b:\n  c:\n    k: v\nb: '2'\n",
+    ),
+    (
+        "entry added below an anchored first entry",
+        "l:\n  - k: &n\n    a: 1\n",
+        'data["l"][0]["z"] = "2"',
+        "l:\n  - k: &n\n    a: 1\n   z: 2\n",
+    ),
+    (
+        "new item whose key holds a colon",
+        "l:\n  - a\n",
+        'data["l"].append({"a: b": {"k": "v"}})',
+        'l:\n  - a\n  -\n    "a: b":\n      k: v\n',
+    ),
+    (
+        "alias of a shadowed anchor",
+        "t: &n\n  k: a\nt: *n\n",
+        'data["t"]["k"] = "b"',
+        "t: &n\n  k: a\nt:\n  k: b\n",
+    ),
+    (
+        "key holding an open quote",
+        'q"q: a\n',
+        'data[\'q"q\'] = "x #y"',
+        'q"q: x #y\n',
+    ),
+    (
+        "merge anchored first on an item",
+        "l:\n  - <<: &n\n      b: 2\n    a: 1\n",
+        'data["l"][0]["b"] = "3"',
+        "l:\n  - <<: &n\n      b: 2\n    a: 1\n    b: 3\n",
+    ),
+    (
+        "comments go with their items",
+        "servers:\n  # old box\n  - name: old\n  # the main box\n  - name: main  # static\n",
+        'del data["servers"][0]; data["servers"].append({"name": "new"})',
+        "servers:\n  # the main box\n  - name: main  # static\n  - name: new\n",
+    ),
+    (
+        "inserted item gets no comment",
+        "servers:\n  # old box\n  - name: old\n  # the main box\n  - name: main  # static\n",
+        'data["servers"].insert(0, {"name": "new"})',
+        "servers:\n  - name: new\n  # old box\n  - name: old\n  # the main box\n  - name: main  # static\n",
+    ),
+    (
+        "reversed items keep their comments",
+        "servers:\n  # old box\n  - name: old\n  # the main box\n  - name: main  # static\n",
+        'data["servers"].reverse()',
+        "servers:\n  # the main box\n  - name: main  # static\n  # old box\n  - name: old\n",
+    ),
+    (
+        "reversed anchor and alias",
+        "l:\n  - &a\n    k: v\n  - *a\n  - x\n",
+        'data["l"].reverse()',
+        "l:\n  - x\n  -\n    k: v\n  - &a\n    k: v\n",
+    ),
+    (
+        "first entry of an item deleted",
+        "l:\n  - name: 'a'  # first\n    # the port\n    port: \"80\"\n",
+        'del data["l"][0]["name"]',
+        'l:\n  -  # first\n    # the port\n    port: "80"\n',
+    ),
+    (
+        "merge written out keeps its comments",
+        "d: &d\n  x: 1\n  y: 2\nm:\n  # inherits d\n  <<: *d\n  z: 3\n",
+        'del data["m"]["x"]',
+        "d: &d\n  x: 1\n  y: 2\nm:\n  # inherits d\n  y: 2\n  z: 3\n",
+    ),
+    (
+        "entry after a literal block deleted",
+        "k: |\n  text\n# about x\nx: 1\n# about j\nj: w\n",
+        'del data["x"]',
+        "k: |\n  text\n# about j\nj: w\n",
+    ),
+    (
         "merge below an item's line",
-        "item written anew gains an entry",
-        "deleted after a literal block",
+        "x: &a\n  a: 1\ny:\n  - b: v\n    <<: *a\n",
+        'data["x"]["b"] = "w"',
+        "x: &a\n  a: 1\n  b: w\ny:\n  - b: v\n    <<: *a\n    b: v\n",
+    ),
+    (
+        "item with an alias gains an entry",
+        "x: &a\n  k: v\nl:\n  -   a: *a\n      b: v\n",
+        'data["x"]["k"] = "2"; data["l"][0]["c"] = {"q": "w"}',
+        "x: &a\n  k: 2\nl:\n  -\n      a:\n        k: v\n      b: v\n      c:\n        q: w\n",
+    ),
+    (
+        "deleted after a literal block on an item's line",
+        "a:\n  -  a: |\n       v\n# c\n     host: v\n     b: v\n",
+        'del data["a"][0]["host"]',
+        "a:\n  -\n     a: v\n     b: v\n",
+    ),
+    (
         "merging item's own entries deleted",
+        "x:\n  - &a\n    a: v\n  -\n    <<: *a\n    b:\n",
+        'data["x"].append({"a": "w"}); del data["x"][0]',
+        "x:\n  -\n    a: v\n    b:\n  -\n    a: w\n",
+    ),
+    (
         "merge written out after a literal block",
-    ],
-)
-def test_edits_the_properties_found(text, script):
+        "a: &a\n  a: v\n  b: v\nb:\n  -  a: |\n       v\n# c\n     <<: *a\n     b: v\n",
+        'data["a"] = "w"',
+        "a: w\nb:\n  -\n     a: v\n     b: v\n",
+    ),
+]
+
+
+@pytest.mark.parametrize(("name", "text", "change", "expected"), FAULTS_FOUND, ids=[row[0] for row in FAULTS_FOUND])
+def test_the_faults_found_are_mended(name, text, change, expected):
     document = vorn.Document.parse(f"{HEAD}\n{text}")
-    run_script(document.data, script)
-    assert vorn.loads(document.dumps()) == document.data
+    exec(change, {"data": document.data})
+    out = document.dumps()
+    assert out == f"{HEAD}\n{expected}"
+    assert vorn.loads(out) == document.data
 
 
 def test_changes_survive_a_key_that_empties_the_data():
@@ -513,3 +740,102 @@ def test_what_no_text_carries_is_named_at_its_own_place(path, value):
         document.dumps()
     where = "$.service.name" if path[1] == "name" else "$.service.new.deep[0]"
     assert (raised.value.location, raised.value.lossy_helps) == (where, False)
+
+
+# (what the path goes through, the text after the head, the command, the text
+# after it through the aliases, the text after it at that path alone)
+THROUGH_ALIASES = [
+    (
+        "an alias of a block",
+        "base: &b\n  port: 80  # p\nweb: *b\n",
+        ["set", "$.web.port", "81"],
+        "base: &b\n  port: 81  # p\nweb: *b\n",
+        "base: &b\n  port: 80  # p\nweb:\n  port: 81\n",
+    ),
+    (
+        "a merge",
+        "base: &b\n  port: 80\n  host: a\nweb:\n  <<: *b\n  host: c\n",
+        ["set", "$.web.port", "81"],
+        "base: &b\n  port: 81\n  host: a\nweb:\n  <<: *b\n  host: c\n",
+        "base: &b\n  port: 80\n  host: a\nweb:\n  <<: *b\n  host: c\n  port: 81\n",
+    ),
+    (
+        "a key held over its merge",
+        "base: &b\n  host: a\nweb:\n  <<: *b\n  host: c\n",
+        ["set", "$.web.host", "d"],
+        "base: &b\n  host: a\nweb:\n  <<: *b\n  host: d\n",
+        "base: &b\n  host: a\nweb:\n  <<: *b\n  host: d\n",
+    ),
+    (
+        "a deleted entry",
+        "base: &b\n  port: 80\n  host: a\nweb: *b\n",
+        ["del", "$.web.host"],
+        "base: &b\n  port: 80\nweb: *b\n",
+        "base: &b\n  port: 80\n  host: a\nweb:\n  port: 80\n",
+    ),
+    (
+        "a deleted item",
+        "list: &l\n  - a\n  - b\nagain: *l\n",
+        ["del", "$.again[0]"],
+        "list: &l\n  - b\nagain: *l\n",
+        "list: &l\n  - a\n  - b\nagain:\n  - b\n",
+    ),
+]
+
+
+@pytest.mark.parametrize("through", [True, False], ids=["through aliases", "alone"])
+@pytest.mark.parametrize("way", ["api", "tool"])
+@pytest.mark.parametrize(
+    ("name", "text", "command", "through_aliases", "alone"), THROUGH_ALIASES, ids=[row[0] for row in THROUGH_ALIASES]
+)
+def test_a_change_through_aliases_keeps_them_aliases(
+    tmp_path, way, through, name, text, command, through_aliases, alone
+):
+    operation, path, *value = command
+    if way == "api":
+        document = vorn.Document.parse(f"{HEAD}\n{text}")
+        if operation == "set":
+            document.set(path, *value, through_aliases=through)
+        else:
+            document.delete(path, through_aliases=through)
+        out = document.dumps()
+    else:
+        file = tmp_path / "doc.vorn"
+        file.write_text(f"{HEAD}\n{text}")
+        assert main([operation, str(file), path, *value, *(["--through-aliases"] if through else [])]) == 0
+        out = file.read_text()
+    assert out == f"{HEAD}\n{through_aliases if through else alone}"
+
+
+def test_a_refused_edit_says_how_to_write_anyway(tmp_path, capsys, monkeypatch):
+    document = vorn.Document.parse(f"{HEAD}\n# the count\nn: '0'\nk: v\n")
+
+    class Restless(str):
+        def __eq__(self, other):
+            document.data["n"] = str(int(document.data["n"]) + 1)
+            return str.__eq__(self, other)
+
+        __hash__ = str.__hash__
+
+    document.data["k"] = Restless("w")
+    with pytest.raises(vorn.EditError, match="pass rewrite=True"):
+        document.dumps()
+    out = document.dumps(rewrite=True)
+    assert "# the count" not in out and vorn.loads(out)["k"] == "w"
+
+    # The tool names its own flag, and writes only when given it.
+    def refusing(self, *, default=None, rewrite=False):
+        if not rewrite:
+            raise vorn.EditError("$.k", "the edited text would read back as other data here")
+        return "_vorn_version: 1.0\nk: w\n"
+
+    monkeypatch.setattr(vorn.Document, "dumps", refusing)
+    file = tmp_path / "doc.vorn"
+    file.write_text(f"{HEAD}\nk: v\n")
+    assert main(["set", str(file), "$.k", "w"]) == 1
+    assert capsys.readouterr().err.endswith(
+        "; pass --rewrite to write the whole document anew (its comments and layout are then lost)\n"
+    )
+    assert file.read_text() == f"{HEAD}\nk: v\n"
+    assert main(["set", str(file), "$.k", "w", "--rewrite"]) == 0
+    assert file.read_text() == "_vorn_version: 1.0\nk: w\n"

@@ -78,6 +78,23 @@ FAULTS = [
         f"<string>:7:10: $.pet.lives: {NOT_AN_INT}\n  lives: nine\n         ^",
         id="union-member-names-dropped",
     ),
+    pytest.param(
+        SERVER.format(port="80") + "pet:\n  kind: cat\n  cat: x\n  lives: nine\n",
+        f"<string>:8:10: $.pet.lives: {NOT_AN_INT}\n  lives: nine\n         ^",
+        id="union-member-name-that-is-also-a-key",
+    ),
+    pytest.param(
+        "_vorn_version: 1.0\nbase: &b\n  host: example.org\n  port: eighty\nserver:\n  <<: *b\n",
+        f"<string>:4:9: $.server.port: {NOT_AN_INT}\n  port: eighty\n        ^\n"
+        "<string>:6:3: note: the value at $.server.port comes through here\n  <<: *b\n  ^",
+        id="merged-where-written-with-the-merge",
+    ),
+    pytest.param(
+        "_vorn_version: 1.0\nbase: &b\n  host: example.org\n  port: eighty\nserver: *b\n",
+        f"<string>:4:9: $.server.port: {NOT_AN_INT}\n  port: eighty\n        ^\n"
+        "<string>:5:9: note: the value at $.server.port comes through here\nserver: *b\n        ^",
+        id="aliased-where-written-with-the-alias",
+    ),
 ]
 
 

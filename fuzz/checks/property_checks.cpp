@@ -50,28 +50,6 @@ constexpr std::array<std::string_view, 15> known_message_starts = {
     budget_message_prefix,
 };
 
-// Shows a text with control characters escaped, for failure reports.
-std::string printable(std::string_view text) {
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string shown = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\\' || c == '"') {
-            shown += '\\';
-            shown += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            shown += "\\x";
-            shown += hex[byte >> 4];
-            shown += hex[byte & 0xF];
-        } else {
-            shown += c;
-        }
-    }
-    return shown + "\"";
-}
-
 CheckFailure check_error(const ParseError& error, std::string_view text, const TextFacts& facts) {
     bool known = false;
     for (std::string_view start : known_message_starts) known = known || error.message.starts_with(start);
@@ -465,12 +443,13 @@ CheckFailure check_flat_tree_emit(std::string_view input) {
 }
 
 std::span<const FuzzTarget> fuzz_targets() {
-    static constexpr std::array<FuzzTarget, 5> targets = {{
+    static constexpr std::array<FuzzTarget, 6> targets = {{
         {"parse", check_parse},
         {"text_round_trip", check_text_round_trip},
         {"tree_round_trip", check_tree_round_trip},
         {"comments_dropped", check_comments_dropped},
         {"flat_tree_emit", check_flat_tree_emit},
+        {"edit", check_edit},
     }};
     return targets;
 }

@@ -47,6 +47,14 @@ CheckFailure check_comments_dropped(std::string_view input);
 // reads back holding the same values, writing that text again.
 CheckFailure check_flat_tree_emit(std::string_view input);
 
+// Writes a document with every feature of the format from the input,
+// changes its values as the input says, and has the edit engine write the
+// change into the text: the result must read back as the changed values,
+// and an entry whose key path and value stayed keeps its comment lines and,
+// for a scalar, its own line byte for byte. A refusal is a failure: the
+// changes make only values the format carries.
+CheckFailure check_edit(std::string_view input);
+
 struct FuzzTarget {
     std::string_view name;  // directory name under fuzz/corpus and fuzz/regressions
     CheckFailure (*check)(std::string_view input);

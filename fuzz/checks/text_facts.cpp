@@ -1,5 +1,7 @@
 #include "text_facts.hpp"
 
+#include <string>
+
 namespace vorn::fuzz {
 
 namespace {
@@ -107,6 +109,28 @@ std::string_view line_at(std::string_view text, std::uint64_t number) noexcept {
         start = end + 1;
     }
     return text.substr(start, text.find('\n', start) - start);
+}
+
+// Shows a text with control characters escaped, for failure reports.
+std::string printable(std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string shown = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\\' || c == '"') {
+            shown += '\\';
+            shown += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            shown += "\\x";
+            shown += hex[byte >> 4];
+            shown += hex[byte & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return shown + "\"";
 }
 
 }  // namespace vorn::fuzz

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vorn::fuzz {
@@ -34,5 +35,8 @@ TextFacts measure_text(std::string_view text) noexcept;
 // The line with the 1-based `number`, without its line feed; empty past the
 // last line.
 std::string_view line_at(std::string_view text, std::uint64_t number) noexcept;
+
+// Shows a text with control characters escaped, for failure reports.
+std::string printable(std::string_view text);
 
 }  // namespace vorn::fuzz

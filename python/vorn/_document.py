@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import contextlib
+import copy
 import os
 from collections.abc import Iterator
 from typing import IO, Any, NamedTuple
@@ -154,6 +155,77 @@ class Document:
             return WrittenAt(self._whole(), None, via)
         key_span = None if place.key_record is None else self._tree.record(place.key_record).key_span
         return WrittenAt(self._tree.record(place.record).value_span, key_span, via)
+
+    def places(self, path: Path) -> list[tuple[str | int, ...]]:
+        """Every path of ``data`` (as read) whose value is the one written
+        where the value at ``path`` is written: that place itself and each
+        place an alias or merge repeats it, in the order of the data. A path
+        the document does not hold raises KeyError.
+
+        >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nbase: &b\\n  port: 80\\nweb:\\n  <<: *b\\n")
+        >>> doc.places("$.web.port")
+        [('base', 'port'), ('web', 'port')]
+        """
+        steps = self._from_start(_steps(path))
+        found = self._tree.places(steps)
+        if found is None:
+            raise KeyError(path_text(steps))
+        return found
+
+    def set(self, path: Path, value: Any, *, through_aliases: bool = False) -> None:
+        """Sets the value at ``path`` in ``data`` (a mapping's missing key
+        is added; the index one past a list's end appends). With
+        ``through_aliases``, also at every place that repeats the value
+        written there (see ``places``), so that the anchored block and every
+        alias and merge of it change alike and stay aliases and merges when
+        written back; each place gets a copy of ``value``.
+
+        >>> doc = vorn.Document.parse("_vorn_version: 1.0\\nbase: &b\\n  port: 80\\nweb: *b\\n")
+        >>> doc.set("$.web.port", "81", through_aliases=True)
+        >>> print(doc.dumps(), end="")
+        _vorn_version: 1.0
+        base: &b
+          port: 81
+        web: *b
+        """
+        steps = self._from_start(_steps(path))
+        targets = self.places(steps) if through_aliases and self._holds(steps) else [steps]
+        for target in targets:
+            holder = self._holder(target)
+            last = target[-1]
+            if isinstance(holder, list) and last == len(holder):
+                holder.append(copy.deepcopy(value))
+            else:
+                holder[last] = copy.deepcopy(value)
+
+    def delete(self, path: Path, *, through_aliases: bool = False) -> None:
+        """Deletes the entry or item at ``path`` from ``data``; with
+        ``through_aliases``, at every place that repeats the value written
+        there (see ``places``). A path ``data`` does not hold raises
+        KeyError."""
+        steps = self._from_start(_steps(path))
+        targets = self.places(steps) if through_aliases else [steps]
+        # From the last, so that deleting an item does not move the others.
+        for target in sorted(targets, key=lambda target: [(isinstance(s, int), s) for s in target], reverse=True):
+            holder = self._holder(target)
+            try:
+                del holder[target[-1]]
+            except (KeyError, IndexError, TypeError):
+                raise KeyError(path_text(target)) from None
+
+    def _holds(self, steps: tuple[str | int, ...]) -> bool:
+        return self._tree.written_at(steps) is not None
+
+    def _holder(self, steps: tuple[str | int, ...]) -> Any:
+        if not steps:
+            raise ValueError("the root cannot be set or deleted")
+        holder: Any = self.data
+        for step in steps[:-1]:
+            try:
+                holder = holder[step]
+            except (KeyError, IndexError, TypeError):
+                raise KeyError(path_text(steps)) from None
+        return holder
 
     def _via_span(self, index: int) -> Span:
         record = self._tree.record(index)

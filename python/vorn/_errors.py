@@ -11,6 +11,7 @@ from dataclasses import dataclass
 from typing import Any, Self
 
 from . import _diagnostics
+from ._spans import Span
 
 # The name shown for a document that came from no file, where a file's
 # path would stand.
@@ -120,7 +121,7 @@ class ValidationIssue:
     ...     vorn.loads("_vorn_version: 1.0\\nworkers: many\\n", into=Limits)
     ... except vorn.ValidationError as error:
     ...     error.errors
-    [ValidationIssue(path='$.workers', lineno=2, colno=10, msg='Input should be a valid integer, unable to parse string as an integer', input='many', type='int_parsing')]
+    [ValidationIssue(path='$.workers', lineno=2, colno=10, msg='Input should be a valid integer, unable to parse string as an integer', input='many', type='int_parsing', via=())]
 
     Attributes:
         path: the value's place, in the notation of EncodeError
@@ -128,14 +129,18 @@ class ValidationIssue:
             missing, the place it would have.
         lineno: the line the position is on.
         colno: the column of its first character. A value that does not
-            fit points at the value (an alias at the alias, an entry from a
-            merge at the ``<<`` line); a missing field at the key of the
-            mapping that lacks it (an item of a list at the item, the root
-            at the document's start); a field not allowed at its key.
+            fit points at the value where it is written (one an alias or a
+            merge repeats, in the anchored block); a missing field at the
+            key of the mapping that lacks it (an item of a list at the item,
+            the root at the document's start); a field not allowed at its
+            key.
         msg: pydantic's message, e.g. ``"Field required"``.
         input: the value pydantic was given there.
         type: pydantic's name for the kind of fault, e.g. ``"int_parsing"``,
             ``"missing"``, ``"extra_forbidden"``.
+        via: for a value an alias or a merge repeats where the data hold
+            it, the spans of the ``*alias`` values and ``<<`` lines that
+            brought it there, outermost first; else empty.
     """
 
     path: str
@@ -144,6 +149,7 @@ class ValidationIssue:
     msg: str
     input: Any
     type: str
+    via: tuple[Span, ...] = ()
 
 
 class ValidationError(ValueError):
@@ -198,16 +204,23 @@ class ValidationError(ValueError):
 
 
 def _report(errors: Sequence[ValidationIssue], doc: str, path: str) -> str:
-    """Each issue as ``vorn check`` shows a fault, without the last line
-    feed."""
+    """Each issue as ``vorn check`` shows a fault, and each alias or merge
+    that brought its value as a note, without the last line feed."""
     lines = doc.split("\n")
+
+    def shown_at(lineno: int, colno: int, message: str) -> str:
+        line = lines[lineno - 1].removesuffix("\r") if 0 < lineno <= len(lines) else ""
+        return _diagnostics.render(
+            _diagnostics.Fault(path, lineno, colno, message, line.encode("utf-8", "surrogatepass"))
+        )
+
     shown = []
     for issue in errors:
-        line = lines[issue.lineno - 1].removesuffix("\r") if 0 < issue.lineno <= len(lines) else ""
-        fault = _diagnostics.Fault(
-            path, issue.lineno, issue.colno, f"{issue.path}: {issue.msg}", line.encode("utf-8", "surrogatepass")
-        )
-        shown.append(_diagnostics.render(fault))
+        shown.append(shown_at(issue.lineno, issue.colno, f"{issue.path}: {issue.msg}"))
+        shown += [
+            shown_at(place.lineno, place.colno, f"note: the value at {issue.path} comes through here")
+            for place in issue.via
+        ]
     return "".join(shown).removesuffix("\n")
 
 

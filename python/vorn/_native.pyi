@@ -176,6 +176,10 @@ class SyntaxTree:
     def written_at(self, path: list[str | int] | tuple[str | int, ...], /) -> WrittenPlace | None:
         """Where the value at ``path`` is written, following aliases and
         merges; None when the document has no value there."""
+    def places(self, path: list[str | int] | tuple[str | int, ...], /) -> list[tuple[str | int, ...]] | None:
+        """The paths of every value written where the value at ``path`` is
+        (that place, and each place an alias or merge repeats it); None if
+        absent."""
     def span(self, begin: int, end: int, /) -> Span:
         """The Span of the bytes [begin, end) of the text."""
     def comments(self, index: int, /) -> list[str]:

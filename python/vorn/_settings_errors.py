@@ -83,7 +83,7 @@ def settings_error(settings: type[Any], error: PydanticError, build: Build) -> S
 
 def _issue(detail: ErrorDetails, build: Build, names: Sequence[tuple[str, ...]]) -> SettingsIssue:
     loc = detail["loc"]
-    steps = _data_steps(build.state, loc)
+    steps = _data_steps(build.state, loc, detail["input"])
     last = loc[-1] if loc else None
     named = [*steps, last] if detail["type"] == _MISSING and isinstance(last, str) else steps
     at_key = detail["type"] in _AT_KEY or last == _KEY_PART
@@ -93,7 +93,7 @@ def _issue(detail: ErrorDetails, build: Build, names: Sequence[tuple[str, ...]])
     choices = [_top_names(names, steps[0]), *((step,) for step in steps[1:])] if steps else []
     origin = build.origin(choices, at_key=at_key) if steps else None
     place = (origin.lineno or 0, origin.colno or 0) if origin is not None and origin.kind == "file" else (0, 0)
-    return SettingsIssue(path_text(named), *place, detail["msg"], detail["input"], detail["type"], origin)
+    return SettingsIssue(path_text(named), *place, detail["msg"], detail["input"], detail["type"], origin=origin)
 
 
 def _top_names(names: Sequence[tuple[str, ...]], key: str | int) -> tuple[str | int, ...]:

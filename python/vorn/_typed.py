@@ -114,46 +114,64 @@ def _issues(
 
 def _issue(detail: ErrorDetails, data: dict[str, Any], document: Document) -> ValidationIssue:
     loc = detail["loc"]
-    steps = _data_steps(data, loc)
+    steps = _data_steps(data, loc, detail["input"])
     last = loc[-1] if loc else None
     if detail["type"] == _MISSING:
         # Named by the field it lacks, shown at the mapping that lacks it.
         named = [*steps, last] if isinstance(last, str) else steps
-        span = _span(document, steps, at_key=True)
+        span, via = _place(document, steps, at_key=True)
     else:
         named = steps
-        span = _span(document, steps, at_key=detail["type"] == "extra_forbidden" or last == _KEY_PART)
-    return ValidationIssue(path_text(named), span.lineno, span.colno, detail["msg"], detail["input"], detail["type"])
+        span, via = _place(document, steps, at_key=detail["type"] == "extra_forbidden" or last == _KEY_PART)
+    return ValidationIssue(
+        path_text(named), span.lineno, span.colno, detail["msg"], detail["input"], detail["type"], via
+    )
 
 
-def _data_steps(data: Any, loc: tuple[int | str, ...]) -> list[str | int]:
+# Past this many ways to read a pydantic place through the data, the first
+# found (each part a step wherever it can be) is taken.
+_MOST_READINGS = 256
+
+
+def _data_steps(data: Any, loc: tuple[int | str, ...], input_value: Any) -> list[str | int]:
     """The keys and indices of ``loc`` that lead through ``data``, to the
     deepest value it names. Parts that are not in the data are dropped:
     those pydantic adds for a member of a union (``Cat``, ``int``,
-    ``function-after[...]``), ``[key]``, a missing field."""
-    steps: list[str | int] = []
-    node = data
-    for part in loc:
-        if isinstance(part, str) and isinstance(node, dict) and part in node:
-            node = node[part]
-        elif isinstance(part, int) and isinstance(node, list) and 0 <= part < len(node):
-            node = node[part]
-        else:
+    ``function-after[...]``), ``[key]``, a missing field. A union member's
+    name can be a key of the data too: of the readings, the one that ends at
+    the value pydantic reports (``input_value``) is taken."""
+    readings: list[tuple[Any, list[str | int]]] = []
+    pending: list[tuple[int, Any, list[str | int]]] = [(0, data, [])]
+    while pending and len(readings) < _MOST_READINGS:
+        at, node, steps = pending.pop()
+        if at == len(loc):
+            if node is input_value:
+                return steps
+            readings.append((node, steps))
             continue
-        steps.append(part)
-    return steps
+        part = loc[at]
+        pending.append((at + 1, node, steps))
+        # Tried first: the part as a step, where it can be one.
+        if isinstance(part, str) and isinstance(node, dict) and part in node:
+            pending.append((at + 1, node[part], [*steps, part]))
+        elif isinstance(part, int) and isinstance(node, list) and 0 <= part < len(node):
+            pending.append((at + 1, node[part], [*steps, part]))
+    return readings[0][1] if readings else []
 
 
-def _span(document: Document, steps: list[str | int], *, at_key: bool) -> Span:
-    """Where the value at ``steps`` is, or its key for ``at_key`` when it
-    has one (an item and the root have none). Should a validator have
-    changed the data in place, the nearest place the document has."""
+def _place(document: Document, steps: list[str | int], *, at_key: bool) -> tuple[Span, tuple[Span, ...]]:
+    """Where the value at ``steps`` is written, or its key for ``at_key``
+    when it has one (an item and the root have none), and the aliases and
+    merges that brought it to ``steps``. Should a validator have changed
+    the data in place, the nearest place the document has."""
     while True:
         try:
-            if at_key and steps and isinstance(steps[-1], str):
-                return document.key_span(tuple(steps))
-            return document.span(tuple(steps))
-        except (KeyError, ValueError):
+            written = document.written_at(tuple(steps))
+        except KeyError:
             if not steps:
                 raise
             steps = steps[:-1]
+            continue
+        if at_key and steps and isinstance(steps[-1], str) and written.key_span is not None:
+            return written.key_span, written.via
+        return written.span, written.via

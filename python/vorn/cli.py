@@ -19,7 +19,7 @@ from typing import IO, Any, NamedTuple
 
 from . import __version__, _diagnostics
 from ._document import Document
-from ._errors import DecodeError, EncodeError, ValidationError
+from ._errors import DecodeError, EditError, EncodeError, ValidationError
 from ._format import FormatFault, format_text
 from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
 from ._layers import Layer, history, layer_of, merged, value_at
@@ -123,6 +123,9 @@ def _set(args: argparse.Namespace) -> int:
         raise _Failure("vorn set: --stringify applies to a --json VALUE only\n", EXIT_USAGE)
     edit = _read_for_edit(args.file)
     value = _json_value(args.value, args.path, args.stringify) if args.json else args.value
+    if args.through_aliases and _held(edit, args.path):
+        edit.document.set(args.path, value, through_aliases=True)
+        return _write_edit(edit, args.diff, args.rewrite)
     parent = _parent(edit, args.path, create=True)
     step = args.path[-1]
     if isinstance(parent, dict) and isinstance(step, str):
@@ -135,7 +138,7 @@ def _set(args: argparse.Namespace) -> int:
             parent[step] = value
     else:
         raise _Failure(f"{edit.name}: {_no_value(args.path, parent)}\n", EXIT_INVALID)
-    return _write_edit(edit, args.diff)
+    return _write_edit(edit, args.diff, args.rewrite)
 
 
 def _del(args: argparse.Namespace) -> int:
@@ -143,8 +146,20 @@ def _del(args: argparse.Namespace) -> int:
     parent = _parent(edit, args.path)
     if _child(parent, args.path[-1]) is _NOTHING:
         raise _Failure(f"{edit.name}: {_no_value(args.path, parent)}\n", EXIT_INVALID)
-    del parent[args.path[-1]]
-    return _write_edit(edit, args.diff)
+    if args.through_aliases:
+        edit.document.delete(args.path, through_aliases=True)
+    else:
+        del parent[args.path[-1]]
+    return _write_edit(edit, args.diff, args.rewrite)
+
+
+def _held(edit: _Edit, steps: Sequence[str | int]) -> bool:
+    """Whether the document as read holds a value at ``steps``."""
+    try:
+        edit.document.places(tuple(steps))
+    except KeyError:
+        return False
+    return True
 
 
 def _explain(args: argparse.Namespace) -> int:
@@ -260,14 +275,20 @@ def _parent(edit: _Edit, steps: Sequence[str | int], create: bool = False) -> An
     return value
 
 
-def _write_edit(edit: _Edit, show_diff: bool) -> int:
+def _write_edit(edit: _Edit, show_diff: bool, rewrite: bool) -> int:
     """Writes the changed document over its file, or prints the change as a
     unified diff; an unchanged document is neither written nor shown."""
     name, document, prefix = edit
     try:
-        text = document.dumps()
+        text = document.dumps(rewrite=rewrite)
     except EncodeError as error:
         raise _Failure(f"{name}: {error.location}: {error.reason}\n", EXIT_INVALID) from None
+    except EditError as error:
+        raise _Failure(
+            f"{name}: {error.location}: {error.reason}; pass --rewrite to write the whole document anew "
+            "(its comments and layout are then lost)\n",
+            EXIT_INVALID,
+        ) from None
     except UnicodeEncodeError:
         raise _Failure(f"{name}: {_surrogate_fault(document.data)}\n", EXIT_INVALID) from None
     if text == document.text:
@@ -281,6 +302,21 @@ def _write_edit(edit: _Edit, show_diff: bool) -> int:
     except OSError as error:
         raise _Failure(f"vorn: cannot write {name}: {_os_reason(error)}\n", EXIT_USAGE) from None
     return EXIT_OK
+
+
+def _add_edit_options(parser: argparse.ArgumentParser, what: str) -> None:
+    parser.add_argument(
+        "--through-aliases",
+        action="store_true",
+        help=f"{what} where it is written (in an anchored block) and at every alias and merge that "
+        "repeats it, so that they stay aliases and merges",
+    )
+    parser.add_argument(
+        "--rewrite",
+        action="store_true",
+        help="where the change cannot be made in the text in place, write the whole document anew "
+        "(its comments and layout are then lost) instead of failing",
+    )
 
 
 def _unified_diff(name: str, before: str, after: str) -> str:
@@ -822,6 +858,7 @@ def _build_parser() -> argparse.ArgumentParser:
         "--stringify", action="store_true", help="with --json, write numbers, booleans and null as their JSON text"
     )
     set_value.add_argument("--diff", action="store_true", help="print the change as a unified diff; write nothing")
+    _add_edit_options(set_value, "set the value")
     set_value.set_defaults(command=_set)
 
     delete = commands.add_parser(
@@ -841,6 +878,7 @@ def _build_parser() -> argparse.ArgumentParser:
     delete.add_argument("file", metavar="FILE", help="the document, changed in place")
     delete.add_argument("path", type=_entry_path, metavar="PATH", help="the entry or item to delete, e.g. $.hosts[0]")
     delete.add_argument("--diff", action="store_true", help="print the change as a unified diff; write nothing")
+    _add_edit_options(delete, "delete the entry")
     delete.set_defaults(command=_del)
 
     explain = commands.add_parser(

@@ -122,6 +122,32 @@ PyObject* written_at(PyObject* self, PyObject* path) {
     });
 }
 
+// places(path, /): the paths (tuples of keys and indices) of every value
+// written where the value at `path` is, or None when there is none.
+PyObject* places(PyObject* self, PyObject* path) {
+    return guarded_entry([&]() -> PyObject* {
+        const SyntaxTreeState& state = state_of(self);
+        PyRef held;
+        const auto steps = path_steps(path, held);
+        if (!steps) Py_RETURN_NONE;
+        const auto place = state.index.written_at(state.document.root(), *steps);
+        if (!place) Py_RETURN_NONE;
+        PyRef found = checked(PyList_New(0));
+        for (const std::vector<PathStep>& at :
+             state.index.places_of(state.document.root(), place->record, place->key_record)) {
+            PyRef steps_tuple = checked(PyTuple_New(static_cast<Py_ssize_t>(at.size())));
+            for (std::size_t i = 0; i < at.size(); ++i) {
+                PyRef step = std::holds_alternative<std::string_view>(at[i])
+                                 ? text_str(std::get<std::string_view>(at[i]))
+                                 : checked(PyLong_FromSize_t(std::get<std::size_t>(at[i])));
+                PyTuple_SET_ITEM(steps_tuple.get(), static_cast<Py_ssize_t>(i), step.release());
+            }
+            if (PyList_Append(found.get(), steps_tuple.get()) < 0) throw fetch_current_error();
+        }
+        return found.release();
+    });
+}
+
 // span(begin, end, /): the Span of the bytes [begin, end).
 PyObject* span(PyObject* self, PyObject* const* arguments, Py_ssize_t count) {
     return guarded_entry([&]() -> PyObject* {
@@ -223,6 +249,9 @@ PyMethodDef tree_methods[] = {
     {"written_at", &written_at, METH_O,
      "written_at($self, path, /)\n--\n\nWrittenPlace(record, key_record, via) of the value at path, following\n"
      "aliases and merges to where it is written; None if absent."},
+    {"places", &places, METH_O,
+     "places($self, path, /)\n--\n\nThe paths of every value written where the value at path is (that place,\n"
+     "and each place an alias or merge repeats it); None if absent."},
     {"span", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&span)), METH_FASTCALL,
      "span($self, begin, end, /)\n--\n\nThe Span of the bytes [begin, end) of the text."},
     {"comments", &comments, METH_O, "comments($self, index, /)\n--\n\nThe comment lines above the record."},

@@ -24,6 +24,7 @@ bool is_anchored(const SyntaxRecord& written) noexcept {
 bool Planner::is_removed(std::uint32_t index) const noexcept { return splices_.removes(record(index).head.begin); }
 
 bool Planner::value_changed(std::uint32_t index) const noexcept {
+    if (index == no_record) return !changes_.empty();
     return reached_.contains(index) || rewritten_.contains(index);
 }
 
@@ -31,12 +32,16 @@ const Value& Planner::new_value(std::uint32_t index) {
     const auto cached = new_values_.find(index);
     if (cached != new_values_.end()) return *cached->second;
     const Value* made = nullptr;
-    if (const auto rewritten = rewritten_values_.find(index); rewritten != rewritten_values_.end()) {
+    if (index == no_record) {
+        made = &made_.emplace_back(materialize(root_, changes_, changes_.root()));
+    } else if (const auto rewritten = rewritten_values_.find(index); rewritten != rewritten_values_.end()) {
         made = rewritten->second;
     } else if (const auto reached = reached_.find(index); reached != reached_.end()) {
         made = &made_.emplace_back(materialize(record(index).value_as_read, changes_, reached->second.change));
     } else {
-        made = &made_.emplace_back(to_value(record(index).value_as_read));
+        // Without the comments the value's nodes carry: they stay where they are
+        // written.
+        made = &made_.emplace_back(materialize(record(index).value_as_read, changes_, no_change));
     }
     new_values_.emplace(index, made);
     return *made;
@@ -58,14 +63,14 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
     }
     // The anchor recorded last before the alias in the new text: an anchor
     // is recorded when its block ends.
-    const OrderKey alias_at = order_key(written.head.begin, 0);
+    const OrderKey alias_at = order_key(written.head.begin);
     std::uint32_t found = no_record;
     OrderKey found_at;
     for (const std::uint32_t candidate : anchors_by_name_[name]) {
         if (is_removed(candidate)) continue;
         if (const auto rewritten = rewritten_.find(candidate); rewritten != rewritten_.end() && !rewritten->second)
             continue;
-        const OrderKey defined_at = order_key(lines_end(candidate) - 1, 0);
+        const OrderKey defined_at = order_key(lines_end(candidate) - 1);
         if (!(defined_at < alias_at)) continue;
         if (found == no_record || found_at < defined_at) {
             found = candidate;
@@ -76,12 +81,15 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
 }
 
 void Planner::plan_copies() {
+    // Where moved items go decides which anchor an alias names.
+    rank_insertions();
     const auto& all = records_.records();
     std::vector<std::uint32_t> merging;
     for (std::uint32_t index = 0; index < all.size(); ++index) {
         const SyntaxRecord& written = all[index];
         if (written.kind == SyntaxKind::merge) {
-            if (facts(written.parent).live && !is_removed(index)) merging.push_back(written.parent);
+            if ((written.parent == no_record || facts(written.parent).live) && !is_removed(index))
+                merging.push_back(written.parent);
             continue;
         }
         // An alias the walk wrote anew is an alias no more.
@@ -114,7 +122,8 @@ void Planner::check_merges(std::uint32_t owner) {
     }
     if (merges.empty() || (targets_hold && !any_changed)) return;
     const Value& now = new_value(owner);
-    ValueAt at{owner, &record(owner).value_as_read, no_change, record_path(owner)};
+    ValueAt at{owner, owner == no_record ? &root_ : &record(owner).value_as_read, no_change,
+               owner == no_record ? 0 : record_path(owner)};
     if (!targets_hold) {
         expand_merges(at, now);
         return;

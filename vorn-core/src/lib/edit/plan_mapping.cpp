@@ -86,7 +86,7 @@ void Planner::keep_first_block_closed(const ValueAt& at, std::uint32_t first) {
                               (next == no_record || piece.offset <= lines_begin(next)));
     }
     if (!exposed) return;
-    const Value value = to_value(written.value_as_read);
+    const Value value = materialize(written.value_as_read, changes_, no_change);
     move_first_entry_below(
         {first, &written.value_as_read, no_change, path_step(at.path, std::string(written.key_text))}, value);
 }
@@ -125,19 +125,25 @@ void Planner::expand_merges(const ValueAt& at, const Value& now) {
         entries += fragment.below;
     }
     entries = with_newlines(std::move(entries));
-    // Each merge line goes; the comment lines above it stay where they are.
+    // The entries stand where the first merge line was, below its comment
+    // lines; a merge line that nothing stands for now goes as a deleted
+    // entry does, with the comment lines above it.
     for (std::size_t i = 0; i < merges.size(); ++i) {
         const std::uint32_t merge = merges[i];
+        const bool written_here = i == 0 && !entries.empty();
         if (i == 0 && on_item_line) {
             empty_item_line(owner, merge);
             insert(head_line_end(owner), facts(merge).depth, std::exchange(entries, std::string()), no_threshold);
             continue;
         }
-        const std::uint32_t line = line_start(record(merge).head.begin);
         // Below "- <<: &name" the anchored block goes too.
-        add(line, std::max(head_line_end(merge), lines_end(merge)),
-            i == 0 ? std::exchange(entries, std::string()) : std::string());
+        const std::uint32_t end = std::max(head_line_end(merge), lines_end(merge));
+        add(written_here ? line_start(record(merge).head.begin) : lines_begin(merge), end,
+            written_here ? std::exchange(entries, std::string()) : std::string());
     }
+    // The comment lines that went with a merge may have closed a block
+    // first on the item's line.
+    if (inline_owner && !on_item_line) keep_first_block_closed(at, kids.front());
     expanded_.push_back(owner);
 }
 

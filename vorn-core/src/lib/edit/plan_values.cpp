@@ -223,6 +223,7 @@ void Planner::write_value_in_place(const ValueAt& at, const Value& value, bool k
         if (begin == after_marker && item && !on_line.empty()) on_line = " " + on_line;
         // Nothing left after the colon or hyphen: nor the blank before it.
         if (on_line.empty()) begin = after_marker;
+        if (!item && value.is_scalar()) begin = keep_key_readable(index, begin, end, value.scalar(), on_line);
         // A line that now ends in "|" or opens a nested block takes the
         // deeper lines below it.
         const std::uint32_t opens =
@@ -238,6 +239,27 @@ void Planner::write_value_in_place(const ValueAt& at, const Value& value, bool k
     } else if (!below.empty()) {
         insert(below_begin, facts(index).depth + 1, std::move(below), fragment.open_threshold);
     }
+}
+
+std::uint32_t Planner::keep_key_readable(std::uint32_t index, std::uint32_t begin, std::uint32_t end,
+                                         std::string_view text, std::string& on_line) const {
+    // A key whose own quotes hide the value's (a key holding an unclosed
+    // quote, say) is spelled anew, as the writer spells keys.
+    const SyntaxRecord& written = record(index);
+    const LineSite site = site_of(index);
+    const std::uint32_t line_begin =
+        site == LineSite::item_entry ? record(written.parent).head.begin : written.head.begin;
+    std::string line(text_.substr(line_begin, begin - line_begin));
+    line += on_line;
+    line += rest_of_line(end);
+    const std::optional<LineReading> read = read_line_alone(site, line);
+    if (read && read->key == written.key_text && read->scalar == text) return begin;
+    std::string spelled;
+    if (write_key(spelled, written.key_text) != WriteFault::none) return begin;
+    spelled += ':';
+    if (!on_line.empty() && on_line.front() != ' ') spelled += ' ';
+    on_line = spelled + on_line;
+    return written.key.begin;
 }
 
 Fragment Planner::checked(Fragment fragment, std::uint32_t path) const {

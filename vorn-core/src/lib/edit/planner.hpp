@@ -121,6 +121,12 @@ private:
     // The splices that write `value` after the record's colon or hyphen,
     // over what its value was; `keep_anchor` keeps "&name" on its line.
     void write_value_in_place(const ValueAt& at, const Value& value, bool keep_anchor);
+    // Where the splice writing `on_line` (the scalar `text`) over
+    // [begin, end) of the record's line must start so that the line still
+    // reads as its key and `text`; the key is put before `on_line` when it
+    // must be spelled anew.
+    std::uint32_t keep_key_readable(std::uint32_t index, std::uint32_t begin, std::uint32_t end, std::string_view text,
+                                    std::string& on_line) const;
     // Whether `value` can stand after "- key:" on an item's line, for the
     // record `first` there.
     bool fits_item_line(std::uint32_t first, const Value& value) const;
@@ -179,11 +185,12 @@ private:
     // (at each level: the offset, 1 for the text as read or 0 and the
     // piece's rank for what is inserted there, then the offset inside it).
     using OrderKey = std::vector<std::uint64_t>;
-    // `depth`: for an offset where a piece goes in, the piece's depth (a
-    // deeper piece at a moved item's end goes with the item).
-    OrderKey order_key(std::uint32_t offset, std::uint32_t depth) const;
-    // The moved item that holds `offset` most closely, or no_record.
-    std::uint32_t moved_holding(std::uint32_t offset, std::uint32_t depth) const;
+    // For an offset of the text as read.
+    OrderKey order_key(std::uint32_t offset) const;
+    // The moved item that holds `offset` most closely, or no_record; for a
+    // `piece` inserted there, of `depth` (one where an item starts stands
+    // before it, one deeper than it at its very end goes with it).
+    std::uint32_t moved_holding(std::uint32_t offset, std::uint32_t depth, bool piece) const;
     // The insertion pieces in the order they stand.
     void rank_insertions();
     // What is open after a stretch [begin, end) of the text as read, given

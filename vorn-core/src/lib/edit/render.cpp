@@ -24,31 +24,36 @@ void Planner::rank_insertions() {
     }
 }
 
-std::uint32_t Planner::moved_holding(std::uint32_t offset, std::uint32_t depth) const {
+std::uint32_t Planner::moved_holding(std::uint32_t offset, std::uint32_t depth, bool piece) const {
     std::uint32_t holder = no_record;
     for (const std::uint32_t moved : moved_) {
         const std::uint32_t begin = lines_begin(moved);
         const std::uint32_t end = lines_end(moved);
-        // A piece deeper than the item at its very end closes a block of it.
-        const bool holds = (begin <= offset && offset < end) || (offset == end && depth > facts(moved).depth);
+        // A piece inserted where the item starts stands before it; one deeper
+        // than the item at its very end closes a block of it.
+        const bool holds = ((piece ? begin < offset : begin <= offset) && offset < end) ||
+                           (piece && offset == end && depth > facts(moved).depth);
         if (holds && (holder == no_record || begin > lines_begin(holder))) holder = moved;
     }
     return holder;
 }
 
-Planner::OrderKey Planner::order_key(std::uint32_t offset, std::uint32_t depth) const {
+Planner::OrderKey Planner::order_key(std::uint32_t offset) const {
     // The moved items that hold the offset, from the innermost out: where
     // in each the offset (or the next one in) stands, and the rank of the
     // piece it moves as.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> levels;
     std::uint32_t at = offset;
-    std::uint32_t at_depth = depth;
-    for (std::uint32_t moved = moved_holding(at, at_depth); moved != no_record; moved = moved_holding(at, at_depth)) {
+    std::uint32_t at_depth = 0;
+    bool piece_offset = false;
+    for (std::uint32_t moved = moved_holding(at, at_depth, piece_offset); moved != no_record;
+         moved = moved_holding(at, at_depth, piece_offset)) {
         const std::uint32_t rank = piece_of_moved_.at(moved);
         levels.emplace_back(at - lines_begin(moved), rank);
         const InsertedPiece& piece = insertions_[ranked_[rank]];
         at = piece.offset;
         at_depth = piece.depth;
+        piece_offset = true;
     }
     // From the outside in: where the outermost piece goes, then for each
     // level 0 (a piece inserted there, before the text as read at that
@@ -99,7 +104,7 @@ void Planner::place_insertions() {
         first = next;
         // A piece at a moved item's very end closes one of its blocks: it
         // moves with the item.
-        const std::uint32_t holder = moved_holding(lead.offset, lead.depth);
+        const std::uint32_t holder = moved_holding(lead.offset, lead.depth, true);
         if (holder != no_record && lead.offset == lines_end(holder)) {
             tails[holder] += text;
             continue;

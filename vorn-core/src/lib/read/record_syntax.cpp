@@ -2,6 +2,8 @@
 
 #include "vorn/assert.hpp"
 
+#include "text/trim.hpp"
+
 namespace vorn {
 
 namespace {
@@ -81,7 +83,8 @@ void record_literal_block_end(ParseState& state, std::uint32_t record) {
     const SourceLine* next = state.lines.peek();
     std::string_view before = state.syntax->text();
     if (next != nullptr) before = before.substr(0, state.lines.offset_of(next->text.data()) - next->indent);
-    const std::size_t end = before.find_last_not_of(" \r\n") + 1;
+    // The blank lines before the next are White_Space alone, whatever kind.
+    const std::size_t end = trim_end(before).size();
     SyntaxRecord& written = state.syntax->at(record);
     // A block without lines leaves the value at the "|".
     if (end <= written.head.end) return;

@@ -72,15 +72,42 @@ std::uint32_t SyntaxIndex::find_item(std::uint32_t owner, std::size_t index) con
     return child;
 }
 
+void SyntaxIndex::step_into(WrittenPlace& place, const PathStep& step) const {
+    std::uint32_t written = no_record;
+    const auto* key = std::get_if<std::string_view>(&step);
+    if (key != nullptr) {
+        Location found = find_entry(place.record, *key);
+        // A merge brings the entry of the block it merges, which may itself
+        // have come from a merge of that block's.
+        while (found.record != no_record && found.copied) {
+            place.via.push_back(found.record);
+            const std::uint32_t source = records_[found.record].target;
+            found = source == no_record ? Location{} : find_entry(source, *key);
+        }
+        written = found.record;
+    } else {
+        written = find_item(place.record, std::get<std::size_t>(step));
+    }
+    // Once the records no longer lead (they always should), the nearest
+    // place found stands for the rest of the path.
+    if (written == no_record) {
+        place.lost = true;
+        return;
+    }
+    place.key_record = key != nullptr ? written : no_record;
+    // An alias's value is written where its anchor stands.
+    if (records_[written].form == SyntaxForm::alias && records_[written].target != no_record) {
+        place.via.push_back(written);
+        written = records_[written].target;
+    }
+    place.record = written;
+}
+
 std::optional<WrittenPlace> SyntaxIndex::written_at(const DocValue& root, std::span<const PathStep> path) const {
     const DocValue* value = &root;
     WrittenPlace place;
-    // Once the records no longer lead (they always should), the nearest
-    // place found stands for the rest of the path.
-    bool lost = false;
     for (const PathStep& step : path) {
-        const auto* key = std::get_if<std::string_view>(&step);
-        if (key != nullptr) {
+        if (const auto* key = std::get_if<std::string_view>(&step)) {
             if (!value->is_mapping()) return std::nullopt;
             const DocNode* node = value->find(*key);
             if (node == nullptr) return std::nullopt;
@@ -90,34 +117,44 @@ std::optional<WrittenPlace> SyntaxIndex::written_at(const DocValue& root, std::s
             if (!value->is_sequence() || index >= value->items().size()) return std::nullopt;
             value = &value->items()[index].value;
         }
-        if (lost) continue;
-        std::uint32_t written = no_record;
-        if (key != nullptr) {
-            Location found = find_entry(place.record, *key);
-            // A merge brings the entry of the block it merges, which may
-            // itself have come from a merge of that block's.
-            while (found.record != no_record && found.copied) {
-                place.via.push_back(found.record);
-                const std::uint32_t source = records_[found.record].target;
-                found = source == no_record ? Location{} : find_entry(source, *key);
-            }
-            written = found.record;
-        } else {
-            written = find_item(place.record, std::get<std::size_t>(step));
-        }
-        if (written == no_record) {
-            lost = true;
-            continue;
-        }
-        place.key_record = key != nullptr ? written : no_record;
-        // An alias's value is written where its anchor stands.
-        if (records_[written].form == SyntaxForm::alias && records_[written].target != no_record) {
-            place.via.push_back(written);
-            written = records_[written].target;
-        }
-        place.record = written;
+        if (!place.lost) step_into(place, step);
     }
     return place;
+}
+
+std::vector<std::vector<PathStep>> SyntaxIndex::places_of(const DocValue& root, std::uint32_t record,
+                                                          std::uint32_t key_record) const {
+    // Every value of the tree, with where it is written, one step at a time.
+    struct Visit {
+        const DocValue* value;
+        WrittenPlace place;
+        std::vector<PathStep> path;
+    };
+    std::vector<std::vector<PathStep>> found;
+    std::vector<Visit> pending{{&root, {}, {}}};
+    while (!pending.empty()) {
+        Visit visit = std::move(pending.back());
+        pending.pop_back();
+        if (!visit.place.lost && visit.place.record == record && visit.place.key_record == key_record)
+            found.push_back(visit.path);
+        const DocValue& value = *visit.value;
+        const auto descend = [&](PathStep step, const DocValue& child) {
+            Visit next{&child, visit.place, visit.path};
+            next.place.via.clear();
+            if (!next.place.lost) step_into(next.place, step);
+            next.path.push_back(step);
+            pending.push_back(std::move(next));
+        };
+        // Children pushed last first, so that places come in the tree's order.
+        if (value.is_mapping()) {
+            const auto entries = value.entries();
+            for (std::size_t i = entries.size(); i-- > 0;) descend(entries[i].key, entries[i].node.value);
+        } else if (value.is_sequence()) {
+            const auto items = value.items();
+            for (std::size_t i = items.size(); i-- > 0;) descend(i, items[i].value);
+        }
+    }
+    return found;
 }
 
 std::optional<Location> SyntaxIndex::locate(const DocValue& root, std::span<const PathStep> path) const {

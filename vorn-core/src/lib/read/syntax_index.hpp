@@ -35,6 +35,9 @@ struct WrittenPlace {
     std::uint32_t record = no_record;
     std::uint32_t key_record = no_record;
     std::vector<std::uint32_t> via;
+    // Whether the records stopped leading on the way (they always should):
+    // then `record` is the nearest place found.
+    bool lost = false;
 };
 
 class SyntaxIndex {
@@ -55,6 +58,12 @@ public:
     // nullopt when the tree has no value there. Walks without recursion.
     std::optional<WrittenPlace> written_at(const DocValue& root, std::span<const PathStep> path) const;
 
+    // The paths of every value below `root` written at `record` (its key at
+    // `key_record`): where it stands itself, and every place an alias or a
+    // merge repeats it, in the tree's order. Walks without recursion.
+    std::vector<std::vector<PathStep>> places_of(const DocValue& root, std::uint32_t record,
+                                                 std::uint32_t key_record) const;
+
     // The records whose value holds `parent` directly, in written order
     // (no_record: the root's).
     std::uint32_t first_child(std::uint32_t parent) const noexcept {
@@ -72,6 +81,8 @@ public:
     std::uint32_t find_item(std::uint32_t owner, std::size_t index) const noexcept;
 
 private:
+    // Where the value one `step` below `place` is written.
+    void step_into(WrittenPlace& place, const PathStep& step) const;
     // find_entry among the siblings from `first` up to `stop` (not included).
     Location find_entry_among(std::uint32_t first, std::uint32_t stop, std::string_view key) const;
 

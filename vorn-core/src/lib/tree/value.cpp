@@ -37,25 +37,31 @@ public:
         }
     }
 
+    static bool is_moved_from(const Value& value) noexcept {
+        if (const auto* seq = std::get_if<Value::SequencePtr>(&value.data_)) return !*seq;
+        const auto* map = std::get_if<Value::MappingPtr>(&value.data_);
+        return map != nullptr && !*map;
+    }
+
     // True when some child of the container `value` is itself a container.
     static bool has_nested_container(const Value& value) {
         if (auto* seq = std::get_if<Value::SequencePtr>(&value.data_)) {
             if (!*seq) return false;
             for (const Node& node : **seq)
-                if (!node.value.is_scalar()) return true;
+                if (!node.value.is_scalar() && !is_moved_from(node.value)) return true;
         } else if (auto* map = std::get_if<Value::MappingPtr>(&value.data_)) {
             if (!*map) return false;
             for (const auto& [key, node] : (*map)->entries_)
-                if (!node.value.is_scalar()) return true;
+                if (!node.value.is_scalar() && !is_moved_from(node.value)) return true;
         }
         return false;
     }
 
 private:
     // Moves the container held by `value` (if any) onto the stack, leaving an
-    // empty scalar behind.
+    // empty scalar behind. A value moved from holds no container to take.
     static void take_containers(Value& value, std::vector<Value>& pending) {
-        if (value.is_scalar()) return;
+        if (value.is_scalar() || is_moved_from(value)) return;
         Value moved;
         moved.data_ = std::move(value.data_);
         value.data_ = std::string();
