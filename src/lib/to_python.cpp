@@ -282,8 +282,9 @@ PyObject* dict_of_pairs(PyObject* const* pairs, Py_ssize_t count) {
 // The reader's object-making sink: each sequence and mapping that the
 // reader will not read again becomes its list or dict as soon as its block
 // closes, so that the reader holds no tree of it beside the objects. What
-// the reader keeps as a tree (anchored blocks, the root) is converted when
-// it is met, by a Converter whose strs an alias's copies share.
+// the reader keeps as a tree (anchored blocks and what aliases copy of
+// them) is converted where it stands, by a Converter whose strs an alias's
+// copies share.
 class ObjectSink final : public ValueSink {
 public:
     ObjectSink() = default;
@@ -297,12 +298,7 @@ public:
     // An empty list, appended to as json's reader does: it grows by a
     // fraction of its size, where a stack of the items until the end would
     // hold a second array of them.
-    void* open_sequence() override {
-        PyObject* list = PyList_New(0);
-        if (list == nullptr) throw api_call_failed();
-        made_.push_back(list);
-        return list;
-    }
+    void* open_sequence() override { return keep_made(PyList_New(0)); }
     void add_item(void* sequence, const DocValue& value) override {
         PyRef item = object_of(value);
         if (PyList_Append(static_cast<PyObject*>(sequence), item.get()) < 0) throw api_call_failed();
@@ -312,6 +308,8 @@ public:
     // Keys and values are made in key order, then the dict of them at once.
     DocValue finish_mapping(std::span<const DocEntry> entries) override {
         if (entries.size() > max_paired_entries) return DocValue::made(DocValue::Kind::mapping, inserted(entries));
+        // Room first, so that holding a reference never fails.
+        pairs_.reserve(2 * entries.size());
         for (const DocEntry& entry : entries) {
             // A value is made before its key, and each is held at once, so
             // that a failure leaves nothing behind.
@@ -324,9 +322,7 @@ public:
         PyObject* dict = dict_of_pairs(pairs_.data(), static_cast<Py_ssize_t>(entries.size()));
         for (PyObject* object : pairs_) Py_DECREF(object);
         pairs_.clear();
-        if (dict == nullptr) throw api_call_failed();
-        made_.push_back(dict);
-        return DocValue::made(DocValue::Kind::mapping, dict);
+        return DocValue::made(DocValue::Kind::mapping, keep_made(dict));
     }
 
     // A new reference to the object of a value the reader gave.
@@ -343,10 +339,17 @@ private:
     // the dict regrows a few times, in a compact table of str keys.
     static constexpr std::size_t max_paired_entries = 1024;
 
+    // Holds a new container (or throws for a failure to make it) until the
+    // sink goes.
+    PyObject* keep_made(PyObject* made) {
+        PyRef held = PyRef::steal(made);
+        if (!held) throw api_call_failed();
+        made_.push_back(held.get());
+        return held.release();
+    }
+
     PyObject* inserted(std::span<const DocEntry> entries) {
-        PyObject* dict = PyDict_New();
-        if (dict == nullptr) throw api_call_failed();
-        made_.push_back(dict);
+        PyObject* dict = keep_made(PyDict_New());
         for (const DocEntry& entry : entries) {
             PyRef value = object_of(entry.node.value);
             PyRef key = PyRef::steal(keys_.str_for(entry.key));
