@@ -149,11 +149,27 @@ class Settings:
 """
 
 
+SERVICE_JSON = """{
+  "type": "object",
+  "properties": {"server": {"$ref": "#/$defs/Server"}},
+  "$defs": {
+    "Server": {
+      "type": "object",
+      "required": ["host", "port"],
+      "properties": {"host": {"type": "string"}, "port": {"type": "integer", "maximum": 65535}, "tls": {"type": "boolean"}}
+    }
+  }
+}"""
+
+
 @pytest.fixture
 def schemas(tmp_path, monkeypatch):
     """A module of models in the current folder, where --schema looks."""
     pytest.importorskip("pydantic")
     write(tmp_path, "check_schemas.py", SCHEMAS)
+    write(tmp_path, "service.json", SERVICE_JSON)
+    write(tmp_path, "not_json.json", "{oops")
+    write(tmp_path, "invalid.json", '{"type": 5}')
     monkeypatch.chdir(tmp_path)
     monkeypatch.setattr(sys, "path", list(sys.path))
     yield tmp_path
@@ -173,6 +189,23 @@ SCHEMA_CHECKS = [
     ),
     # A document that cannot be read is reported as without --schema.
     ("check_schemas:Server", "_vorn_version: 1.0\noops\n", 1, "FILE:2:1: expected ':' in mapping entry\noops\n^\n"),
+    # A JSON Schema: the strings read as the types it asks for, the faults
+    # where into= shows them (a merged value at its '<<' line).
+    ("service.json", "_vorn_version: 1.0\nserver:\n  host: a\n  port: 8_080\n  tls: yes\n", 0, ""),
+    (
+        "service.json",
+        "_vorn_version: 1.0\nserver:\n  port: eighty\n  tls: maybe\n",
+        1,
+        "FILE:2:1: $.server.host: 'host' is a required property\nserver:\n^\n"
+        "FILE:3:9: $.server.port: 'eighty' is not of type 'integer'\n  port: eighty\n        ^\n"
+        "FILE:4:8: $.server.tls: 'maybe' is not of type 'boolean'\n  tls: maybe\n       ^\n",
+    ),
+    (
+        "service.json",
+        "_vorn_version: 1.0\nbase: &b\n  port: 70000\nserver:\n  host: a\n  <<: *b\n",
+        1,
+        "FILE:6:3: $.server.port: 70000 is greater than the maximum of 65535\n  <<: *b\n  ^\n",
+    ),
 ]
 
 
@@ -184,7 +217,14 @@ def test_check_with_a_schema_reports_every_value_that_does_not_fit(schemas, caps
 
 # (--schema, what the usage error says about it)
 BAD_SCHEMAS = [
-    ("check_schemas", "expected MODULE:NAME, as in myapp.settings:Settings, not 'check_schemas'"),
+    (
+        "check_schemas",
+        "expected MODULE:NAME, as in myapp.settings:Settings, or a JSON Schema file ending in .json, "
+        "not 'check_schemas'",
+    ),
+    ("missing.json", "cannot read the schema missing.json: No such file or directory"),
+    ("not_json.json", "the schema not_json.json is not JSON: line 1, column 2: Expecting property name enclosed"),
+    ("invalid.json", "the schema invalid.json is not a valid JSON Schema: at ['type']: 5 is not valid under any"),
     ("no_such_module:Server", "cannot import no_such_module: No module named 'no_such_module'"),
     ("check_schemas:Settings.Nope", "check_schemas:Settings has no attribute 'Nope'"),
     (
@@ -639,3 +679,14 @@ def test_installed_entry_points_run_the_tool(tmp_path, command):
     result = subprocess.run([*command, "--help"], capture_output=True, text=True)
     assert result.returncode == 0
     assert all(name in result.stdout for name in ("check", "to-json", "from-json"))
+
+
+def test_lsp_without_the_extra_says_how_to_get_it(capsys, monkeypatch):
+    for name in [name for name in sys.modules if name == "vorn.lsp" or name.startswith("vorn.lsp.")]:
+        monkeypatch.delitem(sys.modules, name)
+    monkeypatch.setitem(sys.modules, "pygls", None)
+    assert run(capsys, "lsp") == (
+        2,
+        "",
+        'vorn lsp needs the language server\'s packages (pygls): pip install "vorn[lsp]"\n',
+    )

@@ -665,10 +665,34 @@ FAULTS_FOUND = [
         "x:\n  -\n    a: v\n    b:\n  -\n    a: w\n",
     ),
     (
+        "alias shadowed by a merge on an item's line",
+        "l:\n  - &a\n    port: v\n    zeta: v\n  - port: *a\n    <<: *a\n",
+        'data["l"][0]["zeta"] = "w"',
+        "l:\n  - &a\n    port: v\n    zeta: w\n  - port: *a\n    <<: *a\n    zeta: v\n",
+    ),
+    (
+        "first entry a merge hid, the merge changed",
+        "m: &m\n  b: v\n  c: v\nl:\n  - b:\n    <<: *m\n",
+        'del data["m"]["b"]',
+        "m: &m\n  c: v\nl:\n  - b:\n    <<: *m\n    b: v\n",
+    ),
+    (
+        "merge's key given over a block first on an item's line",
+        "m: &m\n  b: v\nl:\n  -  a: |\n       v\n# c\n     host: v\n     <<: *m\n",
+        'data["m"]["a"] = "w"',
+        "m: &m\n  b: v\n  a: w\nl:\n  -\n     a: v\n     a: v\n# c\n     host: v\n     <<: *m\n",
+    ),
+    (
         "merge written out after a literal block",
         "a: &a\n  a: v\n  b: v\nb:\n  -  a: |\n       v\n# c\n     <<: *a\n     b: v\n",
         'data["a"] = "w"',
         "a: w\nb:\n  -\n     a: v\n     b: v\n",
+    ),
+    (
+        "first entry a merge hides, moved below the hyphen",
+        "a: &a\n  a: v\n  b: v\nl:\n  -  a: |\n       w\n     b:\n# c\n     d: v\n     <<: *a\n",
+        'data["a"]["b"] = "w"',
+        "a: &a\n  a: v\n  b: w\nl:\n  -\n     a: v\n     b: v\n# c\n     d: v\n     <<: *a\n",
     ),
 ]
 

@@ -20,12 +20,29 @@ pytestmark = pytest.mark.skipif(
     os.environ.get(INSIDE_WHEEL_ENV) == "1", reason="already running inside the installed wheel's environment"
 )
 
-# pydantic, pydantic-settings and PyYAML come through the package's extras,
-# at the versions the suite runs with here (and PyYAML's stubs, for the type
-# check).
+# pydantic, pydantic-settings, PyYAML and the language server's packages
+# come through the package's extras, at the versions the suite runs with
+# here (and PyYAML's stubs, for the type check; pytest-lsp to drive the
+# server).
 TEST_REQUIREMENTS = [
     f"{name}=={importlib.metadata.version(name)}"
-    for name in ("pytest", "hypothesis", "mypy", "pydantic", "pydantic-settings", "PyYAML", "types-PyYAML")
+    for name in (
+        "pytest",
+        "hypothesis",
+        "mypy",
+        "pydantic",
+        "pydantic-settings",
+        "PyYAML",
+        "types-PyYAML",
+        "types-jsonschema",
+        "types-Pygments",
+        "pygls",
+        "lsprotocol",
+        "jsonschema",
+        "Pygments",
+        "pytest-lsp",
+        "pytest-asyncio",
+    )
 ]
 
 
@@ -68,7 +85,7 @@ def environment(tmp_path_factory, wheel):
         "install",
         "-q",
         "--disable-pip-version-check",
-        f"{wheel}[pydantic,settings,yaml]",
+        f"{wheel}[pydantic,settings,yaml,lsp]",
         *TEST_REQUIREMENTS,
     )
     assert result.returncode == 0, result.stderr
@@ -95,6 +112,7 @@ def test_wheel_holds_the_package_the_extension_its_stubs_and_the_command(wheel):
         names = set(archive.namelist())
         [entry_points] = [name for name in names if name.endswith(".dist-info/entry_points.txt")]
         assert "vorn = vorn.cli:main" in archive.read(entry_points).decode()
+        assert "vorn = vorn.pygments_lexer:VornLexer" in archive.read(entry_points).decode()
     expected = {
         "vorn/__init__.py",
         "vorn/cli.py",

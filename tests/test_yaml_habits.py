@@ -153,6 +153,15 @@ WARNINGS = [
         "steps:\n  - id: date\n    run: echo date=$(date +%H:%M)\n",
     ),
     (
+        # A character of more than one byte after the colon.
+        "colon-without-blank",
+        "when:\n  at 12:é\n",
+        (3, 8),
+        "the colon in 'at 12:é' makes it a key and a value; in YAML only a colon before a blank does",
+        "if this is text, quote it, or write it on its key's line; if it is an entry, put a blank after the colon",
+        "when: at 12:é\n",
+    ),
+    (
         "flow-collection",
         "on:\n  branches: [main, 'dev', \"x y\"]  # both\n",
         (3, 13),

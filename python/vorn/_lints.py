@@ -24,14 +24,14 @@ hyphens; it never changes once released.
 
 from __future__ import annotations
 
-from collections.abc import Callable
+from collections.abc import Callable, Sequence
 from dataclasses import dataclass
 
 from ._document import Document
 from ._fixes import Fix, TextEdit
 from ._native import WHITE_SPACE, SyntaxForm, SyntaxKind, SyntaxRecord, SyntaxTree
 from ._spans import Span
-from ._yaml_lints import yaml_habits
+from ._yaml_lints import record_habits
 
 # The longest piece of the document a message or help quotes whole.
 LONGEST_QUOTE = 32
@@ -68,55 +68,116 @@ def _quotable(text: str, help_with: Callable[[str], str], help_without: str) -> 
 
 def lints(document: Document) -> list[Lint]:
     """Every finding in ``document``, in the order of the text."""
+    return findings(document).all()
+
+
+# The groups of findings, in the order a position's findings are given.
+REPEATED_KEY, COLON_ITEM, UNUSED_ANCHOR, NOT_NESTED, YAML_HABIT = range(5)
+
+
+@dataclass(slots=True)
+class Findings:
+    """A document's findings: those of the whole document (a key written
+    twice, an anchor nobody uses), and those each record's own lines give,
+    by record, which the language server renews for the records of a
+    changed line alone."""
+
+    whole: list[tuple[int, int, Lint]]  # (group, record, finding)
+    by_record: dict[int, list[tuple[int, Lint]]]  # record: [(group, finding)]
+
+    def all(self) -> list[Lint]:
+        placed = [*self.whole]
+        for index, found in self.by_record.items():
+            placed += [(group, index, lint) for group, lint in found]
+        placed.sort(key=lambda item: (item[2].lineno, item[2].colno, item[0], item[1]))
+        return [lint for _, _, lint in placed]
+
+
+def findings(document: Document) -> Findings:
     tree = document._tree
     records = [tree.record(index) for index in range(len(tree))]
     lines = document.text.split("\n")
-    found = [
-        *_repeated_keys(records),
-        *_colon_items(records, tree, lines),
-        *_unused_anchors(records, tree),
-        *_items_that_do_not_nest(records, tree, lines),
-        *(
-            Lint(habit.code, habit.span.lineno, habit.span.colno, habit.message, habit.help, habit.span, habit.fix)
-            for habit in yaml_habits(tree)
+    whole = [(REPEATED_KEY, index, lint) for index, lint in _repeated_keys(records)]
+    whole += [(UNUSED_ANCHOR, index, lint) for index, lint in _unused_anchors(records, tree)]
+    return Findings(whole, record_findings(tree, records, lines, records))
+
+
+def record_findings(
+    tree: SyntaxTree, records: Sequence[SyntaxRecord], lines: Sequence[str], among: Sequence[SyntaxRecord]
+) -> dict[int, list[tuple[int, Lint]]]:
+    """The findings the records ``among`` give on their own, by record."""
+    by_record: dict[int, list[tuple[int, Lint]]] = {}
+    for group, found in (
+        (COLON_ITEM, _colon_items(records, tree, lines, among)),
+        (NOT_NESTED, _items_that_do_not_nest(records, tree, lines, among)),
+        (
+            YAML_HABIT,
+            [
+                (
+                    index,
+                    Lint(
+                        habit.code,
+                        habit.span.lineno,
+                        habit.span.colno,
+                        habit.message,
+                        habit.help,
+                        habit.span,
+                        habit.fix,
+                    ),
+                )
+                for index, habit in record_habits(tree, records, among)
+            ],
         ),
-    ]
-    return sorted(found, key=lambda lint: (lint.lineno, lint.colno))
+    ):
+        for index, lint in found:
+            by_record.setdefault(index, []).append((group, lint))
+    return by_record
 
 
 def _at(span: Span) -> str:
     return f"line {span.lineno}, column {span.colno}"
 
 
-def _repeated_keys(records: list[SyntaxRecord]) -> list[Lint]:
+def _repeated_keys(records: list[SyntaxRecord]) -> list[tuple[int, Lint]]:
     seen: dict[tuple[int | None, str], SyntaxRecord] = {}
     found = []
     for record in records:
-        if record.kind != SyntaxKind.ENTRY or record.key is None or record.key_span is None:
+        # Spans are made only for the keys found twice: making one for
+        # every key would cost more than the rest of the walk.
+        if record.kind is not SyntaxKind.ENTRY or record.key_bytes is None:
             continue
-        earlier = seen.get((record.parent, record.key))
-        seen[(record.parent, record.key)] = record
-        if earlier is not None and earlier.key_span is not None:
+        key = record.key
+        if key is None:
+            continue
+        earlier = seen.get((record.parent, key))
+        seen[(record.parent, key)] = record
+        if earlier is not None and earlier.key_span is not None and record.key_span is not None:
             found.append(
-                Lint(
-                    "repeated-key",
-                    record.key_span.lineno,
-                    record.key_span.colno,
-                    f"key '{_shown(record.key)}' is written twice in one mapping (first at {_at(earlier.key_span)}); "
-                    "the later one wins",
-                    "delete the entry you do not mean, or rename one of them",
+                (
+                    record.index,
+                    Lint(
+                        "repeated-key",
+                        record.key_span.lineno,
+                        record.key_span.colno,
+                        f"key '{_shown(key)}' is written twice in one mapping (first at {_at(earlier.key_span)}); "
+                        "the later one wins",
+                        "delete the entry you do not mean, or rename one of them",
+                        span=record.key_span,
+                    ),
                 )
             )
     return found
 
 
-def _line_text(lines: list[str], span: Span) -> str:
+def _line_text(lines: Sequence[str], span: Span) -> str:
     return lines[span.lineno - 1].removesuffix("\r")
 
 
-def _colon_items(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]) -> list[Lint]:
+def _colon_items(
+    records: Sequence[SyntaxRecord], tree: SyntaxTree, lines: Sequence[str], among: Sequence[SyntaxRecord]
+) -> list[tuple[int, Lint]]:
     found = []
-    for record in records:
+    for record in among:
         if record.kind != SyntaxKind.ITEM or record.form != SyntaxForm.INLINE_MAPPING:
             continue
         first = next((records[child] for child in tree.children(record.index)), None)
@@ -135,18 +196,21 @@ def _colon_items(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]
             record.value_span.colno + len(written),
         )
         found.append(
-            Lint(
-                "colon-in-item",
-                record.value_span.lineno,
-                record.value_span.colno,
-                f"the item '- {_shown(written)}' reads as a mapping because of its colon",
-                _quotable(
-                    _double_quoted(written),
-                    lambda quoted: f"quote it to keep it a string: - {quoted}",
-                    "put the whole item in double quotes to keep it a string",
+            (
+                record.index,
+                Lint(
+                    "colon-in-item",
+                    record.value_span.lineno,
+                    record.value_span.colno,
+                    f"the item '- {_shown(written)}' reads as a mapping because of its colon",
+                    _quotable(
+                        _double_quoted(written),
+                        lambda quoted: f"quote it to keep it a string: - {quoted}",
+                        "put the whole item in double quotes to keep it a string",
+                    ),
+                    span=where,
+                    fix=Fix("quote the item", (TextEdit(where, _double_quoted(written)),)),
                 ),
-                span=where,
-                fix=Fix("quote the item", (TextEdit(where, _double_quoted(written)),)),
             )
         )
     return found
@@ -156,7 +220,7 @@ def _double_quoted(text: str) -> str:
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def _unused_anchors(records: list[SyntaxRecord], tree: SyntaxTree) -> list[Lint]:
+def _unused_anchors(records: list[SyntaxRecord], tree: SyntaxTree) -> list[tuple[int, Lint]]:
     used = {record.target for record in records if record.form == SyntaxForm.ALIAS and record.target is not None}
     text = memoryview(tree)
     found = []
@@ -168,28 +232,34 @@ def _unused_anchors(records: list[SyntaxRecord], tree: SyntaxTree) -> list[Lint]
         while begin > 0 and text[begin - 1] == ord(" "):
             begin -= 1
         found.append(
-            Lint(
-                "unused-anchor",
-                record.value_span.lineno,
-                record.value_span.colno,
-                f"anchor &{_shown(record.anchor)} is never used by an alias or a merge",
-                _quotable(
-                    record.anchor,
-                    lambda name: f"remove it, or use it as *{name}",
-                    "remove it, or use it in an alias or a merge of its name",
-                ),
-                span=tree.span(record.anchor_bytes.start - 1, record.anchor_bytes.stop),
-                fix=Fix(
-                    f"remove the anchor &{record.anchor}", (TextEdit(tree.span(begin, record.anchor_bytes.stop), ""),)
+            (
+                record.index,
+                Lint(
+                    "unused-anchor",
+                    record.value_span.lineno,
+                    record.value_span.colno,
+                    f"anchor &{_shown(record.anchor)} is never used by an alias or a merge",
+                    _quotable(
+                        record.anchor,
+                        lambda name: f"remove it, or use it as *{name}",
+                        "remove it, or use it in an alias or a merge of its name",
+                    ),
+                    span=tree.span(record.anchor_bytes.start - 1, record.anchor_bytes.stop),
+                    fix=Fix(
+                        f"remove the anchor &{record.anchor}",
+                        (TextEdit(tree.span(begin, record.anchor_bytes.stop), ""),),
+                    ),
                 ),
             )
         )
     return found
 
 
-def _items_that_do_not_nest(records: list[SyntaxRecord], tree: SyntaxTree, lines: list[str]) -> list[Lint]:
+def _items_that_do_not_nest(
+    records: Sequence[SyntaxRecord], tree: SyntaxTree, lines: Sequence[str], among: Sequence[SyntaxRecord]
+) -> list[tuple[int, Lint]]:
     found = []
-    for record in records:
+    for record in among:
         if record.kind != SyntaxKind.ITEM or record.form != SyntaxForm.INLINE_MAPPING:
             continue
         children = [records[child] for child in tree.children(record.index)]
@@ -197,19 +267,23 @@ def _items_that_do_not_nest(records: list[SyntaxRecord], tree: SyntaxTree, lines
             continue
         key = children[0].key or ""
         found.append(
-            Lint(
-                "empty-item-key",
-                children[0].head_span.lineno,
-                children[0].head_span.colno,
-                f"the lines below '- {_shown(key)}:' continue the item's mapping instead of nesting under it",
-                _quotable(
-                    key,
-                    lambda key: (
-                        f"to nest them under '{key}', write '-' alone on the item's line, '{key}:' below it, "
-                        "and indent its lines under that"
+            (
+                record.index,
+                Lint(
+                    "empty-item-key",
+                    children[0].head_span.lineno,
+                    children[0].head_span.colno,
+                    f"the lines below '- {_shown(key)}:' continue the item's mapping instead of nesting under it",
+                    _quotable(
+                        key,
+                        lambda key: (
+                            f"to nest them under '{key}', write '-' alone on the item's line, '{key}:' below it, "
+                            "and indent its lines under that"
+                        ),
+                        "to nest them under the key, write '-' alone on the item's line, the key below it, and indent "
+                        "its lines under that",
                     ),
-                    "to nest them under the key, write '-' alone on the item's line, the key below it, and indent "
-                    "its lines under that",
+                    span=children[0].head_span,
                 ),
             )
         )

@@ -12,6 +12,7 @@ from typing import TYPE_CHECKING, Any
 
 from ._document import Document
 from ._errors import ValidationError, ValidationIssue
+from ._json_schema import SchemaFault
 from ._native import VERSION_KEY
 from ._paths import path_text
 from ._spans import Span
@@ -109,23 +110,31 @@ def _issues(
     error: PydanticError, data: dict[str, Any], doc: str, path: str | os.PathLike[str] | None
 ) -> list[ValidationIssue]:
     document = Document.parse(doc, path=path)
-    return [_issue(detail, data, document) for detail in error.errors(include_url=False)]
+    return [issue_at(fault, document) for fault in pydantic_faults(error, data)]
 
 
-def _issue(detail: ErrorDetails, data: dict[str, Any], document: Document) -> ValidationIssue:
+def pydantic_faults(error: PydanticError, data: dict[str, Any]) -> list[SchemaFault]:
+    """pydantic's faults as places in ``data``."""
+    return [_fault(detail, data) for detail in error.errors(include_url=False)]
+
+
+def _fault(detail: ErrorDetails, data: dict[str, Any]) -> SchemaFault:
     loc = detail["loc"]
-    steps = _data_steps(data, loc, detail["input"])
+    steps = tuple(_data_steps(data, loc, detail["input"]))
     last = loc[-1] if loc else None
     if detail["type"] == _MISSING:
         # Named by the field it lacks, shown at the mapping that lacks it.
-        named = [*steps, last] if isinstance(last, str) else steps
-        span, via = _place(document, steps, at_key=True)
-    else:
-        named = steps
-        span, via = _place(document, steps, at_key=detail["type"] == "extra_forbidden" or last == _KEY_PART)
-    return ValidationIssue(
-        path_text(named), span.lineno, span.colno, detail["msg"], detail["input"], detail["type"], via
-    )
+        named = (*steps, last) if isinstance(last, str) else steps
+        return SchemaFault(steps, True, named, detail["msg"], detail["input"], detail["type"])
+    at_key = detail["type"] == "extra_forbidden" or last == _KEY_PART
+    return SchemaFault(steps, at_key, steps, detail["msg"], detail["input"], detail["type"])
+
+
+def issue_at(fault: SchemaFault, document: Document) -> ValidationIssue:
+    """``fault`` with the position the document shows it at, and the
+    aliases and merges that brought the value there."""
+    span, via = _place(document, list(fault.steps), at_key=fault.at_key)
+    return ValidationIssue(path_text(fault.named), span.lineno, span.colno, fault.msg, fault.input, fault.type, via)
 
 
 # Past this many ways to read a pydantic place through the data, the first

@@ -19,7 +19,7 @@ message, the fix in words and, where the fix is certain, as text edits.
 from __future__ import annotations
 
 import re
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator, Sequence
 from dataclasses import dataclass
 
 from ._fixes import Fix, TextEdit
@@ -65,6 +65,15 @@ class _Text:
     def edit(self, begin: int, end: int, new_text: str) -> TextEdit:
         return TextEdit(self.span(begin, end), new_text)
 
+    def char_at(self, offset: int) -> str:
+        """The whole character whose UTF-8 bytes start at ``offset`` ("" at
+        the end): one byte of a longer one would not decode."""
+        if offset >= len(self.data):
+            return ""
+        lead = self.data[offset]
+        size = 1 if lead < 0xC0 else 2 if lead < 0xE0 else 3 if lead < 0xF0 else 4
+        return self.data[offset : offset + size].decode("utf-8", "surrogatepass")
+
     def line_break(self, offset: int) -> str:
         """The line end of the line that holds ``offset``, as the file has it."""
         end = self.data.find(b"\n", offset)
@@ -79,13 +88,64 @@ class _Text:
 
 def yaml_habits(tree: SyntaxTree) -> list[Habit]:
     """Every YAML habit in the document of ``tree``, in written order."""
-    text = _Text(tree, bytes(memoryview(tree)))
     records = [tree[index] for index in range(len(tree))]
-    found: list[Habit] = []
-    for record in records:
-        for check in _CHECKS:
-            found += check(text, records, record)
+    return [habit for _, habit in record_habits(tree, records, records)]
+
+
+def record_habits(
+    tree: SyntaxTree, records: Sequence[SyntaxRecord], among: Sequence[SyntaxRecord]
+) -> list[tuple[int, Habit]]:
+    """The habits of the records ``among`` (of all the tree's ``records``),
+    each with its record's index, in written order."""
+    text = _Text(tree, bytes(memoryview(tree)))
+    found: list[tuple[int, Habit]] = []
+    for record in among:
+        for check in _checks_for(text.data, record):
+            found += ((record.index, habit) for habit in check(text, records, record))
     return found
+
+
+def _checks_for(data: bytes, record: SyntaxRecord) -> tuple[_Check, ...]:
+    """The checks that can find something in ``record``, in the order of
+    _CHECKS: each looks first at bytes that most lines do not have (a
+    '[' or '!' opening a value, a quote opening a key, a colon with no
+    blank after it), so that a large document's plain lines cost little
+    (the editor runs the warnings at every pause in typing)."""
+    key = record.key_bytes
+    if key is not None and key.stop > key.start and data[key.start] in _QUOTES:
+        return _CHECKS
+    form = record.form
+    is_entry = key is not None and record.kind is SyntaxKind.ENTRY
+    if form is SyntaxForm.NESTED_BLOCK:
+        glued = is_entry and _colon_glued(data, key.stop)  # type: ignore[union-attr]
+        return _BY_FORM[form] if glued else (_comments_make_mapping,)
+    if form is not SyntaxForm.PLAIN:
+        return _BY_FORM.get(form, ())
+    value = record.value_bytes
+    first = data[value.start] if value.stop > value.start else 0
+    glued = is_entry and _colon_glued(data, key.stop)  # type: ignore[union-attr]
+    if not glued and first not in _SPECIAL_FIRST and (key is None or key.stop - key.start != 2):
+        return ()
+    return tuple(
+        check
+        for check, wanted in (
+            (_colon_without_blank, glued),
+            (_flow_collection, first in _FLOW_OPENERS),
+            (_item_in_item, first == _HYPHEN and record.kind is SyntaxKind.ITEM),
+            (_yaml_tag, first == _BANG),
+            (_merge_list, record.key == "<<"),
+        )
+        if wanted
+    )
+
+
+def _colon_glued(data: bytes, key_end: int) -> bool:
+    """Whether the colon after a key is followed by something other than
+    an ASCII blank or the line's end (a byte past ASCII may be a blank of
+    Unicode's: the check itself decides)."""
+    colon = data.find(b":", key_end)
+    after = data[colon + 1] if 0 <= colon < len(data) - 1 else _LINE_FEED
+    return after >= 0x80 or after not in _ASCII_BLANKS
 
 
 def _shown(text: str) -> str:
@@ -95,14 +155,14 @@ def _shown(text: str) -> str:
     return f"{text[:half]}...{text[-half:]}"
 
 
-def _on_hyphen_line(records: list[SyntaxRecord], record: SyntaxRecord) -> bool:
+def _on_hyphen_line(records: Sequence[SyntaxRecord], record: SyntaxRecord) -> bool:
     """Whether ``record`` is the first entry of an item's mapping, on the
     item's own line: a block below it would continue the item instead."""
     parent = None if record.parent is None else records[record.parent]
     return parent is not None and parent.kind == SyntaxKind.ITEM and parent.line == record.line
 
 
-def _flow_collection(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _flow_collection(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.PLAIN or (record.key == "<<" and _merge_names(text.of(record.value_bytes))):
         return
     value = text.of(record.value_bytes)
@@ -203,7 +263,7 @@ def _flow_scalar(text: str) -> str | None:
     return text
 
 
-def _item_in_item(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _item_in_item(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.kind != SyntaxKind.ITEM or record.form != SyntaxForm.PLAIN:
         return
     value = text.of(record.value_bytes)
@@ -223,7 +283,7 @@ def _item_in_item(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord
     )
 
 
-def _blank_line_in_block(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _blank_line_in_block(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.LITERAL_BLOCK:
         return
     start = text.data.find(b"\n", record.head_bytes.stop) + 1
@@ -246,7 +306,7 @@ def _blank_line_in_block(text: _Text, records: list[SyntaxRecord], record: Synta
         )
 
 
-def _comments_make_mapping(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _comments_make_mapping(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.NESTED_BLOCK or text.tree.children(record.index):
         return
     what = f"'{_shown(record.key)}'" if record.key is not None else "the item"
@@ -282,7 +342,7 @@ def _quoted_texts(text: _Text, record: SyntaxRecord) -> Iterator[range]:
         yield record.value_bytes
 
 
-def _yaml_escape(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _yaml_escape(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     for where in _quoted_texts(text, record):
         written = text.of(where)
         if written[0] != '"' or written[-1] != '"' or len(written) < 2:
@@ -351,7 +411,7 @@ def _without_escapes(inner: str) -> str | None:
     return '"' + "".join(out) + '"'
 
 
-def _doubled_quote(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _doubled_quote(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     for where in _quoted_texts(text, record):
         written = text.of(where)
         if written[0] != "'" or "''" not in written[1:-1]:
@@ -366,7 +426,7 @@ def _doubled_quote(text: _Text, records: list[SyntaxRecord], record: SyntaxRecor
         )
 
 
-def _yaml_tag(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _yaml_tag(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.form != SyntaxForm.PLAIN:
         return
     value = text.of(record.value_bytes)
@@ -403,7 +463,7 @@ def _merge_names(value: str) -> list[str] | None:
     return [part[1:] for part in parts]
 
 
-def _merge_list(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _merge_list(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.kind != SyntaxKind.ENTRY or record.key != "<<" or record.form != SyntaxForm.PLAIN:
         return
     value = text.of(record.value_bytes)
@@ -427,7 +487,7 @@ def _merge_list(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) 
     )
 
 
-def _value_is_comment(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _value_is_comment(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     comment = record.inline_comment
     if record.form != SyntaxForm.EMPTY or comment is None or record.comment_bytes is None:
         return
@@ -451,7 +511,7 @@ def _value_is_comment(text: _Text, records: list[SyntaxRecord], record: SyntaxRe
     )
 
 
-def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
+def _colon_without_blank(text: _Text, records: Sequence[SyntaxRecord], record: SyntaxRecord) -> Iterator[Habit]:
     if record.kind != SyntaxKind.ENTRY or record.key_bytes is None or record.form == SyntaxForm.EMPTY:
         return
     if _on_hyphen_line(records, record):
@@ -459,7 +519,7 @@ def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: Synta
     colon = record.key_bytes.stop
     while text.data[colon : colon + 1] != b":":
         colon += 1
-    after = text.data[colon + 1 : colon + 2].decode("utf-8", "surrogatepass") if colon + 1 < len(text.data) else ""
+    after = text.char_at(colon + 1)
     if not after or after in WHITE_SPACE or record.form not in (SyntaxForm.PLAIN, SyntaxForm.NESTED_BLOCK):
         return
     line = text.of(
@@ -494,7 +554,15 @@ def _colon_without_blank(text: _Text, records: list[SyntaxRecord], record: Synta
     )
 
 
-_CHECKS = (
+_Check = Callable[[_Text, Sequence[SyntaxRecord], SyntaxRecord], Iterator[Habit]]
+_QUOTES = frozenset(b"\"'")
+_FLOW_OPENERS = frozenset(b"[{")
+# The first bytes of a plain value that some check looks for.
+_SPECIAL_FIRST = frozenset(b"[{-!")
+_HYPHEN, _BANG, _LINE_FEED = ord("-"), ord("!"), ord("\n")
+_ASCII_BLANKS = frozenset(ord(char) for char in WHITE_SPACE if char < "\x80")
+
+_CHECKS: tuple[_Check, ...] = (
     _colon_without_blank,
     _flow_collection,
     _item_in_item,
@@ -506,3 +574,11 @@ _CHECKS = (
     _merge_list,
     _value_is_comment,
 )
+# The checks each form other than a plain value can meet (quoted keys aside).
+_BY_FORM: dict[SyntaxForm, tuple[_Check, ...]] = {
+    SyntaxForm.NESTED_BLOCK: (_colon_without_blank, _comments_make_mapping),
+    SyntaxForm.LITERAL_BLOCK: (_blank_line_in_block,),
+    SyntaxForm.DOUBLE_QUOTED: (_yaml_escape, _doubled_quote),
+    SyntaxForm.SINGLE_QUOTED: (_yaml_escape, _doubled_quote),
+    SyntaxForm.EMPTY: (_value_is_comment,),
+}

@@ -22,13 +22,15 @@ from ._document import Document
 from ._errors import DecodeError, EditError, EncodeError, ValidationError
 from ._format import FormatFault, format_text
 from ._json_bridge import NotAString, parse_json, vorn_data, vorn_value
+from ._json_schema import JsonSchema, SchemaFileError, load_json_schema
 from ._layers import Layer, history, layer_of, merged, value_at
 from ._lints import lints
+from ._native import VERSION_KEY
 from ._paths import key_step, parse_path, path_text
 from ._reading import parse
 from ._repair import Repair, repair
 from ._sources import decoded, refuse_second_mark
-from ._typed import adapter_for, not_a_type
+from ._typed import adapter_for, issue_at, not_a_type
 from ._writing import checked_text, dumps, write_atomically
 
 EXIT_OK = 0
@@ -66,7 +68,10 @@ def _check(args: argparse.Namespace) -> int:
     for name in args.files:
         try:
             path, data = _read_input(name)
-            _parse_document(path, data, into=args.schema)
+            if isinstance(args.schema, JsonSchema):
+                _check_json_schema(path, data, args.schema)
+            else:
+                _parse_document(path, data, into=args.schema)
         except _Failure as failure:
             _write_stderr(failure.text)
             status = max(status, failure.status)
@@ -80,6 +85,23 @@ def _check(args: argparse.Namespace) -> int:
     return status
 
 
+def _check_json_schema(path: str, data: bytes, schema: JsonSchema) -> None:
+    """Reads the document and validates its data against ``schema``,
+    reporting each value at fault where into= would."""
+    text = _decode(path, data)
+    try:
+        document = Document.parse(text, path=path)
+    except DecodeError as error:
+        fault = _diagnostics.text_fault(path, data, error.lineno, error.colno, error.msg)
+        raise _Failure(_diagnostics.render(fault), EXIT_INVALID) from None
+    values = dict(document.data)
+    values.pop(VERSION_KEY, None)
+    faults = schema.faults(values)
+    if faults:
+        refused = ValidationError([issue_at(fault, document) for fault in faults], text, path)
+        raise _Failure(f"{refused}\n", EXIT_INVALID)
+
+
 def _warnings(path: str, data: bytes) -> list[str]:
     """The lints of a document that reads, each shown as a fault is."""
     found = lints(Document.parse(data.decode("utf-8"), path=path))
@@ -91,6 +113,22 @@ def _warnings(path: str, data: bytes) -> list[str]:
         )
         for lint in found
     ]
+
+
+def _lsp(args: argparse.Namespace) -> int:
+    try:
+        from .lsp.server import run
+    except ImportError as error:
+        raise _Failure(
+            f"vorn lsp needs the language server's packages ({(error.name or str(error)).partition('.')[0]}): "
+            'pip install "vorn[lsp]"\n',
+            EXIT_USAGE,
+        ) from None
+    try:
+        run()
+    except KeyboardInterrupt:
+        pass
+    return EXIT_OK
 
 
 def _to_json(args: argparse.Namespace) -> int:
@@ -694,11 +732,19 @@ def _entry_path(text: str) -> tuple[str | int, ...]:
 
 
 def _schema(spec: str) -> Any:
-    """The type named by MODULE:NAME (NAME may be dotted), once pydantic
-    has shown that it can validate into it."""
+    """The JSON Schema in the file SPEC (ending in .json), or the type
+    named by MODULE:NAME (NAME may be dotted), once pydantic has shown that
+    it can validate into it."""
+    if spec.lower().endswith(".json"):
+        try:
+            return load_json_schema(spec)
+        except SchemaFileError as error:
+            raise argparse.ArgumentTypeError(str(error)) from None
     module_name, _, attributes = spec.partition(":")
     if not module_name or not attributes:
-        raise argparse.ArgumentTypeError(f"expected MODULE:NAME, as in myapp.settings:Settings, not {spec!r}")
+        raise argparse.ArgumentTypeError(
+            f"expected MODULE:NAME, as in myapp.settings:Settings, or a JSON Schema file ending in .json, not {spec!r}"
+        )
     # Found as "python -m" finds modules, from the current folder first:
     # the console script's own folder holds no one's models.
     if os.getcwd() not in sys.path and "" not in sys.path:
@@ -765,7 +811,10 @@ def _build_parser() -> argparse.ArgumentParser:
             "line, as editors count them. A long line is shown cut to about 120 columns\n"
             "around the column, with control characters and invalid bytes escaped.\n\n"
             "With --schema, a document whose data do not fit the type is invalid too, and\n"
-            "each value at fault is reported the same way: FILE:LINE:COLUMN: $.place: message.\n\n"
+            "each value at fault is reported the same way: FILE:LINE:COLUMN: $.place: message.\n"
+            "The schema is a type (MODULE:NAME) for pydantic, or a JSON Schema file (.json),\n"
+            "against which strings are first read as the integers, numbers and booleans\n"
+            "the schema asks for, as pydantic reads them (see the README's coercion table).\n\n"
             "A document that reads but likely not as meant gets warnings, shown the same way\n"
             "as FILE:LINE:COLUMN: warning: message [code], then the fix on a help: line:\n"
             "a key written twice in one mapping [repeated-key], an item whose colon makes it\n"
@@ -776,7 +825,9 @@ def _build_parser() -> argparse.ArgumentParser:
             "with --strict."
         ),
         epilog=(
-            "example: vorn check --schema myapp.settings:Settings config/*.vorn\n\n"
+            "examples:\n"
+            "  vorn check --schema myapp.settings:Settings config/*.vorn\n"
+            "  vorn check --schema schemas/service.json service.vorn\n\n"
             "exit status: 0 all valid, 1 any invalid (or, with --strict, any warning),\n"
             "2 a usage error, a --schema that cannot be used, or an unreadable file"
         ),
@@ -788,10 +839,10 @@ def _build_parser() -> argparse.ArgumentParser:
     check.add_argument(
         "--schema",
         type=_schema,
-        metavar="MODULE:NAME",
+        metavar="MODULE:NAME|FILE.json",
         help=(
             "also validate each document into this type with pydantic (a model, a dataclass, a TypedDict...), "
-            "as in myapp.settings:Settings, reporting every value that does not fit"
+            "as in myapp.settings:Settings, or against this JSON Schema file, reporting every value that does not fit"
         ),
     )
     check.set_defaults(command=_check)
@@ -1017,4 +1068,21 @@ def _build_parser() -> argparse.ArgumentParser:
         help="convert what vorn cannot carry anyway: drop the blank line, the White_Space, or the later documents",
     )
     from_yaml.set_defaults(command=_from_yaml)
+
+    lsp = commands.add_parser(
+        "lsp",
+        help="serve the editor: a language server on stdio",
+        description=(
+            "Run the language server on standard input and output, for an editor to start:\n"
+            "diagnostics (read faults, warnings, schema errors), hover, completion,\n"
+            "definition, references and rename of anchors, the outline, folding, semantic\n"
+            "tokens, formatting and quick fixes for every open .vorn document. A document\n"
+            "names its schema with a '# vorn: schema=REF' comment line at its top, or the\n"
+            "workspace's pyproject.toml does in [tool.vorn.schemas]. Needs the extra:\n"
+            'pip install "vorn[lsp]".'
+        ),
+        epilog="exit status: 0 when the client ends the session, 2 without the extra's packages",
+        formatter_class=formatter,
+    )
+    lsp.set_defaults(command=_lsp)
     return parser

@@ -96,6 +96,10 @@ void Planner::plan_copies() {
         if (written.form != SyntaxForm::alias || is_removed(index) || rewritten_.contains(index)) continue;
         const std::uint32_t target = written.target;
         const bool same_anchor = anchor_in_force(index) == target;
+        // One that stands nowhere in the data (a later entry or a merge
+        // gives its key) needs only its anchor still there to read; written
+        // out, it might move where it would stand.
+        if (same_anchor && !facts(index).live) continue;
         if (same_anchor && !value_changed(index) && !value_changed(target)) continue;
         if (same_anchor && same_values(new_value(index), new_value(target))) continue;
         ValueAt at{index, &written.value_as_read, no_change, record_path(index)};
@@ -171,7 +175,13 @@ void Planner::check_merges(std::uint32_t owner) {
             if (given != nullptr) break;
         }
         if (given == nullptr && first_entry_holds) first_entry_gives = record(kids.front()).key_text == key;
-        if (first_entry_gives) continue;
+        if (first_entry_gives) {
+            // It gives its own value now (the merge that hid it gives the key
+            // no more): a line after the item's line must give the data's.
+            if (wanted != nullptr && !same_values(new_value(kids.front()), wanted->value))
+                overrides.emplace_back(key, &wanted->value);
+            continue;
+        }
         if (wanted == nullptr) {
             if (given != nullptr) {
                 // A merge would give a key the data do not hold: only writing
@@ -186,6 +196,9 @@ void Planner::check_merges(std::uint32_t owner) {
     if (!overrides.empty()) {
         std::sort(overrides.begin(), overrides.end());
         insert_entries(at, overrides);
+        // A new entry right after a block first on the item's line would be
+        // taken into it.
+        if (inline_owner) keep_first_block_closed(at, kids.front());
     }
 }
 

@@ -86,7 +86,11 @@ void Planner::keep_first_block_closed(const ValueAt& at, std::uint32_t first) {
                               (next == no_record || piece.offset <= lines_begin(next)));
     }
     if (!exposed) return;
-    const Value value = materialize(written.value_as_read, changes_, no_change);
+    // Below "-" it wins over the merges that hid it on the item's line: it
+    // takes the value they give.
+    const Node* given = facts(first).live ? nullptr : new_value(owner).mapping().find(written.key_text);
+    const Value value =
+        given != nullptr ? deep_copy(given->value) : materialize(written.value_as_read, changes_, no_change);
     move_first_entry_below(
         {first, &written.value_as_read, no_change, path_step(at.path, std::string(written.key_text))}, value);
 }

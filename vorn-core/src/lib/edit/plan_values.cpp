@@ -187,8 +187,11 @@ void Planner::write_value_in_place(const ValueAt& at, const Value& value, bool k
     const std::uint32_t index = at.record;
     const SyntaxRecord& written = record(index);
     const bool item = written.kind == SyntaxKind::item;
-    const Fragment fragment =
-        checked(write_value_fragment(written.indent, !item, value, style_near(written.parent), true), at.path);
+    // "&name" kept alone on its line: the value all below it.
+    LayoutStyle style = style_near(written.parent);
+    if (keep_anchor) style.compact_items = false;
+    const Fragment fragment = checked(write_value_fragment(written.indent, !item, value, style, true), at.path);
+    VORN_ASSERT(!keep_anchor || fragment.line.find_first_not_of(' ') == std::string::npos);
     // What stands after the colon or hyphen on the record's line now.
     const std::uint32_t after_marker = marker(index) + 1;
     std::uint32_t begin = after_marker;
