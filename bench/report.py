@@ -1,6 +1,7 @@
 """bench/RESULTS.md: the Targets, per-document ratios, every timing, the
 scaling runs and the core's throughput, as Markdown tables."""
 
+from bench import fastest_peers
 from bench.ratios import RATIOS, TARGET_SIZES, headlines
 
 _LOADERS_SHOWN = ("vorn", "json", "orjson", "pickle", "marshal", "yaml_csafe", "yaml_cbase", "ruamel")
@@ -192,7 +193,7 @@ def core_section(rows) -> list:
     ] + table(("document", "parse MB/s", "emit MB/s", "error"), body)
 
 
-def render(machine: dict, command: str, date: str, cases, sizes, scaling, core, notes, chart) -> str:
+def render(machine: dict, command: str, date: str, cases, sizes, scaling, core, notes, chart, fastest=()) -> str:
     lines = [
         "# Benchmark results",
         "",
@@ -202,6 +203,8 @@ def render(machine: dict, command: str, date: str, cases, sizes, scaling, core, 
         "",
     ] + table(("", ""), machine.items())
     lines += targets_section(cases)
+    if fastest:
+        lines += fastest_peers.section(fastest)
     if chart:
         lines += [f"![Ratios at {' and '.join(TARGET_SIZES)}]({chart})", ""]
     lines += ratios_section(cases, sizes)

@@ -1,10 +1,12 @@
 """The benchmark's command line: python -m bench.run [--quick] [options].
 
 A full run measures every shape at 2 KB, 200 KB and 2 MB (and a few at
-20 MB), the scaling cases and, given its binary, the core alone; it writes
+20 MB), the scaling cases, the figures against the fastest peers
+(bench/fastest_peers.py) and, given its binary, the core alone; it writes
 bench/RESULTS.md, bench/ratios.png and a JSON file of every figure. --quick
-measures the 200 KB and 2 MB sizes against the Targets' peers only, writes
-just the JSON file and prints the headline ratios.
+measures the 200 KB and 2 MB sizes against the Targets' peers only and the
+fastest peers' figures without their scaling, writes just the JSON file and
+prints the headline ratios.
 """
 
 import argparse
@@ -16,7 +18,7 @@ import sys
 import time
 from pathlib import Path
 
-from bench import chart, core_bench, report
+from bench import chart, core_bench, fastest_peers, report
 from bench.documents import SIZES, build_sized
 from bench.machine import describe, load_average
 from bench.measure import measure_document
@@ -47,6 +49,9 @@ def parse_arguments(argv):
     parser.add_argument("--shapes", nargs="+", choices=list(SHAPES_BY_NAME), help="shapes to run")
     parser.add_argument("--peers", nargs="+", help="peer names to run besides vorn (default: all)")
     parser.add_argument("--no-memory", action="store_true", help="skip the memory probes")
+    parser.add_argument(
+        "--no-fastest", action="store_true", help="skip the figures against the fastest peers (bench.fastest_peers)"
+    )
     parser.add_argument("--core-bench", type=Path, help="the vorn_core_bench binary to run")
     parser.add_argument("--report", type=Path, help="Markdown report to write (full run: bench/RESULTS.md)")
     parser.add_argument("--chart", type=Path, help="PNG chart to write (full run: bench/ratios.png)")
@@ -138,7 +143,7 @@ def method_notes(arguments, peers) -> list:
     return notes + peers.notes
 
 
-def save_json(path: Path, machine, cases, scaling, core) -> None:
+def save_json(path: Path, machine, cases, scaling, core, fastest) -> None:
     path.parent.mkdir(parents=True, exist_ok=True)
     data = {
         "machine": machine,
@@ -154,6 +159,7 @@ def save_json(path: Path, machine, cases, scaling, core) -> None:
             for result in scaling
         ],
         "core": [dataclasses.asdict(row) for row in core],
+        "fastest_peers": [dataclasses.asdict(result) for result in fastest],
     }
     path.write_text(json.dumps(data, indent=1))
 
@@ -189,6 +195,16 @@ def main(argv=None) -> None:
         for case in SCALING_CASES:
             scaling.append(measure_scaling(case, vorn))
             log(f"scaling {case.name}: loads x{scaling[-1].growth(scaling[-1].loads):.2f}")
+    fastest = []
+    if not arguments.no_fastest:
+        fastest = fastest_peers.measure_all(
+            vorn,
+            list(fastest_peers.FIXED_SHAPES_BY_NAME),
+            fastest_peers.ROUNDS,
+            with_memory=not arguments.no_memory,
+            with_scaling=not arguments.quick,
+            log=log,
+        )
     core = []
     if arguments.core_bench:
         log("core micro-benchmark")
@@ -198,7 +214,7 @@ def main(argv=None) -> None:
         )
 
     machine["load average"] += f" at the start, {load_average()} at the end"
-    save_json(arguments.json, machine, cases, scaling, core)
+    save_json(arguments.json, machine, cases, scaling, core, fastest)
     if arguments.chart:
         chart.draw(cases, arguments.chart)
     if arguments.report:
@@ -216,10 +232,13 @@ def main(argv=None) -> None:
                 core,
                 method_notes(arguments, peers),
                 chart_link,
+                fastest,
             )
         )
         log(f"wrote {arguments.report}")
     print_headlines(cases, before)
+    if fastest:
+        print("\n".join(fastest_peers.section(fastest)))
 
 
 if __name__ == "__main__":

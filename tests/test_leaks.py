@@ -93,6 +93,7 @@ BILLION_LAUGHS = (
 )
 
 SURROGATE_TEXT = "_vorn_version: 1.0\nk: \ud800\n"
+MADE_THEN_FAULT = "_vorn_version: 1.0\nlist:\n  - a\n  - k: v\n    deeper:\n      - b\nmap:\n  x: y\nno colon\n"
 
 DUMPED = {
     "_vorn_version": "1.0",
@@ -130,6 +131,10 @@ PATHS = [
     Path("error on the last line", loads, ("_vorn_version: 1.0\na: 1\nb: &x\n",), ValueError, "line 3, column 2:"),
     Path("tab", loads, ("_vorn_version: 1.0\nk:\tv\n",), ValueError, "tabs are not allowed"),
     Path("version check", loads, ("_vorn_version: 2.0\n",), ValueError, "unsupported _vorn_version"),
+    # Lists and dicts are made as their blocks close: a fault after some,
+    # and a key given twice whose first container is dropped.
+    Path("fault after made containers", loads, (MADE_THEN_FAULT,), ValueError, "line 9, column 1: expected ':'"),
+    Path("a made container replaced", loads, ("_vorn_version: 1.0\na:\n  - x\na:\n  k: v\n",)),
     # Each refusal copies and counts about a million nodes before the budget
     # stops it (some 40 ms), so this path runs 110 times, not 11,000.
     Path("alias budget", loads, (BILLION_LAUGHS,), ValueError, "alias expansion exceeds limit", measured=100),

@@ -25,6 +25,20 @@ SHAPES = [
         "# above\nk: v  # after\ns:\n  - x  # item\n  # between\n  - y\n# last\n",
         {"k": "v", "s": ["x", "y"]},
     ),
+    # Containers made as their blocks close, beside what is read again: an
+    # anchored block and its copies, an item's inline mapping continued
+    # below it, a key given twice, keys out of order, a mapping of many keys.
+    (
+        "m: &m\n  p: q\na: &a\n  - x\n  - m: {}\nb:\n  - *a\n  - <<: *m\n    n: o\n",
+        {"a": ["x", {"m": {}}], "b": [["x", {"m": {}}], {"n": "o", "p": "q"}], "m": {"p": "q"}},
+    ),
+    ("s:\n  - k: v\n    z:\n      - w\n    a: b\n", {"s": [{"a": "b", "k": "v", "z": ["w"]}]}),
+    ("d:\n  - x\nd:\n  k: v\ne:\n  k:\n    - 1\n  k: 2\n", {"d": {"k": "v"}, "e": {"k": "2"}}),
+    ("o:\n  z: 1\n  a:\n    - y\n  m: {}\n", {"o": {"a": ["y"], "m": {}, "z": "1"}}),
+    (
+        "many:\n" + "".join(f"  k{i:04d}:\n    - v{i}\n" for i in range(1500)),
+        {"many": {f"k{i:04d}": [f"v{i}"] for i in range(1500)}},
+    ),
 ]
 
 

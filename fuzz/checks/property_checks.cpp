@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "read/syntax_index.hpp"
 #include "text_facts.hpp"
 #include "tree/document.hpp"
+#include "tree/value_sink.hpp"
 #include "write/emit_flat_tree.hpp"
 #include "write/flat_tree.hpp"
 
@@ -314,6 +317,39 @@ CheckFailure syntax_fault(std::string_view input, const Document& document, std:
     return std::nullopt;
 }
 
+// The reader's second sink, as the binding uses it, making Values: each
+// container it makes is a Value it owns, and a tree the reader kept is
+// copied where it stands.
+class ValueMakingSink final : public ValueSink {
+public:
+    void* open_sequence() override { return &made_.emplace_back(Sequence()); }
+    void add_item(void* sequence, const DocValue& value) override {
+        static_cast<Value*>(sequence)->sequence().append_empty().value = value_of(value);
+    }
+    DocValue finish_sequence(void* sequence) override { return DocValue::made(Value::Kind::sequence, sequence); }
+    DocValue finish_mapping(std::span<const DocEntry> entries) override {
+        Mapping mapping;
+        for (const DocEntry& entry : entries) {
+            if (!mapping.empty() && !(std::prev(mapping.end())->first < entry.key)) out_of_order_ = true;
+            mapping.append_in_order(std::string(entry.key), Node{value_of(entry.node.value)});
+        }
+        return DocValue::made(Value::Kind::mapping, &made_.emplace_back(std::move(mapping)));
+    }
+
+    // A made container is taken, not copied: the reader gives each to one
+    // place only, and one given twice would read as empty the second time.
+    Value value_of(const DocValue& value) {
+        if (value.is_made()) return std::move(*static_cast<Value*>(const_cast<void*>(value.made_object())));
+        return to_value(value);
+    }
+    // Whether a mapping was given its entries out of key order.
+    bool out_of_order() const noexcept { return out_of_order_; }
+
+private:
+    std::deque<Value> made_;
+    bool out_of_order_ = false;
+};
+
 CheckFailure check_comments_dropped(std::string_view input) {
     if (!is_valid_utf8(input)) return std::nullopt;
     const Result<Document> kept = read_document(input, Comments::kept);
@@ -328,6 +364,12 @@ CheckFailure check_comments_dropped(std::string_view input) {
         if (recorded || !(recorded.error() == kept.error()))
             return "recording the syntax changed the fault of " + printable(input) + ": " + outcome(recorded);
     }
+    if (!kept) {
+        ValueMakingSink sink;
+        const Result<Document> sunk = read_document(input, sink);
+        if (sunk || !(sunk.error() == kept.error()))
+            return "reading into a sink changed the fault of " + printable(input) + ": " + outcome(sunk);
+    }
     if (kept.ok() != dropped.ok() || (!kept && !(kept.error() == dropped.error())))
         return "dropping comments changed the result of " + printable(input) + "\nkept:    " + outcome(kept) +
                "\ndropped: " + outcome(dropped);
@@ -338,7 +380,17 @@ CheckFailure check_comments_dropped(std::string_view input) {
         return "dropping comments changed the values of " + printable(input) +
                "\nkept:    " + printable(emit(kept_values)) + "\ndropped: " + printable(emit(dropped_values));
 
-    // A third way: recording the syntax must change nothing either.
+    // A third way: a sink making the containers as their blocks close.
+    ValueMakingSink sink;
+    const Result<Document> sunk = read_document(input, sink);
+    if (!sunk) return "reading into a sink made a fault of " + printable(input) + ": " + outcome(sunk);
+    if (sink.out_of_order()) return "the sink was given entries out of key order for " + printable(input);
+    const Value sunk_values = sink.value_of(sunk.value().root());
+    if (!same_values(kept_values, sunk_values))
+        return "reading into a sink changed the values of " + printable(input) +
+               "\nkept: " + printable(emit(kept_values)) + "\nsunk: " + printable(emit(sunk_values));
+
+    // A fourth: recording the syntax must change nothing either.
     SyntaxRecorder recorder(input);
     const Result<Document> recorded = read_document(input, recorder);
     if (!recorded) return "recording the syntax made a fault of " + printable(input) + ": " + outcome(recorded);

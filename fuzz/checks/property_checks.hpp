@@ -32,9 +32,10 @@ CheckFailure check_text_round_trip(std::string_view input);
 // emitting it again gives the same text, which emit_checked writes too.
 CheckFailure check_tree_round_trip(std::string_view input);
 
-// Reads any valid UTF-8 text with comments kept and with comments dropped
-// (the reading that loads does): both give the same values, or the same
-// error, message, line, column and offset alike.
+// Reads any valid UTF-8 text with comments kept, with comments dropped, with
+// a sink making the containers (the reading that loads does) and recording
+// the syntax: all give the same values, or the same error, message, line,
+// column and offset alike.
 CheckFailure check_comments_dropped(std::string_view input);
 
 // Builds a tree with any strings, entries in the caller's order and equal

@@ -2,6 +2,9 @@
 // Both throw ErrorState on failure, with everything built so far released.
 #pragma once
 
+#include <string_view>
+
+#include "vorn/result.hpp"
 #include "vorn/value.hpp"
 
 #include "borrowed_texts.hpp"
@@ -25,5 +28,12 @@ PyRef value_to_python(const Value& value);
 // containers of its own (its strs may be shared: they are immutable). With
 // a snapshot, what was made is recorded there too.
 PyRef document_to_python(const Document& document, ValueSnapshot* snapshot = nullptr);
+
+// Reads the document `text` straight into new dict, list and str objects,
+// each container made as soon as the reader closes its block: the same
+// objects as document_to_python of read_document(text), without the whole
+// tree held beside them. A document fault is returned; a failure to make an
+// object throws.
+Result<PyRef> read_to_python(std::string_view text);
 
 }  // namespace vorn::binding

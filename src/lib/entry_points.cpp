@@ -47,12 +47,11 @@ PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
     return guarded_entry([&]() -> PyObject* {
         PyObject* s = bind_arguments(loads_spec, arguments, positional_count, keyword_names);
         std::string_view text = read_str_argument(s, loads_spec.parameter_name);
-        // Python objects carry no comments, so the tree need not either.
-        Result<Document> parsed = read_document(text, Comments::may_drop);
-        if (!parsed) throw ErrorState::value_error("parse error: " + parsed.error().render());
-        // The tree views `text`, which the argument keeps alive; it is
-        // dropped on the way out, whether or not this succeeds.
-        return document_to_python(parsed.value()).release();
+        // What the reader keeps views `text`, which the argument keeps
+        // alive; it is dropped on the way out, whether or not this succeeds.
+        Result<PyRef> read = read_to_python(text);
+        if (!read) throw ErrorState::value_error("parse error: " + read.error().render());
+        return std::move(read).value().release();
     });
 }
 

@@ -15,16 +15,30 @@
 
 namespace vorn::binding {
 
+// Eight bytes at a time, the last word overlapping the one before it (and
+// below eight bytes, two overlapping four-byte pieces) rather than a loop
+// over the last few bytes: most keys and scalars are a word or two long.
 inline bool is_ascii(std::string_view text) noexcept {
     const char* p = text.data();
-    const char* const end = p + text.size();
+    const std::size_t size = text.size();
     std::uint64_t seen = 0;
-    for (; end - p >= 8; p += 8) {
+    if (size >= 8) {
         std::uint64_t word;
-        std::memcpy(&word, p, 8);
+        for (std::size_t i = 0; i + 8 < size; i += 8) {
+            std::memcpy(&word, p + i, 8);
+            seen |= word;
+        }
+        std::memcpy(&word, p + size - 8, 8);
         seen |= word;
+    } else if (size >= 4) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + size - 4, 4);
+        seen = head | tail;
+    } else {
+        for (std::size_t i = 0; i < size; ++i) seen |= static_cast<unsigned char>(p[i]);
     }
-    for (; p < end; ++p) seen |= static_cast<unsigned char>(*p);
     return (seen & 0x8080808080808080ULL) == 0;
 }
 

@@ -7,6 +7,8 @@
 // stored in its parent once it is complete. On failure the frames' owners
 // release every container built so far.
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,7 +17,9 @@
 #include "conversions.hpp"
 #include "error_state.hpp"
 #include "key_cache.hpp"
+#include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
+#include "tree/value_sink.hpp"
 #include "value_snapshot.hpp"
 
 namespace vorn::binding {
@@ -44,6 +48,8 @@ PyRef block_str(const BlockLines& block) {
 // What the walk needs of a tree, for each of the two kinds of tree.
 struct ValueTree {
     using Node = vorn::Value;
+    static bool is_made(const Value&) { return false; }
+    static PyObject* made_object(const Value&) { return nullptr; }
     static bool is_scalar(const Value& v) { return v.is_scalar(); }
     static bool is_sequence(const Value& v) { return v.is_sequence(); }
     static PyRef scalar_str(const Value& v) { return new_str(v.scalar()); }
@@ -58,6 +64,11 @@ struct ValueTree {
 
 struct DocumentTree {
     using Node = DocValue;
+    // A container an ObjectSink made while reading: its object, borrowed.
+    static bool is_made(const DocValue& v) { return v.is_made(); }
+    static PyObject* made_object(const DocValue& v) {
+        return static_cast<PyObject*>(const_cast<void*>(v.made_object()));
+    }
     static bool is_scalar(const DocValue& v) { return v.is_scalar(); }
     static bool is_sequence(const DocValue& v) { return v.is_sequence(); }
     static PyRef scalar_str(const DocValue& v) { return v.is_block_text() ? block_str(v.block()) : new_str(v.text()); }
@@ -228,6 +239,10 @@ private:
         const bool sequence = Tree::is_sequence(*frame.source);
         while (frame.next < frame.size) {
             const Node& child = sequence ? Tree::item(*frame.source, frame.next) : Tree::entry_value(frame.entry);
+            if (Tree::is_made(child)) {
+                store(frame, PyRef::borrow(Tree::made_object(child)));
+                continue;
+            }
             if (!Tree::is_scalar(child)) return &child;
             store(frame, strs_.str_for(child));
         }
@@ -240,7 +255,129 @@ private:
     ValueSnapshot* snapshot_;
 };
 
+#if PY_VERSION_HEX >= 0x030C0000 && PY_VERSION_HEX < 0x030E0000
+// The interpreter's own builder of the dicts of a display ({"a": x, ...}),
+// exported by 3.12 and 3.13 though not in the public headers: when every key
+// is an exact str it sizes the dict for its entries with the compact table
+// of str keys (16 bytes an entry), which _PyDict_NewPresized never uses
+// (24), so a dict made by it takes a third less room for its entries than
+// one made presized, as little as one built by insertion, without the
+// insertion's regrowth.
+extern "C" PyObject* _PyDict_FromItems(PyObject* const* keys, Py_ssize_t keys_offset, PyObject* const* values,
+                                       Py_ssize_t values_offset, Py_ssize_t length);
+
+PyObject* dict_of_pairs(PyObject* const* pairs, Py_ssize_t count) {
+    return _PyDict_FromItems(pairs, 2, pairs + 1, 2, count);
+}
+#else
+PyObject* dict_of_pairs(PyObject* const* pairs, Py_ssize_t count) {
+    PyObject* dict = _PyDict_NewPresized(count);
+    for (Py_ssize_t i = 0; dict != nullptr && i < count; ++i) {
+        if (PyDict_SetItem(dict, pairs[2 * i], pairs[2 * i + 1]) < 0) Py_CLEAR(dict);
+    }
+    return dict;
+}
+#endif
+
+// The reader's object-making sink: each sequence and mapping that the
+// reader will not read again becomes its list or dict as soon as its block
+// closes, so that the reader holds no tree of it beside the objects. What
+// the reader keeps as a tree (anchored blocks and what aliases copy of
+// them) is converted where it stands, by a Converter whose strs an alias's
+// copies share.
+class ObjectSink final : public ValueSink {
+public:
+    ObjectSink() = default;
+    ~ObjectSink() {
+        for (PyObject* object : pairs_) Py_XDECREF(object);
+        for (PyObject* object : made_) Py_DECREF(object);
+    }
+    ObjectSink(const ObjectSink&) = delete;
+    ObjectSink& operator=(const ObjectSink&) = delete;
+
+    // An empty list, appended to as json's reader does: it grows by a
+    // fraction of its size, where a stack of the items until the end would
+    // hold a second array of them.
+    void* open_sequence() override { return keep_made(PyList_New(0)); }
+    void add_item(void* sequence, const DocValue& value) override {
+        PyRef item = object_of(value);
+        if (PyList_Append(static_cast<PyObject*>(sequence), item.get()) < 0) throw api_call_failed();
+    }
+    DocValue finish_sequence(void* sequence) override { return DocValue::made(DocValue::Kind::sequence, sequence); }
+
+    // Keys and values are made in key order, then the dict of them at once.
+    DocValue finish_mapping(std::span<const DocEntry> entries) override {
+        if (entries.size() > max_paired_entries) return DocValue::made(DocValue::Kind::mapping, inserted(entries));
+        // Room first, so that holding a reference never fails.
+        pairs_.reserve(2 * entries.size());
+        for (const DocEntry& entry : entries) {
+            // A value is made before its key, and each is held at once, so
+            // that a failure leaves nothing behind.
+            PyRef value = object_of(entry.node.value);
+            PyObject* key = keys_.str_for(entry.key);
+            if (key == nullptr) throw api_call_failed();
+            pairs_.push_back(key);
+            pairs_.push_back(value.release());
+        }
+        PyObject* dict = dict_of_pairs(pairs_.data(), static_cast<Py_ssize_t>(entries.size()));
+        for (PyObject* object : pairs_) Py_DECREF(object);
+        pairs_.clear();
+        return DocValue::made(DocValue::Kind::mapping, keep_made(dict));
+    }
+
+    // A new reference to the object of a value the reader gave.
+    PyRef object_of(const DocValue& value) {
+        if (value.is_made()) return PyRef::borrow(DocumentTree::made_object(value));
+        if (value.is_scalar()) return DocumentTree::scalar_str(value);
+        if (!trees_) trees_.emplace();
+        return trees_->run(value);
+    }
+
+private:
+    // Mappings of more entries are made by insertion, as json's reader
+    // makes them, so that their keys and values need not be held twice;
+    // the dict regrows a few times, in a compact table of str keys.
+    static constexpr std::size_t max_paired_entries = 1024;
+
+    // Holds a new container (or throws for a failure to make it) until the
+    // sink goes.
+    PyObject* keep_made(PyObject* made) {
+        PyRef held = PyRef::steal(made);
+        if (!held) throw api_call_failed();
+        made_.push_back(held.get());
+        return held.release();
+    }
+
+    PyObject* inserted(std::span<const DocEntry> entries) {
+        PyObject* dict = keep_made(PyDict_New());
+        for (const DocEntry& entry : entries) {
+            PyRef value = object_of(entry.node.value);
+            PyRef key = PyRef::steal(keys_.str_for(entry.key));
+            if (!key) throw api_call_failed();
+            if (PyDict_SetItem(dict, key.get(), value.get()) < 0) throw fetch_current_error();
+        }
+        return dict;
+    }
+
+    // One mapping's keys and values while its dict is made.
+    std::vector<PyObject*> pairs_;
+    // Every container made, a strong reference each until the sink goes:
+    // the reader may drop one (a key given twice keeps the later value).
+    std::vector<PyObject*> made_;
+    KeyCache keys_;
+    std::optional<Converter<DocumentTree, SharedStrs>> trees_;
+};
+
 }  // namespace
+
+Result<PyRef> read_to_python(std::string_view text) {
+    ObjectSink sink;
+    Result<Document> read = read_document(text, sink);
+    if (!read) return std::move(read).error();
+    // The sink made the root, unless the text held no entry at all.
+    const DocValue& root = read.value().root();
+    return sink.object_of(root.is_made() ? root : sink.finish_mapping(root.entries()));
+}
 
 PyRef value_to_python(const Value& value) { return Converter<ValueTree>().run(value); }
 

@@ -111,9 +111,9 @@ PyObject* loads(PyObject*, PyObject* s) {
     return guarded_entry([&]() -> PyObject* {
         const std::string_view text = read_str_argument(s, "s");
         refuse_byte_order_mark(text);
-        Result<Document> parsed = read_document(text, Comments::may_drop);
-        if (!parsed) throw document_fault(parsed.error(), text);
-        return document_to_python(parsed.value()).release();
+        Result<PyRef> read = read_to_python(text);
+        if (!read) throw document_fault(read.error(), text);
+        return std::move(read).value().release();
     });
 }
 

@@ -9,6 +9,7 @@
 #include "read/insert_entry.hpp"
 #include "read/parse_messages.hpp"
 #include "read/parse_state.hpp"
+#include "read/root_fault.hpp"
 #include "read/scalar_syntax.hpp"
 #include "tree/kept_room.hpp"
 
@@ -31,11 +32,12 @@ constexpr std::string_view entry_at_item_indent = "expected a sequence item";
 constexpr std::string_view unexpected_indentation = "unexpected indentation";
 constexpr std::string_view no_matching_block = "indentation matches no open block";
 
-// The nested block a frame awaits: its indentation, and whether an anchor
-// names it.
+// The nested block a frame awaits: its indentation, whether an anchor
+// names it, and whether the parser reads its value again (see MappingFrame).
 struct AwaitedBlock {
     std::uint64_t indent;
     bool anchored;
+    bool read_again;
 };
 
 // Inlined by force: with the parser compiled twice (with and without
@@ -44,17 +46,19 @@ struct AwaitedBlock {
 [[gnu::always_inline]] inline std::optional<AwaitedBlock> awaited_block(const Frame& frame) noexcept {
     if (const auto* mapping = std::get_if<MappingFrame>(&frame)) {
         if (!mapping->pending_entry) return std::nullopt;
-        return AwaitedBlock{mapping->pending_entry->child_indent, mapping->pending_entry->anchor.has_value()};
+        const bool anchored = mapping->pending_entry->anchor.has_value();
+        return AwaitedBlock{mapping->pending_entry->child_indent, anchored, anchored};
     }
     const auto& pending = std::get<SequenceFrame>(frame).pending_item;
     if (!pending) return std::nullopt;
-    return std::visit(
-        Overloaded{
-            [](const NestedItem& item) { return AwaitedBlock{item.child_indent, item.anchor.has_value()}; },
-            [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false}; },
-            [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true}; },
-        },
-        *pending);
+    return std::visit(Overloaded{
+                          [](const NestedItem& item) {
+                              return AwaitedBlock{item.child_indent, item.anchor.has_value(), item.anchor.has_value()};
+                          },
+                          [](const InlineContinuation& item) { return AwaitedBlock{item.child_indent, false, true}; },
+                          [](const InlineNestedValue& item) { return AwaitedBlock{item.child_indent, true, true}; },
+                      },
+                      *pending);
 }
 
 // With kRecording, the parser also tells state.syntax where each block opens
@@ -62,10 +66,12 @@ struct AwaitedBlock {
 template <bool kRecording>
 class BlockParser {
 public:
-    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments, SyntaxRecorder* syntax)
-        : entry_stack_(kRecording ? KeptRoom<DocEntry>::take(lines.text_size()) : std::vector<DocEntry>()),
+    BlockParser(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments, SyntaxRecorder* syntax,
+                ValueSink* sink)
+        : first_lines_(lines),
+          entry_stack_(kRecording ? KeptRoom<DocEntry>::take(lines.text_size()) : std::vector<DocEntry>()),
           item_stack_(kRecording ? KeptRoom<DocNode>::take(lines.text_size()) : std::vector<DocNode>()),
-          state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax} {
+          state_{lines, anchors, arena, entry_stack_, item_stack_, keep_comments, 0, syntax, sink} {
         // Reading for editing, a flat mapping of thousands of entries would
         // otherwise grow the stack by copies, on fresh pages at each read;
         // an entry line is rarely shorter than 32 bytes, and the room not
@@ -95,7 +101,8 @@ public:
         // A root sequence is refused whatever it holds: its lines are not
         // read, so the fault reported is the root's.
         if (is_item_line(first->text)) return DocValue::sequence({});
-        push_frame(first->indent, false);
+        // The root is read again, for its version.
+        push_frame(first->indent, false, true);
         // The line that closed the last block by standing shallower than it:
         // if no enclosing block has its indentation, it is deeper than the
         // block it lands in.
@@ -103,7 +110,7 @@ public:
         while (true) {
             Frame& top = stack_.back();
             if (const auto awaited = awaited_block(top)) {
-                push_frame(awaited->indent, awaited->anchored);
+                push_frame(awaited->indent, awaited->anchored, awaited->read_again);
                 continue;
             }
             const SourceLine* line = state_.peek();
@@ -114,6 +121,7 @@ public:
                     if (stack_.size() == 1) return line_fault(no_matching_block, *line);
                     closing_line = line->number;
                 }
+                if (stack_.size() == 1 && state_.sink != nullptr) return close_root_into_sink();
                 const DocValue closed = close_top();
                 if (stack_.empty()) return closed;
                 if (auto failure = attach(closed)) return std::move(*failure);
@@ -146,13 +154,15 @@ private:
     // the new frame to take. A block of comment lines alone has no such
     // line: it is an empty mapping, closed by the line after it.
     // Flattened for the same reason as awaited_block.
-    [[gnu::flatten]] void push_frame(std::uint64_t indent, bool anchored) {
+    [[gnu::flatten]] void push_frame(std::uint64_t indent, bool anchored, bool read_again) {
         if constexpr (kRecording) state_.syntax->open_block();
         const SourceLine* first = state_.peek();
         if (first != nullptr && first->indent == indent && is_item_line(first->text)) {
-            stack_.emplace_back(SequenceFrame{SequenceBuilder(item_stack_), std::nullopt, indent, anchored});
+            ValueSink* const sink = read_again ? nullptr : state_.sink_here();
+            stack_.emplace_back(
+                SequenceFrame{SequenceBuilder(item_stack_, sink), std::nullopt, indent, anchored, read_again});
         } else {
-            stack_.emplace_back(MappingFrame{std::nullopt, indent, MappingBuilder(entry_stack_), anchored});
+            stack_.emplace_back(MappingFrame{std::nullopt, indent, MappingBuilder(entry_stack_), anchored, read_again});
         }
         if (anchored) ++state_.open_anchored_blocks;
     }
@@ -163,8 +173,22 @@ private:
         stack_.pop_back();
         if constexpr (kRecording) state_.syntax->close_block();
         if (std::visit([](const auto& closed) { return closed.anchored; }, frame)) --state_.open_anchored_blocks;
-        if (auto* mapping = std::get_if<MappingFrame>(&frame)) return std::move(mapping->entries).finish(state_.arena);
+        if (auto* mapping = std::get_if<MappingFrame>(&frame)) {
+            ValueSink* const sink = mapping->read_again ? nullptr : state_.sink_here();
+            return std::move(mapping->entries).finish(state_.arena, sink);
+        }
         return std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
+    }
+
+    // With a sink, the root is made by it too, once it is checked: the
+    // check reads its entries in place, so no tree of it is kept.
+    Result<DocValue> close_root_into_sink() {
+        MappingBuilder& entries = std::get<MappingFrame>(stack_.back()).entries;
+        const std::span<const DocEntry> in_order = entries.entries_in_order(state_.arena);
+        if (auto fault = root_fault(DocValue::mapping(in_order), first_lines_)) return std::move(*fault);
+        const DocValue root = state_.sink->finish_mapping(in_order);
+        stack_.pop_back();
+        return root;
     }
 
     // Places a closed block's value where the new top frame awaited it,
@@ -210,7 +234,7 @@ private:
             return error_at(must_be_mapping("inline mapping continuation"), item.position);
         }
         for (const DocEntry& entry : value.entries()) item.entries.put(entry.key, entry.node);
-        const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        const DocValue mapping = std::move(item.entries).finish(state_.arena, state_.sink_here());
         // The continuation's block belongs to the item.
         if constexpr (kRecording) state_.syntax->made(state_.syntax->last_closed(), mapping);
         sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
@@ -232,12 +256,15 @@ private:
                                                        item.position, item.comments};
             return std::nullopt;
         }
-        const DocValue mapping = std::move(item.entries).finish(state_.arena);
+        const DocValue mapping = std::move(item.entries).finish(state_.arena, state_.sink_here());
         if constexpr (kRecording) state_.syntax->made(state_.syntax->at(state_.syntax->last_closed()).parent, mapping);
         sequence.items.append(state_.node(mapping, item.comments, item.inline_comment));
         return std::nullopt;
     }
 
+    // The lines as given, not yet advanced: the root's faults stand at the
+    // first of them.
+    const LineCursor first_lines_;
     // Declared before the state that refers to them.
     std::vector<DocEntry> entry_stack_;
     std::vector<DocNode> item_stack_;
@@ -248,9 +275,10 @@ private:
 }  // namespace
 
 Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments,
-                              SyntaxRecorder* syntax) {
-    if (syntax != nullptr) return BlockParser<true>(lines, anchors, arena, keep_comments, syntax).run();
-    return BlockParser<false>(lines, anchors, arena, keep_comments, nullptr).run();
+                              SyntaxRecorder* syntax, ValueSink* sink) {
+    VORN_ASSERT(syntax == nullptr || sink == nullptr);
+    if (syntax != nullptr) return BlockParser<true>(lines, anchors, arena, keep_comments, syntax, nullptr).run();
+    return BlockParser<false>(lines, anchors, arena, keep_comments, nullptr, sink).run();
 }
 
 }  // namespace vorn

@@ -10,6 +10,7 @@
 #include "read/source_lines.hpp"
 #include "read/syntax.hpp"
 #include "tree/document.hpp"
+#include "tree/value_sink.hpp"
 
 namespace vorn {
 
@@ -19,8 +20,10 @@ namespace vorn {
 // that no open block can take is an error at that line. Without
 // `keep_comments`, only the nodes inside anchored blocks keep theirs (see
 // ParseState).
-// With `syntax`, also records every entry, item and merge line there.
+// With `syntax`, also records every entry, item and merge line there. With
+// `sink` (never with `syntax`), the sink makes every container that is not
+// read again (see ValueSink), and the result may hold them.
 Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments,
-                              SyntaxRecorder* syntax = nullptr);
+                              SyntaxRecorder* syntax = nullptr, ValueSink* sink = nullptr);
 
 }  // namespace vorn

@@ -12,23 +12,29 @@
 #include "read/source_position.hpp"
 #include "tree/document.hpp"
 #include "tree/mapping_builder.hpp"
+#include "tree/value_sink.hpp"
 
 namespace vorn {
 
 // A sequence under construction. Like the mappings' entries, the items of
 // every open sequence share one stack, this one's being the top of it.
+// With a sink, the sink makes the sequence, taking the items as they come.
 class SequenceBuilder {
 public:
-    explicit SequenceBuilder(std::vector<DocNode>& stack) noexcept : stack_(&stack), start_(stack.size()) {}
+    explicit SequenceBuilder(std::vector<DocNode>& stack, ValueSink* sink = nullptr)
+        : stack_(&stack), sink_(sink), made_(sink ? sink->open_sequence() : nullptr), start_(stack.size()) {}
 
     void append(const DocNode& node) {
+        if (sink_) return sink_->add_item(made_, node.value);
         check_on_top();
         stack_->push_back(node);
         note_top();
     }
 
-    // The sequence stored in `arena`; the items leave the stack.
+    // The sequence stored in `arena`, or made by the sink; the items leave
+    // the stack.
     DocValue finish(Arena& arena) && {
+        if (sink_) return sink_->finish_sequence(made_);
         check_on_top();
         const std::span<const DocNode> items(stack_->data() + start_, stack_->size() - start_);
         const DocValue result = DocValue::sequence(arena.copy(items));
@@ -38,6 +44,8 @@ public:
 
 private:
     std::vector<DocNode>* stack_;
+    ValueSink* sink_;
+    void* made_;
     std::size_t start_;
     // As in MappingBuilder: a sequence only grows while every block nested
     // in it is closed, so its items are the top of the shared stack.
@@ -90,12 +98,16 @@ struct InlineNestedValue {
 
 using PendingItem = std::variant<NestedItem, InlineContinuation, InlineNestedValue>;
 
-// `anchored` marks a block that an anchor names.
+// `anchored` marks a block that an anchor names; `read_again` one whose
+// value the parser reads again (an anchored one, or the lines continuing an
+// item's inline mapping), which is therefore built as a tree even where a
+// sink makes the values.
 struct MappingFrame {
     std::optional<PendingEntry> pending_entry;
     std::uint64_t indent = 0;
     MappingBuilder entries;
     bool anchored = false;
+    bool read_again = false;
 };
 
 struct SequenceFrame {
@@ -103,6 +115,7 @@ struct SequenceFrame {
     std::optional<PendingItem> pending_item;
     std::uint64_t indent = 0;
     bool anchored = false;
+    bool read_again = false;
 };
 
 using Frame = std::variant<MappingFrame, SequenceFrame>;

@@ -17,6 +17,7 @@
 #include "read/source_lines.hpp"
 #include "read/syntax.hpp"
 #include "tree/document.hpp"
+#include "tree/value_sink.hpp"
 
 namespace vorn {
 
@@ -43,6 +44,9 @@ struct ParseState {
     // Where the document as written is recorded, when it is; null when
     // only the values are wanted.
     SyntaxRecorder* syntax = nullptr;
+    // What makes the containers that are not read again, when the caller
+    // wants its own objects; null when the tree is built whole.
+    ValueSink* sink = nullptr;
 
     // The comment lines stepped over and not yet given to a node: first
     // those above the line read last (`line_comment_count` of them), then
@@ -61,6 +65,10 @@ struct ParseState {
             comment_lines.push_back(DocComment{line->text, line->indent});
         return line;
     }
+
+    // The sink for a container finished while the open blocks stay open:
+    // none inside an anchored block, which is built as a tree.
+    ValueSink* sink_here() const noexcept { return open_anchored_blocks == 0 ? sink : nullptr; }
 
     // The line that peek() returned, now read; the comment lines above it
     // are now its own.

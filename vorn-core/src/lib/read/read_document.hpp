@@ -8,6 +8,7 @@
 
 #include "read/syntax.hpp"
 #include "tree/document.hpp"
+#include "tree/value_sink.hpp"
 
 namespace vorn {
 
@@ -25,5 +26,12 @@ Result<Document> read_document(std::string_view text, Comments comments = Commen
 // The same with comments kept, also recording in `syntax` every entry, item
 // and merge line as written (call its finish() after a successful read).
 Result<Document> read_document(std::string_view text, SyntaxRecorder& syntax);
+
+// The values alone (comments dropped), with `sink` making each container
+// that the reader does not read again as soon as its block closes: the
+// document's root (a tree, as the root is read again for its version) then
+// holds what the sink made. The values and every error are those of the
+// other readings.
+Result<Document> read_document(std::string_view text, ValueSink& sink);
 
 }  // namespace vorn

@@ -60,7 +60,7 @@ StepFailure read_inline_mapping(SequenceFrame& frame, std::string_view item_text
             InlineContinuation{comment, std::move(entries), child->indent, at, state.keep_line_comments()};
         return std::nullopt;
     }
-    const DocValue mapping = std::move(entries).finish(state.arena);
+    const DocValue mapping = std::move(entries).finish(state.arena, state.sink_here());
     if constexpr (kRecording) state.syntax->made(item_record, mapping);
     frame.items.append(state.node(mapping, comment));
     return std::nullopt;

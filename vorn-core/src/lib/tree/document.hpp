@@ -78,8 +78,14 @@ public:
     static DocValue mapping(std::span<const DocEntry> entries) noexcept {
         return {entries.data(), entries.size(), mapping_tag};
     }
+    // A sequence or mapping that a ValueSink already made into an object of
+    // its caller's: `object` is the sink's handle, and the value has no
+    // items or entries to read.
+    static DocValue made(Kind kind, const void* object) noexcept {
+        return {object, 0, kind == Kind::sequence ? made_sequence_tag : made_mapping_tag};
+    }
 
-    Kind kind() const noexcept { return tag() == block_tag ? Kind::scalar : static_cast<Kind>(tag()); }
+    Kind kind() const noexcept { return kinds[tag()]; }
     bool is_scalar() const noexcept { return kind() == Kind::scalar; }
     bool is_sequence() const noexcept { return kind() == Kind::sequence; }
     bool is_mapping() const noexcept { return kind() == Kind::mapping; }
@@ -87,6 +93,10 @@ public:
     // Whether a scalar's text is kept as a literal block's lines, to be
     // read with block(); else it is one piece, read with text().
     bool is_block_text() const noexcept { return tag() == block_tag; }
+
+    // Whether a sink made the container: then only made_object() reads it.
+    bool is_made() const noexcept { return tag() >= made_sequence_tag; }
+    const void* made_object() const noexcept { return data_; }
 
     // Accessors require the matching kind.
     std::string_view text() const noexcept { return {static_cast<const char*>(data_), size()}; }
@@ -100,20 +110,24 @@ public:
     const DocNode* find(std::string_view key) const noexcept;
 
 private:
-    // The low two bits: the three kinds in the order of `Kind`, and a
-    // fourth for a scalar kept as block lines.
+    // The low three bits: the three kinds in the order of `Kind`, a fourth
+    // for a scalar kept as block lines, and the two kinds of made container.
     static constexpr std::uint64_t plain_tag = 0;
     static constexpr std::uint64_t sequence_tag = 1;
     static constexpr std::uint64_t mapping_tag = 2;
     static constexpr std::uint64_t block_tag = 3;
+    static constexpr std::uint64_t made_sequence_tag = 4;
+    static constexpr std::uint64_t made_mapping_tag = 5;
     static_assert(static_cast<std::uint64_t>(Kind::scalar) == plain_tag &&
                   static_cast<std::uint64_t>(Kind::sequence) == sequence_tag &&
                   static_cast<std::uint64_t>(Kind::mapping) == mapping_tag);
+    static constexpr Kind kinds[8] = {Kind::scalar,   Kind::sequence, Kind::mapping, Kind::scalar,
+                                      Kind::sequence, Kind::mapping,  Kind::scalar,  Kind::scalar};
 
     DocValue(const void* data, std::size_t size, std::uint64_t tag) noexcept
-        : data_(data), size_and_kind_(static_cast<std::uint64_t>(size) << 2 | tag) {}
-    std::uint64_t tag() const noexcept { return size_and_kind_ & 3; }
-    std::size_t size() const noexcept { return static_cast<std::size_t>(size_and_kind_ >> 2); }
+        : data_(data), size_and_kind_(static_cast<std::uint64_t>(size) << 3 | tag) {}
+    std::uint64_t tag() const noexcept { return size_and_kind_ & 7; }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(size_and_kind_ >> 3); }
 
     const void* data_ = nullptr;
     std::uint64_t size_and_kind_ = 0;

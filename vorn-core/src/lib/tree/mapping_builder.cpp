@@ -48,8 +48,13 @@ void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if
     merged_.push_back(only_if_absent);
 }
 
-DocValue MappingBuilder::finish(Arena& arena) && {
+DocValue MappingBuilder::finish(Arena& arena, ValueSink* sink) && {
     check_on_top();
+    if (sink != nullptr) {
+        const DocValue made = sink->finish_mapping(entries_in_order(arena));
+        stack_->resize(start_);
+        return made;
+    }
     const std::span<const DocEntry> entries = out_of_order_ ? sorted(arena) : arena.copy<DocEntry>(collected());
     stack_->resize(start_);
     return DocValue::mapping(entries);

@@ -19,6 +19,7 @@
 #include "vorn/assert.hpp"
 
 #include "tree/document.hpp"
+#include "tree/value_sink.hpp"
 
 namespace vorn {
 
@@ -63,8 +64,13 @@ public:
     void merge(std::span<const DocEntry> source);
 
     // The mapping, with every replacement and merge applied, stored in
-    // `arena`; the builder's entries leave the stack.
-    DocValue finish(Arena& arena) &&;
+    // `arena` or, given a sink, made by it; the builder's entries leave the
+    // stack.
+    DocValue finish(Arena& arena, ValueSink* sink = nullptr) &&;
+
+    // The entries as finish() would have them, in place: valid until the
+    // stack next changes.
+    std::span<const DocEntry> entries_in_order(Arena& arena) { return out_of_order_ ? sorted(arena) : collected(); }
 
 private:
     // Appends one entry; `only_if_absent` marks a merged one.

@@ -212,15 +212,29 @@ private:
     // The comment lines, key or hyphen and value of one child; a nested
     // block is opened on the stack, to be written next.
     FoundFault write_line(const typename Reader::Child& child, std::uint64_t indent, bool in_mapping) {
-        write_comment_lines(out_, reader_.comments(child), deepest_comment_);
-        deepest_comment_ = UINT64_MAX;
-        out_.append(indent, ' ');
+        // A tree without comments: most lines are a short scalar after a
+        // bare key or a hyphen, written in one piece.
+        if constexpr (!Reader::has_comments) {
+            const auto& value = reader_.value(child);
+            if (!style_.plain_scalars && reader_.is_scalar(value)) {
+                const std::string_view key = reader_.key(child);
+                if (append_short_line(out_, indent, in_mapping ? &key : nullptr, reader_.text(value))) {
+                    open_threshold_ = UINT32_MAX;
+                    return {};
+                }
+            }
+        }
+        if constexpr (Reader::has_comments) {
+            write_comment_lines(out_, reader_.comments(child), deepest_comment_);
+            deepest_comment_ = UINT64_MAX;
+        }
         if (in_mapping) {
+            append_indent(out_, indent);
             const WriteFault key_fault = write_key(out_, reader_.key(child));
             if (counts(key_fault)) return {key_fault, reader_.position(child)};
             out_ += ':';
         } else {
-            out_ += "- ";
+            append_indented_hyphen(out_, indent);
         }
         const WriteFault value_fault = write_value(child, indent, in_mapping);
         if (value_fault != WriteFault::none) return {value_fault, reader_.position(child)};
@@ -240,6 +254,12 @@ private:
         const std::optional<std::string>& inline_comment = reader_.inline_comment(child);
         open_threshold_ = UINT32_MAX;
         if (reader_.is_scalar(value)) {
+            // Most scalars: short, one line, nothing to escape or check, no
+            // comment, so the line ends as one piece and no literal block
+            // needs noting.
+            if (!style_.plain_scalars && !inline_comment &&
+                append_short_quoted_line(out_, reader_.text(value), after_colon))
+                return WriteFault::none;
             if (after_colon) out_ += ' ';
             if (style_.plain_scalars && reads_back_plain(reader_.text(value), after_colon)) {
                 out_ += reader_.text(value);

@@ -205,6 +205,113 @@ void append_spelled(std::string& out, std::string_view text, ScalarStyle style) 
     }
 }
 
+namespace {
+
+// Copies up to 64 bytes as overlapping eight-byte words (four-byte ones, or
+// bytes, below eight), reading and writing nothing outside either range: a
+// library call costs more than the copy at these sizes.
+void copy_short(char* out, const char* from, std::size_t size) noexcept {
+    if (size >= 8) {
+        std::uint64_t word;
+        for (std::size_t i = 0; i + 8 < size; i += 8) {
+            std::memcpy(&word, from + i, 8);
+            std::memcpy(out + i, &word, 8);
+        }
+        std::memcpy(&word, from + size - 8, 8);
+        std::memcpy(out + size - 8, &word, 8);
+    } else if (size >= 4) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+        std::memcpy(out, &head, 4);
+        std::memcpy(out + size - 4, &tail, 4);
+    } else {
+        for (std::size_t i = 0; i < size; ++i) out[i] = from[i];
+    }
+}
+
+// A line written whole by append_short_line: at most this deep, with a key
+// of at most this many bytes.
+constexpr std::size_t short_line_indent = 64;
+constexpr std::size_t short_line_key_bytes = 64;
+constexpr std::array<char, short_line_indent> short_line_spaces = [] {
+    std::array<char, short_line_indent> bytes{};
+    bytes.fill(' ');
+    return bytes;
+}();
+
+}  // namespace
+
+bool append_short_line(std::string& out, std::uint64_t indent, const std::string_view* key, std::string_view text) {
+    if (indent > short_line_indent || !is_short_and_plain(text)) return false;
+    if (key != nullptr && (key->size() > short_line_key_bytes || key_needs_quotes(*key))) return false;
+    char line[short_line_indent + short_line_key_bytes + short_scalar_bytes + 5];
+    copy_short(line, short_line_spaces.data(), indent);
+    char* next = line + indent;
+    if (key != nullptr) {
+        copy_short(next, key->data(), key->size());
+        next += key->size();
+        *next++ = ':';
+    } else {
+        *next++ = '-';
+    }
+    *next++ = ' ';
+    *next++ = '"';
+    copy_short(next, text.data(), text.size());
+    next += text.size();
+    *next++ = '"';
+    *next++ = '\n';
+    out.append(line, static_cast<std::size_t>(next - line));
+    return true;
+}
+
+bool append_short_quoted_line(std::string& out, std::string_view text, bool after_blank) {
+    if (!is_short_and_plain(text)) return false;
+    // ' "' + text + '"' + line feed, at most short_scalar_bytes + 4.
+    char line[short_scalar_bytes + 4];
+    char* next = line;
+    if (after_blank) *next++ = ' ';
+    *next++ = '"';
+    std::memcpy(next, text.data(), text.size());
+    next += text.size();
+    *next++ = '"';
+    *next++ = '\n';
+    out.append(line, static_cast<std::size_t>(next - line));
+    return true;
+}
+
+namespace {
+
+// Indentation comes from here in one copy, "- " after it included, up to
+// this depth; deeper lines take two appends.
+constexpr std::size_t stored_indent = 256;
+constexpr std::array<char, stored_indent + 2> spaces_then_hyphen = [] {
+    std::array<char, stored_indent + 2> bytes{};
+    bytes.fill(' ');
+    bytes[stored_indent] = '-';
+    return bytes;
+}();
+
+}  // namespace
+
+void append_indent(std::string& out, std::uint64_t indent) {
+    if (indent <= stored_indent) {
+        out.append(spaces_then_hyphen.data(), indent);
+    } else {
+        out.append(indent, ' ');
+    }
+}
+
+void append_indented_hyphen(std::string& out, std::uint64_t indent) {
+    if (indent <= stored_indent) {
+        out.append(spaces_then_hyphen.data() + stored_indent - indent, indent + 2);
+    } else {
+        out.append(indent, ' ');
+        out += "- ";
+    }
+}
+
 void write_scalar(std::string& out, std::uint64_t indent, std::string_view text,
                   const std::optional<std::string>& inline_comment) {
     if (is_short_and_plain(text)) {

@@ -48,6 +48,22 @@ bool reads_back_plain(std::string_view text, bool after_key) noexcept;
 // reads back.
 void append_spelled(std::string& out, std::string_view text, ScalarStyle style);
 
+// When `text` is short and holds no line feed, tab, quote or backslash,
+// appends it double-quoted (after a blank, `after_blank`) and ends the line,
+// as write_scalar and write_scalar_checked would, and returns true; else
+// appends nothing and returns false. One append, for the common case.
+bool append_short_quoted_line(std::string& out, std::string_view text, bool after_blank);
+
+// The whole line of a short scalar at `indent`, after its key (a mapping
+// entry's) or a hyphen (key null), in one append, when append_short_quoted_line
+// would take the scalar and write_key would write the key bare; else appends
+// nothing and returns false.
+bool append_short_line(std::string& out, std::uint64_t indent, const std::string_view* key, std::string_view text);
+
+// Appends `indent` spaces; then, for the second, "- ".
+void append_indent(std::string& out, std::uint64_t indent);
+void append_indented_hyphen(std::string& out, std::uint64_t indent);
+
 // Appends one line per comment, each at its own recorded indentation but
 // no deeper than `deepest`.
 void write_comment_lines(std::string& out, const std::vector<CommentLine>& comments,
