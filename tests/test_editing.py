@@ -694,6 +694,12 @@ FAULTS_FOUND = [
         'data["a"]["b"] = "w"',
         "a: &a\n  a: v\n  b: w\nl:\n  -\n     a: v\n     b: v\n# c\n     d: v\n     <<: *a\n",
     ),
+    (
+        "merge in a value no one sees, its anchor emptied",
+        "l:\n  - &a0\n    a: v\n  - a: &a1\n      <<: *a0\n    <<: *a0\n",
+        'del data["l"][0]["a"]',
+        "l:\n  - {}\n  - a: &a1\n      a: v\n    a: v\n",
+    ),
 ]
 
 

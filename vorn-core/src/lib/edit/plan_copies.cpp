@@ -88,7 +88,11 @@ void Planner::plan_copies() {
     for (std::uint32_t index = 0; index < all.size(); ++index) {
         const SyntaxRecord& written = all[index];
         if (written.kind == SyntaxKind::merge) {
-            if ((written.parent == no_record || facts(written.parent).live) && !is_removed(index))
+            if (is_removed(index)) continue;
+            // One in a mapping that stands nowhere in the data (a later entry
+            // or merge gives its key) needs only to read: its anchor there.
+            const bool owner_live = written.parent == no_record || facts(written.parent).live;
+            if (owner_live || (written.target != no_record && anchor_in_force(index) != written.target))
                 merging.push_back(written.parent);
             continue;
         }
