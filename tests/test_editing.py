@@ -700,6 +700,12 @@ FAULTS_FOUND = [
         'del data["l"][0]["a"]',
         "l:\n  - {}\n  - a: &a1\n      a: v\n    a: v\n",
     ),
+    (
+        "key whose quotes take in the comment once the value is a block",
+        '"q"q": a"b  # c\n',
+        'data[\'q"q\'] = ["w"]',
+        '"q\\"q":  # c\n  - w\n',
+    ),
 ]
 
 

@@ -226,7 +226,7 @@ void Planner::write_value_in_place(const ValueAt& at, const Value& value, bool k
         if (begin == after_marker && item && !on_line.empty()) on_line = " " + on_line;
         // Nothing left after the colon or hyphen: nor the blank before it.
         if (on_line.empty()) begin = after_marker;
-        if (!item && value.is_scalar()) begin = keep_key_readable(index, begin, end, value.scalar(), on_line);
+        if (!item) begin = keep_key_readable(index, begin, end, value, on_line);
         // A line that now ends in "|" or opens a nested block takes the
         // deeper lines below it.
         const std::uint32_t opens =
@@ -245,9 +245,10 @@ void Planner::write_value_in_place(const ValueAt& at, const Value& value, bool k
 }
 
 std::uint32_t Planner::keep_key_readable(std::uint32_t index, std::uint32_t begin, std::uint32_t end,
-                                         std::string_view text, std::string& on_line) const {
+                                         const Value& value, std::string& on_line) const {
     // A key whose own quotes hide the value's (a key holding an unclosed
-    // quote, say) is spelled anew, as the writer spells keys.
+    // quote, say), or take in the inline comment once the value is gone
+    // from the line, is spelled anew, as the writer spells keys.
     const SyntaxRecord& written = record(index);
     const LineSite site = site_of(index);
     const std::uint32_t line_begin =
@@ -256,7 +257,13 @@ std::uint32_t Planner::keep_key_readable(std::uint32_t index, std::uint32_t begi
     line += on_line;
     line += rest_of_line(end);
     const std::optional<LineReading> read = read_line_alone(site, line);
-    if (read && read->key == written.key_text && read->scalar == text) return begin;
+    // Read alone, a line whose value opens a block below it holds the empty
+    // scalar; "{}" and "[]" hold no scalar.
+    const bool as_meant = read && read->key == written.key_text &&
+                          (value.is_scalar() ? read->scalar == value.scalar()
+                                             : (is_filled_container(value) ? read->scalar == std::string_view()
+                                                                           : !read->scalar.has_value()));
+    if (as_meant) return begin;
     std::string spelled;
     if (write_key(spelled, written.key_text) != WriteFault::none) return begin;
     spelled += ':';

@@ -121,11 +121,11 @@ private:
     // The splices that write `value` after the record's colon or hyphen,
     // over what its value was; `keep_anchor` keeps "&name" on its line.
     void write_value_in_place(const ValueAt& at, const Value& value, bool keep_anchor);
-    // Where the splice writing `on_line` (the scalar `text`) over
+    // Where the splice writing `on_line` (the line's part of `value`) over
     // [begin, end) of the record's line must start so that the line still
-    // reads as its key and `text`; the key is put before `on_line` when it
-    // must be spelled anew.
-    std::uint32_t keep_key_readable(std::uint32_t index, std::uint32_t begin, std::uint32_t end, std::string_view text,
+    // reads as its key and that value; the key is put before `on_line` when
+    // it must be spelled anew.
+    std::uint32_t keep_key_readable(std::uint32_t index, std::uint32_t begin, std::uint32_t end, const Value& value,
                                     std::string& on_line) const;
     // Whether `value` can stand after "- key:" on an item's line, for the
     // record `first` there.
