@@ -706,6 +706,12 @@ FAULTS_FOUND = [
         'data[\'q"q\'] = ["w"]',
         '"q\\"q":  # c\n  - w\n',
     ),
+    (
+        "alias of a mapping no one sees, whose merge changed",
+        "h: &a3\n  a: v\na: &a4\n  <<: *a3\na:\n  - *a4\n",
+        'data["h"]["a"] = "w"',
+        "h: &a3\n  a: w\na: &a4\n  <<: *a3\n  a: v\na:\n  - *a4\n",
+    ),
 ]
 
 

@@ -90,9 +90,12 @@ void Planner::plan_copies() {
         if (written.kind == SyntaxKind::merge) {
             if (is_removed(index)) continue;
             // One in a mapping that stands nowhere in the data (a later entry
-            // or merge gives its key) needs only to read: its anchor there.
+            // or merge gives its key) matters only to the text's reading and
+            // to the aliases of that mapping: its anchor must be there, and
+            // what it gives must not change under them.
             const bool owner_live = written.parent == no_record || facts(written.parent).live;
-            if (owner_live || (written.target != no_record && anchor_in_force(index) != written.target))
+            if (owner_live || (written.target != no_record &&
+                               (anchor_in_force(index) != written.target || value_changed(written.target))))
                 merging.push_back(written.parent);
             continue;
         }
