@@ -712,6 +712,12 @@ FAULTS_FOUND = [
         'data["h"]["a"] = "w"',
         "h: &a3\n  a: w\na: &a4\n  <<: *a3\n  a: v\na:\n  - *a4\n",
     ),
+    (
+        "block made first on an item's line, an entry added after it",
+        "l:\n  -  a: v\n",
+        'data["l"][0].update(a="x\\ny", b="w")',
+        "l:\n  -\n     a: |\n       x\n       y\n     b: w\n",
+    ),
 ]
 
 

@@ -159,12 +159,12 @@ bool Planner::respell_scalar(const ValueAt& at, std::string_view text) {
 bool Planner::fits_item_line(std::uint32_t first, const Value& value) const {
     // A block below "- key:" would go on the item's mapping instead; a
     // literal block's lines must stand deeper than any line after it that
-    // goes on the item's mapping.
+    // goes on the item's mapping, those there and those an edit may add at
+    // their indentation.
     if (value.is_scalar()) {
         if (value.scalar().find('\n') == std::string::npos) return true;
         const std::uint32_t item = record(first).parent;
-        const std::uint32_t next = records_.next_sibling(first);
-        return next == no_record || record(next).indent <= record(item).indent + 2;
+        return continuation_indent(item) <= record(item).indent + 2;
     }
     return !is_filled_container(value);
 }
