@@ -23,13 +23,13 @@ READ_FAULT = "read-fault"
 
 
 def diagnose(document: OpenDocument, store: SchemaStore) -> list[types.Diagnostic]:
-    changed_line = document.take_changed_line()
+    changed = document.take_changed_lines()
     read = document.document()
     if read is None:
         assert document.fault is not None
         document.lint_cache.forget()
         return [fault_diagnostic(document, document.fault)]
-    found = [_lint(document, lint) for lint in document.lint_cache.lints(read, document.lines, changed_line)]
+    found = [_lint(document, lint) for lint in document.lint_cache.lints(read, document.lines, changed)]
     choice = store.choice(document.path, _leading(document))
     if choice is not None:
         found += _schema_diagnostics(document, read, store, choice)
