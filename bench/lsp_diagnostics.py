@@ -3,9 +3,11 @@ with anchors, aliases and merges, whose schema is a pydantic model.
 
   parse        Document.parse of the text (the reader with positions)
   diagnostics  one change applied (a character typed in a value; a line
-               added), then the server's whole check: the reading, the
-               warnings (renewed for the changed line alone while the
-               document's structure stays), the schema's validation
+               added; a line removed; two lines pasted in the middle; the
+               whole text sent, with a line added), then the server's
+               whole check: the reading, the warnings (renewed around the
+               changed lines; found anew after a whole text), the
+               schema's validation
   over stdio   `vorn lsp` driven by a client: 100 changes sent in a burst
                (a hover sent among them), how many diagnostics runs they
                made, how long the hover took to answer, and how long the
@@ -77,7 +79,7 @@ def minimum(runs: int, call) -> float:
     return best
 
 
-def in_process(text: str, root: Path, runs: int) -> tuple[float, float, float]:
+def in_process(text: str, root: Path, runs: int) -> dict[str, float]:
     from lsprotocol import types
     from vorn import Document
     from vorn.lsp.diagnostics import diagnose
@@ -88,23 +90,44 @@ def in_process(text: str, root: Path, runs: int) -> tuple[float, float, float]:
     parse = minimum(runs, lambda: Document.parse(text))
     document = OpenDocument((root / "big.vorn").as_uri(), str(root / "big.vorn"), text, 1)
     assert diagnose(document, store) == []  # the schema loads once, as in the server
+    middle = text[: text.index(f"  svc{text.count('&svc') // 2}: ")].count("\n") + 10
 
-    def change_and_check() -> None:
+    def change_and_check(begin: tuple[int, int], end: tuple[int, int], new_text: str) -> None:
         # Each run changes the text, so nothing of the last check is kept.
-        line = document.lines.line(4)
-        where = types.Range(types.Position(4, len(line)), types.Position(4, len(line)))
-        document.change(document.version + 1, [types.TextDocumentContentChangePartial(where, "0")])
-        diagnose(document, store)
-
-    def new_line_and_check() -> None:
-        # A line added: the whole document's warnings are found anew.
-        line = document.lines.line(5)
-        where = types.Range(types.Position(5, len(line)), types.Position(5, len(line)))
-        added = f"\n  note{document.version}: x"
-        document.change(document.version + 1, [types.TextDocumentContentChangePartial(where, added)])
+        where = types.Range(types.Position(*begin), types.Position(*end))
+        document.change(document.version + 1, [types.TextDocumentContentChangePartial(where, new_text)])
         assert diagnose(document, store) == []
 
-    return parse, minimum(runs, change_and_check), minimum(runs, new_line_and_check)
+    def typed() -> None:
+        end = (4, len(document.lines.line(4)))
+        change_and_check(end, end, "0")
+
+    def line_added() -> None:
+        end = (5, len(document.lines.line(5)))
+        change_and_check(end, end, f"\n  note{document.version}: x")
+
+    def line_removed() -> None:
+        # One of the lines added before.
+        change_and_check((6, 0), (7, 0), "")
+
+    def lines_pasted() -> None:
+        version = document.version
+        change_and_check((middle, 0), (middle, 0), f"      ZONE{version}: a\n      TIER{version}: b\n")
+
+    def whole_text_sent() -> None:
+        # The lines changed not known: every warning is found anew.
+        changed = types.TextDocumentContentChangeWholeDocument(document.text + f"note{document.version}: x\n")
+        document.change(document.version + 1, [changed])
+        assert diagnose(document, store) == []
+
+    return {
+        "parse": parse,
+        "typed": minimum(runs, typed),
+        "added": minimum(runs, line_added),
+        "removed": minimum(runs, line_removed),
+        "pasted": minimum(runs, lines_pasted),
+        "whole": minimum(runs, whole_text_sent),
+    }
 
 
 async def over_stdio(text: str, root: Path) -> dict[str, float]:
@@ -204,12 +227,17 @@ def main() -> None:
             f"document: {len(text.encode()) / 1e6:.2f} MB, {lines} lines, {text.count('&svc')} anchors, "
             f"{text.count('<<: *')} merges, {text.count(': *svc')} aliases"
         )
-        parse, check, whole = in_process(text, root, args.runs)
+        times = in_process(text, root, args.runs)
+        parse = times["parse"]
         print(f"Document.parse:              {parse * 1e3:8.1f} ms")
-        print(f"diagnostics after a change:  {check * 1e3:8.1f} ms  ({check / parse:.2f} x parse)")
-        print(
-            f"... after a line added:      {whole * 1e3:8.1f} ms  ({whole / parse:.2f} x parse, every warning found anew)"
-        )
+        for name, label in (
+            ("typed", "diagnostics after a change: "),
+            ("added", "... after a line added:     "),
+            ("removed", "... after a line removed:   "),
+            ("pasted", "... after 2 lines pasted:   "),
+            ("whole", "... after a whole text sent:"),
+        ):
+            print(f"{label} {times[name] * 1e3:8.1f} ms  ({times[name] / parse:.2f} x parse)")
         figures = asyncio.run(over_stdio(text, root))
         print(f"100 changes in a burst:      {figures['runs']} diagnostics run(s)")
         print(f"hover sent within the burst: answered in {figures['hover'] * 1e3:.1f} ms")

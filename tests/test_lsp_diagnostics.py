@@ -4,7 +4,7 @@ during it answered without waiting), and a closed document cleared."""
 
 import pytest
 import vorn
-from hypothesis import assume, given
+from hypothesis import assume, given, settings
 from hypothesis import strategies as st
 from lsp_session import (
     ASYNC,
@@ -20,8 +20,8 @@ from lsp_session import (
 )
 from lsprotocol import types
 from vorn._lints import lints
+from vorn.lsp.documents import OpenDocument
 from vorn.lsp.lint_cache import LintCache
-from vorn.lsp.positions import Lines
 
 # (document, [(severity, code, range, message)])
 DOCUMENTS = [
@@ -137,22 +137,62 @@ TYPED_IN = [
 ]
 
 
+# Lines to paste: anchors, aliases and merges, keys written twice, blocks,
+# a colon without a blank under its key.
+PASTED = [
+    "base: &b\n",
+    "  k: v\n",
+    "  <<: *b\n",
+    "  x: *b\n",
+    "x: 1\n",
+    "x: 2\n",
+    "- - x\n",
+    "  - a:b\n",
+    "    # c\n",
+    "\n",
+    "s: |\n",
+    "    one\n",
+    "  - key:\n",
+    "    other: 1\n",
+    "run:\n",
+    "  echo a:b\n",
+]
+
+
+@settings(max_examples=300, deadline=None)
 @given(
-    st.sampled_from(TYPED_IN),
+    st.one_of(
+        st.sampled_from(TYPED_IN),
+        st.lists(st.sampled_from(PASTED), max_size=12).map(lambda pasted: HEAD + "".join(pasted)),
+    ),
     st.data(),
 )
-def test_warnings_renewed_for_a_changed_line_are_those_of_the_whole_document(text, data):
-    lines = text.split("\n")
-    lineno = data.draw(st.integers(1, len(lines) - 1))
-    line = lines[lineno - 1]
-    begin = data.draw(st.integers(0, len(line)))
-    end = data.draw(st.integers(begin, len(line)))
-    typed = data.draw(st.text(alphabet="ab :-[]{}#&*'\"!|<", max_size=4))
-    changed = "\n".join([*lines[: lineno - 1], line[:begin] + typed + line[end:], *lines[lineno:]])
+def test_warnings_renewed_after_changes_are_those_of_the_whole_document(text, data):
+    """Typing within a line, lines added, removed or pasted, several
+    changes between two checks: the warnings renewed are the whole check's."""
     try:
-        before, after = vorn.Document.parse(text), vorn.Document.parse(changed)
+        before = vorn.Document.parse(text)
     except vorn.DecodeError:
         assume(False)
+    document = OpenDocument(URI, None, text, 1)
     cache = LintCache()
-    cache.lints(before, Lines(text), None)
-    assert cache.lints(after, Lines(changed), lineno) == lints(after)
+    cache.lints(before, document.lines, document.take_changed_lines())
+    for _ in range(data.draw(st.integers(1, 3))):
+        lines = document.lines
+        start = data.draw(st.integers(0, len(lines) - 1))
+        end = data.draw(st.integers(start, min(start + 3, len(lines) - 1)))
+        start_col = data.draw(st.integers(0, len(lines.line(start))))
+        end_col = data.draw(st.integers(0 if end > start else start_col, len(lines.line(end))))
+        typed = data.draw(
+            st.one_of(
+                st.text(alphabet="ab :-[]{}#&*'\"!|<\n", max_size=6),
+                st.lists(st.sampled_from(PASTED), max_size=4).map("".join),
+            )
+        )
+        where = types.Range(types.Position(start, start_col), types.Position(end, end_col))
+        document.change(document.version + 1, [types.TextDocumentContentChangePartial(where, typed)])
+    try:
+        after = vorn.Document.parse(document.text)
+    except vorn.DecodeError:
+        assume(False)
+    assert cache.lints(after, document.lines, document.take_changed_lines()) == lints(after)

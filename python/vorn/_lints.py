@@ -24,7 +24,8 @@ hyphens; it never changes once released.
 
 from __future__ import annotations
 
-from collections.abc import Callable, Sequence
+from collections import Counter
+from collections.abc import Callable, Iterable, Sequence
 from dataclasses import dataclass
 
 from ._document import Document
@@ -75,18 +76,30 @@ def lints(document: Document) -> list[Lint]:
 REPEATED_KEY, COLON_ITEM, UNUSED_ANCHOR, NOT_NESTED, YAML_HABIT = range(5)
 
 
+@dataclass(frozen=True, slots=True)
+class RepeatedKey:
+    """The finding of a key written twice, with the record of the key's
+    last earlier writing, which its message names."""
+
+    earlier: int
+    lint: Lint
+
+
 @dataclass(slots=True)
 class Findings:
     """A document's findings: those of the whole document (a key written
-    twice, an anchor nobody uses), and those each record's own lines give,
-    by record, which the language server renews for the records of a
-    changed line alone."""
+    twice, an anchor nobody uses, with what they came from), and those
+    each record's own lines give, by record, which the language server
+    renews for the records of changed lines alone."""
 
-    whole: list[tuple[int, int, Lint]]  # (group, record, finding)
+    repeated: dict[int, RepeatedKey]  # record: the finding of its key
+    uses: dict[int, int]  # anchor record: how many aliases and merges name it
+    unused: dict[int, Lint]  # anchor record: the finding that it is unused
     by_record: dict[int, list[tuple[int, Lint]]]  # record: [(group, finding)]
 
     def all(self) -> list[Lint]:
-        placed = [*self.whole]
+        placed = [(REPEATED_KEY, index, found.lint) for index, found in self.repeated.items()]
+        placed += [(UNUSED_ANCHOR, index, lint) for index, lint in self.unused.items()]
         for index, found in self.by_record.items():
             placed += [(group, index, lint) for group, lint in found]
         placed.sort(key=lambda item: (item[2].lineno, item[2].colno, item[0], item[1]))
@@ -97,9 +110,13 @@ def findings(document: Document) -> Findings:
     tree = document._tree
     records = [tree.record(index) for index in range(len(tree))]
     lines = document.text.split("\n")
-    whole = [(REPEATED_KEY, index, lint) for index, lint in _repeated_keys(records)]
-    whole += [(UNUSED_ANCHOR, index, lint) for index, lint in _unused_anchors(records, tree)]
-    return Findings(whole, record_findings(tree, records, lines, records))
+    uses = anchor_uses(records)
+    return Findings(
+        repeated_keys(records),
+        uses,
+        unused_anchors(records, tree, uses),
+        record_findings(tree, records, lines, records),
+    )
 
 
 def record_findings(
@@ -138,9 +155,11 @@ def _at(span: Span) -> str:
     return f"line {span.lineno}, column {span.colno}"
 
 
-def _repeated_keys(records: list[SyntaxRecord]) -> list[tuple[int, Lint]]:
+def repeated_keys(records: Iterable[SyntaxRecord]) -> dict[int, RepeatedKey]:
+    """The keys of ``records`` (in written order) written twice in one
+    mapping, each found at its later writing."""
     seen: dict[tuple[int | None, str], SyntaxRecord] = {}
-    found = []
+    found = {}
     for record in records:
         # Spans are made only for the keys found twice: making one for
         # every key would cost more than the rest of the walk.
@@ -151,22 +170,26 @@ def _repeated_keys(records: list[SyntaxRecord]) -> list[tuple[int, Lint]]:
             continue
         earlier = seen.get((record.parent, key))
         seen[(record.parent, key)] = record
-        if earlier is not None and earlier.key_span is not None and record.key_span is not None:
-            found.append(
-                (
-                    record.index,
-                    Lint(
-                        "repeated-key",
-                        record.key_span.lineno,
-                        record.key_span.colno,
-                        f"key '{_shown(key)}' is written twice in one mapping (first at {_at(earlier.key_span)}); "
-                        "the later one wins",
-                        "delete the entry you do not mean, or rename one of them",
-                        span=record.key_span,
-                    ),
-                )
-            )
+        if earlier is not None:
+            lint = repeated_key(record, earlier)
+            if lint is not None:
+                found[record.index] = RepeatedKey(earlier.index, lint)
     return found
+
+
+def repeated_key(record: SyntaxRecord, earlier: SyntaxRecord) -> Lint | None:
+    """The finding of ``record``'s key, written before at ``earlier``."""
+    if earlier.key_span is None or record.key_span is None or record.key is None:
+        return None
+    return Lint(
+        "repeated-key",
+        record.key_span.lineno,
+        record.key_span.colno,
+        f"key '{_shown(record.key)}' is written twice in one mapping (first at {_at(earlier.key_span)}); "
+        "the later one wins",
+        "delete the entry you do not mean, or rename one of them",
+        span=record.key_span,
+    )
 
 
 def _line_text(lines: Sequence[str], span: Span) -> str:
@@ -220,39 +243,43 @@ def _double_quoted(text: str) -> str:
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def _unused_anchors(records: list[SyntaxRecord], tree: SyntaxTree) -> list[tuple[int, Lint]]:
-    used = {record.target for record in records if record.form == SyntaxForm.ALIAS and record.target is not None}
+def anchor_uses(records: Iterable[SyntaxRecord]) -> dict[int, int]:
+    """How many aliases and merges among ``records`` name each anchor."""
+    return Counter(record.target for record in records if record.form == SyntaxForm.ALIAS and record.target is not None)
+
+
+def unused_anchors(records: Iterable[SyntaxRecord], tree: SyntaxTree, uses: dict[int, int]) -> dict[int, Lint]:
+    return {
+        record.index: unused_anchor(record, tree)
+        for record in records
+        if record.anchor is not None and record.index not in uses and record.anchor_bytes is not None
+    }
+
+
+def unused_anchor(record: SyntaxRecord, tree: SyntaxTree) -> Lint:
+    """The finding of ``record``'s anchor, which nothing names."""
+    assert record.anchor is not None and record.anchor_bytes is not None
     text = memoryview(tree)
-    found = []
-    for record in records:
-        if record.anchor is None or record.index in used or record.anchor_bytes is None:
-            continue
-        # From the blanks before the '&' to the end of the name.
-        begin = record.anchor_bytes.start - 1
-        while begin > 0 and text[begin - 1] == ord(" "):
-            begin -= 1
-        found.append(
-            (
-                record.index,
-                Lint(
-                    "unused-anchor",
-                    record.value_span.lineno,
-                    record.value_span.colno,
-                    f"anchor &{_shown(record.anchor)} is never used by an alias or a merge",
-                    _quotable(
-                        record.anchor,
-                        lambda name: f"remove it, or use it as *{name}",
-                        "remove it, or use it in an alias or a merge of its name",
-                    ),
-                    span=tree.span(record.anchor_bytes.start - 1, record.anchor_bytes.stop),
-                    fix=Fix(
-                        f"remove the anchor &{record.anchor}",
-                        (TextEdit(tree.span(begin, record.anchor_bytes.stop), ""),),
-                    ),
-                ),
-            )
-        )
-    return found
+    # From the blanks before the '&' to the end of the name.
+    begin = record.anchor_bytes.start - 1
+    while begin > 0 and text[begin - 1] == ord(" "):
+        begin -= 1
+    return Lint(
+        "unused-anchor",
+        record.value_span.lineno,
+        record.value_span.colno,
+        f"anchor &{_shown(record.anchor)} is never used by an alias or a merge",
+        _quotable(
+            record.anchor,
+            lambda name: f"remove it, or use it as *{name}",
+            "remove it, or use it in an alias or a merge of its name",
+        ),
+        span=tree.span(record.anchor_bytes.start - 1, record.anchor_bytes.stop),
+        fix=Fix(
+            f"remove the anchor &{record.anchor}",
+            (TextEdit(tree.span(begin, record.anchor_bytes.stop), ""),),
+        ),
+    )
 
 
 def _items_that_do_not_nest(

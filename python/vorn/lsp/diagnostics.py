@@ -23,13 +23,15 @@ READ_FAULT = "read-fault"
 
 
 def diagnose(document: OpenDocument, store: SchemaStore) -> list[types.Diagnostic]:
-    changed_line = document.take_changed_line()
     read = document.document()
     if read is None:
         assert document.fault is not None
-        document.lint_cache.forget()
+        # The changes go on being noted against the last text that read,
+        # whose warnings are renewed once the text reads again (a line
+        # being typed does not read until its colon).
         return [fault_diagnostic(document, document.fault)]
-    found = [_lint(document, lint) for lint in document.lint_cache.lints(read, document.lines, changed_line)]
+    changed = document.take_changed_lines()
+    found = [_lint(document, lint) for lint in document.lint_cache.lints(read, document.lines, changed)]
     choice = store.choice(document.path, _leading(document))
     if choice is not None:
         found += _schema_diagnostics(document, read, store, choice)

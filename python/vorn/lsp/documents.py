@@ -10,7 +10,7 @@ from lsprotocol import types
 
 from .._document import Document
 from .._errors import DecodeError
-from .lint_cache import LintCache
+from .lint_cache import ChangedLines, LintCache
 from .positions import UTF16, Lines
 
 
@@ -18,10 +18,12 @@ class OpenDocument:
     """One open document: its text, version and reading."""
 
     __slots__ = (
-        "_changed",
         "_fault",
+        "_kept",
         "_lines",
         "_read",
+        "_taken",
+        "_touched",
         "encoding",
         "last_read",
         "lint_cache",
@@ -43,10 +45,13 @@ class OpenDocument:
         # The last text that read, with its reading: anchors and keys for
         # completion while the text being typed does not read.
         self.last_read: Document | None = None
-        # The line (from 1) every change since ``take_changed_line`` was
-        # made in, without a line added or removed; 0 before any change,
-        # None once changes went further.
-        self._changed: int | None = None
+        # The text at the last ``take_changed_lines``, and since then how
+        # many characters at its start and at its end no change touched
+        # (None once a change replaced the whole text), and whether any
+        # change came.
+        self._taken: str | None = None
+        self._kept: tuple[int, int] | None = None
+        self._touched = False
         self.lint_cache = LintCache()
 
     @property
@@ -60,36 +65,32 @@ class OpenDocument:
         replaces that range of the text as the changes before it left it,
         one without replaces the whole text."""
         for change in changes:
+            self._touched = True
             if isinstance(change, types.TextDocumentContentChangePartial):
-                self._note(change)
                 lines = self.lines
                 begin = lines.offset(change.range.start)
                 end = max(begin, lines.offset(change.range.end))
+                if self._kept is not None:
+                    head, tail = self._kept
+                    self._kept = (min(head, begin), min(tail, len(self.text) - end))
                 self._lines = lines.replaced(begin, end, change.text)
                 self.text = self._lines.text
             else:
                 self.text = change.text
                 self._lines = None
-                self._changed = None
+                self._kept = None
         self.version = version
         self._read = False
         self._fault = None
 
-    def _note(self, change: types.TextDocumentContentChangePartial) -> None:
-        start, end = change.range.start, change.range.end
-        line = start.line + 1
-        one_line = start.line == end.line and "\n" not in change.text and "\r" not in change.text
-        if not one_line or self._changed not in (0, line):
-            self._changed = None
-        else:
-            self._changed = line
-
-    def take_changed_line(self) -> int | None:
-        """The one line changed since the last call (None: more, or none
+    def take_changed_lines(self) -> ChangedLines | None:
+        """The lines changed since the last call (None: none, or not
         known), and from now on none."""
-        changed = self._changed or None
-        self._changed = 0
-        return changed
+        taken, kept, touched = self._taken, self._kept, self._touched
+        self._taken, self._kept, self._touched = self.text, (len(self.text), len(self.text)), False
+        if taken is None or kept is None or not touched:
+            return None
+        return _changed_lines(taken, self.text, self.lines, *kept)
 
     def document(self) -> Document | None:
         """The text's reading, or None when it does not read (``fault``)."""
@@ -106,3 +107,19 @@ class OpenDocument:
     def fault(self) -> DecodeError | None:
         self.document()
         return self._fault
+
+
+def _changed_lines(before: str, after: str, lines: Lines, head: int, tail: int) -> ChangedLines:
+    """The lines of ``after`` (``lines``) that differ from those of
+    ``before``, whose first ``head`` and last ``tail`` characters it has.
+    A line added or removed whole changes no other line: the line that
+    ends where the head ends and the one that starts where the tail
+    starts, in both texts, are as they were."""
+    first = lines.line_of(head)
+    if head < min(len(before), len(after)) and before[head] == after[head] == "\n":
+        first += 1
+    end, old_end = len(after) - tail, len(before) - tail
+    last = lines.line_of(end)
+    if (end == 0 or after[end - 1] == "\n") and (old_end == 0 or before[old_end - 1] == "\n"):
+        last -= 1
+    return ChangedLines(first + 1, len(lines) - 1 - max(last, first - 1))

@@ -92,7 +92,7 @@ class Lines:
             return changed
         delta = len(new_text) - (end - begin)
         if "\n" not in new_text and "\n" not in self.text[begin:end]:
-            line = self._line_of(begin)
+            line = self.line_of(begin)
             if self._shift_after is None or self._shift_after == line:
                 changed._starts = self._starts.copy()
                 changed._shift_after = line
@@ -105,7 +105,7 @@ class Lines:
         changed._starts = starts[:first] + inserted + [start + delta for start in starts[last:]]
         return changed
 
-    def _line_of(self, offset: int) -> int:
+    def line_of(self, offset: int) -> int:
         """The line that holds character ``offset``."""
         if self._shift_after is not None:
             after = self._shift_after
@@ -138,7 +138,7 @@ class Lines:
 
     def at_offset(self, offset: int) -> types.Position:
         """The client position of character ``offset`` of the text."""
-        index = self._line_of(offset)
+        index = self.line_of(offset)
         return self.position(index + 1, offset - self._start(index) + 1)
 
     def column(self, position: types.Position) -> tuple[int, int]:
