@@ -6,8 +6,8 @@ with anchors, aliases and merges, whose schema is a pydantic model.
                added; a line removed; two lines pasted in the middle; the
                whole text sent, with a line added), then the server's
                whole check: the reading, the warnings (renewed around the
-               changed lines; found anew after a whole text), the
-               schema's validation
+               changed lines, which a whole text shares with the last
+               but for the line added), the schema's validation
   over stdio   `vorn lsp` driven by a client: 100 changes sent in a burst
                (a hover sent among them), how many diagnostics runs they
                made, how long the hover took to answer, and how long the
@@ -115,7 +115,7 @@ def in_process(text: str, root: Path, runs: int) -> dict[str, float]:
         change_and_check((middle, 0), (middle, 0), f"      ZONE{version}: a\n      TIER{version}: b\n")
 
     def whole_text_sent() -> None:
-        # The lines changed not known: every warning is found anew.
+        # As a client that syncs whole texts sends a line added.
         changed = types.TextDocumentContentChangeWholeDocument(document.text + f"note{document.version}: x\n")
         document.change(document.version + 1, [changed])
         assert diagnose(document, store) == []

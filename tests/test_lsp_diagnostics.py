@@ -169,7 +169,8 @@ PASTED = [
 )
 def test_warnings_renewed_after_changes_are_those_of_the_whole_document(text, data):
     """Typing within a line, lines added, removed or pasted, several
-    changes between two checks: the warnings renewed are the whole check's."""
+    changes between two checks, each as a range or as the whole text: the
+    warnings renewed are the whole check's."""
     try:
         before = vorn.Document.parse(text)
     except vorn.DecodeError:
@@ -190,7 +191,14 @@ def test_warnings_renewed_after_changes_are_those_of_the_whole_document(text, da
             )
         )
         where = types.Range(types.Position(start, start_col), types.Position(end, end_col))
-        document.change(document.version + 1, [types.TextDocumentContentChangePartial(where, typed)])
+        change: types.TextDocumentContentChangeEvent = types.TextDocumentContentChangePartial(where, typed)
+        if data.draw(st.booleans()):
+            # As a client that sends the whole text at every change does.
+            begin, finish = lines.offset(where.start), max(lines.offset(where.start), lines.offset(where.end))
+            change = types.TextDocumentContentChangeWholeDocument(
+                document.text[:begin] + typed + document.text[finish:]
+            )
+        document.change(document.version + 1, [change])
     try:
         after = vorn.Document.parse(document.text)
     except vorn.DecodeError:

@@ -47,8 +47,7 @@ class OpenDocument:
         self.last_read: Document | None = None
         # The text at the last ``take_changed_lines``, and since then how
         # many characters at its start and at its end no change touched
-        # (None once a change replaced the whole text), and whether any
-        # change came.
+        # (None before the first check), and whether any change came.
         self._taken: str | None = None
         self._kept: tuple[int, int] | None = None
         self._touched = False
@@ -76,9 +75,16 @@ class OpenDocument:
                 self._lines = lines.replaced(begin, end, change.text)
                 self.text = self._lines.text
             else:
+                # A client that sends the whole text at every change still
+                # changed only some lines: those between what the texts
+                # share at their start and at their end.
+                if self._kept is not None:
+                    head, tail = self._kept
+                    shared_head = _shared_head(self.text, change.text)
+                    room = min(len(self.text), len(change.text)) - shared_head
+                    self._kept = (min(head, shared_head), min(tail, _shared_tail(self.text, change.text, room)))
                 self.text = change.text
                 self._lines = None
-                self._kept = None
         self.version = version
         self._read = False
         self._fault = None
@@ -107,6 +113,43 @@ class OpenDocument:
     def fault(self) -> DecodeError | None:
         self.document()
         return self._fault
+
+
+# Texts are compared a piece at a time (a slice compared is one memcmp),
+# then character by character within the first piece that differs.
+_PIECE = 4096
+
+
+def _shared_head(before: str, after: str) -> int:
+    """How many characters at their start the two texts share."""
+    shortest = min(len(before), len(after))
+    at = 0
+    while at < shortest and before[at : at + _PIECE] == after[at : at + _PIECE]:
+        at += _PIECE
+    end = min(at + _PIECE, shortest)
+    while at < end and before[at] == after[at]:
+        at += 1
+    return min(at, shortest)
+
+
+def _shared_tail(before: str, after: str, most: int) -> int:
+    """How many characters at their end the two texts share, at most
+    ``most``."""
+    shared = 0
+    while shared < most:
+        size = min(_PIECE, most - shared)
+        if (
+            before[len(before) - shared - size : len(before) - shared]
+            != after[len(after) - shared - size : len(after) - shared]
+        ):
+            break
+        shared += size
+    else:
+        return shared
+    end = min(shared + _PIECE, most)
+    while shared < end and before[len(before) - shared - 1] == after[len(after) - shared - 1]:
+        shared += 1
+    return shared
 
 
 def _changed_lines(before: str, after: str, lines: Lines, head: int, tail: int) -> ChangedLines:
