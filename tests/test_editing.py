@@ -718,6 +718,12 @@ FAULTS_FOUND = [
         'data["l"][0].update(a="x\\ny", b="w")',
         "l:\n  -\n     a: |\n       x\n       y\n     b: w\n",
     ),
+    (
+        "alias in a hidden block that a merge repeats",
+        "p:\n  k: &a2\n    - v\n  q:\n    k: &a4\n      r: *a2\n    k: {}\n<<: *a4\n",
+        'data["p"]["k"][0] = "w"',
+        "p:\n  k: &a2\n    - w\n  q:\n    k: &a4\n      r:\n        - v\n    k: {}\n<<: *a4\n",
+    ),
 ]
 
 

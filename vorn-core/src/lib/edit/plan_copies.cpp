@@ -21,6 +21,12 @@ bool is_anchored(const SyntaxRecord& written) noexcept {
 
 }  // namespace
 
+bool Planner::within_anchored_block(std::uint32_t index) const noexcept {
+    for (std::uint32_t above = record(index).parent; above != no_record; above = record(above).parent)
+        if (is_anchored(record(above))) return true;
+    return false;
+}
+
 bool Planner::is_removed(std::uint32_t index) const noexcept { return splices_.removes(record(index).head.begin); }
 
 bool Planner::value_changed(std::uint32_t index) const noexcept {
@@ -105,8 +111,9 @@ void Planner::plan_copies() {
         const bool same_anchor = anchor_in_force(index) == target;
         // One that stands nowhere in the data (a later entry or a merge
         // gives its key) needs only its anchor still there to read; written
-        // out, it might move where it would stand.
-        if (same_anchor && !facts(index).live) continue;
+        // out, it might move where it would stand. Within an anchored block,
+        // though, it is seen wherever that block is repeated.
+        if (same_anchor && !facts(index).live && !within_anchored_block(index)) continue;
         if (same_anchor && !value_changed(index) && !value_changed(target)) continue;
         if (same_anchor && same_values(new_value(index), new_value(target))) continue;
         ValueAt at{index, &written.value_as_read, no_change, record_path(index)};

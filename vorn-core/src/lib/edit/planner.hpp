@@ -167,6 +167,9 @@ private:
     void plan_copies();
     // A mapping with merges whose own value or whose merged anchors changed.
     void check_merges(std::uint32_t owner);
+    // Whether a block with an anchor holds the record: aliases and merges
+    // repeat what it holds elsewhere.
+    bool within_anchored_block(std::uint32_t index) const noexcept;
     // Whether the record's head is gone from the text (deleted, or inside a
     // value written anew).
     bool is_removed(std::uint32_t index) const noexcept;
