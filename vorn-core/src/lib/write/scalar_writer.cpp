@@ -207,9 +207,10 @@ void append_spelled(std::string& out, std::string_view text, ScalarStyle style) 
 
 namespace {
 
-// Copies up to 64 bytes as overlapping eight-byte words (four-byte ones, or
-// bytes, below eight), reading and writing nothing outside either range: a
-// library call costs more than the copy at these sizes.
+// Copies a few words' worth of bytes as overlapping eight-byte words
+// (four-byte ones, or bytes, below eight), reading and writing nothing
+// outside either range: a library call costs more than the copy at these
+// sizes.
 void copy_short(char* out, const char* from, std::size_t size) noexcept {
     if (size >= 8) {
         std::uint64_t word;
@@ -232,8 +233,11 @@ void copy_short(char* out, const char* from, std::size_t size) noexcept {
 }
 
 // A line written whole by append_short_line: at most this deep, with a key
-// of at most this many bytes.
-constexpr std::size_t short_line_indent = 64;
+// of at most this many bytes. Deep lines are common in nested data, and
+// copying their indentation by words costs less than the three appends of
+// the general path: as deep as append_indent's stored run of spaces (it was
+// 64, which left half the lines of the bench's trees 60 levels deep out).
+constexpr std::size_t short_line_indent = 256;
 constexpr std::size_t short_line_key_bytes = 64;
 constexpr std::array<char, short_line_indent> short_line_spaces = [] {
     std::array<char, short_line_indent> bytes{};
