@@ -42,23 +42,27 @@ struct OpenContainer {
         return static_cast<std::size_t>(is_list ? length_at_start : PyDict_GET_SIZE(container.get()));
     }
 
-    // A strong reference to the next element or entry value to convert, or
-    // none when the container is finished. For a dict the key is checked
-    // and held in `key` before its value is looked at.
-    PyRef next_child(BorrowedTexts& texts) {
+    // The next element or entry value to convert, borrowed, or null when
+    // the container is finished. For a dict the key is checked and held in
+    // `key` before its value is looked at. The container keeps what it
+    // gives alive until the caller holds it (a str in `texts`, a container
+    // on the stack): no Python code runs in between, and nothing is let go.
+    PyObject* next_child(BorrowedTexts& texts) {
         PyObject* object = container.get();
         if (is_list) {
-            if (position >= length_at_start || position >= PyList_GET_SIZE(object)) return PyRef();
-            return PyRef::borrow(PyList_GET_ITEM(object, position++));
+            if (position >= length_at_start || position >= PyList_GET_SIZE(object)) return nullptr;
+            return PyList_GET_ITEM(object, position++);
         }
         PyObject* dict_key = nullptr;
         PyObject* item = nullptr;
-        if (!PyDict_Next(object, &position, &dict_key, &item)) return PyRef();
-        PyRef held_key = PyRef::borrow(dict_key);
-        PyRef held_item = PyRef::borrow(item);
-        if (!PyUnicode_Check(dict_key)) throw cannot_cast_as_str(dict_key);
+        if (!PyDict_Next(object, &position, &dict_key, &item)) return nullptr;
+        if (!PyUnicode_Check(dict_key)) {
+            // Held while the message is made from its type.
+            const PyRef held_key = PyRef::borrow(dict_key);
+            throw cannot_cast_as_str(held_key.get());
+        }
         key = texts.hold(dict_key);
-        return held_item;
+        return item;
     }
 };
 
@@ -79,8 +83,8 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts) {
     builder.open(stack.back().kind(), {}, stack.back().size_hint());
     for (;;) {
         OpenContainer& top = stack.back();
-        PyRef child = top.next_child(texts);
-        if (!child) {
+        PyObject* const element = top.next_child(texts);
+        if (element == nullptr) {
             builder.close();
             stack.pop_back();
             if (stack.empty()) return builder.finish();
@@ -89,11 +93,10 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts) {
         // Two str subclass keys may carry the same text; the builder keeps
         // the later entry.
         const std::string_view key = top.is_list ? std::string_view() : top.key;
-        PyObject* element = child.get();
         if (PyUnicode_Check(element)) {
             builder.add_scalar(key, texts.hold(element));
         } else if (is_container(element)) {
-            stack.emplace_back(std::move(child));  // `top` may dangle from here
+            stack.emplace_back(PyRef::borrow(element));  // `top` may dangle from here
             builder.open(stack.back().kind(), key, stack.back().size_hint());
         } else {
             throw ErrorState::type_error(unsupported_type_message);

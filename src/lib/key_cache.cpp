@@ -4,15 +4,28 @@ namespace vorn::binding {
 
 // A cheap multiplicative hash of the length and of the first and last eight
 // bytes; a miss then costs one comparison and the str that was needed anyway.
+// A key below eight bytes counts as its bytes zero-padded to eight (read
+// as a little-endian word), put together from two overlapping four-byte
+// halves, or below four byte by byte: a copy of a variable length would be
+// a library call.
 std::size_t KeyCache::slot_of(std::string_view key) noexcept {
     std::uint64_t head = 0;
     std::uint64_t tail = 0;
     const std::size_t size = key.size();
+    const char* const bytes = key.data();
+    const auto byte = [bytes](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(bytes[i])}; };
     if (size >= 8) {
-        std::memcpy(&head, key.data(), 8);
-        std::memcpy(&tail, key.data() + size - 8, 8);
-    } else {
-        std::memcpy(&head, key.data(), size);
+        std::memcpy(&head, bytes, 8);
+        std::memcpy(&tail, bytes + size - 8, 8);
+    } else if (size >= 4) {
+        std::uint32_t low;
+        std::uint32_t high;
+        std::memcpy(&low, bytes, 4);
+        std::memcpy(&high, bytes + size - 4, 4);
+        // The high half's first 8 - size bytes are the low half's last.
+        head = std::uint64_t{low} | (std::uint64_t{high} >> (8 * (8 - size))) << 32;
+    } else if (size != 0) {
+        head = byte(0) | (size > 1 ? byte(1) << 8 : 0) | (size > 2 ? byte(2) << 16 : 0);
     }
     const std::uint64_t mixed = (head ^ (tail * 0x9E3779B97F4A7C15ULL) ^ size) * 0xFF51AFD7ED558CCDULL;
     return static_cast<std::size_t>(mixed >> 56) % slot_count;
@@ -26,7 +39,10 @@ namespace {
 bool same_bytes(const char* stored, std::string_view key) noexcept {
     const std::size_t size = key.size();
     if (size < 8) {
-        if (size < 4) return std::memcmp(stored, key.data(), size) == 0;
+        // One to three bytes: the first, middle and last are all of them.
+        if (size < 4)
+            return size == 0 ||
+                   (stored[0] == key[0] && stored[size / 2] == key[size / 2] && stored[size - 1] == key[size - 1]);
         std::uint32_t head[2];
         std::uint32_t tail[2];
         std::memcpy(&head[0], stored, 4);

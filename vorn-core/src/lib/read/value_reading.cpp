@@ -17,12 +17,15 @@ std::string_view unquoted_text(std::string_view text, Arena& arena) {
 DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
     const SourceLine* line = state.lines.peek();
     if (line == nullptr || line->indent <= threshold) return {};
-    BlockLines block{line->text, line->indent, nullptr, UINT64_MAX, 0};
+    BlockLines block{line->text, line->indent, nullptr, UINT64_MAX, 0, true};
     std::size_t size = 0;
     std::size_t count = 0;
     for (; line != nullptr && line->indent > threshold; state.lines.advance(), line = state.lines.peek()) {
         block.least_indent = std::min(block.least_indent, line->indent);
         size += line->indent + line->text.size() + 1;
+        // A line starts right after the previous one's text only if one
+        // line feed and its own indentation lie between them.
+        if (count != 0 && line->text.data() != block.rest_end + 1 + line->indent) block.lines_whole = false;
         block.rest_end = line->text.data() + line->text.size();
         ++count;
     }

@@ -17,6 +17,24 @@ void write_block_text(const BlockLines& block, char* out) noexcept {
         std::memcpy(out, text.data(), text.size());
         out += text.size();
     };
+    if (block.lines_whole) {
+        // Only the common indentation after each line feed is left out.
+        std::memset(out, ' ', block.first_indent - block.least_indent);
+        out += block.first_indent - block.least_indent;
+        const char* piece = block.first_line.data();
+        for (;;) {
+            const auto left = static_cast<std::size_t>(block.rest_end - piece);
+            const auto* feed = static_cast<const char*>(std::memchr(piece, '\n', left));
+            if (feed == nullptr) {
+                std::memcpy(out, piece, left);
+                return;
+            }
+            const auto through_feed = static_cast<std::size_t>(feed + 1 - piece);
+            std::memcpy(out, piece, through_feed);
+            out += through_feed;
+            piece = feed + 1 + block.least_indent;
+        }
+    }
     write_line(block.first_line, block.first_indent);
     const char* const rest = block.first_line.data() + block.first_line.size();
     // What is left of the first line is White_Space, which the cursor

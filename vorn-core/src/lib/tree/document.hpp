@@ -42,6 +42,12 @@ struct BlockLines {
     const char* rest_end = nullptr;
     std::uint64_t least_indent = 0;
     std::size_t size = 0;
+    // Whether each line after the first starts right after the line feed
+    // that ends the one before, with nothing trimmed at either end: no
+    // blank line, CR or trailing White_Space between them. Then the text is
+    // the source with `least_indent` spaces taken out after each line feed,
+    // and the lines need not be measured again.
+    bool lines_whole = false;
 
     // All the source bytes the text is made from (and more: indentation and
     // line ends).

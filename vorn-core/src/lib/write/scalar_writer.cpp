@@ -207,9 +207,11 @@ void append_spelled(std::string& out, std::string_view text, ScalarStyle style) 
 
 namespace {
 
-// Copies up to 64 bytes as overlapping eight-byte words (four-byte ones, or
-// bytes, below eight), reading and writing nothing outside either range: a
-// library call costs more than the copy at these sizes.
+// Copies a few words' worth of bytes as overlapping eight-byte words
+// (four-byte ones below eight; below four the first, middle and last
+// bytes), reading and writing nothing outside either range: a library call
+// costs more than the copy at these sizes, and a loop over one to three
+// bytes becomes one.
 void copy_short(char* out, const char* from, std::size_t size) noexcept {
     if (size >= 8) {
         std::uint64_t word;
@@ -226,20 +228,21 @@ void copy_short(char* out, const char* from, std::size_t size) noexcept {
         std::memcpy(&tail, from + size - 4, 4);
         std::memcpy(out, &head, 4);
         std::memcpy(out + size - 4, &tail, 4);
-    } else {
-        for (std::size_t i = 0; i < size; ++i) out[i] = from[i];
+    } else if (size != 0) {
+        out[0] = from[0];
+        out[size / 2] = from[size / 2];
+        out[size - 1] = from[size - 1];
     }
 }
 
 // A line written whole by append_short_line: at most this deep, with a key
-// of at most this many bytes.
-constexpr std::size_t short_line_indent = 64;
+// of at most this many bytes. Deep lines are common in nested data, and
+// copying their indentation by words costs less than the three appends of
+// the general path: as deep as append_indent's stored run of spaces (it was
+// 64, which left half the lines of the bench's trees 60 levels deep out).
+constexpr std::size_t short_line_indent = 256;
 constexpr std::size_t short_line_key_bytes = 64;
-constexpr std::array<char, short_line_indent> short_line_spaces = [] {
-    std::array<char, short_line_indent> bytes{};
-    bytes.fill(' ');
-    return bytes;
-}();
+constexpr std::uint64_t eight_spaces = 0x2020202020202020ULL;
 
 }  // namespace
 
@@ -247,7 +250,9 @@ bool append_short_line(std::string& out, std::uint64_t indent, const std::string
     if (indent > short_line_indent || !is_short_and_plain(text)) return false;
     if (key != nullptr && (key->size() > short_line_key_bytes || key_needs_quotes(*key))) return false;
     char line[short_line_indent + short_line_key_bytes + short_scalar_bytes + 5];
-    copy_short(line, short_line_spaces.data(), indent);
+    // The indentation by whole words of spaces: the few bytes past it, all
+    // inside `line`, are written over by what follows or left out.
+    for (std::size_t i = 0; i < indent; i += 8) std::memcpy(line + i, &eight_spaces, 8);
     char* next = line + indent;
     if (key != nullptr) {
         copy_short(next, key->data(), key->size());
