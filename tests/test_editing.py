@@ -260,19 +260,32 @@ def through_edit_path(tmp_path, text, edits):
 
 
 def through_tool(tmp_path, text, edits):
-    """The edits as vorn set and vorn del commands, each writing the file."""
+    """The edits as vorn set and vorn del commands, each writing the file;
+    each command is an edit of its own, with the promises of one."""
     path = tmp_path / "doc.vorn"
     path.write_bytes(text.encode())
     data = vorn.loads(text)
-    commands = []
+    commands = []  # (arguments, the data once the command is made)
+
+    def command(name, steps, *value):
+        holder = at(data, steps[:-1])
+        if name == "set" and isinstance(holder, list) and steps[-1] == len(holder):
+            holder.append(json.loads(value[0]))
+        elif name == "set":
+            holder[steps[-1]] = json.loads(value[0])
+        else:
+            del holder[steps[-1]]
+        arguments = [name, path_text(steps)] + (["--json", value[0]] if value else [])
+        commands.append((arguments, copy.deepcopy(data)))
+
     for operation, steps, new in edits:
         if operation == "rename":
             holder = at(data, steps[:-1])
             if new not in holder:
-                commands.append(["set", path_text((*steps[:-1], new)), "--json", json.dumps(holder[steps[-1]])])
-                commands.append(["del", path_text(steps)])
+                command("set", (*steps[:-1], new), json.dumps(holder[steps[-1]]))
+                command("del", steps)
         elif operation in ("del", "delitem"):
-            commands.append(["del", path_text(steps)])
+            command("del", steps)
         else:
             target = steps
             if operation == "append":
@@ -280,18 +293,38 @@ def through_tool(tmp_path, text, edits):
             elif operation == "add":
                 holder = at(data, steps)
                 target = (*steps, next(key for key in [*KEYS, "new key", "newer key"] if key not in holder))
-            commands.append(["set", path_text(target), "--json", json.dumps(new)])
-        apply_edit(data, (operation, steps, new))
+            command("set", target, json.dumps(new))
 
     def write():
-        for command in commands:
-            status = main([command[0], str(path), *command[1:]])
+        before = text
+        for arguments, expected in commands:
+            status = main([arguments[0], str(path), *arguments[1:]])
             if status == 1:
+                # Data on the way that no text carries stop the script.
                 raise vorn.EncodeError("$", "refused by the tool")
-            assert status == 0, command
-        return path.read_bytes().decode()
+            assert status == 0, arguments
+            after = path.read_bytes().decode()
+            assert vorn.loads(after) == expected
+            if expected == vorn.loads(before):
+                assert after == before
+            assert kept_promises(before, after, expected) is None
+            before = after
+        return before
 
     return write
+
+
+def unwritable_on_the_way(text, edits):
+    """Whether data on the way through ``edits`` (all but the last) have no
+    text: the tool, writing after each command, refuses them."""
+    data = vorn.loads(text)
+    for edit in edits[:-1]:
+        apply_edit(data, edit)
+        try:
+            checked_text(data, False)
+        except vorn.EncodeError:
+            return True
+    return False
 
 
 @pytest.mark.parametrize("writer", [through_document, through_edit_path, through_tool])
@@ -304,6 +337,8 @@ def test_edits_read_back_as_the_data_and_keep_what_they_did_not_reach(tmp_path_f
         edit = choose_edit(draws.draw, data)
         apply_edit(data, edit)
         edits.append(edit)
+    if writer is through_tool:
+        assume(not unwritable_on_the_way(text, edits))
     write = writer(tmp_path_factory.mktemp("edit"), text, edits)
     try:
         checked_text(data, False)
@@ -317,6 +352,8 @@ def test_edits_read_back_as_the_data_and_keep_what_they_did_not_reach(tmp_path_f
         event("refused")
         return
     assert vorn.loads(out) == data
+    if writer is through_tool:
+        return  # its commands were checked one by one
     if data == vorn.loads(text):
         assert out == text
     assert kept_promises(text, out, data) is None
