@@ -36,6 +36,9 @@ def test_neovim_gets_diagnostics_jumps_to_the_anchor_and_renames_it(tmp_path):
         "VORN_NVIM_DOC": str(document),
         "VORN_NVIM_OUT": str(out),
     }
+    # Under the sanitizer job the server's extension needs their runtimes
+    # loaded first, as the test's own interpreter has them.
+    env.update({key: os.environ[key] for key in ("LD_PRELOAD", "ASAN_OPTIONS", "UBSAN_OPTIONS") if key in os.environ})
     subprocess.run(
         ["nvim", "--headless", "--clean", "-c", f"luafile {SCRIPT}"],
         cwd=tmp_path,
