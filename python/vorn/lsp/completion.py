@@ -16,6 +16,7 @@ from .._native import SyntaxForm
 from .context import Context, Typing, context_at
 from .documents import OpenDocument
 from .schema_info import choices, fields, schema_at
+from .syntax import first_record_at
 
 # The anchors offered at most, the nearest first: a document with
 # thousands of them would otherwise send them all at every '*'; the list
@@ -49,13 +50,7 @@ def _in_literal_block(read: Document | None, lineno: int) -> bool:
     if read is None:
         return False
     tree = read._tree
-    low, high = 0, len(tree)
-    while low < high:
-        middle = (low + high) // 2
-        if tree[middle].line < lineno:
-            low = middle + 1
-        else:
-            high = middle
+    low = first_record_at(tree, lineno)
     if low == 0:
         return False
     above = tree[low - 1]

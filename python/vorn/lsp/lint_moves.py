@@ -29,6 +29,7 @@ from .._lints import (
 )
 from .._native import SyntaxForm, SyntaxRecord, SyntaxTree
 from .._spans import Span
+from .syntax import first_record_at
 
 
 class _Changed:
@@ -113,26 +114,16 @@ def moved_findings(
     return Findings(repeated, uses, unused, by_record)
 
 
-def _first_at(tree: SyntaxTree, lineno: int) -> int:
-    """The first record whose head is on line ``lineno`` or below it."""
-    low, high = 0, len(tree)
-    while low < high:
-        middle = (low + high) // 2
-        if tree[middle].line < lineno:
-            low = middle + 1
-        else:
-            high = middle
-    return low
-
-
 def _moves(old: SyntaxTree, new: SyntaxTree, first: int, old_last: int, line_shift: int) -> _Moves | None:
-    start = _first_at(old, first)
-    if start != _first_at(new, first):
+    start = first_record_at(old, first)
+    if start != first_record_at(new, first):
         return None
     # From the end, the records below the change in both: a line below it
     # may have been a block's text before and a record now, or the other
     # way round, but the records below those are the same.
-    after = min(len(old) - _first_at(old, old_last + 1), len(new) - _first_at(new, old_last + line_shift + 1))
+    after = min(
+        len(old) - first_record_at(old, old_last + 1), len(new) - first_record_at(new, old_last + line_shift + 1)
+    )
     moves = _Moves(start, len(old) - after, len(new) - after, line_shift)
     byte_shift = len(memoryview(new)) - len(memoryview(old))
     if after and not _same(old[moves.old_end], new[moves.new_end], line_shift, byte_shift):

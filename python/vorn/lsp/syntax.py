@@ -26,8 +26,9 @@ class Hit:
     part: Part
 
 
-def records_on_line(tree: SyntaxTree, lineno: int) -> list[SyntaxRecord]:
-    """The records whose head is on line ``lineno``."""
+def first_record_at(tree: SyntaxTree, lineno: int) -> int:
+    """The index of the first record whose head is on line ``lineno`` or
+    below it (the records are in written order)."""
     low, high = 0, len(tree)
     while low < high:
         middle = (low + high) // 2
@@ -35,6 +36,12 @@ def records_on_line(tree: SyntaxTree, lineno: int) -> list[SyntaxRecord]:
             low = middle + 1
         else:
             high = middle
+    return low
+
+
+def records_on_line(tree: SyntaxTree, lineno: int) -> list[SyntaxRecord]:
+    """The records whose head is on line ``lineno``."""
+    low = first_record_at(tree, lineno)
     found = []
     while low < len(tree) and tree[low].line == lineno:
         found.append(tree[low])
