@@ -23,11 +23,21 @@ void Planner::plan_sequence(const ValueAt& at) {
     }
     // The items read that keep their place: the longest run of them that
     // keeps its order. The other items read that stay in the list move.
-    std::vector<std::uint32_t> old_indices(steps.size());
-    for (std::size_t i = 0; i < steps.size(); ++i)
-        old_indices[i] = steps[i].old_index == no_item ? no_item_paired : steps[i].old_index;
+    // The items at their own index from either end stay, so the run is
+    // sought only between them.
     std::vector<bool> stays(steps.size(), false);
-    for (const std::size_t position : longest_increasing_run(old_indices)) stays[position] = true;
+    std::size_t head = 0;
+    while (head < steps.size() && steps[head].old_index == head) stays[head++] = true;
+    std::size_t tail = 0;
+    while (tail < steps.size() - head && tail < items.size() &&
+           steps[steps.size() - 1 - tail].old_index == items.size() - 1 - tail)
+        stays[steps.size() - 1 - tail++] = true;
+    std::vector<std::uint32_t> old_indices(steps.size() - head - tail);
+    for (std::size_t i = 0; i < old_indices.size(); ++i) {
+        const std::uint32_t old_index = steps[head + i].old_index;
+        old_indices[i] = old_index == no_item ? no_item_paired : old_index;
+    }
+    for (const std::size_t position : longest_increasing_run(old_indices)) stays[head + position] = true;
     std::vector<bool> kept(items.size(), false);
     for (const ItemStep& step : steps)
         if (step.old_index != no_item) kept[step.old_index] = true;
