@@ -761,6 +761,12 @@ FAULTS_FOUND = [
         'data["p"]["k"][0] = "w"',
         "p:\n  k: &a2\n    - w\n  q:\n    k: &a4\n      r:\n        - v\n    k: {}\n<<: *a4\n",
     ),
+    (
+        "alias that its own item's merge overrides, in an anchored block",
+        "a: &a0\n  a: v\nb:\n  - &a1\n    - a: *a0\n      <<: *a0\n",
+        'data["a"]["port"] = "w"',
+        "a: &a0\n  a: v\n  port: w\nb:\n  - &a1\n    - a: *a0\n      a: v\n",
+    ),
 ]
 
 

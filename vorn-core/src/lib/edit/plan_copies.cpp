@@ -111,9 +111,10 @@ void Planner::plan_copies() {
         const bool same_anchor = anchor_in_force(index) == target;
         // One that stands nowhere in the data (a later entry or a merge
         // gives its key) needs only its anchor still there to read; written
-        // out, it might move where it would stand. Within an anchored block,
-        // though, it is seen wherever that block is repeated.
-        if (same_anchor && !facts(index).live && !within_anchored_block(index)) continue;
+        // out, it might move where it would stand. Within an anchored block
+        // that stands nowhere, though, it is seen wherever that block is
+        // repeated, unless its own block overrides it.
+        if (same_anchor && !facts(index).live && (facts(index).shadowed || !within_anchored_block(index))) continue;
         if (same_anchor && !value_changed(index) && !value_changed(target)) continue;
         if (same_anchor && same_values(new_value(index), new_value(target))) continue;
         ValueAt at{index, &written.value_as_read, no_change, record_path(index)};

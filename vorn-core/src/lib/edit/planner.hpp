@@ -36,6 +36,10 @@ struct RecordFacts {
     // Whether its value stands in the data at its place: a later entry
     // under its key, or a merge's block, leaves it out.
     bool live = false;
+    // Whether a record of its own block overrides it: a later entry under
+    // its key, or, for an item's first entry, the lines after the item's
+    // line. Such a record stands nowhere, in any copy of its block.
+    bool shadowed = false;
     // How deep it stands: the root's records are at 0.
     std::uint32_t depth = 0;
     // For an item, its index among its sequence's items.

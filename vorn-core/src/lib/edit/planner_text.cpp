@@ -98,16 +98,29 @@ void Planner::compute_facts() {
     const auto& all = records_.records();
     facts_.assign(all.size(), RecordFacts{});
     // Depths and item indices: a record comes after the record holding it.
-    std::unordered_map<std::uint32_t, std::uint32_t> items_seen;
+    // The root's items count in the last slot.
+    std::vector<std::uint32_t> items_seen(all.size() + 1, 0);
     for (std::uint32_t index = 0; index < all.size(); ++index) {
         const SyntaxRecord& written = all[index];
         if (written.parent != no_record) facts_[index].depth = facts_[written.parent].depth + 1;
-        if (written.kind == SyntaxKind::item) facts_[index].item_index = items_seen[written.parent]++;
+        if (written.kind == SyntaxKind::item)
+            facts_[index].item_index = items_seen[written.parent == no_record ? all.size() : written.parent]++;
     }
-    // Which records stand in the data: in a block of a record that does, an
-    // item always, an entry when it is the last under its key (below "- key:
-    // value", the lines after the item's line win over that first entry).
-    const auto mark_block = [&](std::uint32_t owner) {
+    // Which records another record of their own block overrides: an entry
+    // when a later one has its key (below "- key: value", the lines after
+    // the item's line win over that first entry, merges included).
+    const auto mark_shadowed = [&](std::uint32_t owner) {
+        // Without merges, a mapping as read with as many keys as the block
+        // has entries has each key once: nothing is overridden. That is the
+        // common case, settled without looking keys up.
+        std::size_t entry_count = 0;
+        bool merges = false;
+        for (std::uint32_t kid = records_.first_child(owner); kid != no_record; kid = records_.next_sibling(kid)) {
+            entry_count += all[kid].kind == SyntaxKind::entry;
+            merges = merges || all[kid].kind == SyntaxKind::merge;
+        }
+        const DocValue& block = owner == no_record ? root_ : all[owner].value_as_read;
+        if (!merges && (entry_count == 0 || (block.is_mapping() && block.entries().size() == entry_count))) return;
         std::vector<std::uint32_t> kids = children(owner);
         std::size_t from = 0;
         std::unordered_map<std::string_view, std::uint32_t> last;
@@ -118,10 +131,9 @@ void Planner::compute_facts() {
         }
         for (std::size_t i = from; i < kids.size(); ++i) {
             const SyntaxRecord& kid = all[kids[i]];
-            facts_[kids[i]].live = kid.kind != SyntaxKind::entry || last[kid.key_text] == kids[i];
+            facts_[kids[i]].shadowed = kid.kind == SyntaxKind::entry && last[kid.key_text] != kids[i];
         }
         if (from == 1) {
-            // The item's own first entry, unless the lines after it give its key.
             const SyntaxRecord& first = all[kids[0]];
             bool overridden = false;
             if (first.kind == SyntaxKind::entry) {
@@ -133,16 +145,23 @@ void Planner::compute_facts() {
                                            records_.provides(kid.target, first.key_text);
                 }
             }
-            facts_[kids[0]].live = !overridden;
+            facts_[kids[0]].shadowed = overridden;
         }
     };
-    mark_block(no_record);
+    const auto holds_block = [&](std::uint32_t index) {
+        return all[index].form == SyntaxForm::nested_block || all[index].form == SyntaxForm::inline_mapping;
+    };
+    mark_shadowed(no_record);
+    for (std::uint32_t index = 0; index < all.size(); ++index)
+        if (holds_block(index)) mark_shadowed(index);
+    // Which records stand in the data: those not overridden in a block of a
+    // record that does. A merge's own block is merged, not placed: its
+    // entries stand nowhere of their own. A record comes after its holder.
     for (std::uint32_t index = 0; index < all.size(); ++index) {
-        const SyntaxRecord& written = all[index];
-        const bool holds_block = written.form == SyntaxForm::nested_block || written.form == SyntaxForm::inline_mapping;
-        // A merge's own block is merged, not placed: its entries stand
-        // nowhere of their own.
-        if (holds_block && facts_[index].live && written.kind != SyntaxKind::merge) mark_block(index);
+        const std::uint32_t owner = all[index].parent;
+        const bool owner_places =
+            owner == no_record || (facts_[owner].live && holds_block(owner) && all[owner].kind != SyntaxKind::merge);
+        facts_[index].live = owner_places && !facts_[index].shadowed;
     }
     // The document's habits, which what is written anew follows: scalars
     // bare or in double quotes, items' mappings on the hyphen's line or not.
