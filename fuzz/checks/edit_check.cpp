@@ -11,6 +11,7 @@
 
 #include "edit/diff.hpp"
 #include "edit/edit_text.hpp"
+#include "edit/planner.hpp"
 #include "property_checks.hpp"
 #include "read/read_document.hpp"
 #include "read/syntax_index.hpp"
@@ -294,6 +295,33 @@ std::string_view line_of(std::string_view text, const SyntaxRecord& record) {
     return text.substr(record.head.begin, record.head.end - record.head.begin);
 }
 
+// The engine reads back only the lines its splices reach when that tells:
+// a text changed there (a byte between the first and the last byte that
+// differ from the text as read) must then still read as the data whole.
+CheckFailure region_check_failure(Bytes& bytes, const std::string& text, const SyntaxIndex& index,
+                                  const DocValue& old_root, const edit::ChangeSet& changes, const std::string& edited,
+                                  const Value& data) {
+    if (changes.empty()) return std::nullopt;
+    std::size_t prefix = 0;
+    while (prefix < text.size() && prefix < edited.size() && text[prefix] == edited[prefix]) ++prefix;
+    std::size_t suffix = 0;
+    while (suffix < text.size() - prefix && suffix < edited.size() - prefix &&
+           text[text.size() - 1 - suffix] == edited[edited.size() - 1 - suffix])
+        ++suffix;
+    if (prefix + suffix >= edited.size()) return std::nullopt;
+    static constexpr std::string_view alphabet = " \n-#:x|'\"&*\r";
+    std::string changed = edited;
+    changed[prefix + bytes.below(static_cast<unsigned>(edited.size() - prefix - suffix))] =
+        alphabet[bytes.below(alphabet.size())];
+    edit::Planner planner(text, index, old_root, changes);
+    if (planner.run().index() != 0 || !planner.reads_back_in_region(changed)) return std::nullopt;
+    const Result<Document> reread = read_document(changed, Comments::may_drop);
+    if (!reread || !same_values(to_value(reread.value().root()), data))
+        return "a text that reads otherwise passed the check of the lines the splices reach\nbefore: " +
+               printable(text) + "\nedited: " + printable(edited) + "\nchecked: " + printable(changed);
+    return std::nullopt;
+}
+
 }  // namespace
 
 CheckFailure check_edit(std::string_view input) {
@@ -352,7 +380,7 @@ CheckFailure check_edit(std::string_view input) {
             return "the line of an entry that stayed changed: " + printable(std::string(line_of(text, was))) +
                    " became " + printable(std::string(line_of(edited, is)));
     }
-    return std::nullopt;
+    return region_check_failure(bytes, text, index, old_root, changes, edited, data);
 }
 
 }  // namespace vorn::fuzz

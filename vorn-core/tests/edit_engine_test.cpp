@@ -9,6 +9,7 @@
 #include "edit/diff.hpp"
 #include "edit/edit_text.hpp"
 #include "edit/pair_items.hpp"
+#include "edit/planner.hpp"
 #include "edit/splice.hpp"
 #include "read/read_document.hpp"
 #include "read/syntax_index.hpp"
@@ -122,6 +123,53 @@ TEST(EditText, ChangesOnlyWhatChangedInTheDocumentsWays) {
     };
     for (const Row& row : rows)
         EXPECT_EQ(edited(head + row.before, value_of(head + row.after)), head + row.expected) << row.before;
+}
+
+// The edit reads back only the lines its splices reach when that tells
+// what reading the whole text would; a text that reads otherwise there is
+// never taken for right, and what may tie far lines together (anchors) or
+// blur where the stretch ends sends it to the whole reading.
+TEST(EditText, ReadsBackOnlyTheLinesReachedWhereThatTells) {
+    const std::string head = "_vorn_version: 1.0\n";
+    struct Row {
+        const char *before, *after;
+        // What the edited text is changed into before it is checked, the
+        // same length ("" for nothing), and whether the stretch tells.
+        const char *from, *to;
+        bool in_region;
+    };
+    const std::vector<Row> rows = {
+        {"l:\n  - a\n  - b\n  - c\n", "l:\n  - a\n  - x\n  - c\n", "", "", true},
+        {"l:\n  - a\n  - b\n  - c\n", "l:\n  - a\n  - x\n  - c\n", "- x", "- y", false},
+        {"m:\n  a: 1\n  b: 2\n  c: 3\n", "m:\n  a: 1\n  b: 9\n  c: 3\n", "", "", true},
+        // A line moved out of the block stands beside it.
+        {"m:\n  a: 1\n  b: 2\n  c: 3\n", "m:\n  a: 1\n  b: 9\n  c: 3\n", "  b: 9", "b:   9", false},
+        // The key written again, inside and outside the stretch.
+        {"m:\n  a: 1\n  b: 2\n  c: 3\n", "m:\n  a: 1\n  b: 9\n  c: 3\n", "  b: 9", "  a: 9", false},
+        {"r:\n  - n: 1\n    m: 2\n", "r:\n  - n: 1\n    m: 3\n", "", "", true},
+        {"r:\n  - n: 1\n    m: 2\n", "r:\n  - n: 5\n    m: 2\n", "", "", true},
+        {"a: |\n  x\n  y\nb: 1\n", "a: |\n  x\n  z\nb: 1\n", "", "", true},
+        {"a: |\n  x\n  y\nb: 1\n", "a: |\n  x\n  z\nb: 1\n", "  z\nb", "  zzzb", false},
+        {"a: &x\n  k: v\nb: *x\nc: 1\n", "a:\n  k: v\nb:\n  k: v\nc: 2\n", "", "", false},
+    };
+    for (const Row& row : rows) {
+        const std::string before = head + row.before;
+        vorn::SyntaxRecorder recorder(before);
+        const vorn::Result<vorn::Document> read = vorn::read_document(before, recorder);
+        ASSERT_TRUE(read) << before;
+        const vorn::SyntaxIndex index(std::move(recorder).finish());
+        const vorn::edit::ChangeSet changes = vorn::edit::diff(read.value().root(), value_of(head + row.after));
+        vorn::edit::Planner planner(before, index, read.value().root(), changes);
+        auto result = planner.run();
+        ASSERT_TRUE(std::holds_alternative<std::string>(result)) << row.before;
+        std::string text = std::get<std::string>(result);
+        if (*row.from != '\0') {
+            const std::size_t at = text.find(row.from);
+            ASSERT_NE(at, std::string::npos) << text;
+            text.replace(at, std::string_view(row.from).size(), row.to);
+        }
+        EXPECT_EQ(planner.reads_back_in_region(text), row.in_region) << row.before << " -> " << text;
+    }
 }
 
 TEST(EditText, RefusesAVersionTheReaderWouldNotRead) {

@@ -36,10 +36,13 @@ std::variant<std::string, EditError> edit_text(std::string_view text, const Synt
                                                const DocValue& document, const ChangeSet& changes) {
     if (changes.empty()) return std::string(text);
     if (auto fault = version_fault(document, changes)) return std::move(*fault);
-    std::variant<std::string, EditError> planned = Planner(text, records, document, changes).run();
+    Planner planner(text, records, document, changes);
+    std::variant<std::string, EditError> planned = planner.run();
     if (std::holds_alternative<EditError>(planned)) return planned;
-    // The text is given only once it reads back as the data.
+    // The text is given only once it reads back as the data: where the
+    // splices reach when that tells, else the whole text.
     const std::string& edited = std::get<std::string>(planned);
+    if (planner.reads_back_in_region(edited)) return planned;
     const Result<Document> read = read_document(edited, Comments::may_drop);
     if (!read) {
         return EditError{EditError::Kind::not_in_place,

@@ -7,6 +7,7 @@
 //   plan_sequence.cpp  a sequence's items deleted, inserted, moved
 //   plan_copies.cpp    aliases and merges whose value no longer holds
 //   render.cpp         moved items, seams after open blocks, the new text
+//   verify_region.cpp  the new text read back where the splices reach
 #pragma once
 
 #include <array>
@@ -83,6 +84,13 @@ public:
 
     // The new text, or why there is none.
     std::variant<std::string, EditError> run();
+
+    // --- verify_region.cpp --------------------------------------------------
+    // Whether `edited` (what run() gave) is known to read back as the data
+    // by reading only the stretch of lines that the splices reach, in a
+    // text that opens the blocks around it as the whole text does. False
+    // says nothing: the caller then reads the whole text back.
+    bool reads_back_in_region(std::string_view edited) const;
 
 private:
     // --- planner_text.cpp: the text and the records' facts ---------------
@@ -224,6 +232,9 @@ private:
     // Where each line starts.
     std::vector<std::uint32_t> line_starts_;
     bool compact_items_ = false;
+    // Whether the text has an anchor, an alias or a merge, which may tie a
+    // value to lines far from it.
+    bool has_copies_ = false;
 
     SpliceSet splices_;
     // The values the walk has still to plan, and where the one planned now

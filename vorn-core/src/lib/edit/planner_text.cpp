@@ -97,15 +97,6 @@ std::string Planner::with_newlines(std::string text) const {
 void Planner::compute_facts() {
     const auto& all = records_.records();
     facts_.assign(all.size(), RecordFacts{});
-    // Depths and item indices: a record comes after the record holding it.
-    // The root's items count in the last slot.
-    std::vector<std::uint32_t> items_seen(all.size() + 1, 0);
-    for (std::uint32_t index = 0; index < all.size(); ++index) {
-        const SyntaxRecord& written = all[index];
-        if (written.parent != no_record) facts_[index].depth = facts_[written.parent].depth + 1;
-        if (written.kind == SyntaxKind::item)
-            facts_[index].item_index = items_seen[written.parent == no_record ? all.size() : written.parent]++;
-    }
     // Which records another record of their own block overrides: an entry
     // when a later one has its key (below "- key: value", the lines after
     // the item's line win over that first entry, merges included).
@@ -151,25 +142,31 @@ void Planner::compute_facts() {
     const auto holds_block = [&](std::uint32_t index) {
         return all[index].form == SyntaxForm::nested_block || all[index].form == SyntaxForm::inline_mapping;
     };
-    mark_shadowed(no_record);
-    for (std::uint32_t index = 0; index < all.size(); ++index)
-        if (holds_block(index)) mark_shadowed(index);
-    // Which records stand in the data: those not overridden in a block of a
-    // record that does. A merge's own block is merged, not placed: its
-    // entries stand nowhere of their own. A record comes after its holder.
-    for (std::uint32_t index = 0; index < all.size(); ++index) {
-        const std::uint32_t owner = all[index].parent;
-        const bool owner_places =
-            owner == no_record || (facts_[owner].live && holds_block(owner) && all[owner].kind != SyntaxKind::merge);
-        facts_[index].live = owner_places && !facts_[index].shadowed;
-    }
     // The document's habits, which what is written anew follows: scalars
     // bare or in double quotes, items' mappings on the hyphen's line or not.
     std::size_t plain = 0;
     std::size_t double_quoted = 0;
     bool inline_items = false;
     bool mappings_below_hyphens = false;
-    for (const SyntaxRecord& written : all) {
+    // One pass in written order, where a record comes after the record
+    // holding it: its depth and item index (the root's items count in the
+    // last slot), whether it stands in the data (not overridden, in a block
+    // of a record that does; a merge's own block is merged, not placed, so
+    // its entries stand nowhere of their own), and the habits.
+    std::vector<std::uint32_t> items_seen(all.size() + 1, 0);
+    mark_shadowed(no_record);
+    for (std::uint32_t index = 0; index < all.size(); ++index) {
+        const SyntaxRecord& written = all[index];
+        RecordFacts& known = facts_[index];
+        const std::uint32_t owner = written.parent;
+        if (owner != no_record) known.depth = facts_[owner].depth + 1;
+        if (written.kind == SyntaxKind::item) known.item_index = items_seen[owner == no_record ? all.size() : owner]++;
+        const bool owner_places =
+            owner == no_record || (facts_[owner].live && holds_block(owner) && all[owner].kind != SyntaxKind::merge);
+        known.live = owner_places && !known.shadowed;
+        if (holds_block(index)) mark_shadowed(index);
+        has_copies_ = has_copies_ || written.kind == SyntaxKind::merge || written.form == SyntaxForm::alias ||
+                      written.anchor.end > written.anchor.begin;
         plain += written.form == SyntaxForm::plain;
         double_quoted += written.form == SyntaxForm::double_quoted;
         inline_items = inline_items || written.form == SyntaxForm::inline_mapping;

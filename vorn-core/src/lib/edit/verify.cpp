@@ -59,9 +59,9 @@ class Comparison {
 public:
     explicit Comparison(const ChangeSet& changes) : changes_(changes) {}
 
-    std::optional<std::vector<DataStep>> run(const DocValue& now, const DocValue& old, std::uint32_t change) {
+    std::optional<std::vector<DataStep>> run(const DocValue& now, Expected expected) {
         places_.push_back({root_place, false, {}, 0});
-        pending_.push_back({&now, {&old, change, nullptr}, {root_place, false, {}, 0}});
+        pending_.push_back({&now, expected, {root_place, false, {}, 0}});
         while (!pending_.empty()) {
             const Pending at = pending_.back();
             pending_.pop_back();
@@ -231,7 +231,11 @@ private:
 
 std::optional<std::vector<DataStep>> first_difference(const DocValue& now, const DocValue& old,
                                                       const ChangeSet& changes, std::uint32_t change) {
-    return Comparison(changes).run(now, old, change);
+    return Comparison(changes).run(now, {&old, change, nullptr});
+}
+
+bool holds_value(const DocValue& now, const Value& made, const ChangeSet& changes) {
+    return !Comparison(changes).run(now, {nullptr, no_change, &made});
 }
 
 }  // namespace vorn::edit

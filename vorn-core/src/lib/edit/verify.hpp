@@ -16,4 +16,7 @@ namespace vorn::edit {
 std::optional<std::vector<DataStep>> first_difference(const DocValue& now, const DocValue& old,
                                                       const ChangeSet& changes, std::uint32_t change);
 
+// Whether `now` holds `made` exactly.
+bool holds_value(const DocValue& now, const Value& made, const ChangeSet& changes);
+
 }  // namespace vorn::edit

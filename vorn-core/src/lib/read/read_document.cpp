@@ -14,10 +14,12 @@ namespace vorn {
 
 namespace {
 
+enum class RootCheck { whole_document, none };
+
 // Reads the whole text; with `syntax`, recording it as written, or with
 // `sink`, having it make the containers.
-Result<Document> read_text(std::string_view text, Comments comments, SyntaxRecorder* syntax,
-                           ValueSink* sink = nullptr) {
+Result<Document> read_text(std::string_view text, Comments comments, SyntaxRecorder* syntax, ValueSink* sink = nullptr,
+                           RootCheck check = RootCheck::whole_document) {
     if (auto tab = find_tab(text)) return std::move(*tab);
     const LineCursor lines(text);
     Arena arena;
@@ -27,7 +29,8 @@ Result<Document> read_text(std::string_view text, Comments comments, SyntaxRecor
     Result<DocValue> root = parse_blocks(lines, anchors, arena, comments == Comments::kept, syntax, sink);
     if (!root) return std::move(root).error();
     // A root the sink made was checked before it was made.
-    if (auto fault = root.value().is_made() ? std::nullopt : root_fault(root.value(), lines)) return std::move(*fault);
+    const bool checked = check == RootCheck::none || root.value().is_made();
+    if (auto fault = checked ? std::nullopt : root_fault(root.value(), lines)) return std::move(*fault);
     return Document(std::move(arena), root.value(), anchors.copied());
 }
 
@@ -41,6 +44,10 @@ Result<Document> read_document(std::string_view text, SyntaxRecorder& syntax) {
 
 Result<Document> read_document(std::string_view text, ValueSink& sink) {
     return read_text(text, Comments::may_drop, nullptr, &sink);
+}
+
+Result<Document> read_stretch(std::string_view text) {
+    return read_text(text, Comments::may_drop, nullptr, nullptr, RootCheck::none);
 }
 
 Result<Value> parse_document(std::string_view text) {

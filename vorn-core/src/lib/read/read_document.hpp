@@ -34,4 +34,9 @@ Result<Document> read_document(std::string_view text, SyntaxRecorder& syntax);
 // other readings.
 Result<Document> read_document(std::string_view text, ValueSink& sink);
 
+// The values of a stretch of a document's lines, under head lines that open
+// the blocks around it, read alone: as read_document, without the checks
+// of a whole document's root (its version stays where it is written).
+Result<Document> read_stretch(std::string_view text);
+
 }  // namespace vorn
