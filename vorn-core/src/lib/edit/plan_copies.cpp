@@ -89,7 +89,7 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
 void Planner::plan_copies() {
     // Where moved items go decides which anchor an alias names.
     rank_insertions();
-    if (!has_copies_) return;
+    if (!records_.has_copies()) return;
     const auto& all = records_.records();
     std::vector<std::uint32_t> merging;
     for (std::uint32_t index = 0; index < all.size(); ++index) {

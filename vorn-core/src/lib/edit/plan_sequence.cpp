@@ -21,49 +21,56 @@ void Planner::plan_sequence(const ValueAt& at) {
         replace_value(at, Value::empty_sequence());
         return;
     }
-    // The items read that keep their place: the longest run of them that
-    // keeps its order. The other items read that stay in the list move.
-    // The items at their own index from either end stay, so the run is
-    // sought only between them.
-    std::vector<bool> stays(steps.size(), false);
+    // The items at their own index from either end stay where they are;
+    // between them (the middle), the items read that keep their place are
+    // the longest run that keeps its order, and the others move.
     std::size_t head = 0;
-    while (head < steps.size() && steps[head].old_index == head) stays[head++] = true;
+    while (head < steps.size() && steps[head].old_index == head) ++head;
     std::size_t tail = 0;
-    while (tail < steps.size() - head && tail < items.size() &&
+    while (tail < steps.size() - head && tail < items.size() - head &&
            steps[steps.size() - 1 - tail].old_index == items.size() - 1 - tail)
-        stays[steps.size() - 1 - tail++] = true;
-    std::vector<std::uint32_t> old_indices(steps.size() - head - tail);
+        ++tail;
+    const std::size_t middle_end = steps.size() - tail;
+    const std::size_t old_middle_end = items.size() - tail;
+    std::vector<std::uint32_t> old_indices(middle_end - head);
     for (std::size_t i = 0; i < old_indices.size(); ++i) {
         const std::uint32_t old_index = steps[head + i].old_index;
         old_indices[i] = old_index == no_item ? no_item_paired : old_index;
     }
-    for (const std::size_t position : longest_increasing_run(old_indices)) stays[head + position] = true;
-    std::vector<bool> kept(items.size(), false);
-    for (const ItemStep& step : steps)
-        if (step.old_index != no_item) kept[step.old_index] = true;
+    std::vector<char> stays(old_indices.size(), 0);
+    for (const std::size_t position : longest_increasing_run(old_indices)) stays[position] = 1;
+    const auto staying = [&](std::size_t i) { return i < head || i >= middle_end || stays[i - head] != 0; };
 
-    for (std::size_t k = 0; k < items.size(); ++k)
-        if (!kept[k]) remove_lines(items[k]);
+    // The items read in the middle that no step names are deleted.
+    std::vector<char> kept(old_middle_end - head, 0);
+    for (std::size_t i = head; i < middle_end; ++i)
+        if (steps[i].old_index != no_item) {
+            VORN_ASSERT(steps[i].old_index >= head && steps[i].old_index < old_middle_end);
+            kept[steps[i].old_index - head] = 1;
+        }
+    for (std::size_t k = head; k < old_middle_end; ++k)
+        if (kept[k - head] == 0) remove_lines(items[k]);
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const ItemStep& step = steps[i];
         if (step.old_index == no_item) continue;
         const std::uint32_t item = items[step.old_index];
         if (step.change != no_change)
             pending_.push_back({item, &old.items()[step.old_index].value, step.change, path_step(at.path, i)});
-        if (!stays[i]) moved_.push_back(item);
+        if (!staying(i)) moved_.push_back(item);
     }
 
     // Each item inserted or moved goes after the staying item before it in
     // the new list, or, with none before it, before the first staying item.
     std::optional<std::uint32_t> first_staying;
     for (std::size_t i = 0; i < steps.size() && !first_staying; ++i)
-        if (stays[i]) first_staying = items[steps[i].old_index];
+        if (staying(i)) first_staying = items[steps[i].old_index];
     const std::uint32_t indent = record(items.front()).indent;
     const std::uint32_t depth = facts(items.front()).depth;
     std::optional<std::uint32_t> previous;
-    for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (head > 0) previous = items[head - 1];
+    for (std::size_t i = head; i < middle_end; ++i) {
         const ItemStep& step = steps[i];
-        if (stays[i]) {
+        if (staying(i)) {
             previous = items[step.old_index];
             continue;
         }

@@ -75,7 +75,26 @@ LineSite Planner::site_of(std::uint32_t index) const noexcept {
     return LineSite::block_entry;
 }
 
-LayoutStyle Planner::style_near(std::uint32_t) const { return {prefers_plain_, compact_items_, true}; }
+LayoutStyle Planner::style_near(std::uint32_t) const {
+    if (style_) return *style_;
+    // The document's habits: scalars bare or in double quotes, by its
+    // scalars as read; "- key: value", as people write items, unless the
+    // document only ever puts an item's mapping below a "-" alone.
+    std::size_t plain = 0;
+    std::size_t double_quoted = 0;
+    bool inline_items = false;
+    bool mappings_below_hyphens = false;
+    for (const SyntaxRecord& written : records_.records()) {
+        plain += written.form == SyntaxForm::plain;
+        double_quoted += written.form == SyntaxForm::double_quoted;
+        inline_items = inline_items || written.form == SyntaxForm::inline_mapping;
+        mappings_below_hyphens =
+            mappings_below_hyphens || (written.kind == SyntaxKind::item && written.form == SyntaxForm::nested_block &&
+                                       written.value_as_read.is_mapping());
+    }
+    style_ = LayoutStyle{plain >= double_quoted, inline_items || !mappings_below_hyphens, true};
+    return *style_;
+}
 
 void Planner::replace_value(const ValueAt& at, const Value& value) {
     current_path_ = at.path;

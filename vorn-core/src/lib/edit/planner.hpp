@@ -94,9 +94,16 @@ public:
 
 private:
     // --- planner_text.cpp: the text and the records' facts ---------------
-    void compute_facts();
     const SyntaxRecord& record(std::uint32_t index) const noexcept { return records_.records()[index]; }
-    const RecordFacts& facts(std::uint32_t index) const noexcept { return facts_[index]; }
+    // What the planner knows of a record, found when first asked: an edit
+    // asks of few records, whatever the size of the text.
+    const RecordFacts& facts(std::uint32_t index) const;
+    // The facts of `index`, whose holder's are known.
+    void learn(std::uint32_t index) const;
+    // The facts of a block's records that depend on their siblings: which
+    // are overridden, and the items' indices (no_record: the root's).
+    void learn_block(std::uint32_t owner) const;
+    std::uint32_t open_threshold_of(std::uint32_t index) const;
     std::uint32_t line_start(std::uint32_t offset) const noexcept;
     // Just past the line feed that ends the line holding `offset` (or the
     // text's end).
@@ -228,22 +235,21 @@ private:
     const SyntaxIndex& records_;
     const DocValue& root_;
     const ChangeSet& changes_;
-    std::vector<RecordFacts> facts_;
+    mutable std::vector<RecordFacts> facts_;
+    // Whether each record's facts are found, and, one more for the root,
+    // whether its block's are.
+    mutable std::vector<char> known_;
+    mutable std::vector<char> block_known_;
     // Where each line starts.
     std::vector<std::uint32_t> line_starts_;
-    bool compact_items_ = false;
-    // Whether the text has an anchor, an alias or a merge, which may tie a
-    // value to lines far from it.
-    bool has_copies_ = false;
+    // The document's habits, found when something is first written anew.
+    mutable std::optional<LayoutStyle> style_;
 
     SpliceSet splices_;
     // The values the walk has still to plan, and where the one planned now
     // stands.
     std::vector<ValueAt> pending_;
     std::uint32_t current_path_ = 0;
-    // Whether scalars written anew are written bare where they can be: the
-    // document's own habit, by its scalars as read.
-    bool prefers_plain_ = true;
     // The values the walk reached, by record: their value as read and
     // change, for the aliases and merges that copy them.
     std::unordered_map<std::uint32_t, ValueAt> reached_;

@@ -29,7 +29,9 @@ Planner::Planner(std::string_view text, const SyntaxIndex& records, const DocVal
              std::memchr(at + 1, '\n', static_cast<std::size_t>(text_.data() + text_.size() - at - 1)))) {
         line_starts_.push_back(static_cast<std::uint32_t>(at - text_.data() + 1));
     }
-    compute_facts();
+    facts_.assign(records.records().size(), RecordFacts{});
+    known_.assign(records.records().size(), 0);
+    block_known_.assign(records.records().size() + 1, 0);
 }
 
 std::uint32_t Planner::line_start(std::uint32_t offset) const noexcept {
@@ -94,119 +96,117 @@ std::string Planner::with_newlines(std::string text) const {
     return out;
 }
 
-void Planner::compute_facts() {
+const RecordFacts& Planner::facts(std::uint32_t index) const {
+    if (known_[index] == 0) {
+        // The holders not yet known first, from the outermost.
+        std::vector<std::uint32_t> unknown;
+        for (std::uint32_t at = index; at != no_record && known_[at] == 0; at = record(at).parent)
+            unknown.push_back(at);
+        for (auto at = unknown.rbegin(); at != unknown.rend(); ++at) learn(*at);
+    }
+    return facts_[index];
+}
+
+namespace {
+
+bool holds_block(const SyntaxRecord& written) noexcept {
+    return written.form == SyntaxForm::nested_block || written.form == SyntaxForm::inline_mapping;
+}
+
+}  // namespace
+
+void Planner::learn(std::uint32_t index) const {
+    const SyntaxRecord& written = record(index);
+    const std::uint32_t owner = written.parent;
+    VORN_ASSERT(owner == no_record || known_[owner] != 0);
+    learn_block(owner);
+    RecordFacts& known = facts_[index];
+    // It stands in the data when not overridden, in a block of a record
+    // that does; a merge's own block is merged, not placed, so its entries
+    // stand nowhere of their own.
+    bool owner_places = true;
+    if (owner != no_record) {
+        const SyntaxRecord& holder = record(owner);
+        known.depth = facts_[owner].depth + 1;
+        owner_places = facts_[owner].live && holds_block(holder) && holder.kind != SyntaxKind::merge;
+    }
+    known.live = owner_places && !known.shadowed;
+    known.open_threshold = open_threshold_of(index);
+    known_[index] = 1;
+}
+
+void Planner::learn_block(std::uint32_t owner) const {
     const auto& all = records_.records();
-    facts_.assign(all.size(), RecordFacts{});
+    char& done = block_known_[owner == no_record ? all.size() : owner];
+    if (done != 0) return;
+    done = 1;
+    std::uint32_t items = 0;
+    std::size_t entry_count = 0;
+    bool merges = false;
+    for (std::uint32_t kid = records_.first_child(owner); kid != no_record; kid = records_.next_sibling(kid)) {
+        if (all[kid].kind == SyntaxKind::item) facts_[kid].item_index = items++;
+        entry_count += all[kid].kind == SyntaxKind::entry;
+        merges = merges || all[kid].kind == SyntaxKind::merge;
+    }
     // Which records another record of their own block overrides: an entry
     // when a later one has its key (below "- key: value", the lines after
-    // the item's line win over that first entry, merges included).
-    const auto mark_shadowed = [&](std::uint32_t owner) {
-        // Without merges, a mapping as read with as many keys as the block
-        // has entries has each key once: nothing is overridden. That is the
-        // common case, settled without looking keys up.
-        std::size_t entry_count = 0;
-        bool merges = false;
-        for (std::uint32_t kid = records_.first_child(owner); kid != no_record; kid = records_.next_sibling(kid)) {
-            entry_count += all[kid].kind == SyntaxKind::entry;
-            merges = merges || all[kid].kind == SyntaxKind::merge;
-        }
-        const DocValue& block = owner == no_record ? root_ : all[owner].value_as_read;
-        if (!merges && (entry_count == 0 || (block.is_mapping() && block.entries().size() == entry_count))) return;
-        std::vector<std::uint32_t> kids = children(owner);
-        std::size_t from = 0;
-        std::unordered_map<std::string_view, std::uint32_t> last;
-        if (owner != no_record && all[owner].form == SyntaxForm::inline_mapping && !kids.empty()) from = 1;
-        for (std::size_t i = from; i < kids.size(); ++i) {
-            const SyntaxRecord& kid = all[kids[i]];
-            if (kid.kind == SyntaxKind::entry) last[kid.key_text] = kids[i];
-        }
-        for (std::size_t i = from; i < kids.size(); ++i) {
-            const SyntaxRecord& kid = all[kids[i]];
-            facts_[kids[i]].shadowed = kid.kind == SyntaxKind::entry && last[kid.key_text] != kids[i];
-        }
-        if (from == 1) {
-            const SyntaxRecord& first = all[kids[0]];
-            bool overridden = false;
-            if (first.kind == SyntaxKind::entry) {
-                for (std::size_t i = 1; i < kids.size() && !overridden; ++i) {
-                    const SyntaxRecord& kid = all[kids[i]];
-                    overridden = kid.kind == SyntaxKind::entry
-                                     ? kid.key_text == first.key_text
-                                     : kid.kind == SyntaxKind::merge && kid.target != no_record &&
-                                           records_.provides(kid.target, first.key_text);
-                }
-            }
-            facts_[kids[0]].shadowed = overridden;
-        }
-    };
-    const auto holds_block = [&](std::uint32_t index) {
-        return all[index].form == SyntaxForm::nested_block || all[index].form == SyntaxForm::inline_mapping;
-    };
-    // The document's habits, which what is written anew follows: scalars
-    // bare or in double quotes, items' mappings on the hyphen's line or not.
-    std::size_t plain = 0;
-    std::size_t double_quoted = 0;
-    bool inline_items = false;
-    bool mappings_below_hyphens = false;
-    // One pass in written order, where a record comes after the record
-    // holding it: its depth and item index (the root's items count in the
-    // last slot), whether it stands in the data (not overridden, in a block
-    // of a record that does; a merge's own block is merged, not placed, so
-    // its entries stand nowhere of their own), and the habits.
-    std::vector<std::uint32_t> items_seen(all.size() + 1, 0);
-    mark_shadowed(no_record);
-    for (std::uint32_t index = 0; index < all.size(); ++index) {
-        const SyntaxRecord& written = all[index];
-        RecordFacts& known = facts_[index];
-        const std::uint32_t owner = written.parent;
-        if (owner != no_record) known.depth = facts_[owner].depth + 1;
-        if (written.kind == SyntaxKind::item) known.item_index = items_seen[owner == no_record ? all.size() : owner]++;
-        const bool owner_places =
-            owner == no_record || (facts_[owner].live && holds_block(owner) && all[owner].kind != SyntaxKind::merge);
-        known.live = owner_places && !known.shadowed;
-        if (holds_block(index)) mark_shadowed(index);
-        has_copies_ = has_copies_ || written.kind == SyntaxKind::merge || written.form == SyntaxForm::alias ||
-                      written.anchor.end > written.anchor.begin;
-        plain += written.form == SyntaxForm::plain;
-        double_quoted += written.form == SyntaxForm::double_quoted;
-        inline_items = inline_items || written.form == SyntaxForm::inline_mapping;
-        mappings_below_hyphens =
-            mappings_below_hyphens || (written.kind == SyntaxKind::item && written.form == SyntaxForm::nested_block &&
-                                       written.value_as_read.is_mapping());
+    // the item's line win over that first entry, merges included). Without
+    // merges, a mapping as read with as many keys as the block has entries
+    // has each key once: nothing is overridden. That is the common case,
+    // settled without looking keys up.
+    const DocValue& block = owner == no_record ? root_ : all[owner].value_as_read;
+    if (!merges && (entry_count == 0 || (block.is_mapping() && block.entries().size() == entry_count))) return;
+    std::vector<std::uint32_t> kids = children(owner);
+    std::size_t from = 0;
+    std::unordered_map<std::string_view, std::uint32_t> last;
+    if (owner != no_record && all[owner].form == SyntaxForm::inline_mapping && !kids.empty()) from = 1;
+    for (std::size_t i = from; i < kids.size(); ++i) {
+        const SyntaxRecord& kid = all[kids[i]];
+        if (kid.kind == SyntaxKind::entry) last[kid.key_text] = kids[i];
     }
-    prefers_plain_ = plain >= double_quoted;
-    // "- key: value", as people write items, unless the document only ever
-    // puts an item's mapping below a "-" alone.
-    compact_items_ = inline_items || !mappings_below_hyphens;
-    // What the last line of each record leaves open, from the last records
-    // back, so that a block's answer is its last record's.
-    for (std::uint32_t index = static_cast<std::uint32_t>(all.size()); index-- > 0;) {
-        const SyntaxRecord& written = all[index];
-        const bool first_on_item_line = written.parent != no_record &&
-                                        all[written.parent].form == SyntaxForm::inline_mapping &&
-                                        records_.first_child(written.parent) == index;
-        std::uint32_t& threshold = facts_[index].open_threshold;
-        switch (written.form) {
-            case SyntaxForm::literal_block:
-                threshold = first_on_item_line ? all[written.parent].indent + 2 : written.indent + 1;
-                break;
-            case SyntaxForm::empty:
-                // "- key:" never opens a block; "key:" and "-" open one for
-                // deeper lines, comment lines included.
-                if (!first_on_item_line) threshold = written.indent;
-                break;
-            case SyntaxForm::nested_block:
-            case SyntaxForm::inline_mapping: {
-                std::uint32_t last = no_record;
-                for (std::uint32_t child = records_.first_child(index); child != no_record;
-                     child = records_.next_sibling(child))
-                    last = child;
-                if (last != no_record) threshold = facts_[last].open_threshold;
-                break;
+    for (std::size_t i = from; i < kids.size(); ++i) {
+        const SyntaxRecord& kid = all[kids[i]];
+        facts_[kids[i]].shadowed = kid.kind == SyntaxKind::entry && last[kid.key_text] != kids[i];
+    }
+    if (from == 1) {
+        const SyntaxRecord& first = all[kids[0]];
+        bool overridden = false;
+        if (first.kind == SyntaxKind::entry) {
+            for (std::size_t i = 1; i < kids.size() && !overridden; ++i) {
+                const SyntaxRecord& kid = all[kids[i]];
+                overridden = kid.kind == SyntaxKind::entry ? kid.key_text == first.key_text
+                                                           : kid.kind == SyntaxKind::merge && kid.target != no_record &&
+                                                                 records_.provides(kid.target, first.key_text);
             }
-            default:
-                break;
         }
+        facts_[kids[0]].shadowed = overridden;
+    }
+}
+
+std::uint32_t Planner::open_threshold_of(std::uint32_t index) const {
+    // A block leaves open what its last record leaves open, and so on down:
+    // what its last record of all (the last in written order, as a block's
+    // records follow its line) leaves open.
+    std::uint32_t last = index;
+    if (holds_block(record(index))) {
+        std::uint32_t after = no_record;
+        for (std::uint32_t at = index; at != no_record && after == no_record; at = record(at).parent)
+            after = records_.next_sibling(at);
+        last = (after == no_record ? static_cast<std::uint32_t>(records_.records().size()) : after) - 1;
+    }
+    const SyntaxRecord& written = record(last);
+    const bool first_on_item_line = written.parent != no_record &&
+                                    record(written.parent).form == SyntaxForm::inline_mapping &&
+                                    records_.first_child(written.parent) == last;
+    switch (written.form) {
+        case SyntaxForm::literal_block:
+            return first_on_item_line ? record(written.parent).indent + 2 : written.indent + 1;
+        case SyntaxForm::empty:
+            // "- key:" never opens a block; "key:" and "-" open one for
+            // deeper lines, comment lines included.
+            return first_on_item_line ? no_threshold : written.indent;
+        default:
+            return no_threshold;
     }
 }
 

@@ -61,7 +61,7 @@ bool closes_at(std::string_view text, std::size_t at, std::uint32_t indent, bool
 
 bool Planner::reads_back_in_region(std::string_view edited) const {
     const std::vector<Splice>& splices = splices_.splices();
-    if (has_copies_ || added_line_feed_ || splices.empty()) return false;
+    if (records_.has_copies() || added_line_feed_ || splices.empty()) return false;
     std::uint32_t low = splices.front().begin;
     std::uint32_t high = 0;
     std::int64_t growth = 0;

@@ -45,6 +45,9 @@ public:
     explicit SyntaxIndex(std::vector<SyntaxRecord> records);
 
     const std::vector<SyntaxRecord>& records() const noexcept { return records_; }
+    // Whether a record has an anchor, an alias or a merge: what ties a
+    // value to lines far from it.
+    bool has_copies() const noexcept { return has_copies_; }
     // The records' storage, for a SyntaxRecorder to reuse; the index is
     // then empty.
     std::vector<SyntaxRecord> release_records() && noexcept { return std::move(records_); }
@@ -90,6 +93,7 @@ private:
     std::vector<std::uint32_t> first_child_;
     std::vector<std::uint32_t> next_sibling_;
     std::uint32_t first_root_child_ = no_record;
+    bool has_copies_ = false;
 };
 
 }  // namespace vorn
