@@ -221,6 +221,11 @@ private:
     // What a record's own line opens, with its lines below to come.
     std::uint32_t head_open(std::uint32_t index) const;
 
+    // --- verify_region.cpp --------------------------------------------------
+    // The first record held by `owner` (no_record: the root) whose lines
+    // end after `offset`, or no_record.
+    std::uint32_t first_child_reaching(std::uint32_t owner, std::uint32_t offset) const;
+
     // --- render.cpp ---------------------------------------------------------
     void place_insertions();
     void fix_seams();

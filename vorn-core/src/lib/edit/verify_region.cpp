@@ -59,6 +59,26 @@ bool closes_at(std::string_view text, std::size_t at, std::uint32_t indent, bool
 
 }  // namespace
 
+std::uint32_t Planner::first_child_reaching(std::uint32_t owner, std::uint32_t offset) const {
+    // Records stand in written order, so their lines begin in order: the
+    // last to begin at or before `offset`, climbed up to `owner`'s child,
+    // is it or the one before it.
+    const auto& all = records_.records();
+    const auto after =
+        std::upper_bound(all.begin(), all.end(), offset,
+                         [](std::uint32_t at, const SyntaxRecord& written) { return at < written.lines.begin; });
+    std::uint32_t child = records_.first_child(owner);
+    for (auto at = after == all.begin() ? no_record : static_cast<std::uint32_t>(after - all.begin() - 1);
+         at != no_record; at = all[at].parent) {
+        if (all[at].parent == owner) {
+            child = at;
+            break;
+        }
+    }
+    while (child != no_record && lines_end(child) <= offset) child = records_.next_sibling(child);
+    return child;
+}
+
 bool Planner::reads_back_in_region(std::string_view edited) const {
     const std::vector<Splice>& splices = splices_.splices();
     if (records_.has_copies() || added_line_feed_ || splices.empty()) return false;
@@ -78,25 +98,20 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
     std::vector<std::uint32_t> path;
     for (bool deeper = true; deeper;) {
         deeper = false;
-        for (std::uint32_t child = records_.first_child(owner); child != no_record;
-             child = records_.next_sibling(child)) {
-            if (record(child).lines.end + 2 < low || lines_end(child) <= low) continue;
-            const SyntaxForm form = record(child).form;
-            if ((form == SyntaxForm::nested_block || form == SyntaxForm::inline_mapping) && facts(child).live &&
-                low >= head_line_end(child) && high < lines_end(child)) {
-                owner = child;
-                path.push_back(child);
-                deeper = true;
-            }
-            break;
+        const std::uint32_t child = first_child_reaching(owner, low);
+        if (child == no_record) break;
+        const SyntaxForm form = record(child).form;
+        if ((form == SyntaxForm::nested_block || form == SyntaxForm::inline_mapping) && facts(child).live &&
+            low >= head_line_end(child) && high < lines_end(child)) {
+            owner = child;
+            path.push_back(child);
+            deeper = true;
         }
     }
     if (owner != no_record && !facts(owner).live) return false;
 
     // The run of the block's records that the splices reach.
-    std::uint32_t first = records_.first_child(owner);
-    while (first != no_record && (record(first).lines.end + 2 < low || lines_end(first) <= low))
-        first = records_.next_sibling(first);
+    const std::uint32_t first = first_child_reaching(owner, low);
     if (first == no_record) return false;
     if (is_inline_owner(owner) && first == records_.first_child(owner)) return false;
     std::uint32_t last = first;
