@@ -127,8 +127,9 @@ TEST(EditText, ChangesOnlyWhatChangedInTheDocumentsWays) {
 
 // The edit reads back only the lines its splices reach when that tells
 // what reading the whole text would; a text that reads otherwise there is
-// never taken for right, and what may tie far lines together (anchors) or
-// blur where the stretch ends sends it to the whole reading.
+// never taken for right, and what may tie far lines to it (an alias of a
+// block around it) or blur where the stretch ends sends it to the whole
+// reading.
 TEST(EditText, ReadsBackOnlyTheLinesReachedWhereThatTells) {
     const std::string head = "_vorn_version: 1.0\n";
     struct Row {
@@ -150,7 +151,13 @@ TEST(EditText, ReadsBackOnlyTheLinesReachedWhereThatTells) {
         {"r:\n  - n: 1\n    m: 2\n", "r:\n  - n: 5\n    m: 2\n", "", "", true},
         {"a: |\n  x\n  y\nb: 1\n", "a: |\n  x\n  z\nb: 1\n", "", "", true},
         {"a: |\n  x\n  y\nb: 1\n", "a: |\n  x\n  z\nb: 1\n", "  z\nb", "  zzzb", false},
-        {"a: &x\n  k: v\nb: *x\nc: 1\n", "a:\n  k: v\nb:\n  k: v\nc: 2\n", "", "", false},
+        // Copies elsewhere that do not reach the stretch leave it alone...
+        {"a: &x\n  k: v\nb: *x\nc: 1\n", "a:\n  k: v\nb:\n  k: v\nc: 2\n", "", "", true},
+        {"d: &d\n  p: 1\ns:\n  <<: *d\n  n: x\n", "d:\n  p: 1\ns:\n  p: 1\n  n: y\n", "", "", true},
+        // ...but beside a merge its keys must stay,
+        {"d: &d\n  p: 1\ns:\n  <<: *d\n  n: x\n", "d:\n  p: 1\ns:\n  p: 1\n  n: y\n", "n: y", "p: y", false},
+        // and a block that an alias repeats is read back whole.
+        {"a: &x\n  k: v\nb: *x\nc: 1\n", "a:\n  k: w\nb:\n  k: v\nc: 1\n", "", "", false},
     };
     for (const Row& row : rows) {
         const std::string before = head + row.before;

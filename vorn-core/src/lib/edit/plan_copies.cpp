@@ -57,6 +57,9 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
     const SyntaxRecord& written = record(index);
     // "- <<: &name" merges its own block.
     if (written.target == index) return index;
+    // While every anchor stays where it was, with nothing moved among them,
+    // each name still means what it meant when the text was read.
+    if (anchors_stay()) return written.target;
     const std::string_view name = text_.substr(record(written.target).anchor.begin,
                                                record(written.target).anchor.end - record(written.target).anchor.begin);
     if (anchors_by_name_.empty()) {
@@ -86,6 +89,19 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
     return found;
 }
 
+bool Planner::anchors_stay() {
+    if (anchors_stay_) return *anchors_stay_;
+    bool stay = moved_.empty();
+    for (std::uint32_t candidate = 0; stay && candidate < records_.records().size(); ++candidate) {
+        const SyntaxRecord& anchored = record(candidate);
+        if (!is_anchored(anchored)) continue;
+        const auto rewritten = rewritten_.find(candidate);
+        stay = !is_removed(candidate) && (rewritten == rewritten_.end() || rewritten->second);
+    }
+    anchors_stay_ = stay;
+    return stay;
+}
+
 void Planner::plan_copies() {
     // Where moved items go decides which anchor an alias names.
     rank_insertions();
@@ -100,9 +116,12 @@ void Planner::plan_copies() {
             // or merge gives its key) matters only to the text's reading and
             // to the aliases of that mapping: its anchor must be there, and
             // what it gives must not change under them.
-            const bool owner_live = written.parent == no_record || facts(written.parent).live;
-            if (owner_live || (written.target != no_record &&
-                               (anchor_in_force(index) != written.target || value_changed(written.target))))
+            // In a mapping that stands in the data, it matters too when the
+            // mapping's own value changed. Otherwise it gives what it gave.
+            const bool gives_otherwise = written.target != no_record &&
+                                         (anchor_in_force(index) != written.target || value_changed(written.target));
+            if (gives_otherwise ||
+                (value_changed(written.parent) && (written.parent == no_record || facts(written.parent).live)))
                 merging.push_back(written.parent);
             continue;
         }
@@ -115,8 +134,8 @@ void Planner::plan_copies() {
         // out, it might move where it would stand. Within an anchored block
         // that stands nowhere, though, it is seen wherever that block is
         // repeated, unless its own block overrides it.
-        if (same_anchor && !facts(index).live && (facts(index).shadowed || !within_anchored_block(index))) continue;
         if (same_anchor && !value_changed(index) && !value_changed(target)) continue;
+        if (same_anchor && !facts(index).live && (facts(index).shadowed || !within_anchored_block(index))) continue;
         if (same_anchor && same_values(new_value(index), new_value(target))) continue;
         ValueAt at{index, &written.value_as_read, no_change, record_path(index)};
         replace_value(at, new_value(index));

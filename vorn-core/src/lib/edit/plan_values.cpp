@@ -299,6 +299,8 @@ Fragment Planner::checked(Fragment fragment, std::uint32_t path) const {
 }
 
 void Planner::add(std::uint32_t begin, std::uint32_t end, std::string text, std::uint32_t open_threshold) {
+    // What stands where may have changed: the anchors are looked at again.
+    anchors_stay_.reset();
     if (!splices_.add(Splice{begin, end, std::move(text), open_threshold}))
         fail(current_path_, "two of its changes would rewrite the same text");
 }

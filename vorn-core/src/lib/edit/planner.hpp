@@ -199,6 +199,10 @@ private:
     // The anchored record that the alias or merge `index` names in the new
     // text, or no_record.
     std::uint32_t anchor_in_force(std::uint32_t index);
+    // Whether no anchored record is deleted, written anew without its
+    // anchor, or passed by a moved item: then every alias and merge names
+    // the block it named when read. Found once the walk is planned.
+    bool anchors_stay();
     // A path for messages about a record the walk did not reach.
     std::uint32_t record_path(std::uint32_t index);
 
@@ -225,6 +229,11 @@ private:
     // The first record held by `owner` (no_record: the root) whose lines
     // end after `offset`, or no_record.
     std::uint32_t first_child_reaching(std::uint32_t owner, std::uint32_t offset) const;
+    // Whether no anchor, alias or merge ties the records `first` to `last`
+    // of a block (and all they hold), written as `before` and now as
+    // `stretch`, to other lines.
+    bool copies_stay_apart(std::uint32_t first, std::uint32_t last, std::string_view before,
+                           std::string_view stretch) const;
 
     // --- render.cpp ---------------------------------------------------------
     void place_insertions();
@@ -249,6 +258,7 @@ private:
     std::vector<std::uint32_t> line_starts_;
     // The document's habits, found when something is first written anew.
     mutable std::optional<LayoutStyle> style_;
+    std::optional<bool> anchors_stay_;
 
     SpliceSet splices_;
     // The values the walk has still to plan, and where the one planned now

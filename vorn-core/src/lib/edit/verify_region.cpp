@@ -1,15 +1,17 @@
 // The new text read back only where the splices reach. Every line outside
 // them keeps its bytes; it also keeps its reading when nothing ties it to
-// the changed lines: no anchor, alias or merge in the text, the changed
-// stretch starting and ending at the indentation of the block that holds
-// it (so it neither joins a block before it nor takes in lines after it),
-// and no key of that block written both inside and outside it. Then the
-// stretch read alone, under head lines that open the same blocks, reads as
-// it does in the whole text. Anything else is left to reading the whole
-// text, which this only spares.
+// the changed lines: no anchor, alias or merge in the stretch, none
+// elsewhere repeating a block that holds it (and, beside a merge, the
+// stretch's keys the same), the stretch starting and ending at the
+// indentation of the block that holds it (so it neither joins a block
+// before it nor takes in lines after it), and no key of that block written
+// both inside and outside it. Then the stretch read alone, under head lines
+// that open the same blocks, reads as it does in the whole text. Anything
+// else is left to reading the whole text, which this only spares.
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "edit/planner.hpp"
 #include "edit/verify.hpp"
@@ -79,9 +81,80 @@ std::uint32_t Planner::first_child_reaching(std::uint32_t owner, std::uint32_t o
     return child;
 }
 
+namespace {
+
+// Lines of `text` with a byte other than a space or a line break: at least
+// the non-blank lines, as the copy budget counts them.
+std::size_t lines_not_surely_blank(std::string_view text) noexcept {
+    std::size_t count = 0;
+    bool content = false;
+    for (const char c : text) {
+        if (c == '\n') {
+            count += content ? 1 : 0;
+            content = false;
+        } else if (c != ' ' && c != '\r') {
+            content = true;
+        }
+    }
+    return count + (content ? 1 : 0);
+}
+
+// Lines of `text` with a visible ASCII character: at most the non-blank
+// lines.
+std::size_t lines_surely_not_blank(std::string_view text) noexcept {
+    std::size_t count = 0;
+    bool content = false;
+    for (const char c : text) {
+        if (c == '\n') {
+            count += content ? 1 : 0;
+            content = false;
+        } else if (c > ' ' && c < 0x7f) {
+            content = true;
+        }
+    }
+    return count + (content ? 1 : 0);
+}
+
+}  // namespace
+
+bool Planner::copies_stay_apart(std::uint32_t first, std::uint32_t last, std::string_view before,
+                                std::string_view stretch) const {
+    // Nothing in the stretch names or repeats a block, as written now...
+    if (stretch.find_first_of("&*") != std::string_view::npos || stretch.find("<<") != std::string_view::npos)
+        return false;
+    // ...and what aliases may copy, which grows with the lines of the text,
+    // is not cut by lines taken out.
+    if (lines_surely_not_blank(stretch) < lines_not_surely_blank(before)) return false;
+    // ...or as read: its records, with all they hold, stand in written order
+    // from `first` to the last record `last` holds.
+    std::uint32_t after = no_record;
+    for (std::uint32_t at = last; at != no_record && after == no_record; at = record(at).parent)
+        after = records_.next_sibling(at);
+    const std::uint32_t end = after == no_record ? static_cast<std::uint32_t>(records_.records().size()) : after;
+    const auto is_copy = [](const SyntaxRecord& written) {
+        return written.kind == SyntaxKind::merge || written.form == SyntaxForm::alias ||
+               written.anchor.end > written.anchor.begin;
+    };
+    for (std::uint32_t index = first; index < end; ++index)
+        if (is_copy(record(index))) return false;
+    // No alias or merge elsewhere repeats a block that holds one of its
+    // lines: one inside it, or one around it.
+    const auto& all = records_.records();
+    for (const SyntaxRecord& written : all) {
+        if (written.target == no_record || !(written.kind == SyntaxKind::merge || written.form == SyntaxForm::alias))
+            continue;
+        if (written.target >= first && written.target < end) return false;
+        if (written.target < first) {
+            for (std::uint32_t at = first; at != no_record; at = all[at].parent)
+                if (at == written.target) return false;
+        }
+    }
+    return true;
+}
+
 bool Planner::reads_back_in_region(std::string_view edited) const {
     const std::vector<Splice>& splices = splices_.splices();
-    if (records_.has_copies() || added_line_feed_ || splices.empty()) return false;
+    if (added_line_feed_ || splices.empty()) return false;
     std::uint32_t low = splices.front().begin;
     std::uint32_t high = 0;
     std::int64_t growth = 0;
@@ -130,6 +203,10 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
     const bool items = block.is_sequence();
     const std::uint32_t indent = record(first).indent;
     if (!opens_at(edited, begin, indent, items) || !closes_at(edited, new_end, indent, items)) return false;
+
+    if (records_.has_copies() &&
+        !copies_stay_apart(first, last, text_.substr(begin, end - begin), edited.substr(begin, new_end - begin)))
+        return false;
 
     // The stretch under head lines that open the blocks around it.
     std::string stretch;
@@ -233,18 +310,39 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
         }
     }
     std::size_t outside = 0;
+    bool merges = false;
     for (std::uint32_t child = records_.first_child(owner); child != no_record; child = records_.next_sibling(child)) {
         if (child == first) {
             child = last;
             continue;
         }
         const SyntaxRecord& written = record(child);
+        if (written.kind == SyntaxKind::merge) {
+            merges = true;
+            continue;
+        }
         if (written.kind != SyntaxKind::entry || steps.contains(written.key_text) ||
             now.find(written.key_text) != nullptr)
             return false;
         outside += facts(child).live ? 1 : 0;
     }
-    if (now.entries().size() + outside != new_size) return false;
+    if (merges) {
+        // What the merges give depends on the keys written beside them: the
+        // stretch must keep its keys, and only their values change.
+        if (how != nullptr)
+            for (const EntryStep& step : changes_.entries(*how))
+                if (step.what != EntryChange::changed) return false;
+        std::unordered_set<std::string_view> keys;
+        for (std::uint32_t child = first;; child = records_.next_sibling(child)) {
+            keys.insert(record(child).key_text);
+            if (child == last) break;
+        }
+        if (now.entries().size() != keys.size()) return false;
+        for (const DocEntry& entry : now.entries())
+            if (!keys.contains(entry.key)) return false;
+    } else if (now.entries().size() + outside != new_size) {
+        return false;
+    }
     for (const DocEntry& entry : now.entries()) {
         const auto found = steps.find(entry.key);
         const EntryStep* step = found == steps.end() ? nullptr : found->second;
