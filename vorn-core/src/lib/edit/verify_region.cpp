@@ -83,33 +83,17 @@ std::uint32_t Planner::first_child_reaching(std::uint32_t owner, std::uint32_t o
 
 namespace {
 
-// Lines of `text` with a byte other than a space or a line break: at least
-// the non-blank lines, as the copy budget counts them.
-std::size_t lines_not_surely_blank(std::string_view text) noexcept {
+// The lines of `text` with a byte that `counts` takes.
+template <class Counts>
+std::size_t lines_with(std::string_view text, Counts counts) noexcept {
     std::size_t count = 0;
     bool content = false;
     for (const char c : text) {
         if (c == '\n') {
             count += content ? 1 : 0;
             content = false;
-        } else if (c != ' ' && c != '\r') {
-            content = true;
-        }
-    }
-    return count + (content ? 1 : 0);
-}
-
-// Lines of `text` with a visible ASCII character: at most the non-blank
-// lines.
-std::size_t lines_surely_not_blank(std::string_view text) noexcept {
-    std::size_t count = 0;
-    bool content = false;
-    for (const char c : text) {
-        if (c == '\n') {
-            count += content ? 1 : 0;
-            content = false;
-        } else if (c > ' ' && c < 0x7f) {
-            content = true;
+        } else {
+            content = content || counts(c);
         }
     }
     return count + (content ? 1 : 0);
@@ -122,21 +106,14 @@ bool Planner::copies_stay_apart(std::uint32_t first, std::uint32_t last, std::st
     // Nothing in the stretch names or repeats a block, as written now...
     if (stretch.find_first_of("&*") != std::string_view::npos || stretch.find("<<") != std::string_view::npos)
         return false;
-    // ...and what aliases may copy, which grows with the lines of the text,
-    // is not cut by lines taken out.
-    if (lines_surely_not_blank(stretch) < lines_not_surely_blank(before)) return false;
     // ...or as read: its records, with all they hold, stand in written order
     // from `first` to the last record `last` holds.
     std::uint32_t after = no_record;
     for (std::uint32_t at = last; at != no_record && after == no_record; at = record(at).parent)
         after = records_.next_sibling(at);
     const std::uint32_t end = after == no_record ? static_cast<std::uint32_t>(records_.records().size()) : after;
-    const auto is_copy = [](const SyntaxRecord& written) {
-        return written.kind == SyntaxKind::merge || written.form == SyntaxForm::alias ||
-               written.anchor.end > written.anchor.begin;
-    };
     for (std::uint32_t index = first; index < end; ++index)
-        if (is_copy(record(index))) return false;
+        if (ties_to_copies(record(index))) return false;
     // No alias or merge elsewhere repeats a block that holds one of its
     // lines: one inside it, or one around it.
     const auto& all = records_.records();
@@ -149,7 +126,12 @@ bool Planner::copies_stay_apart(std::uint32_t first, std::uint32_t last, std::st
                 if (at == written.target) return false;
         }
     }
-    return true;
+    // What aliases may copy grows with the text's non-blank lines: lines
+    // taken out must not cut it. A line with a visible ASCII character is
+    // surely not blank; one with anything but spaces may not be.
+    const auto surely_content = [](char c) { return c > ' ' && c < 0x7f; };
+    const auto maybe_content = [](char c) { return c != ' ' && c != '\r'; };
+    return lines_with(stretch, surely_content) >= lines_with(before, maybe_content);
 }
 
 bool Planner::reads_back_in_region(std::string_view edited) const {

@@ -90,6 +90,13 @@ struct SyntaxRecord {
     DocValue value_as_read;
 };
 
+// Whether the record has an anchor, is an alias or is a merge: what ties a
+// value to lines far from it.
+inline bool ties_to_copies(const SyntaxRecord& written) noexcept {
+    return written.kind == SyntaxKind::merge || written.form == SyntaxForm::alias ||
+           written.anchor.end > written.anchor.begin;
+}
+
 // Collects the records while the reader reads. The reader calls it at
 // every line that makes a record and whenever a nested block opens or
 // closes, so that each record knows the record holding it.

@@ -15,9 +15,7 @@ SyntaxIndex::SyntaxIndex(std::vector<SyntaxRecord> records)
             records_[index].parent == no_record ? first_root_child_ : first_child_[records_[index].parent];
         next_sibling_[record] = first;
         first = record;
-        const SyntaxRecord& written = records_[index];
-        has_copies_ = has_copies_ || written.kind == SyntaxKind::merge || written.form == SyntaxForm::alias ||
-                      written.anchor.end > written.anchor.begin;
+        has_copies_ = has_copies_ || ties_to_copies(records_[index]);
     }
 }
 
