@@ -63,11 +63,10 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
     const std::string_view name = text_.substr(record(written.target).anchor.begin,
                                                record(written.target).anchor.end - record(written.target).anchor.begin);
     if (anchors_by_name_.empty()) {
-        for (std::uint32_t candidate = 0; candidate < records_.records().size(); ++candidate) {
+        for (const std::uint32_t candidate : anchored_records()) {
             const SyntaxRecord& anchored = record(candidate);
-            if (is_anchored(anchored))
-                anchors_by_name_[text_.substr(anchored.anchor.begin, anchored.anchor.end - anchored.anchor.begin)]
-                    .push_back(candidate);
+            anchors_by_name_[text_.substr(anchored.anchor.begin, anchored.anchor.end - anchored.anchor.begin)]
+                .push_back(candidate);
         }
     }
     // The anchor recorded last before the alias in the new text: an anchor
@@ -76,9 +75,7 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
     std::uint32_t found = no_record;
     OrderKey found_at;
     for (const std::uint32_t candidate : anchors_by_name_[name]) {
-        if (is_removed(candidate)) continue;
-        if (const auto rewritten = rewritten_.find(candidate); rewritten != rewritten_.end() && !rewritten->second)
-            continue;
+        if (anchor_gone(candidate)) continue;
         const OrderKey defined_at = order_key(lines_end(candidate) - 1);
         if (!(defined_at < alias_at)) continue;
         if (found == no_record || found_at < defined_at) {
@@ -89,17 +86,28 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
     return found;
 }
 
-bool Planner::anchors_stay() {
-    if (anchors_stay_) return *anchors_stay_;
-    bool stay = moved_.empty();
-    for (std::uint32_t candidate = 0; stay && candidate < records_.records().size(); ++candidate) {
-        const SyntaxRecord& anchored = record(candidate);
-        if (!is_anchored(anchored)) continue;
-        const auto rewritten = rewritten_.find(candidate);
-        stay = !is_removed(candidate) && (rewritten == rewritten_.end() || rewritten->second);
+const std::vector<std::uint32_t>& Planner::anchored_records() {
+    if (!anchored_known_) {
+        for (std::uint32_t candidate = 0; candidate < records_.records().size(); ++candidate)
+            if (is_anchored(record(candidate))) anchored_.push_back(candidate);
+        anchored_known_ = true;
     }
-    anchors_stay_ = stay;
-    return stay;
+    return anchored_;
+}
+
+bool Planner::anchor_gone(std::uint32_t anchored) const {
+    if (is_removed(anchored)) return true;
+    const auto rewritten = rewritten_.find(anchored);
+    return rewritten != rewritten_.end() && !rewritten->second;
+}
+
+bool Planner::anchors_stay() {
+    if (!anchors_stay_) {
+        const std::vector<std::uint32_t>& anchored = anchored_records();
+        anchors_stay_ = moved_.empty() && std::none_of(anchored.begin(), anchored.end(),
+                                                       [this](std::uint32_t index) { return anchor_gone(index); });
+    }
+    return *anchors_stay_;
 }
 
 void Planner::plan_copies() {

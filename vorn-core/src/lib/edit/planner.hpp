@@ -32,6 +32,11 @@ namespace vorn::edit {
 
 inline constexpr std::uint32_t no_threshold = no_open_block;
 
+// Whether the record's value is a block of records below its line.
+inline bool holds_block(const SyntaxRecord& written) noexcept {
+    return written.form == SyntaxForm::nested_block || written.form == SyntaxForm::inline_mapping;
+}
+
 // What the planner knows of a record before it plans anything.
 struct RecordFacts {
     // Whether its value stands in the data at its place: a later entry
@@ -104,6 +109,9 @@ private:
     // are overridden, and the items' indices (no_record: the root's).
     void learn_block(std::uint32_t owner) const;
     std::uint32_t open_threshold_of(std::uint32_t index) const;
+    // One past the last record that `index` holds, however deep: a record's
+    // block follows its line, so what it holds stands right after it.
+    std::uint32_t end_of_held(std::uint32_t index) const noexcept;
     std::uint32_t line_start(std::uint32_t offset) const noexcept;
     // Just past the line feed that ends the line holding `offset` (or the
     // text's end).
@@ -203,6 +211,11 @@ private:
     // anchor, or passed by a moved item: then every alias and merge names
     // the block it named when read. Found once the walk is planned.
     bool anchors_stay();
+    // The records with an anchored block, in written order, found once.
+    const std::vector<std::uint32_t>& anchored_records();
+    // Whether the anchored record is deleted or written anew without its
+    // anchor.
+    bool anchor_gone(std::uint32_t anchored) const;
     // A path for messages about a record the walk did not reach.
     std::uint32_t record_path(std::uint32_t index);
 
@@ -259,6 +272,8 @@ private:
     // The document's habits, found when something is first written anew.
     mutable std::optional<LayoutStyle> style_;
     std::optional<bool> anchors_stay_;
+    std::vector<std::uint32_t> anchored_;
+    bool anchored_known_ = false;
 
     SpliceSet splices_;
     // The values the walk has still to plan, and where the one planned now

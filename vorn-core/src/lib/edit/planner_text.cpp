@@ -107,14 +107,6 @@ const RecordFacts& Planner::facts(std::uint32_t index) const {
     return facts_[index];
 }
 
-namespace {
-
-bool holds_block(const SyntaxRecord& written) noexcept {
-    return written.form == SyntaxForm::nested_block || written.form == SyntaxForm::inline_mapping;
-}
-
-}  // namespace
-
 void Planner::learn(std::uint32_t index) const {
     const SyntaxRecord& written = record(index);
     const std::uint32_t owner = written.parent;
@@ -183,17 +175,18 @@ void Planner::learn_block(std::uint32_t owner) const {
     }
 }
 
+std::uint32_t Planner::end_of_held(std::uint32_t index) const noexcept {
+    std::uint32_t after = no_record;
+    for (std::uint32_t at = index; at != no_record && after == no_record; at = record(at).parent)
+        after = records_.next_sibling(at);
+    return after == no_record ? static_cast<std::uint32_t>(records_.records().size()) : after;
+}
+
 std::uint32_t Planner::open_threshold_of(std::uint32_t index) const {
     // A block leaves open what its last record leaves open, and so on down:
     // what its last record of all (the last in written order, as a block's
     // records follow its line) leaves open.
-    std::uint32_t last = index;
-    if (holds_block(record(index))) {
-        std::uint32_t after = no_record;
-        for (std::uint32_t at = index; at != no_record && after == no_record; at = record(at).parent)
-            after = records_.next_sibling(at);
-        last = (after == no_record ? static_cast<std::uint32_t>(records_.records().size()) : after) - 1;
-    }
+    const std::uint32_t last = holds_block(record(index)) ? end_of_held(index) - 1 : index;
     const SyntaxRecord& written = record(last);
     const bool first_on_item_line = written.parent != no_record &&
                                     record(written.parent).form == SyntaxForm::inline_mapping &&

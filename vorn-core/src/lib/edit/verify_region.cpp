@@ -108,10 +108,7 @@ bool Planner::copies_stay_apart(std::uint32_t first, std::uint32_t last, std::st
         return false;
     // ...or as read: its records, with all they hold, stand in written order
     // from `first` to the last record `last` holds.
-    std::uint32_t after = no_record;
-    for (std::uint32_t at = last; at != no_record && after == no_record; at = record(at).parent)
-        after = records_.next_sibling(at);
-    const std::uint32_t end = after == no_record ? static_cast<std::uint32_t>(records_.records().size()) : after;
+    const std::uint32_t end = end_of_held(last);
     for (std::uint32_t index = first; index < end; ++index)
         if (ties_to_copies(record(index))) return false;
     // No alias or merge elsewhere repeats a block that holds one of its
@@ -155,9 +152,7 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
         deeper = false;
         const std::uint32_t child = first_child_reaching(owner, low);
         if (child == no_record) break;
-        const SyntaxForm form = record(child).form;
-        if ((form == SyntaxForm::nested_block || form == SyntaxForm::inline_mapping) && facts(child).live &&
-            low >= head_line_end(child) && high < lines_end(child)) {
+        if (holds_block(record(child)) && facts(child).live && low >= head_line_end(child) && high < lines_end(child)) {
             owner = child;
             path.push_back(child);
             deeper = true;
