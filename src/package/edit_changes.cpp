@@ -178,6 +178,7 @@ private:
                 }
             }
             ++shared_keys_;
+            if (holds_read_str(child, now_value)) continue;
             last_ = pair = Pair{child, now_value};
             return true;
         }
@@ -190,6 +191,8 @@ private:
         const auto old_size = static_cast<Py_ssize_t>(old_items_.size());
         const Py_ssize_t shorter = std::min(old_size, now_size_);
         if (pass_ == Pass::prefix) {
+            while (prefix_ < shorter && holds_read_str(old_items_[prefix_], PyList_GET_ITEM(now_.get(), prefix_)))
+                ++prefix_;
             if (prefix_ < shorter) {
                 last_ = pair = Pair{old_items_[prefix_], PyList_GET_ITEM(now_.get(), prefix_)};
                 return true;
@@ -197,6 +200,9 @@ private:
             pass_ = Pass::suffix;
         }
         if (pass_ == Pass::suffix) {
+            while (prefix_ + suffix_ < shorter && holds_read_str(old_items_[old_size - 1 - suffix_],
+                                                                 PyList_GET_ITEM(now_.get(), now_size_ - 1 - suffix_)))
+                ++suffix_;
             if (prefix_ + suffix_ < shorter) {
                 last_ = pair =
                     Pair{old_items_[old_size - 1 - suffix_], PyList_GET_ITEM(now_.get(), now_size_ - 1 - suffix_)};
@@ -210,6 +216,14 @@ private:
             return true;
         }
         return false;
+    }
+
+    // Whether the data holds the very str read at `node`, which settles it
+    // unchanged at a pointer compare: most of a document's values are such,
+    // and they are passed over without a round of next() and settle().
+    bool holds_read_str(std::uint32_t node, PyObject* now) const noexcept {
+        const ValueSnapshot::Node& read = (*snapshot_)[node];
+        return read.kind == Kind::str && read.object == now;
     }
 
     // The items between prefix and suffix: each new one is paired with the

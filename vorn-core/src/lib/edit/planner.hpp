@@ -50,10 +50,6 @@ struct RecordFacts {
     std::uint32_t depth = 0;
     // For an item, its index among its sequence's items.
     std::uint32_t item_index = 0;
-    // Deeper lines right after the record's last line would be taken into
-    // it (a literal block's text, or an empty value's nested block) when
-    // indented more than this; no_threshold when nothing would.
-    std::uint32_t open_threshold = no_threshold;
 };
 
 // Thrown inside the planner to give up with an error; caught by run().
@@ -108,6 +104,9 @@ private:
     // The facts of a block's records that depend on their siblings: which
     // are overridden, and the items' indices (no_record: the root's).
     void learn_block(std::uint32_t owner) const;
+    // Deeper lines right after the record's last line would be taken into
+    // it (a literal block's text, or an empty value's nested block) when
+    // indented more than this; no_threshold when nothing would.
     std::uint32_t open_threshold_of(std::uint32_t index) const;
     // One past the last record that `index` holds, however deep: a record's
     // block follows its line, so what it holds stands right after it.

@@ -98,7 +98,14 @@ std::string Planner::with_newlines(std::string text) const {
 
 const RecordFacts& Planner::facts(std::uint32_t index) const {
     if (known_[index] == 0) {
-        // The holders not yet known first, from the outermost.
+        // Mostly its holder is known already: the records of a block are
+        // asked for one after another.
+        const std::uint32_t holder = record(index).parent;
+        if (holder == no_record || known_[holder] != 0) {
+            learn(index);
+            return facts_[index];
+        }
+        // Else the holders not yet known first, from the outermost.
         std::vector<std::uint32_t> unknown;
         for (std::uint32_t at = index; at != no_record && known_[at] == 0; at = record(at).parent)
             unknown.push_back(at);
@@ -123,7 +130,6 @@ void Planner::learn(std::uint32_t index) const {
         owner_places = facts_[owner].live && holds_block(holder) && holder.kind != SyntaxKind::merge;
     }
     known.live = owner_places && !known.shadowed;
-    known.open_threshold = open_threshold_of(index);
     known_[index] = 1;
 }
 

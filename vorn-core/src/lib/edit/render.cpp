@@ -97,7 +97,7 @@ void Planner::place_insertions() {
             const std::uint32_t end = lines_end(moved);
             text += splices_.extract(begin, end).apply(text_, begin, end);
             text += tails[moved];
-            threshold = facts(moved).open_threshold;
+            threshold = open_threshold_of(moved);
             current_path_ = 0;
             add(begin, end, std::string());
         }
@@ -220,7 +220,7 @@ std::uint32_t Planner::open_after_stretch(std::uint32_t begin, std::uint32_t end
     if (last.head.begin >= begin || lines_end(index) > begin) {
         // The stretch ends on the record's line or below it.
         if (end <= head_line_end(index)) return last.head.begin >= begin ? head_open(index) : open;
-        return facts(index).open_threshold;
+        return open_threshold_of(index);
     }
     return open;
 }
@@ -229,9 +229,9 @@ std::uint32_t Planner::head_open(std::uint32_t index) const {
     const SyntaxRecord& written = record(index);
     switch (written.form) {
         case SyntaxForm::literal_block:
-            return facts(index).open_threshold;
+            return open_threshold_of(index);
         case SyntaxForm::empty:
-            return facts(index).open_threshold;
+            return open_threshold_of(index);
         case SyntaxForm::nested_block:
             return site_of(index) == LineSite::item_entry ? record(written.parent).indent + 1 : written.indent;
         default:

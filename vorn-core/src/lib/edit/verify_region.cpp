@@ -9,6 +9,7 @@
 // that open the same blocks, reads as it does in the whole text. Anything
 // else is left to reading the whole text, which this only spares.
 #include <algorithm>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -277,15 +278,28 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
     // A mapping: the keys outside the run are neither read in it nor
     // changed, and with those read in it they make every key the data hold.
     if (!now.is_mapping() || !old->is_mapping()) return false;
-    std::unordered_map<std::string_view, const EntryStep*> steps;
+    const std::span<const EntryStep> entry_steps =
+        how != nullptr ? changes_.entries(*how) : std::span<const EntryStep>();
     std::size_t new_size = old->entries().size();
-    if (how != nullptr) {
-        for (const EntryStep& step : changes_.entries(*how)) {
-            steps.emplace(step.key, &step);
-            new_size += step.what == EntryChange::added ? 1 : 0;
-            new_size -= step.what == EntryChange::gone ? 1 : 0;
-        }
+    for (const EntryStep& step : entry_steps) {
+        new_size += step.what == EntryChange::added ? 1 : 0;
+        new_size -= step.what == EntryChange::gone ? 1 : 0;
     }
+    // Every key outside the run is looked up here: a few steps are
+    // searched in turn, more through a table of them.
+    constexpr std::size_t few_steps = 8;
+    std::unordered_map<std::string_view, const EntryStep*> step_table;
+    if (entry_steps.size() > few_steps)
+        for (const EntryStep& step : entry_steps) step_table.emplace(step.key, &step);
+    const auto step_of = [&](std::string_view key) -> const EntryStep* {
+        if (entry_steps.size() > few_steps) {
+            const auto found = step_table.find(key);
+            return found == step_table.end() ? nullptr : found->second;
+        }
+        for (const EntryStep& step : entry_steps)
+            if (step.key == key) return &step;
+        return nullptr;
+    };
     std::size_t outside = 0;
     bool merges = false;
     for (std::uint32_t child = records_.first_child(owner); child != no_record; child = records_.next_sibling(child)) {
@@ -298,7 +312,7 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
             merges = true;
             continue;
         }
-        if (written.kind != SyntaxKind::entry || steps.contains(written.key_text) ||
+        if (written.kind != SyntaxKind::entry || step_of(written.key_text) != nullptr ||
             now.find(written.key_text) != nullptr)
             return false;
         outside += facts(child).live ? 1 : 0;
@@ -306,9 +320,8 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
     if (merges) {
         // What the merges give depends on the keys written beside them: the
         // stretch must keep its keys, and only their values change.
-        if (how != nullptr)
-            for (const EntryStep& step : changes_.entries(*how))
-                if (step.what != EntryChange::changed) return false;
+        for (const EntryStep& step : entry_steps)
+            if (step.what != EntryChange::changed) return false;
         std::unordered_set<std::string_view> keys;
         for (std::uint32_t child = first;; child = records_.next_sibling(child)) {
             keys.insert(record(child).key_text);
@@ -321,8 +334,7 @@ bool Planner::reads_back_in_region(std::string_view edited) const {
         return false;
     }
     for (const DocEntry& entry : now.entries()) {
-        const auto found = steps.find(entry.key);
-        const EntryStep* step = found == steps.end() ? nullptr : found->second;
+        const EntryStep* step = step_of(entry.key);
         if (step != nullptr && step->what == EntryChange::gone) return false;
         if (step != nullptr && step->what == EntryChange::added) {
             if (!holds_value(entry.node.value, changes_.at(step->change).value, changes_)) return false;
