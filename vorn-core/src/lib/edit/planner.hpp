@@ -266,8 +266,6 @@ private:
     // whether its block's are.
     mutable std::vector<char> known_;
     mutable std::vector<char> block_known_;
-    // Where each line starts.
-    std::vector<std::uint32_t> line_starts_;
     // The document's habits, found when something is first written anew.
     mutable std::optional<LayoutStyle> style_;
     std::optional<bool> anchors_stay_;

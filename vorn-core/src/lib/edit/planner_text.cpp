@@ -1,9 +1,9 @@
 // The planner's view of the text as read: lines and offsets, and what each
 // record is before anything changes.
-#include <algorithm>
-#include <cstring>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "edit/planner.hpp"
 #include "text/trim.hpp"
@@ -23,24 +23,24 @@ Planner::Planner(std::string_view text, const SyntaxIndex& records, const DocVal
         added_line_feed_ = true;
     }
     VORN_ASSERT(text_.size() < no_threshold);
-    line_starts_.push_back(0);
-    for (const char* at = static_cast<const char*>(std::memchr(text_.data(), '\n', text_.size())); at != nullptr;
-         at = static_cast<const char*>(
-             std::memchr(at + 1, '\n', static_cast<std::size_t>(text_.data() + text_.size() - at - 1)))) {
-        line_starts_.push_back(static_cast<std::uint32_t>(at - text_.data() + 1));
-    }
     facts_.assign(records.records().size(), RecordFacts{});
     known_.assign(records.records().size(), 0);
     block_known_.assign(records.records().size() + 1, 0);
 }
 
+// Lines are found by looking around the offset, not through a table of
+// every line start: an edit asks for a few lines, and the table cost a
+// search per line of the document.
 std::uint32_t Planner::line_start(std::uint32_t offset) const noexcept {
-    return *(std::upper_bound(line_starts_.begin(), line_starts_.end(), offset) - 1);
+    VORN_ASSERT(offset <= text_.size());
+    if (offset == 0) return 0;
+    const std::size_t feed = text_.rfind('\n', offset - 1);
+    return feed == std::string_view::npos ? 0 : static_cast<std::uint32_t>(feed + 1);
 }
 
 std::uint32_t Planner::after_line(std::uint32_t offset) const noexcept {
-    const auto next = std::upper_bound(line_starts_.begin(), line_starts_.end(), offset);
-    return next == line_starts_.end() ? static_cast<std::uint32_t>(text_.size()) : *next;
+    const std::size_t feed = text_.find('\n', offset);
+    return static_cast<std::uint32_t>(feed == std::string_view::npos ? text_.size() : feed + 1);
 }
 
 std::string_view Planner::rest_of_line(std::uint32_t offset) const noexcept {
