@@ -43,6 +43,17 @@ std::uint32_t SyntaxRecorder::add(std::uint32_t parent) {
     return index;
 }
 
+std::uint32_t SyntaxRecorder::add_scalar_item(SyntaxForm form, std::uint32_t line, std::uint32_t indent, ByteSpan head,
+                                              std::uint32_t lines_begin, ByteSpan value, DocValue value_as_read) {
+    const auto index = static_cast<std::uint32_t>(records_.size());
+    // Made in place with every field given: zeroing the record first and
+    // filling it after cost as much again as the line's reading.
+    records_.emplace_back(SyntaxKind::item, form, owners_.empty() ? no_record : owners_.back(), no_record, line, indent,
+                          head, ByteSpan{lines_begin, head.end}, ByteSpan{}, std::string_view{}, value, ByteSpan{},
+                          ByteSpan{}, value_as_read);
+    return index;
+}
+
 void SyntaxRecorder::anchor_recorded() {
     const SyntaxRecord& record = at(last_closed_);
     anchors_[text_.substr(record.anchor.begin, record.anchor.end - record.anchor.begin)] = last_closed_;

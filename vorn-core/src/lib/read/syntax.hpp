@@ -113,6 +113,10 @@ public:
     // A new, empty record held by the block open now (or by `parent` when
     // given), to be filled in through at(); returns its index.
     std::uint32_t add(std::uint32_t parent = no_record);
+    // A record of "- scalar" on one line, held by the block open now, made
+    // whole in one go: most lines of a long list are such items.
+    std::uint32_t add_scalar_item(SyntaxForm form, std::uint32_t line, std::uint32_t indent, ByteSpan head,
+                                  std::uint32_t lines_begin, ByteSpan value, DocValue value_as_read);
     SyntaxRecord& at(std::uint32_t index) noexcept {
         VORN_ASSERT(index < records_.size());
         return records_[index];
