@@ -46,11 +46,17 @@ std::uint32_t SyntaxRecorder::add(std::uint32_t parent) {
 std::uint32_t SyntaxRecorder::add_scalar_item(SyntaxForm form, std::uint32_t line, std::uint32_t indent, ByteSpan head,
                                               std::uint32_t lines_begin, ByteSpan value, DocValue value_as_read) {
     const auto index = static_cast<std::uint32_t>(records_.size());
-    // Made in place with every field given: zeroing the record first and
-    // filling it after cost as much again as the line's reading.
-    records_.emplace_back(SyntaxKind::item, form, owners_.empty() ? no_record : owners_.back(), no_record, line, indent,
-                          head, ByteSpan{lines_begin, head.end}, ByteSpan{}, std::string_view{}, value, ByteSpan{},
-                          ByteSpan{}, value_as_read);
+    // Made with every field given: zeroing the record first and filling it
+    // after cost as much again as the line's reading.
+    records_.push_back(SyntaxRecord{.kind = SyntaxKind::item,
+                                    .form = form,
+                                    .parent = owners_.empty() ? no_record : owners_.back(),
+                                    .line = line,
+                                    .indent = indent,
+                                    .head = head,
+                                    .lines = {lines_begin, head.end},
+                                    .value = value,
+                                    .value_as_read = value_as_read});
     return index;
 }
 
