@@ -87,12 +87,12 @@ std::uint32_t Planner::anchor_in_force(std::uint32_t index) {
 }
 
 const std::vector<std::uint32_t>& Planner::anchored_records() {
-    if (!anchored_known_) {
+    if (!anchored_) {
+        anchored_.emplace();
         for (std::uint32_t candidate = 0; candidate < records_.records().size(); ++candidate)
-            if (is_anchored(record(candidate))) anchored_.push_back(candidate);
-        anchored_known_ = true;
+            if (is_anchored(record(candidate))) anchored_->push_back(candidate);
     }
-    return anchored_;
+    return *anchored_;
 }
 
 bool Planner::anchor_gone(std::uint32_t anchored) const {

@@ -266,11 +266,12 @@ private:
     // whether its block's are.
     mutable std::vector<char> known_;
     mutable std::vector<char> block_known_;
+    // The records facts() is learning, innermost first.
+    mutable std::vector<std::uint32_t> unknown_;
     // The document's habits, found when something is first written anew.
     mutable std::optional<LayoutStyle> style_;
     std::optional<bool> anchors_stay_;
-    std::vector<std::uint32_t> anchored_;
-    bool anchored_known_ = false;
+    std::optional<std::vector<std::uint32_t>> anchored_;
 
     SpliceSet splices_;
     // The values the walk has still to plan, and where the one planned now

@@ -98,18 +98,13 @@ std::string Planner::with_newlines(std::string text) const {
 
 const RecordFacts& Planner::facts(std::uint32_t index) const {
     if (known_[index] == 0) {
-        // Mostly its holder is known already: the records of a block are
-        // asked for one after another.
-        const std::uint32_t holder = record(index).parent;
-        if (holder == no_record || known_[holder] != 0) {
-            learn(index);
-            return facts_[index];
-        }
-        // Else the holders not yet known first, from the outermost.
-        std::vector<std::uint32_t> unknown;
+        // The holders not yet known first, from the outermost. Their path
+        // keeps its room from one call to the next: the records of a large
+        // block are asked for one after another.
+        unknown_.clear();
         for (std::uint32_t at = index; at != no_record && known_[at] == 0; at = record(at).parent)
-            unknown.push_back(at);
-        for (auto at = unknown.rbegin(); at != unknown.rend(); ++at) learn(*at);
+            unknown_.push_back(at);
+        for (auto at = unknown_.rbegin(); at != unknown_.rend(); ++at) learn(*at);
     }
     return facts_[index];
 }

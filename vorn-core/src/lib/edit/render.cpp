@@ -229,7 +229,6 @@ std::uint32_t Planner::head_open(std::uint32_t index) const {
     const SyntaxRecord& written = record(index);
     switch (written.form) {
         case SyntaxForm::literal_block:
-            return open_threshold_of(index);
         case SyntaxForm::empty:
             return open_threshold_of(index);
         case SyntaxForm::nested_block:

@@ -97,9 +97,7 @@ void record_simple_item(ParseState& state, const SourceLine& line, std::string_v
     const bool quoted = text.data() + text.size() != line_end;
     const std::string_view written = quoted ? std::string_view(text.data() - 1, text.size() + 2) : text;
     SyntaxRecorder& syntax = *state.syntax;
-    const SyntaxForm form = !quoted             ? SyntaxForm::plain
-                            : written[0] == '"' ? SyntaxForm::double_quoted
-                                                : SyntaxForm::single_quoted;
+    const SyntaxForm form = quoted ? quoted_form(written) : SyntaxForm::plain;
     syntax.add_scalar_item(form, static_cast<std::uint32_t>(line.number), static_cast<std::uint32_t>(line.indent),
                            syntax.span_of(line.text), syntax.span_of({state.first_byte_above(line), 0}).begin,
                            syntax.span_of(written), DocValue::scalar(text));

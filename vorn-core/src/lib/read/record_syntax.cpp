@@ -20,7 +20,7 @@ SyntaxForm written_form(const WrittenLine& written) noexcept {
         case ValueForm::empty_mapping:
             return SyntaxForm::empty_mapping;
         case ValueForm::quoted:
-            return written.value_text[0] == '"' ? SyntaxForm::double_quoted : SyntaxForm::single_quoted;
+            return quoted_form(written.value_text);
         case ValueForm::alias:
             return SyntaxForm::alias;
         case ValueForm::anchor:  // always before a nested block

@@ -28,6 +28,11 @@ struct WrittenLine {
     bool nested = false;
 };
 
+// The form of a quoted scalar as written, quotes included.
+inline SyntaxForm quoted_form(std::string_view written) noexcept {
+    return written.front() == '"' ? SyntaxForm::double_quoted : SyntaxForm::single_quoted;
+}
+
 // Records `written` under the block open now, or under `parent`; returns
 // the record's index. A record whose value is the nested block that follows
 // is the owner of that block.

@@ -38,7 +38,7 @@ SyntaxRecorder::SyntaxRecorder(std::string_view text, std::vector<SyntaxRecord> 
 std::uint32_t SyntaxRecorder::add(std::uint32_t parent) {
     const auto index = static_cast<std::uint32_t>(records_.size());
     SyntaxRecord& record = records_.emplace_back();
-    record.parent = parent != no_record ? parent : owners_.empty() ? no_record : owners_.back();
+    record.parent = parent != no_record ? parent : open_owner();
     VORN_ASSERT(record.parent == no_record || record.parent < index);
     return index;
 }
@@ -50,7 +50,7 @@ std::uint32_t SyntaxRecorder::add_scalar_item(SyntaxForm form, std::uint32_t lin
     // after cost as much again as the line's reading.
     records_.push_back(SyntaxRecord{.kind = SyntaxKind::item,
                                     .form = form,
-                                    .parent = owners_.empty() ? no_record : owners_.back(),
+                                    .parent = open_owner(),
                                     .line = line,
                                     .indent = indent,
                                     .head = head,

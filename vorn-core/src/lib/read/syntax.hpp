@@ -160,6 +160,9 @@ public:
     std::vector<SyntaxRecord> finish() &&;
 
 private:
+    // The record whose block is open now: it holds the records added.
+    std::uint32_t open_owner() const noexcept { return owners_.empty() ? no_record : owners_.back(); }
+
     std::string_view text_;
     std::vector<SyntaxRecord> records_;
     std::vector<std::uint32_t> owners_;
