@@ -302,10 +302,15 @@ CheckFailure region_check_failure(Bytes& bytes, const std::string& text, const S
                                   const DocValue& old_root, const edit::ChangeSet& changes, const std::string& edited,
                                   const Value& data) {
     if (changes.empty()) return std::nullopt;
+    // A byte the edit surely wrote differs from the text read in every
+    // alignment of the two: the common prefix and the common suffix are
+    // each taken whole. Text inserted beside bytes like its own (the
+    // spaces of the line after it) aligns either way, and a byte of that
+    // line is one the edit kept, which the check rightly takes as read.
     std::size_t prefix = 0;
     while (prefix < text.size() && prefix < edited.size() && text[prefix] == edited[prefix]) ++prefix;
     std::size_t suffix = 0;
-    while (suffix < text.size() - prefix && suffix < edited.size() - prefix &&
+    while (suffix < text.size() && suffix < edited.size() &&
            text[text.size() - 1 - suffix] == edited[edited.size() - 1 - suffix])
         ++suffix;
     if (prefix + suffix >= edited.size()) return std::nullopt;
