@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <span>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace vorn {
 
@@ -36,8 +39,39 @@ void stable_sort_by_key(std::span<T> items, Less less) {
     }
 }
 
+// Above this many entries a mapping is put in key order by a radix sort of
+// its keys' bytes: a comparison sort of thousands of keys mispredicts about
+// one branch in two comparisons and reads keys scattered over the heap,
+// which made sorting 20,000 keys four fifths of writing them.
+inline constexpr std::size_t radix_sort_limit = 128;
+
+// The positions of `keys` in ascending byte order, of equal keys in the
+// order given: a stable radix sort by the first 16 bytes (zero-padded),
+// then a comparison sort of each run that ties on them.
+std::vector<std::uint32_t> order_by_key_bytes(std::span<const std::string_view> keys);
+
+// Sorts `items` into ascending byte order of `key_of(item)`, keeping the
+// arrival order of items with equal keys. `less` compares two items as
+// their keys' bytes do; it sorts small mappings, where it costs less than
+// the radix sort's fixed work.
+template <typename T, typename KeyOf, typename Less>
+void sort_by_key(std::span<T> items, KeyOf key_of, Less less) {
+    if (items.size() <= radix_sort_limit || items.size() > UINT32_MAX) {
+        stable_sort_by_key(items, less);
+        return;
+    }
+    std::vector<std::string_view> keys;
+    keys.reserve(items.size());
+    for (const T& item : items) keys.push_back(key_of(item));
+    const std::vector<std::uint32_t> order = order_by_key_bytes(keys);
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
+    for (const std::uint32_t position : order) sorted.push_back(std::move(items[position]));
+    std::move(sorted.begin(), sorted.end(), items.begin());
+}
+
 // Calls `keep` with one item of each run of equal keys in `sorted` (sorted
-// by stable_sort_by_key, so each run is in arrival order): the last item of
+// by sort_by_key, so each run is in arrival order): the last item of
 // the run for which `replaces` holds, or the run's first if no later one
 // does. An item for which `replaces` is false only fills a key that nothing
 // before it held.

@@ -72,7 +72,9 @@ std::span<const DocEntry> MappingBuilder::sorted(Arena& arena) {
             ? std::span<std::size_t>(small_order.data(), entries.size())
             : std::span<std::size_t>(large_order = std::vector<std::size_t>(entries.size()));
     std::iota(order.begin(), order.end(), std::size_t{0});
-    stable_sort_by_key(order, [&entries](std::size_t a, std::size_t b) { return entries[a].key < entries[b].key; });
+    sort_by_key(
+        order, [&entries](std::size_t i) { return std::string_view(entries[i].key); },
+        [&entries](std::size_t a, std::size_t b) { return entries[a].key < entries[b].key; });
 
     // At most one entry per arrival; duplicates leave the end unused.
     auto* const result = static_cast<DocEntry*>(arena.allocate(entries.size_bytes(), alignof(DocEntry)));

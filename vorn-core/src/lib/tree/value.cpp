@@ -104,7 +104,9 @@ void Mapping::sort_arrivals() const {
     std::iota(order.begin(), order.end(), std::size_t{0});
     const auto less = [this](std::size_t a, std::size_t b) { return entries_[a].first < entries_[b].first; };
     const auto middle = order.begin() + static_cast<std::ptrdiff_t>(sorted_);
-    stable_sort_by_key(std::span<std::size_t>(&*middle, arrived), less);
+    sort_by_key(
+        std::span<std::size_t>(&*middle, arrived),
+        [this](std::size_t i) { return std::string_view(entries_[i].first); }, less);
     // Of equal keys, the sorted entry, which came first, stays first.
     std::inplace_merge(order.begin(), middle, order.end(), less);
 

@@ -65,7 +65,7 @@ void FlatTreeBuilder::store_key_order(const OpenContainer& mapping) {
     }
     using Keyed = KeyedEntry;
     const std::span<Keyed> keyed(sorting_);
-    stable_sort_by_key(keyed, key_less<Keyed>);
+    sort_by_key(keyed, [](const Keyed& entry) { return entry.key; }, key_less<Keyed>);
 
     std::vector<std::size_t>& orders = tree_.orders_;
     const std::size_t count_at = orders.size();
