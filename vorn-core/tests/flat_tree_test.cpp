@@ -130,6 +130,42 @@ TEST(FlatTree, EmitsAsTheValueTreeWould) {
     for (const FlatCase& c : cases) EXPECT_EQ(emit_built(c), emit(c.equivalent())) << c.name;
 }
 
+// The lines a flat tree writes in one piece, decided 16, 8 or 4 bytes at a
+// time, against the value tree's writer, which decides byte by byte: each
+// byte that quotes a key or changes a scalar's spelling, at each place of
+// keys and scalars of every length across those pieces' bounds, at depths
+// either side of the deepest line written in one piece.
+TEST(FlatTree, LinesWrittenWholeAreSpelledAsTheValueTreeSpellsThem) {
+    const std::string bytes[] = {"\t",       "\n",       "\v",          "\f", "\r", " ", "#",
+                                 ":",        "?",        "\"",          "'",  "\\", "-", std::string(1, '\0'),
+                                 "\xc2\xa0", "\xc3\xa9", "\xe2\x80\xa8"};
+    std::vector<std::string> texts;
+    for (std::size_t length = 0; length <= 70; ++length) {
+        texts.push_back(std::string(length, 'a'));
+        for (const std::string& byte : bytes)
+            for (std::size_t at = 0; at < length; at += (length < 20 ? 1 : 7))
+                texts.push_back(std::string(at, 'a') + byte + std::string(length - at, 'b'));
+    }
+    // The tree borrows its strings.
+    std::vector<std::string> keys;
+    for (std::size_t i = 0; i < texts.size(); ++i) keys.push_back(std::to_string(i));
+    for (std::size_t i = 0; i < texts.size(); ++i) keys.push_back(std::to_string(i) + "s");
+    for (const std::size_t depth : {std::size_t{0}, std::size_t{127}, std::size_t{128}, std::size_t{129}}) {
+        FlatTreeBuilder builder;
+        for (std::size_t level = 0; level <= depth; ++level) builder.open(Kind::mapping, level == 0 ? "" : "k");
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            if (texts[i].find('\n') == std::string::npos) builder.add_scalar(texts[i], "v");
+            builder.add_scalar(keys[i], texts[i]);
+            builder.open(Kind::sequence, keys[texts.size() + i]);
+            builder.add_scalar({}, texts[i]);
+            builder.close();
+        }
+        for (std::size_t level = 0; level <= depth; ++level) builder.close();
+        const FlatTree tree = builder.finish();
+        EXPECT_EQ(emit(tree), emit(to_value(tree))) << "depth " << depth;
+    }
+}
+
 TEST(FlatTree, LargeMappingsSortAsByteStringsWithTheLastOfEqualKeysKept) {
     // Past the small-mapping sort, with keys equal in their first eight bytes,
     // keys that are prefixes of others, bytes above 0x7f, and duplicates.

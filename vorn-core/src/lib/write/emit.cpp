@@ -1,6 +1,7 @@
 #include "vorn/emit.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -195,6 +196,7 @@ private:
     };
 
     FoundFault run() {
+        FoundFault fault;
         while (!stack_.empty()) {
             OpenBlock& block = stack_.back();
             typename Reader::Child child;
@@ -203,10 +205,21 @@ private:
                 continue;
             }
             // `block` may dangle once the line opens a nested block.
-            const FoundFault fault = write_line(child, block.indent, reader_.is_mapping(block.cursor));
-            if (fault.fault != WriteFault::none) return fault;
+            fault = write_line(child, block.indent, reader_.is_mapping(block.cursor));
+            if (fault.fault != WriteFault::none) break;
         }
-        return {};
+        flush_pending();
+        return fault;
+    }
+
+    // Short lines are put together in `pending_` and appended to `out_` in
+    // one piece, before anything else is written and when the walk ends:
+    // an append per line cost more than putting the line together.
+    void flush_pending() {
+        if constexpr (!Reader::has_comments) {
+            out_.append(pending_.bytes.data(), pending_.used);
+            pending_.used = 0;
+        }
     }
 
     // The comment lines, key or hyphen and value of one child; a nested
@@ -214,15 +227,29 @@ private:
     FoundFault write_line(const typename Reader::Child& child, std::uint64_t indent, bool in_mapping) {
         // A tree without comments: most lines are a short scalar after a
         // bare key or a hyphen, written in one piece.
+        // A tree without comments, in the default style: most lines are a
+        // short scalar or the head of a block, after a bare key or a hyphen,
+        // and each is put together whole among the pending lines.
         if constexpr (!Reader::has_comments) {
-            const auto& value = reader_.value(child);
-            if (!style_.plain_scalars && reader_.is_scalar(value)) {
+            if (style_ == LayoutStyle{}) {
+                const auto& value = reader_.value(child);
+                if (pending_.size - pending_.used < short_line_room) flush_pending();
+                char* const at = pending_.bytes.data() + pending_.used;
                 const std::string_view key = reader_.key(child);
-                if (append_short_line(out_, indent, in_mapping ? &key : nullptr, reader_.text(value))) {
+                const std::string_view* const key_or_hyphen = in_mapping ? &key : nullptr;
+                const bool is_scalar = reader_.is_scalar(value);
+                const bool opens_block = !is_scalar && !reader_.is_empty(value);
+                const std::size_t written = is_scalar ? write_short_line(at, indent, key_or_hyphen, reader_.text(value))
+                                            : opens_block ? write_open_line(at, indent, key_or_hyphen)
+                                                          : 0;
+                if (written != 0) {
+                    pending_.used += written;
                     open_threshold_ = UINT32_MAX;
+                    if (opens_block) stack_.push_back({indent + 2, reader_.open(value)});
                     return {};
                 }
             }
+            flush_pending();
         }
         if constexpr (Reader::has_comments) {
             write_comment_lines(out_, reader_.comments(child), deepest_comment_);
@@ -335,9 +362,17 @@ private:
         return fault;
     }
 
+    // Lines not yet appended to `out_`.
+    struct PendingLines {
+        static constexpr std::size_t size = Reader::has_comments ? 0 : 4096;
+        std::array<char, size> bytes;
+        std::size_t used = 0;
+    };
+
     std::string& out_;
     const Reader& reader_;
     LayoutStyle style_;
+    PendingLines pending_;
     std::vector<OpenBlock> stack_;
     // Whether the value written now is the first entry on an item's line.
     bool on_item_line_ = false;

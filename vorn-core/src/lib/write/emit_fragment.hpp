@@ -26,6 +26,8 @@ struct LayoutStyle {
     bool compact_items = false;
     // "-" with no blank after it when nothing follows on its line.
     bool bare_hyphens = false;
+
+    bool operator==(const LayoutStyle&) const = default;
 };
 
 // A key of a mapping or an index of a sequence, on the way from a

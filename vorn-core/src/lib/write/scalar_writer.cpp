@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "text/trim.hpp"
 #include "text/utf8.hpp"
 #include "text/white_space.hpp"
@@ -212,7 +216,7 @@ namespace {
 // bytes), reading and writing nothing outside either range: a library call
 // costs more than the copy at these sizes, and a loop over one to three
 // bytes becomes one.
-void copy_short(char* out, const char* from, std::size_t size) noexcept {
+[[gnu::always_inline]] inline void copy_short(char* out, const char* from, std::size_t size) noexcept {
     if (size >= 8) {
         std::uint64_t word;
         for (std::size_t i = 0; i + 8 < size; i += 8) {
@@ -235,7 +239,7 @@ void copy_short(char* out, const char* from, std::size_t size) noexcept {
     }
 }
 
-// A line written whole by append_short_line: at most this deep, with a key
+// A line written whole by write_short_line: at most this deep, with a key
 // of at most this many bytes. Deep lines are common in nested data, and
 // copying their indentation by words costs less than the three appends of
 // the general path: as deep as append_indent's stored run of spaces (it was
@@ -244,31 +248,143 @@ constexpr std::size_t short_line_indent = 256;
 constexpr std::size_t short_line_key_bytes = 64;
 constexpr std::uint64_t eight_spaces = 0x2020202020202020ULL;
 
+static_assert(short_line_room >= short_line_indent + 16 + short_line_key_bytes + short_scalar_bytes + 5,
+              "a short line fits, and the indentation's last piece of 16 bytes");
+
+// The indentation by whole pieces of spaces: the few bytes past it, all
+// inside the room, are written over by what follows or left out. The empty
+// asm keeps the compiler from making the loop a memset, which costs more at
+// these sizes.
+#if defined(__SSE2__)
+void put_indentation(char* at, std::size_t indent) noexcept {
+    const __m128i spaces = _mm_set1_epi8(' ');
+    std::size_t done = 0;
+    do {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at + done), spaces);
+        done += 16;
+        asm("" : "+r"(done));
+    } while (done < indent);
+}
+
+// Up to 32 bytes as two 16-byte pieces that together hold each of them and
+// nothing else but zeros, read without a byte outside [from, from + size):
+// overlapping pieces of 16, 8 or 4 bytes, and below 4 the first, middle and
+// last bytes. (Reading the copy just written instead would wait for the
+// stores to land.)
+struct Pieces {
+    __m128i first;
+    __m128i second;
+};
+
+Pieces load_pieces(const char* from, std::size_t size) noexcept {
+    const auto at = [from](std::size_t offset) { return reinterpret_cast<const __m128i*>(from + offset); };
+    if (size >= 16) return {_mm_loadu_si128(at(0)), _mm_loadu_si128(at(size - 16))};
+    if (size >= 8)
+        return {_mm_unpacklo_epi64(_mm_loadl_epi64(at(0)), _mm_loadl_epi64(at(size - 8))), _mm_setzero_si128()};
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    if (size >= 4) {
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+    } else if (size != 0) {
+        head = static_cast<unsigned char>(from[0]) | static_cast<unsigned char>(from[size / 2]) << 8 |
+               static_cast<unsigned char>(from[size - 1]) << 16;
+    }
+    return {_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(head)), _mm_cvtsi32_si128(static_cast<int>(tail))),
+            _mm_setzero_si128()};
+}
+
+// The bytes of `chunk` that equal `byte`, as a bit mask.
+inline unsigned bytes_equal(__m128i chunk, char byte) noexcept {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(byte))));
+}
+
+unsigned scalar_specials_in(__m128i chunk) noexcept {
+    return bytes_equal(chunk, '\n') | bytes_equal(chunk, '"') | bytes_equal(chunk, '\\') | bytes_equal(chunk, '\t');
+}
+
+// As is_short_and_plain, for a scalar of at most short_scalar_bytes.
+bool short_scalar_is_plain(std::string_view text) noexcept {
+    const Pieces pieces = load_pieces(text.data(), text.size());
+    return (scalar_specials_in(pieces.first) | scalar_specials_in(pieces.second)) == 0;
+}
+
+// The ASCII bytes of key_needs_quotes' table; \t \n \v \f \r are 9 to 13.
+unsigned key_specials_in(__m128i chunk) noexcept {
+    const __m128i in_controls = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, _mm_set1_epi8(9)), chunk),
+                                              _mm_cmpeq_epi8(_mm_min_epu8(chunk, _mm_set1_epi8(13)), chunk));
+    return static_cast<unsigned>(_mm_movemask_epi8(in_controls)) | bytes_equal(chunk, ' ') | bytes_equal(chunk, '#') |
+           bytes_equal(chunk, ':') | bytes_equal(chunk, '?') | bytes_equal(chunk, '"') | bytes_equal(chunk, '\'');
+}
+
+// As !key_needs_quotes, 16 bytes a step, asking it only about a key with a
+// byte above ASCII.
+bool key_is_bare(std::string_view key) noexcept {
+    unsigned above_ascii = 0;
+    std::size_t done = 0;
+    for (; done + 32 < key.size(); done += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.data() + done));
+        if (key_specials_in(chunk) != 0) return false;
+        above_ascii |= static_cast<unsigned>(_mm_movemask_epi8(chunk));
+    }
+    const Pieces pieces = load_pieces(key.data() + done, key.size() - done);
+    if ((key_specials_in(pieces.first) | key_specials_in(pieces.second)) != 0) return false;
+    above_ascii |= static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(pieces.first, pieces.second)));
+    return above_ascii == 0 || !key_needs_quotes(key);
+}
+#else
+void put_indentation(char* at, std::size_t indent) noexcept {
+    for (std::size_t i = 0; i < indent; i += 8) std::memcpy(at + i, &eight_spaces, 8);
+}
+bool short_scalar_is_plain(std::string_view text) noexcept { return is_short_and_plain(text); }
+bool key_is_bare(std::string_view key) noexcept { return !key_needs_quotes(key); }
+#endif
+
 }  // namespace
 
-bool append_short_line(std::string& out, std::uint64_t indent, const std::string_view* key, std::string_view text) {
-    if (indent > short_line_indent || !is_short_and_plain(text)) return false;
-    if (key != nullptr && (key->size() > short_line_key_bytes || key_needs_quotes(*key))) return false;
-    char line[short_line_indent + short_line_key_bytes + short_scalar_bytes + 5];
-    // The indentation by whole words of spaces: the few bytes past it, all
-    // inside `line`, are written over by what follows or left out.
-    for (std::size_t i = 0; i < indent; i += 8) std::memcpy(line + i, &eight_spaces, 8);
-    char* next = line + indent;
-    if (key != nullptr) {
-        copy_short(next, key->data(), key->size());
-        next += key->size();
-        *next++ = ':';
-    } else {
+namespace {
+
+// The indentation and then the key and its colon, or the hyphen, of a line
+// that write_short_line or write_open_line puts at `at`; null when the key
+// is too long or needs quotes.
+char* put_line_head(char* at, std::uint64_t indent, const std::string_view* key) noexcept {
+    if (key != nullptr && (key->size() > short_line_key_bytes || !key_is_bare(*key))) return nullptr;
+    put_indentation(at, indent);
+    char* next = at + indent;
+    if (key == nullptr) {
         *next++ = '-';
+        return next;
     }
+    copy_short(next, key->data(), key->size());
+    next += key->size();
+    *next++ = ':';
+    return next;
+}
+
+}  // namespace
+
+std::size_t write_short_line(char* at, std::uint64_t indent, const std::string_view* key,
+                             std::string_view text) noexcept {
+    if (indent > short_line_indent || text.size() > short_scalar_bytes || !short_scalar_is_plain(text)) return 0;
+    char* next = put_line_head(at, indent, key);
+    if (next == nullptr) return 0;
     *next++ = ' ';
     *next++ = '"';
     copy_short(next, text.data(), text.size());
     next += text.size();
     *next++ = '"';
     *next++ = '\n';
-    out.append(line, static_cast<std::size_t>(next - line));
-    return true;
+    return static_cast<std::size_t>(next - at);
+}
+
+std::size_t write_open_line(char* at, std::uint64_t indent, const std::string_view* key) noexcept {
+    if (indent > short_line_indent) return 0;
+    char* next = put_line_head(at, indent, key);
+    if (next == nullptr) return 0;
+    // The hyphen's blank stays, as append_indented_hyphen writes it.
+    if (key == nullptr) *next++ = ' ';
+    *next++ = '\n';
+    return static_cast<std::size_t>(next - at);
 }
 
 bool append_short_quoted_line(std::string& out, std::string_view text, bool after_blank) {

@@ -54,11 +54,23 @@ void append_spelled(std::string& out, std::string_view text, ScalarStyle style);
 // appends nothing and returns false. One append, for the common case.
 bool append_short_quoted_line(std::string& out, std::string_view text, bool after_blank);
 
+// Room that write_short_line may use at its `at`.
+inline constexpr std::size_t short_line_room = 416;
+
 // The whole line of a short scalar at `indent`, after its key (a mapping
-// entry's) or a hyphen (key null), in one append, when append_short_quoted_line
-// would take the scalar and write_key would write the key bare; else appends
-// nothing and returns false.
-bool append_short_line(std::string& out, std::uint64_t indent, const std::string_view* key, std::string_view text);
+// entry's) or a hyphen (key null), as append_short_quoted_line and write_key
+// would write it, put at `at`, which has short_line_room bytes of room,
+// when the first would take the scalar and the second would write the key
+// bare: returns its length. Else returns 0, and what it put at `at` means
+// nothing.
+std::size_t write_short_line(char* at, std::uint64_t indent, const std::string_view* key,
+                             std::string_view text) noexcept;
+
+// The line that opens a block below it, "key:" or "- ", as write_key and
+// append_indented_hyphen would write it, put at `at` as write_short_line
+// puts its line: returns its length, or 0 when the key needs quotes or the
+// line is too deep or its key too long.
+std::size_t write_open_line(char* at, std::uint64_t indent, const std::string_view* key) noexcept;
 
 // Appends `indent` spaces; then, for the second, "- ".
 void append_indent(std::string& out, std::uint64_t indent);
