@@ -67,7 +67,7 @@ ErrorState with_argument_prefix(ErrorState error, const char* parameter_name) {
 
 // The UTF-8 text of a str argument, read in place: it stays valid while the
 // caller holds the argument.
-std::string_view read_str_argument(PyObject* argument, const char* parameter_name) {
+[[gnu::hot]] std::string_view read_str_argument(PyObject* argument, const char* parameter_name) {
     if (!PyUnicode_Check(argument)) throw with_argument_prefix(cannot_cast_as_str(argument), parameter_name);
     Py_ssize_t size = 0;
     const char* text = PyUnicode_AsUTF8AndSize(argument, &size);
@@ -75,8 +75,8 @@ std::string_view read_str_argument(PyObject* argument, const char* parameter_nam
     return {text, static_cast<std::size_t>(size)};
 }
 
-PyObject* bind_arguments(const ArgumentSpec& spec, PyObject* const* arguments, Py_ssize_t positional_count,
-                         PyObject* keyword_names) {
+[[gnu::hot]] PyObject* bind_arguments(const ArgumentSpec& spec, PyObject* const* arguments, Py_ssize_t positional_count,
+                                      PyObject* keyword_names) {
     if (positional_count > 1) throw too_many_positional(spec, positional_count);
     PyObject* bound = positional_count == 1 ? arguments[0] : nullptr;
 

@@ -43,7 +43,8 @@ ErrorState line_feed_in_key(std::string_view key) {
 
 }  // namespace
 
-PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count, PyObject* keyword_names) {
+[[gnu::hot]] PyObject* loads(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count,
+                             PyObject* keyword_names) {
     return guarded_entry([&]() -> PyObject* {
         PyObject* s = bind_arguments(loads_spec, arguments, positional_count, keyword_names);
         std::string_view text = read_str_argument(s, loads_spec.parameter_name);

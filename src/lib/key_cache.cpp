@@ -8,7 +8,7 @@ namespace vorn::binding {
 // as a little-endian word), put together from two overlapping four-byte
 // halves, or below four byte by byte: a copy of a variable length would be
 // a library call.
-std::size_t KeyCache::slot_of(std::string_view key) noexcept {
+[[gnu::hot]] std::size_t KeyCache::slot_of(std::string_view key) noexcept {
     std::uint64_t head = 0;
     std::uint64_t tail = 0;
     const std::size_t size = key.size();
@@ -66,7 +66,7 @@ bool same_bytes(const char* stored, std::string_view key) noexcept {
 
 }  // namespace
 
-PyObject* KeyCache::cached_str_for(std::string_view key) {
+[[gnu::hot]] PyObject* KeyCache::cached_str_for(std::string_view key) {
     if (!slots_) slots_ = std::make_unique<std::array<Slot, slot_count>>();
     Slot& slot = (*slots_)[slot_of(key)];
     if (slot.text && slot.size == key.size() && same_bytes(slot.bytes, key)) {

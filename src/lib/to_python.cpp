@@ -25,7 +25,7 @@
 namespace vorn::binding {
 namespace {
 
-PyRef new_str(std::string_view text) {
+[[gnu::hot]] PyRef new_str(std::string_view text) {
     PyRef object = PyRef::steal(str_from_utf8(text));
     if (!object) throw api_call_failed();
     return object;
@@ -33,7 +33,7 @@ PyRef new_str(std::string_view text) {
 
 // A literal block kept as its lines is joined straight into the str when
 // it is ASCII, which long blocks of configuration nearly always are.
-PyRef block_str(const BlockLines& block) {
+[[gnu::hot]] PyRef block_str(const BlockLines& block) {
     if (block.size > 1 && is_ascii(block.source())) {
         PyRef object = PyRef::steal(PyUnicode_New(static_cast<Py_ssize_t>(block.size), 127));
         if (!object) throw api_call_failed();
@@ -298,15 +298,17 @@ public:
     // An empty list, appended to as json's reader does: it grows by a
     // fraction of its size, where a stack of the items until the end would
     // hold a second array of them.
-    void* open_sequence() override { return keep_made(PyList_New(0)); }
-    void add_item(void* sequence, const DocValue& value) override {
+    [[gnu::hot]] void* open_sequence() override { return keep_made(PyList_New(0)); }
+    [[gnu::hot]] void add_item(void* sequence, const DocValue& value) override {
         PyRef item = object_of(value);
         if (PyList_Append(static_cast<PyObject*>(sequence), item.get()) < 0) throw api_call_failed();
     }
-    DocValue finish_sequence(void* sequence) override { return DocValue::made(DocValue::Kind::sequence, sequence); }
+    [[gnu::hot]] DocValue finish_sequence(void* sequence) override {
+        return DocValue::made(DocValue::Kind::sequence, sequence);
+    }
 
     // Keys and values are made in key order, then the dict of them at once.
-    DocValue finish_mapping(std::span<const DocEntry> entries) override {
+    [[gnu::hot]] DocValue finish_mapping(std::span<const DocEntry> entries) override {
         if (entries.size() > max_paired_entries) return DocValue::made(DocValue::Kind::mapping, inserted(entries));
         // Room first, so that holding a reference never fails.
         pairs_.reserve(2 * entries.size());
@@ -326,7 +328,7 @@ public:
     }
 
     // A new reference to the object of a value the reader gave.
-    PyRef object_of(const DocValue& value) {
+    [[gnu::hot]] PyRef object_of(const DocValue& value) {
         if (value.is_made()) return PyRef::borrow(DocumentTree::made_object(value));
         if (value.is_scalar()) return DocumentTree::scalar_str(value);
         if (!trees_) trees_.emplace();
@@ -341,14 +343,14 @@ private:
 
     // Holds a new container (or throws for a failure to make it) until the
     // sink goes.
-    PyObject* keep_made(PyObject* made) {
+    [[gnu::hot]] PyObject* keep_made(PyObject* made) {
         PyRef held = PyRef::steal(made);
         if (!held) throw api_call_failed();
         made_.push_back(held.get());
         return held.release();
     }
 
-    PyObject* inserted(std::span<const DocEntry> entries) {
+    [[gnu::hot]] PyObject* inserted(std::span<const DocEntry> entries) {
         PyObject* dict = keep_made(PyDict_New());
         for (const DocEntry& entry : entries) {
             PyRef value = object_of(entry.node.value);
@@ -370,7 +372,7 @@ private:
 
 }  // namespace
 
-Result<PyRef> read_to_python(std::string_view text) {
+[[gnu::hot]] Result<PyRef> read_to_python(std::string_view text) {
     ObjectSink sink;
     Result<Document> read = read_document(text, sink);
     if (!read) return std::move(read).error();

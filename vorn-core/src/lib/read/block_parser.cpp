@@ -93,7 +93,7 @@ public:
     BlockParser(const BlockParser&) = delete;
     BlockParser& operator=(const BlockParser&) = delete;
 
-    Result<DocValue> run() {
+    [[gnu::hot]] Result<DocValue> run() {
         VORN_ASSERT(&state_.entry_stack == &entry_stack_ && &state_.item_stack == &item_stack_);
         const SourceLine* first = state_.peek();
         // A text of comment lines alone holds an empty root.
@@ -154,7 +154,7 @@ private:
     // the new frame to take. A block of comment lines alone has no such
     // line: it is an empty mapping, closed by the line after it.
     // Flattened for the same reason as awaited_block.
-    [[gnu::flatten]] void push_frame(std::uint64_t indent, bool anchored, bool read_again) {
+    [[gnu::hot]] [[gnu::flatten]] void push_frame(std::uint64_t indent, bool anchored, bool read_again) {
         if constexpr (kRecording) state_.syntax->open_block();
         const SourceLine* first = state_.peek();
         if (first != nullptr && first->indent == indent && is_item_line(first->text)) {
@@ -274,8 +274,8 @@ private:
 
 }  // namespace
 
-Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments,
-                              SyntaxRecorder* syntax, ValueSink* sink) {
+[[gnu::hot]] Result<DocValue> parse_blocks(LineCursor lines, AnchorTable& anchors, Arena& arena, bool keep_comments,
+                                           SyntaxRecorder* syntax, ValueSink* sink) {
     VORN_ASSERT(syntax == nullptr || sink == nullptr);
     if (syntax != nullptr) return BlockParser<true>(lines, anchors, arena, keep_comments, syntax, nullptr).run();
     return BlockParser<false>(lines, anchors, arena, keep_comments, nullptr, sink).run();

@@ -4,6 +4,6 @@
 
 namespace vorn {
 
-bool is_accepted_version(std::string_view stored) noexcept { return trim(stored) == format_version; }
+[[gnu::hot]] bool is_accepted_version(std::string_view stored) noexcept { return trim(stored) == format_version; }
 
 }  // namespace vorn

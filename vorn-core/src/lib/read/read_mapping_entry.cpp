@@ -66,7 +66,7 @@ bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& 
 }  // namespace
 
 template <bool kRecording>
-StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
+[[gnu::hot]] StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
     if (read_simple_entry<kRecording>(frame, line, state)) return std::nullopt;
     const CommentSplit split = split_inline_comment(line.text);

@@ -106,7 +106,7 @@ void record_simple_item(ParseState& state, const SourceLine& line, std::string_v
 }  // namespace
 
 template <bool kRecording>
-StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
+[[gnu::hot]] StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
     if (auto text = simple_item_text(line)) {
         if constexpr (kRecording) record_simple_item(state, line, *text);

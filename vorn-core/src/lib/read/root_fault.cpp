@@ -20,7 +20,7 @@ std::optional<std::string> root_message(const DocValue& root) {
 
 }  // namespace
 
-std::optional<ParseError> root_fault(const DocValue& root, const LineCursor& lines) {
+[[gnu::hot]] std::optional<ParseError> root_fault(const DocValue& root, const LineCursor& lines) {
     auto message = root_message(root);
     if (!message) return std::nullopt;
     const SourceLine& first = *lines.peek();

@@ -11,7 +11,7 @@ namespace {
 
 // The offset of the '"' that closes a double-quoted stretch whose content
 // starts at `from`, or npos. A backslash hides the character after it.
-std::size_t find_closing_double_quote(std::string_view text, std::size_t from) noexcept {
+[[gnu::hot]] std::size_t find_closing_double_quote(std::string_view text, std::size_t from) noexcept {
     // Most quoted text holds no backslash: then the first '"' closes it.
     const std::size_t quote = text.find('"', from);
     if (quote == std::string_view::npos) return quote;
@@ -33,7 +33,7 @@ std::size_t find_closing_single_quote(std::string_view text, std::size_t from) n
 
 }  // namespace
 
-CommentSplit split_inline_comment(std::string_view text) noexcept {
+[[gnu::hot]] CommentSplit split_inline_comment(std::string_view text) noexcept {
     // Without a '#' there is no comment, whatever the quotes hold.
     if (text.find('#') == std::string_view::npos) return {trim_end(text), std::nullopt};
     const std::size_t size = text.size();
@@ -62,7 +62,7 @@ CommentSplit split_inline_comment(std::string_view text) noexcept {
     return {trim_end(text), std::nullopt};
 }
 
-std::size_t closed_quoted_run_length(std::string_view text) noexcept {
+[[gnu::hot]] std::size_t closed_quoted_run_length(std::string_view text) noexcept {
     if (text.empty()) return 0;
     std::size_t close = std::string_view::npos;
     if (text[0] == '\'') {
@@ -73,7 +73,9 @@ std::size_t closed_quoted_run_length(std::string_view text) noexcept {
     return close == std::string_view::npos ? 0 : close + 1;
 }
 
-std::size_t find_entry_colon(std::string_view text) noexcept { return text.find(':', closed_quoted_run_length(text)); }
+[[gnu::hot]] std::size_t find_entry_colon(std::string_view text) noexcept {
+    return text.find(':', closed_quoted_run_length(text));
+}
 
 std::string unquote_scalar(std::string_view text) {
     if (const auto same = unquoted_in_place(text)) return std::string(*same);
@@ -83,7 +85,7 @@ std::string unquote_scalar(std::string_view text) {
     return out;
 }
 
-std::optional<std::string_view> unquoted_in_place(std::string_view text) noexcept {
+[[gnu::hot]] std::optional<std::string_view> unquoted_in_place(std::string_view text) noexcept {
     if (text.size() < 2 || text.front() != text.back()) return text;
     const std::string_view inner = text.substr(1, text.size() - 2);
     if (text.front() == '\'') return inner;
@@ -151,18 +153,18 @@ bool lacks_marks(std::string_view text) noexcept {
 
 }  // namespace
 
-bool lacks_comment_colon_and_backslash(std::string_view text) noexcept { return lacks_marks<true>(text); }
+[[gnu::hot]] bool lacks_comment_colon_and_backslash(std::string_view text) noexcept { return lacks_marks<true>(text); }
 
-bool lacks_comment_and_backslash(std::string_view text) noexcept { return lacks_marks<false>(text); }
+[[gnu::hot]] bool lacks_comment_and_backslash(std::string_view text) noexcept { return lacks_marks<false>(text); }
 
-bool is_item_line(std::string_view text) noexcept {
+[[gnu::hot]] bool is_item_line(std::string_view text) noexcept {
     if (text.empty() || text[0] != '-') return false;
     if (text.size() == 1) return true;
     const char second = text[1];
     return second == ' ' || second == '\t' || second == '\n' || second == '\f' || second == '\r';
 }
 
-ValueForm classify_value(std::string_view text) noexcept {
+[[gnu::hot]] ValueForm classify_value(std::string_view text) noexcept {
     if (text.empty()) return ValueForm::empty;
     switch (text[0]) {
         case '|':

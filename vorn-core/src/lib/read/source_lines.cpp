@@ -32,7 +32,7 @@ std::uint64_t count_leading_spaces(std::string_view text) noexcept {
 
 }  // namespace
 
-std::optional<ParseError> find_tab(std::string_view text) {
+[[gnu::hot]] std::optional<ParseError> find_tab(std::string_view text) {
     const void* tab = std::memchr(text.data(), '\t', text.size());
     if (tab == nullptr) return std::nullopt;
     const auto offset = static_cast<std::size_t>(static_cast<const char*>(tab) - text.data());
@@ -41,7 +41,7 @@ std::optional<ParseError> find_tab(std::string_view text) {
     return ParseError{"tabs are not allowed; use spaces for indentation", line, 1, offset};
 }
 
-void LineCursor::advance() noexcept {
+[[gnu::hot]] void LineCursor::advance() noexcept {
     while (next_ < end_) {
         const char* const start = next_;
         const auto* feed = static_cast<const char*>(std::memchr(start, '\n', static_cast<std::size_t>(end_ - start)));

@@ -5,7 +5,7 @@
 
 namespace vorn {
 
-std::string_view unquoted_text(std::string_view text, Arena& arena) {
+[[gnu::hot]] std::string_view unquoted_text(std::string_view text, Arena& arena) {
     if (const auto same = unquoted_in_place(text)) return *same;
     const std::string_view inner = text.substr(1, text.size() - 2);
     char* room = arena.allocate_text(inner.size());
@@ -14,7 +14,7 @@ std::string_view unquoted_text(std::string_view text, Arena& arena) {
 
 // The block's lines are text, '#' lines too: they are read from the lines
 // themselves, not through the parser's step over comment lines.
-DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
+[[gnu::hot]] DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
     const SourceLine* line = state.lines.peek();
     if (line == nullptr || line->indent <= threshold) return {};
     BlockLines block{line->text, line->indent, nullptr, UINT64_MAX, 0, true};
@@ -42,8 +42,8 @@ DocValue read_block_scalar(ParseState& state, std::uint64_t threshold) {
     return DocValue::block_scalar(new (place) BlockLines(block));
 }
 
-StepFailure read_value(ValueForm form, std::string_view text, ParseState& state, std::uint64_t block_threshold,
-                       SourcePosition at, DocValue& out) {
+[[gnu::hot]] StepFailure read_value(ValueForm form, std::string_view text, ParseState& state,
+                                    std::uint64_t block_threshold, SourcePosition at, DocValue& out) {
     switch (form) {
         case ValueForm::literal_block:
             out = read_block_scalar(state, block_threshold);

@@ -27,7 +27,7 @@ bool suits_piece(std::size_t kept_size, std::size_t size) noexcept {
 
 }  // namespace
 
-Arena::~Arena() {
+[[gnu::hot]] Arena::~Arena() {
     const auto largest = std::max_element(chunks_.begin(), chunks_.end(),
                                           [](const Chunk& a, const Chunk& b) { return a.size < b.size; });
     Chunk* kept = KeptChunk::get();
@@ -35,7 +35,7 @@ Arena::~Arena() {
     if (largest->size > kept->size || !suits_piece(kept->size, largest->size)) *kept = std::move(*largest);
 }
 
-Arena::Chunk& Arena::add_chunk(std::size_t size) {
+[[gnu::hot]] Arena::Chunk& Arena::add_chunk(std::size_t size) {
     Chunk* kept = KeptChunk::get();
     if (kept != nullptr && kept->size >= size && suits_piece(kept->size, size)) {
         chunks_.push_back(std::exchange(*kept, Chunk{}));
@@ -46,7 +46,7 @@ Arena::Chunk& Arena::add_chunk(std::size_t size) {
     return chunks_.back();
 }
 
-void* Arena::allocate_in_new_chunk(std::size_t bytes) {
+[[gnu::hot]] void* Arena::allocate_in_new_chunk(std::size_t bytes) {
     // Room for any alignment up to max_align_t at the start of a chunk.
     const std::size_t needed = bytes + alignof(std::max_align_t);
     // A piece larger than a chunk gets a chunk of its own, leaving the

@@ -9,7 +9,7 @@
 
 namespace vorn {
 
-void write_block_text(const BlockLines& block, char* out) noexcept {
+[[gnu::hot]] void write_block_text(const BlockLines& block, char* out) noexcept {
     const auto write_line = [&out, &block](std::string_view text, std::uint64_t indent) {
         const std::size_t spaces = indent - block.least_indent;
         std::memset(out, ' ', spaces);
@@ -46,14 +46,14 @@ void write_block_text(const BlockLines& block, char* out) noexcept {
     }
 }
 
-std::string scalar_text(const DocValue& scalar) {
+[[gnu::hot]] std::string scalar_text(const DocValue& scalar) {
     if (!scalar.is_block_text()) return std::string(scalar.text());
     std::string text(scalar.block().size, '\0');
     write_block_text(scalar.block(), text.data());
     return text;
 }
 
-const DocNode* DocValue::find(std::string_view key) const noexcept {
+[[gnu::hot]] const DocNode* DocValue::find(std::string_view key) const noexcept {
     const std::span<const DocEntry> all = entries();
     const auto found = std::lower_bound(
         all.begin(), all.end(), key, [](const DocEntry& entry, std::string_view wanted) { return entry.key < wanted; });

@@ -20,7 +20,7 @@ void MappingBuilder::merge(std::span<const DocEntry> source) {
     for (const DocEntry& entry : source) add(entry.key, entry.node, true);
 }
 
-void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if_absent) {
+[[gnu::hot]] void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if_absent) {
     check_on_top();
     if (!out_of_order_) {
         if (empty() || stack_->back().key < key) {
@@ -48,7 +48,7 @@ void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if
     merged_.push_back(only_if_absent);
 }
 
-DocValue MappingBuilder::finish(Arena& arena, ValueSink* sink) && {
+[[gnu::hot]] DocValue MappingBuilder::finish(Arena& arena, ValueSink* sink) && {
     check_on_top();
     if (sink != nullptr) {
         const DocValue made = sink->finish_mapping(entries_in_order(arena));
