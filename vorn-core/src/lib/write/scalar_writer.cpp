@@ -266,33 +266,59 @@ void put_indentation(char* at, std::size_t indent) noexcept {
     } while (done < indent);
 }
 
-// Up to 32 bytes as two 16-byte pieces that together hold each of them and
-// nothing else but zeros, read without a byte outside [from, from + size):
-// overlapping pieces of 16, 8 or 4 bytes, and below 4 the first, middle and
-// last bytes. (Reading the copy just written instead would wait for the
-// stores to land.)
-struct Pieces {
-    __m128i first;
-    __m128i second;
-};
-
-Pieces load_pieces(const char* from, std::size_t size) noexcept {
-    const auto at = [from](std::size_t offset) { return reinterpret_cast<const __m128i*>(from + offset); };
-    if (size >= 16) return {_mm_loadu_si128(at(0)), _mm_loadu_si128(at(size - 16))};
-    if (size >= 8)
-        return {_mm_unpacklo_epi64(_mm_loadl_epi64(at(0)), _mm_loadl_epi64(at(size - 8))), _mm_setzero_si128()};
-    std::uint32_t head = 0;
-    std::uint32_t tail = 0;
-    if (size >= 4) {
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + size - 4, 4);
-    } else if (size != 0) {
-        head = static_cast<unsigned char>(from[0]) | static_cast<unsigned char>(from[size / 2]) << 8 |
-               static_cast<unsigned char>(from[size - 1]) << 16;
+// Up to 32 bytes as one or two 16-byte pieces that together hold each of
+// them and nothing else but zeros, read without a byte outside [from, from
+// + size): overlapping pieces of 16, 8 or 4 bytes, and below 4 the first,
+// middle and last bytes. (Reading the copy just written instead would wait
+// for the stores to land.) The bytes are then copied from the pieces.
+class Pieces {
+public:
+    [[gnu::always_inline]] Pieces(const char* from, std::size_t size) noexcept : from_(from), size_(size) {
+        const auto at = [from](std::size_t offset) { return reinterpret_cast<const __m128i*>(from + offset); };
+        if (size >= 16) {
+            first_ = _mm_loadu_si128(at(0));
+            second_ = _mm_loadu_si128(at(size - 16));
+        } else if (size >= 8) {
+            first_ = _mm_unpacklo_epi64(_mm_loadl_epi64(at(0)), _mm_loadl_epi64(at(size - 8)));
+        } else {
+            std::uint32_t head = 0;
+            std::uint32_t tail = 0;
+            if (size >= 4) {
+                std::memcpy(&head, from, 4);
+                std::memcpy(&tail, from + size - 4, 4);
+            } else if (size != 0) {
+                head = static_cast<unsigned char>(from[0]) | static_cast<unsigned char>(from[size / 2]) << 8 |
+                       static_cast<unsigned char>(from[size - 1]) << 16;
+            }
+            first_ = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(head)),
+                                        _mm_cvtsi32_si128(static_cast<int>(tail)));
+        }
     }
-    return {_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(head)), _mm_cvtsi32_si128(static_cast<int>(tail))),
-            _mm_setzero_si128()};
-}
+
+    // The bits `found` gives for the pieces' bytes, or-ed.
+    template <typename Find>
+    [[gnu::always_inline]] unsigned any(Find found) const noexcept {
+        return size_ >= 16 ? found(first_) | found(second_) : found(first_);
+    }
+
+    [[gnu::always_inline]] void copy_to(char* out) const noexcept {
+        if (size_ >= 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first_);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + size_ - 16), second_);
+        } else if (size_ >= 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), first_);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + size_ - 8), _mm_unpackhi_epi64(first_, first_));
+        } else {
+            copy_short(out, from_, size_);
+        }
+    }
+
+private:
+    const char* from_;
+    std::size_t size_;
+    __m128i first_;
+    __m128i second_ = _mm_setzero_si128();
+};
 
 // The bytes of `chunk` that equal `byte`, as a bit mask.
 inline unsigned bytes_equal(__m128i chunk, char byte) noexcept {
@@ -303,12 +329,6 @@ unsigned scalar_specials_in(__m128i chunk) noexcept {
     return bytes_equal(chunk, '\n') | bytes_equal(chunk, '"') | bytes_equal(chunk, '\\') | bytes_equal(chunk, '\t');
 }
 
-// As is_short_and_plain, for a scalar of at most short_scalar_bytes.
-bool short_scalar_is_plain(std::string_view text) noexcept {
-    const Pieces pieces = load_pieces(text.data(), text.size());
-    return (scalar_specials_in(pieces.first) | scalar_specials_in(pieces.second)) == 0;
-}
-
 // The ASCII bytes of key_needs_quotes' table; \t \n \v \f \r are 9 to 13.
 unsigned key_specials_in(__m128i chunk) noexcept {
     const __m128i in_controls = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, _mm_set1_epi8(9)), chunk),
@@ -317,45 +337,62 @@ unsigned key_specials_in(__m128i chunk) noexcept {
            bytes_equal(chunk, ':') | bytes_equal(chunk, '?') | bytes_equal(chunk, '"') | bytes_equal(chunk, '\'');
 }
 
+unsigned above_ascii_in(__m128i chunk) noexcept { return static_cast<unsigned>(_mm_movemask_epi8(chunk)); }
+
+// As is_short_and_plain, for a scalar of at most short_scalar_bytes, which
+// it copies to `out` when it is.
+[[gnu::always_inline]] inline bool copy_plain_scalar(char* out, std::string_view text) noexcept {
+    const Pieces pieces(text.data(), text.size());
+    if (pieces.any(scalar_specials_in) != 0) return false;
+    pieces.copy_to(out);
+    return true;
+}
+
 // As !key_needs_quotes, 16 bytes a step, asking it only about a key with a
-// byte above ASCII.
-bool key_is_bare(std::string_view key) noexcept {
+// byte above ASCII; copies the key to `out` when it is bare.
+[[gnu::always_inline]] inline bool copy_bare_key(char* out, std::string_view key) noexcept {
     unsigned above_ascii = 0;
     std::size_t done = 0;
     for (; done + 32 < key.size(); done += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.data() + done));
         if (key_specials_in(chunk) != 0) return false;
-        above_ascii |= static_cast<unsigned>(_mm_movemask_epi8(chunk));
+        above_ascii |= above_ascii_in(chunk);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), chunk);
     }
-    const Pieces pieces = load_pieces(key.data() + done, key.size() - done);
-    if ((key_specials_in(pieces.first) | key_specials_in(pieces.second)) != 0) return false;
-    above_ascii |= static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(pieces.first, pieces.second)));
-    return above_ascii == 0 || !key_needs_quotes(key);
+    const Pieces pieces(key.data() + done, key.size() - done);
+    if (pieces.any(key_specials_in) != 0) return false;
+    if ((above_ascii | pieces.any(above_ascii_in)) != 0 && key_needs_quotes(key)) return false;
+    pieces.copy_to(out + done);
+    return true;
 }
 #else
 void put_indentation(char* at, std::size_t indent) noexcept {
     for (std::size_t i = 0; i < indent; i += 8) std::memcpy(at + i, &eight_spaces, 8);
 }
-bool short_scalar_is_plain(std::string_view text) noexcept { return is_short_and_plain(text); }
-bool key_is_bare(std::string_view key) noexcept { return !key_needs_quotes(key); }
+bool copy_plain_scalar(char* out, std::string_view text) noexcept {
+    if (!is_short_and_plain(text)) return false;
+    copy_short(out, text.data(), text.size());
+    return true;
+}
+bool copy_bare_key(char* out, std::string_view key) noexcept {
+    if (key_needs_quotes(key)) return false;
+    copy_short(out, key.data(), key.size());
+    return true;
+}
 #endif
-
-}  // namespace
-
-namespace {
 
 // The indentation and then the key and its colon, or the hyphen, of a line
 // that write_short_line or write_open_line puts at `at`; null when the key
 // is too long or needs quotes.
-char* put_line_head(char* at, std::uint64_t indent, const std::string_view* key) noexcept {
-    if (key != nullptr && (key->size() > short_line_key_bytes || !key_is_bare(*key))) return nullptr;
+[[gnu::always_inline]] inline char* put_line_head(char* at, std::uint64_t indent,
+                                                  const std::string_view* key) noexcept {
     put_indentation(at, indent);
     char* next = at + indent;
     if (key == nullptr) {
         *next++ = '-';
         return next;
     }
-    copy_short(next, key->data(), key->size());
+    if (key->size() > short_line_key_bytes || !copy_bare_key(next, *key)) return nullptr;
     next += key->size();
     *next++ = ':';
     return next;
@@ -365,12 +402,12 @@ char* put_line_head(char* at, std::uint64_t indent, const std::string_view* key)
 
 std::size_t write_short_line(char* at, std::uint64_t indent, const std::string_view* key,
                              std::string_view text) noexcept {
-    if (indent > short_line_indent || text.size() > short_scalar_bytes || !short_scalar_is_plain(text)) return 0;
+    if (indent > short_line_indent || text.size() > short_scalar_bytes) return 0;
     char* next = put_line_head(at, indent, key);
     if (next == nullptr) return 0;
     *next++ = ' ';
     *next++ = '"';
-    copy_short(next, text.data(), text.size());
+    if (!copy_plain_scalar(next, text)) return 0;
     next += text.size();
     *next++ = '"';
     *next++ = '\n';
