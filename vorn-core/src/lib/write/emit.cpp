@@ -225,8 +225,6 @@ private:
     // The comment lines, key or hyphen and value of one child; a nested
     // block is opened on the stack, to be written next.
     FoundFault write_line(const typename Reader::Child& child, std::uint64_t indent, bool in_mapping) {
-        // A tree without comments: most lines are a short scalar after a
-        // bare key or a hyphen, written in one piece.
         // A tree without comments, in the default style: most lines are a
         // short scalar or the head of a block, after a bare key or a hyphen,
         // and each is put together whole among the pending lines.
