@@ -403,10 +403,12 @@ FoundFault emit_root(std::string& out, const Reader& reader, const Root& root, s
 constexpr std::size_t initial_capacity = 4096;
 
 std::size_t flat_tree_capacity(const FlatTree& tree) {
-    // A little room over the estimate spares a final doubling for a few
-    // escapes or literal block lines.
+    // Room over the estimate spares a doubling for escapes and the
+    // indentation of literal block lines, which the estimate leaves out: a
+    // text of megabytes that outgrows its room is copied into pages fresh
+    // from the system. Room never written is never resident.
     const std::size_t expected = tree.expected_text_size();
-    return std::max(initial_capacity, expected + expected / 16);
+    return std::max(initial_capacity, expected + expected / 4);
 }
 
 // The root faults, found before anything is written: the reader takes only

@@ -5,7 +5,6 @@
 // own objects to text.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -34,7 +33,7 @@ public:
 
     const Node& root() const { return nodes_.front(); }
     // About the length of the written text: exact but for escapes, quoted
-    // keys and short literal blocks.
+    // keys and the indentation of literal block lines.
     std::size_t expected_text_size() const noexcept { return expected_text_size_; }
     const Node& at(std::size_t position) const { return nodes_[position]; }
     std::size_t position_of(const Node& node) const { return static_cast<std::size_t>(&node - nodes_.data()); }
@@ -69,7 +68,6 @@ public:
     void add_scalar(std::string_view key, std::string_view text) {
         note_key(key);
         expect_line(key.size() + text.size());
-        if (text.size() > block_scan_bytes) expect_block_lines(text);
         tree_.nodes_.push_back({key, text, 0, 0, FlatTree::Kind::scalar});
     }
     // `expected_children` only sizes the storage.
@@ -102,22 +100,6 @@ private:
     void expect_line(std::size_t own_bytes) {
         const std::size_t depth = open_.empty() ? 0 : open_.size() - 1;
         tree_.expected_text_size_ += 2 * depth + own_bytes + 5;
-    }
-
-    // Text longer than this is looked at for line feeds; shorter text that
-    // holds some is left out of the estimate, which would cost every short
-    // scalar a search.
-    static constexpr std::size_t block_scan_bytes = 32;
-
-    // A literal block's lines, each indented two columns past its key's:
-    // left out, they made the text of a document of long blocks outgrow its
-    // room twice, and a text of megabytes is copied at each growth into
-    // pages fresh from the system.
-    void expect_block_lines(std::string_view text) {
-        const auto line_feeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-        if (line_feeds == 0) return;
-        const std::size_t depth = open_.empty() ? 0 : open_.size() - 1;
-        tree_.expected_text_size_ += (line_feeds + 1) * (2 * depth + 3);
     }
 
     // A mapping entry being put in key order; `prefix` holds the key's first
