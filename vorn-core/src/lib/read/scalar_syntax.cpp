@@ -3,10 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "text/byte_lanes.hpp"
 #include "text/trim.hpp"
 
 namespace vorn {
@@ -130,9 +127,8 @@ bool holds_mark(std::uint64_t word) noexcept {
 // '#' and '\\', and ':' when it counts, among 16 bytes.
 template <bool colon_counts>
 bool holds_mark(__m128i chunk) noexcept {
-    __m128i found = _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('#')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\\')));
-    if constexpr (colon_counts) found = _mm_or_si128(found, _mm_cmpeq_epi8(chunk, _mm_set1_epi8(':')));
-    return _mm_movemask_epi8(found) != 0;
+    if constexpr (colon_counts) return lane_mask(lanes_equal_any(chunk, '#', '\\', ':')) != 0;
+    return lane_mask(lanes_equal_any(chunk, '#', '\\')) != 0;
 }
 #endif
 

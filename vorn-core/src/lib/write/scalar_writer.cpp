@@ -4,10 +4,7 @@
 #include <array>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "text/byte_lanes.hpp"
 #include "text/trim.hpp"
 #include "text/utf8.hpp"
 #include "text/white_space.hpp"
@@ -246,7 +243,6 @@ namespace {
 // 64, which left half the lines of the bench's trees 60 levels deep out).
 constexpr std::size_t short_line_indent = 256;
 constexpr std::size_t short_line_key_bytes = 64;
-constexpr std::uint64_t eight_spaces = 0x2020202020202020ULL;
 
 static_assert(short_line_room >= short_line_indent + 16 + short_line_key_bytes + short_scalar_bytes + 5,
               "a short line fits, and the indentation's last piece of 16 bytes");
@@ -320,24 +316,17 @@ private:
     __m128i second_ = _mm_setzero_si128();
 };
 
-// The bytes of `chunk` that equal `byte`, as a bit mask.
-inline unsigned bytes_equal(__m128i chunk, char byte) noexcept {
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(byte))));
-}
-
-unsigned scalar_specials_in(__m128i chunk) noexcept {
-    return bytes_equal(chunk, '\n') | bytes_equal(chunk, '"') | bytes_equal(chunk, '\\') | bytes_equal(chunk, '\t');
-}
+// The bytes of scalar_specials.
+unsigned scalar_specials_in(__m128i chunk) noexcept { return lane_mask(lanes_equal_any(chunk, '\n', '"', '\\', '\t')); }
 
 // The ASCII bytes of key_needs_quotes' table; \t \n \v \f \r are 9 to 13.
 unsigned key_specials_in(__m128i chunk) noexcept {
     const __m128i in_controls = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, _mm_set1_epi8(9)), chunk),
                                               _mm_cmpeq_epi8(_mm_min_epu8(chunk, _mm_set1_epi8(13)), chunk));
-    return static_cast<unsigned>(_mm_movemask_epi8(in_controls)) | bytes_equal(chunk, ' ') | bytes_equal(chunk, '#') |
-           bytes_equal(chunk, ':') | bytes_equal(chunk, '?') | bytes_equal(chunk, '"') | bytes_equal(chunk, '\'');
+    return lane_mask(in_controls | lanes_equal_any(chunk, ' ', '#', ':', '?', '"', '\''));
 }
 
-unsigned above_ascii_in(__m128i chunk) noexcept { return static_cast<unsigned>(_mm_movemask_epi8(chunk)); }
+unsigned above_ascii_in(__m128i chunk) noexcept { return lane_mask(chunk); }
 
 // As is_short_and_plain, for a scalar of at most short_scalar_bytes, which
 // it copies to `out` when it is.
@@ -367,6 +356,7 @@ unsigned above_ascii_in(__m128i chunk) noexcept { return static_cast<unsigned>(_
 }
 #else
 void put_indentation(char* at, std::size_t indent) noexcept {
+    constexpr std::uint64_t eight_spaces = 0x2020202020202020ULL;
     for (std::size_t i = 0; i < indent; i += 8) std::memcpy(at + i, &eight_spaces, 8);
 }
 bool copy_plain_scalar(char* out, std::string_view text) noexcept {
@@ -382,10 +372,11 @@ bool copy_bare_key(char* out, std::string_view key) noexcept {
 #endif
 
 // The indentation and then the key and its colon, or the hyphen, of a line
-// that write_short_line or write_open_line puts at `at`; null when the key
-// is too long or needs quotes.
+// that write_short_line or write_open_line puts at `at`; null when the line
+// is too deep or the key too long or in need of quotes.
 [[gnu::always_inline]] inline char* put_line_head(char* at, std::uint64_t indent,
                                                   const std::string_view* key) noexcept {
+    if (indent > short_line_indent) return nullptr;
     put_indentation(at, indent);
     char* next = at + indent;
     if (key == nullptr) {
@@ -402,7 +393,7 @@ bool copy_bare_key(char* out, std::string_view key) noexcept {
 
 std::size_t write_short_line(char* at, std::uint64_t indent, const std::string_view* key,
                              std::string_view text) noexcept {
-    if (indent > short_line_indent || text.size() > short_scalar_bytes) return 0;
+    if (text.size() > short_scalar_bytes) return 0;
     char* next = put_line_head(at, indent, key);
     if (next == nullptr) return 0;
     *next++ = ' ';
@@ -415,7 +406,6 @@ std::size_t write_short_line(char* at, std::uint64_t indent, const std::string_v
 }
 
 std::size_t write_open_line(char* at, std::uint64_t indent, const std::string_view* key) noexcept {
-    if (indent > short_line_indent) return 0;
     char* next = put_line_head(at, indent, key);
     if (next == nullptr) return 0;
     // The hyphen's blank stays, as append_indented_hyphen writes it.
