@@ -132,25 +132,49 @@ TEST(AnchorName, IsTheTrimmedRestAfterTheSigil) {
 namespace vorn {
 namespace {
 
-// The word-at-a-time search must see a mark at every position of texts of
-// every length around its word size, and nothing in texts without one.
+// The searches 16 bytes or a word at a time must see a mark at every
+// position of texts of every length around their piece sizes, and nothing
+// in texts without one.
 TEST(LacksMarks, SeesAMarkAtEveryPosition) {
     for (std::size_t size = 0; size <= 33; ++size) {
         const std::string plain(size, 'a');
         EXPECT_TRUE(lacks_comment_colon_and_backslash(plain)) << size;
-        EXPECT_TRUE(lacks_comment_and_backslash(plain)) << size;
         for (std::size_t at = 0; at < size; ++at) {
             for (char mark : {'#', ':', '\\'}) {
                 std::string marked = plain;
                 marked[at] = mark;
                 EXPECT_FALSE(lacks_comment_colon_and_backslash(marked)) << size << " " << at << " " << mark;
-                // The second search lets a colon through.
-                EXPECT_EQ(lacks_comment_and_backslash(marked), mark == ':') << size << " " << at << " " << mark;
             }
         }
     }
     // Bytes next to the marks in value, and UTF-8 bytes, are not marks.
     EXPECT_TRUE(lacks_comment_colon_and_backslash("\"$;[]\x22\xC3\xA9\xE2\x80\xA8 - \"x\"\x7F\x80\xFF"));
+}
+
+// The entry line's one pass: the first of two colons placed anywhere, or
+// none at all, and npos whenever a '#' or backslash is anywhere else.
+TEST(FirstColonLackingMarks, IsTheFirstColonOfALineWithoutMarks) {
+    constexpr std::size_t none = std::string_view::npos;
+    for (std::size_t size = 0; size <= 40; ++size) {
+        for (std::size_t first = 0; first <= size; ++first) {
+            for (std::size_t second = first; second <= size; ++second) {
+                std::string line(size, 'k');
+                if (first < size) line[first] = ':';
+                if (second < size) line[second] = ':';
+                const std::size_t expected = first < size ? first : none;
+                EXPECT_EQ(first_colon_lacking_marks(line), expected) << line;
+                if (second != size) continue;
+                for (std::size_t at = 0; at < size; ++at) {
+                    if (at == first) continue;
+                    for (char mark : {'#', '\\'}) {
+                        std::string marked = line;
+                        marked[at] = mark;
+                        EXPECT_EQ(first_colon_lacking_marks(marked), none) << marked;
+                    }
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -40,35 +40,45 @@ constexpr std::size_t simple_entry_max_bytes = 96;
 // Most entries are "key: value" with a plain key and a plain or quoted
 // value: with no '#' or backslash on the line and no quote opening it, there
 // is no comment, no quoted key and nothing to unescape, which one pass over
-// the line settles. Returns whether the entry was read that way.
-template <bool kRecording>
-bool read_simple_entry(MappingFrame& frame, const SourceLine& line, ParseState& state) {
-    const std::string_view text = line.text;
-    if (text.size() > simple_entry_max_bytes || text[0] == '"' || text[0] == '\'' || !lacks_comment_and_backslash(text))
-        return false;
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return false;
+// the line settles.
+struct SimpleEntry {
+    std::string_view key;
+    std::string_view value_text;  // as written, quotes included
+    ValueForm form;
+
+    std::string_view value() const noexcept {
+        return form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
+    }
+};
+
+// Inlined by force, as simple_item_text is: two copies of the steps
+// exhaust the compiler's own inlining budget.
+[[gnu::always_inline]] inline std::optional<SimpleEntry> simple_entry(std::string_view text) noexcept {
+    if (text.size() > simple_entry_max_bytes || text[0] == '"' || text[0] == '\'') return std::nullopt;
+    const std::size_t colon = first_colon_lacking_marks(text);
+    if (colon == std::string_view::npos) return std::nullopt;
     const std::string_view value_text = trim_start(text.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
-    if (form != ValueForm::plain && form != ValueForm::quoted) return false;
-    const std::string_view value = form == ValueForm::quoted ? value_text.substr(1, value_text.size() - 2) : value_text;
-    const std::string_view key = trim(text.substr(0, colon));
-    if constexpr (kRecording) {
-        const CommentSplit whole{text, std::nullopt};
-        const std::uint32_t record =
-            record_line(state, {SyntaxKind::entry, line, whole, key, key, key, value_text, form});
-        state.syntax->made(record, DocValue::scalar(value));
-    }
-    frame.entries.put(key, state.node(DocValue::scalar(value), std::nullopt));
-    return true;
+    if (form != ValueForm::plain && form != ValueForm::quoted) return std::nullopt;
+    return SimpleEntry{trim(text.substr(0, colon)), value_text, form};
 }
 
-}  // namespace
-
 template <bool kRecording>
-[[gnu::hot]] StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
-    const SourceLine line = state.take();
-    if (read_simple_entry<kRecording>(frame, line, state)) return std::nullopt;
+void put_simple_entry(MappingFrame& frame, const SourceLine& line, const SimpleEntry& entry, ParseState& state) {
+    const DocValue value = DocValue::scalar(entry.value());
+    if constexpr (kRecording) {
+        const CommentSplit whole{line.text, std::nullopt};
+        const std::uint32_t record = record_line(
+            state, {SyntaxKind::entry, line, whole, entry.key, entry.key, entry.key, entry.value_text, entry.form});
+        state.syntax->made(record, value);
+    }
+    frame.entries.put(entry.key, state.node(value, std::nullopt));
+}
+
+// Any entry line: its comment, a quoted key, a merge, a nested block or a
+// value of any form.
+template <bool kRecording>
+StepFailure read_general_entry(MappingFrame& frame, const SourceLine& line, ParseState& state) {
     const CommentSplit split = split_inline_comment(line.text);
     const std::size_t colon = find_entry_colon(split.entry);
     if (colon == std::string_view::npos)
@@ -111,6 +121,24 @@ template <bool kRecording>
     }
     frame.entries.put(key, state.node(value, split.comment));
     return std::nullopt;
+}
+
+}  // namespace
+
+template <bool kRecording>
+[[gnu::hot]] StepFailure read_mapping_entry(MappingFrame& frame, ParseState& state) {
+    SourceLine line = state.take();
+    // Records are mostly simple entries: the lines that follow at this
+    // indentation are read here, sparing the parser's dispatch of each,
+    // until one needs the general path (an item line there is the parser's
+    // to refuse).
+    for (auto entry = simple_entry(line.text); entry; entry = simple_entry(line.text)) {
+        put_simple_entry<kRecording>(frame, line, *entry, state);
+        const SourceLine* next = state.peek();
+        if (next == nullptr || next->indent != frame.indent || is_item_line(next->text)) return std::nullopt;
+        line = state.take();
+    }
+    return read_general_entry<kRecording>(frame, line, state);
 }
 
 template StepFailure read_mapping_entry<false>(MappingFrame& frame, ParseState& state);

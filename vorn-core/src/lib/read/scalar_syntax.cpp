@@ -1,5 +1,6 @@
 #include "read/scalar_syntax.hpp"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -182,7 +183,49 @@ bool lacks_marks(std::string_view text) noexcept {
 
 [[gnu::hot]] bool lacks_comment_colon_and_backslash(std::string_view text) noexcept { return lacks_marks<true>(text); }
 
-[[gnu::hot]] bool lacks_comment_and_backslash(std::string_view text) noexcept { return lacks_marks<false>(text); }
+[[gnu::hot]] std::size_t first_colon_lacking_marks(std::string_view text) noexcept {
+    constexpr std::size_t none = std::string_view::npos;
+    const std::size_t size = text.size();
+#if defined(__SSE2__)
+    // As lacks_marks, with the colons' lanes kept apart: the first colon is
+    // in the first piece that has one, the last piece overlapping only
+    // bytes whose colons an earlier piece would have shown.
+    const auto first_colon = [](__m128i chunk, std::size_t base) {
+        const unsigned colons = lane_mask(lanes_equal_any(chunk, ':'));
+        return colons == 0 ? none : base + static_cast<std::size_t>(std::countr_zero(colons));
+    };
+    if (size >= 16) {
+        const auto chunk_at = [&text](std::size_t offset) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + offset));
+        };
+        bool found = false;
+        std::size_t colon = none;
+        for (std::size_t i = 0; i + 16 <= size; i += 16) {
+            const __m128i chunk = chunk_at(i);
+            found |= holds_mark<false>(chunk);
+            if (colon == none) colon = first_colon(chunk, i);
+        }
+        const __m128i last = chunk_at(size - 16);
+        if (found | holds_mark<false>(last)) return none;
+        return colon != none ? colon : first_colon(last, size - 16);
+    }
+    if (size >= 8) {
+        // The second word's lanes stand for the bytes from size - 8, so a
+        // lane's offset is size - 16 plus its number.
+        const auto word_at = [&text](std::size_t offset) {
+            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text.data() + offset));
+        };
+        const __m128i both = _mm_unpacklo_epi64(word_at(0), word_at(size - 8));
+        if (holds_mark<false>(both)) return none;
+        const unsigned colons = lane_mask(lanes_equal_any(both, ':'));
+        if (colons == 0) return none;
+        const auto lane = static_cast<std::size_t>(std::countr_zero(colons));
+        return lane < 8 ? lane : size - 16 + lane;
+    }
+#endif
+    if (!lacks_marks<false>(text)) return none;
+    return text.find(':');
+}
 
 [[gnu::hot]] bool is_item_line(std::string_view text) noexcept {
     if (text.empty() || text[0] != '-') return false;

@@ -49,8 +49,9 @@ std::size_t write_unescaped(std::string_view inner, char* out) noexcept;
 
 // True when `text` holds none of '#', ':' and '\\'.
 bool lacks_comment_colon_and_backslash(std::string_view text) noexcept;
-// True when `text` holds neither '#' nor '\\'.
-bool lacks_comment_and_backslash(std::string_view text) noexcept;
+// The offset of the first ':' in `text` when it holds neither '#' nor
+// '\\', else npos (also when it holds no ':'): an entry line read in one pass.
+std::size_t first_colon_lacking_marks(std::string_view text) noexcept;
 
 // "-" alone, or "-" followed by one of U+0020, U+0009, U+000A, U+000C, U+000D.
 bool is_item_line(std::string_view text) noexcept;
