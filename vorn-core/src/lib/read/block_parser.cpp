@@ -159,25 +159,29 @@ private:
         const SourceLine* first = state_.peek();
         if (first != nullptr && first->indent == indent && is_item_line(first->text)) {
             ValueSink* const sink = read_again ? nullptr : state_.sink_here();
-            stack_.emplace_back(
-                SequenceFrame{SequenceBuilder(item_stack_, sink), std::nullopt, indent, anchored, read_again});
+            stack_.emplace_back(std::in_place_type<SequenceFrame>, SequenceBuilder(item_stack_, sink), indent, anchored,
+                                read_again);
         } else {
-            stack_.emplace_back(MappingFrame{std::nullopt, indent, MappingBuilder(entry_stack_), anchored, read_again});
+            stack_.emplace_back(std::in_place_type<MappingFrame>, indent, MappingBuilder(entry_stack_), anchored,
+                                read_again);
         }
         if (anchored) ++state_.open_anchored_blocks;
     }
 
-    // Pops the top frame.
+    // Pops the top frame, finished where it stands.
     DocValue close_top() {
-        Frame frame = std::move(stack_.back());
-        stack_.pop_back();
+        Frame& frame = stack_.back();
         if constexpr (kRecording) state_.syntax->close_block();
         if (std::visit([](const auto& closed) { return closed.anchored; }, frame)) --state_.open_anchored_blocks;
+        DocValue closed;
         if (auto* mapping = std::get_if<MappingFrame>(&frame)) {
             ValueSink* const sink = mapping->read_again ? nullptr : state_.sink_here();
-            return std::move(mapping->entries).finish(state_.arena, sink);
+            closed = std::move(mapping->entries).finish(state_.arena, sink);
+        } else {
+            closed = std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
         }
-        return std::move(std::get<SequenceFrame>(frame).items).finish(state_.arena);
+        stack_.pop_back();
+        return closed;
     }
 
     // With a sink, the root is made by it too, once it is checked: the

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -102,7 +103,12 @@ using PendingItem = std::variant<NestedItem, InlineContinuation, InlineNestedVal
 // value the parser reads again (an anchored one, or the lines continuing an
 // item's inline mapping), which is therefore built as a tree even where a
 // sink makes the values.
+// Each is made in place on the parser's stack (a frame is a few hundred
+// bytes, and deep documents open one every other line).
 struct MappingFrame {
+    MappingFrame(std::uint64_t indent, MappingBuilder entries, bool anchored, bool read_again) noexcept
+        : indent(indent), entries(std::move(entries)), anchored(anchored), read_again(read_again) {}
+
     std::optional<PendingEntry> pending_entry;
     std::uint64_t indent = 0;
     MappingBuilder entries;
@@ -111,6 +117,9 @@ struct MappingFrame {
 };
 
 struct SequenceFrame {
+    SequenceFrame(SequenceBuilder items, std::uint64_t indent, bool anchored, bool read_again) noexcept
+        : items(items), indent(indent), anchored(anchored), read_again(read_again) {}
+
     SequenceBuilder items;
     std::optional<PendingItem> pending_item;
     std::uint64_t indent = 0;

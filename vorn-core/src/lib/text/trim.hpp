@@ -33,7 +33,7 @@ inline std::string_view trim_start(std::string_view text) noexcept {
     std::size_t spaces = 0;
     while (spaces < text.size() && text[spaces] == ' ') ++spaces;
     text.remove_prefix(spaces);
-    if (!text.empty() && is_visible_ascii(text.front())) return text;
+    if (text.empty() || is_visible_ascii(text.front())) return text;
     return trim_start_scanning(text);
 }
 
