@@ -58,6 +58,22 @@ TEST(PrepareLines, IndentCountsOnlyLeadingSpaces) {
                  {{"k", 3, 1}, {"k", 0, 2}, {"k", 2, 3}, {"\xEF\xBB\xBFk", 1, 4}});
 }
 
+// Line ends are found inline within the first 32 bytes and by the library
+// after them: lines of every length around that, each indented differently.
+TEST(PrepareLines, FindsEveryLineEndAroundTheInlineWindow) {
+    std::string document;
+    std::vector<std::string> texts;
+    texts.reserve(70);  // the expected views point into them
+    std::vector<Expected> expected;
+    for (std::uint64_t length = 1; length <= 70; ++length) {
+        const std::uint64_t indent = (length * 7) % 41;
+        texts.push_back(std::string(length, static_cast<char>('a' + length % 26)));
+        document += std::string(indent, ' ') + texts.back() + (length % 5 == 0 ? "\r\n" : "\n");
+        expected.push_back({texts.back(), indent, length});
+    }
+    expect_lines(document, expected);
+}
+
 TEST(PrepareLines, ViewsPointIntoTheText) {
     const std::string text = "  key: v  \n";
     Result<std::vector<SourceLine>> prepared = prepare_lines(text);

@@ -5,17 +5,25 @@
 #include <cstring>
 #include <optional>
 
+#include "text/byte_lanes.hpp"
 #include "text/trim.hpp"
 
 namespace vorn {
 
 namespace {
 
-// Eight bytes at a time: deeply nested lines start with long runs of
-// spaces.
+// Sixteen bytes at a time where SSE2 is, then eight: deeply nested lines
+// start with long runs of spaces.
 std::uint64_t count_leading_spaces(std::string_view text) noexcept {
     constexpr std::uint64_t spaces = 0x2020202020202020ULL;
     std::size_t count = 0;
+#if defined(__SSE2__)
+    for (; count + 16 <= text.size(); count += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + count));
+        if (const unsigned others = ~lane_mask(lanes_equal_any(chunk, ' ')) & 0xFFFFU; others != 0)
+            return count + static_cast<std::size_t>(std::countr_zero(others));
+    }
+#endif
     for (std::uint64_t word; count + 8 <= text.size(); count += 8) {
         std::memcpy(&word, text.data() + count, 8);
         if (const std::uint64_t differs = word ^ spaces; differs != 0) {
@@ -28,6 +36,22 @@ std::uint64_t count_leading_spaces(std::string_view text) noexcept {
     }
     while (count < text.size() && text[count] == ' ') ++count;
     return count;
+}
+
+// The first LF at or after `start`, or null. Most lines of a configuration
+// are short: the first 16 bytes are looked at inline, sparing such a line
+// the library call, which takes the rest of a longer one.
+[[gnu::always_inline]] inline const char* line_feed_from(const char* start, const char* end) noexcept {
+#if defined(__SSE2__)
+    if (end - start >= 32) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + 16));
+        const unsigned feeds = lane_mask(lanes_equal_any(low, '\n')) | lane_mask(lanes_equal_any(high, '\n')) << 16;
+        if (feeds != 0) return start + std::countr_zero(feeds);
+        start += 32;
+    }
+#endif
+    return static_cast<const char*>(std::memchr(start, '\n', static_cast<std::size_t>(end - start)));
 }
 
 }  // namespace
@@ -44,7 +68,7 @@ std::uint64_t count_leading_spaces(std::string_view text) noexcept {
 [[gnu::hot]] void LineCursor::advance() noexcept {
     while (next_ < end_) {
         const char* const start = next_;
-        const auto* feed = static_cast<const char*>(std::memchr(start, '\n', static_cast<std::size_t>(end_ - start)));
+        const char* const feed = line_feed_from(start, end_);
         const char* const stop = feed ? feed : end_;
         next_ = feed ? feed + 1 : end_;
         const std::uint64_t number = next_number_++;
