@@ -15,6 +15,15 @@
 
 namespace vorn {
 
+// The byte order of keys (std::string_view's, of unsigned bytes). The keys
+// of a record mostly differ in their first byte, which is compared inline
+// before the library's comparison of the rest.
+inline bool key_less(std::string_view a, std::string_view b) noexcept {
+    if (!a.empty() && !b.empty() && a.front() != b.front())
+        return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front());
+    return a < b;
+}
+
 // Up to this many entries a stable insertion sort is used: it needs no
 // buffer, while std::stable_sort allocates one on every call, and most
 // mappings sorted are small (a merged record and a few entries of its own).

@@ -23,7 +23,7 @@ void MappingBuilder::merge(std::span<const DocEntry> source) {
 [[gnu::hot]] void MappingBuilder::add(std::string_view key, const DocNode& node, bool only_if_absent) {
     check_on_top();
     if (!out_of_order_) {
-        if (empty() || stack_->back().key < key) {
+        if (empty() || key_less(stack_->back().key, key)) {
             stack_->push_back({key, node});
             note_top();
             return;
@@ -31,8 +31,9 @@ void MappingBuilder::merge(std::span<const DocEntry> source) {
         // Still sorted: a key already present is found by binary search and
         // replaced (or kept, for a merged entry) in place.
         const std::span<DocEntry> entries = collected();
-        auto it = std::lower_bound(entries.begin(), entries.end(), key,
-                                   [](const DocEntry& entry, std::string_view wanted) { return entry.key < wanted; });
+        auto it = std::lower_bound(
+            entries.begin(), entries.end(), key,
+            [](const DocEntry& entry, std::string_view wanted) { return key_less(entry.key, wanted); });
         if (it->key == key) {
             if (!only_if_absent) it->node = node;
             return;
