@@ -47,7 +47,7 @@ std::uint64_t key_prefix(std::string_view key) noexcept {
 }
 
 template <typename Entry>
-bool key_less(const Entry& a, const Entry& b) noexcept {
+bool prefixed_key_less(const Entry& a, const Entry& b) noexcept {
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
     return a.key < b.key;
 }
@@ -65,7 +65,7 @@ void FlatTreeBuilder::store_key_order(const OpenContainer& mapping) {
     }
     using Keyed = KeyedEntry;
     const std::span<Keyed> keyed(sorting_);
-    sort_by_key(keyed, [](const Keyed& entry) { return entry.key; }, key_less<Keyed>);
+    sort_by_key(keyed, [](const Keyed& entry) { return entry.key; }, prefixed_key_less<Keyed>);
 
     std::vector<std::size_t>& orders = tree_.orders_;
     const std::size_t count_at = orders.size();

@@ -12,6 +12,8 @@
 
 #include "vorn/value.hpp"
 
+#include "tree/key_order.hpp"
+
 namespace vorn {
 
 class FlatTree {
@@ -90,7 +92,8 @@ private:
     void note_key(std::string_view key) {
         if (open_.empty() || !open_.back().is_mapping) return;
         OpenContainer& mapping = open_.back();
-        if (mapping.has_entries && !(mapping.last_key < key)) mapping.in_key_order = false;
+        if (mapping.in_key_order && mapping.has_entries && !key_less(mapping.last_key, key))
+            mapping.in_key_order = false;
         mapping.has_entries = true;
         mapping.last_key = key;
     }
