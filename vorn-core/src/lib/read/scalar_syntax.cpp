@@ -229,39 +229,6 @@ bool lacks_marks(std::string_view text) noexcept {
     return text.find(':');
 }
 
-[[gnu::hot]] bool is_item_line(std::string_view text) noexcept {
-    if (text.empty() || text[0] != '-') return false;
-    if (text.size() == 1) return true;
-    const char second = text[1];
-    return second == ' ' || second == '\t' || second == '\n' || second == '\f' || second == '\r';
-}
-
-[[gnu::hot]] ValueForm classify_value(std::string_view text) noexcept {
-    if (text.empty()) return ValueForm::empty;
-    switch (text[0]) {
-        case '|':
-            if (text.size() == 1) return ValueForm::literal_block;
-            break;
-        case '[':
-            if (text == "[]") return ValueForm::empty_sequence;
-            break;
-        case '{':
-            if (text == "{}") return ValueForm::empty_mapping;
-            break;
-        case '\'':
-        case '"':
-            if (text.size() >= 2 && text.back() == text.front()) return ValueForm::quoted;
-            break;
-        case '*':
-            return ValueForm::alias;
-        case '&':
-            return ValueForm::anchor;
-        default:
-            break;
-    }
-    return ValueForm::plain;
-}
-
 std::string_view anchor_name(std::string_view text) noexcept { return trim(text.substr(1)); }
 
 }  // namespace vorn

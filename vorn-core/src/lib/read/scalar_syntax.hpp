@@ -54,7 +54,13 @@ bool lacks_comment_colon_and_backslash(std::string_view text) noexcept;
 std::size_t first_colon_lacking_marks(std::string_view text) noexcept;
 
 // "-" alone, or "-" followed by one of U+0020, U+0009, U+000A, U+000C, U+000D.
-bool is_item_line(std::string_view text) noexcept;
+// Inline, as classify_value: the reader asks both of nearly every line.
+inline bool is_item_line(std::string_view text) noexcept {
+    if (text.empty() || text[0] != '-') return false;
+    if (text.size() == 1) return true;
+    const char second = text[1];
+    return second == ' ' || second == '\t' || second == '\n' || second == '\f' || second == '\r';
+}
 
 enum class ValueForm {
     empty,
@@ -68,7 +74,31 @@ enum class ValueForm {
 };
 
 // The form of a value text that has no White_Space at either end.
-ValueForm classify_value(std::string_view text) noexcept;
+inline ValueForm classify_value(std::string_view text) noexcept {
+    if (text.empty()) return ValueForm::empty;
+    switch (text[0]) {
+        case '|':
+            if (text.size() == 1) return ValueForm::literal_block;
+            break;
+        case '[':
+            if (text == "[]") return ValueForm::empty_sequence;
+            break;
+        case '{':
+            if (text == "{}") return ValueForm::empty_mapping;
+            break;
+        case '\'':
+        case '"':
+            if (text.size() >= 2 && text.back() == text.front()) return ValueForm::quoted;
+            break;
+        case '*':
+            return ValueForm::alias;
+        case '&':
+            return ValueForm::anchor;
+        default:
+            break;
+    }
+    return ValueForm::plain;
+}
 
 // The name after the leading '*' or '&' of an alias or anchor, trimmed.
 std::string_view anchor_name(std::string_view text) noexcept;
