@@ -6,13 +6,17 @@
 // stored straight away; a nested container is opened as a new frame and
 // stored in its parent once it is complete. On failure the frames' owners
 // release every container built so far.
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "vorn/assert.hpp"
 
 #include "conversions.hpp"
 #include "error_state.hpp"
@@ -301,7 +305,8 @@ public:
     ObjectSink() = default;
     ~ObjectSink() {
         for (PyObject* object : pairs_) Py_XDECREF(object);
-        for (PyObject* object : made_) Py_DECREF(object);
+        for (PyObject* object : open_) Py_DECREF(object);
+        for (const Finished& finished : made_) Py_DECREF(finished.container());
     }
     ObjectSink(const ObjectSink&) = delete;
     ObjectSink& operator=(const ObjectSink&) = delete;
@@ -309,23 +314,19 @@ public:
     // An empty list, appended to as json's reader does: it grows by a
     // fraction of its size, where a stack of the items until the end would
     // hold a second array of them.
-    [[gnu::hot]] void* open_sequence() override { return keep_made(PyList_New(0)); }
+    [[gnu::hot]] void* open_sequence() override { return hold_open(PyList_New(0)); }
     [[gnu::hot]] void add_item(void* sequence, const DocValue& value) override {
         PyRef item = object_of(value);
         if (PyList_Append(static_cast<PyObject*>(sequence), item.get()) < 0) throw api_call_failed();
     }
     [[gnu::hot]] DocValue finish_sequence(void* sequence) override {
-        untrack_finished(static_cast<PyObject*>(sequence));
+        finish_open(static_cast<PyObject*>(sequence));
         return DocValue::made(DocValue::Kind::sequence, sequence);
     }
 
     // Keys and values are made in key order, then the dict of them at once.
     [[gnu::hot]] DocValue finish_mapping(std::span<const DocEntry> entries) override {
-        if (entries.size() > max_paired_entries) {
-            PyObject* const dict = inserted(entries);
-            untrack_finished(dict);
-            return DocValue::made(DocValue::Kind::mapping, dict);
-        }
+        if (entries.size() > max_paired_entries) return DocValue::made(DocValue::Kind::mapping, inserted(entries));
         // Room first, so that holding a reference never fails.
         pairs_.reserve(2 * entries.size());
         for (const DocEntry& entry : entries) {
@@ -340,9 +341,7 @@ public:
         PyObject* dict = dict_of_pairs(pairs_.data(), static_cast<Py_ssize_t>(entries.size()));
         for (PyObject* object : pairs_) Py_DECREF(object);
         pairs_.clear();
-        PyObject* const made = keep_made(dict);
-        untrack_finished(made);
-        return DocValue::made(DocValue::Kind::mapping, made);
+        return DocValue::made(DocValue::Kind::mapping, keep_finished(dict));
     }
 
     // The collector's list of tracked objects, parents first: the reverse
@@ -351,9 +350,9 @@ public:
     void track_parents_first() noexcept {
         // Tracking a tracked object aborts the interpreter. None should be
         // (nothing is added to a finished container), and the check is cheap.
-        for (auto it = untracked_.rbegin(); it != untracked_.rend(); ++it)
-            if (!PyObject_GC_IsTracked(*it)) PyObject_GC_Track(*it);
-        untracked_.clear();
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            if (it->untracked() && !PyObject_GC_IsTracked(it->container())) PyObject_GC_Track(it->container());
+        }
     }
 
     // A new reference to the object of a value the reader gave.
@@ -362,39 +361,14 @@ public:
         if (value.is_scalar()) return DocumentTree::scalar_str(value);
         if (!trees_) trees_.emplace();
         // Made whole here, from what the reader kept as a tree (an empty
-        // list or dict written inline, a copy of an anchored block): it is
+        // list or dict written inline, a copy of an anchored block), and
         // finished as the sink's own containers are.
         PyRef converted = trees_->run(value);
-        untrack_finished(converted.get());
+        if (PyObject_GC_IsTracked(converted.get())) keep_finished(Py_NewRef(converted.get()));
         return converted;
     }
 
 private:
-    // Mappings of more entries are made by insertion, as json's reader
-    // makes them, so that their keys and values need not be held twice;
-    // the dict regrows a few times, in a compact table of str keys.
-    static constexpr std::size_t max_paired_entries = 1024;
-
-    // Holds a new container (or throws for a failure to make it) until the
-    // sink goes.
-    [[gnu::hot]] PyObject* keep_made(PyObject* made) {
-        PyRef held = PyRef::steal(made);
-        if (!held) throw api_call_failed();
-        made_.push_back(held.get());
-        return held.release();
-    }
-
-    [[gnu::hot]] PyObject* inserted(std::span<const DocEntry> entries) {
-        PyObject* dict = keep_made(PyDict_New());
-        for (const DocEntry& entry : entries) {
-            PyRef value = object_of(entry.node.value);
-            PyRef key = PyRef::steal(keys_.str_for(entry.key));
-            if (!key) throw api_call_failed();
-            if (PyDict_SetItem(dict, key.get(), value.get()) < 0) throw fetch_current_error();
-        }
-        return dict;
-    }
-
     // Containers are finished from the innermost out, so the collector's
     // list would hold each child before its parent. A collection then
     // first takes every child for unreachable and moves it back once it
@@ -403,19 +377,83 @@ private:
     // container the collector tracks is untracked until the whole tree
     // stands (the reader runs no Python code, and nothing can reach the
     // objects before they are returned), then tracked again parents first.
-    void untrack_finished(PyObject* container) {
-        if (!PyObject_GC_IsTracked(container)) return;
-        untracked_.push_back(container);
-        PyObject_GC_UnTrack(container);
+    // A finished container is held by a strong reference until the sink
+    // goes, marked when the sink untracked it; the mark takes the pointer's
+    // lowest bit, which an object's alignment leaves clear, so that the
+    // record of every container costs no more than the pointer.
+    class Finished {
+    public:
+        explicit Finished(PyObject* container) noexcept : bits_(reinterpret_cast<std::uintptr_t>(container)) {
+            VORN_ASSERT((bits_ & untracked_mark) == 0);
+        }
+        PyObject* container() const noexcept { return reinterpret_cast<PyObject*>(bits_ & ~untracked_mark); }
+        bool untracked() const noexcept { return (bits_ & untracked_mark) != 0; }
+        void mark_untracked() noexcept { bits_ |= untracked_mark; }
+
+    private:
+        static constexpr std::uintptr_t untracked_mark = 1;
+        std::uintptr_t bits_;
+    };
+
+    // Mappings of more entries are made by insertion, as json's reader
+    // makes them, so that their keys and values need not be held twice;
+    // the dict regrows a few times, in a compact table of str keys.
+    static constexpr std::size_t max_paired_entries = 1024;
+
+    // Holds a new container being filled (or throws for a failure to make
+    // it) until it is finished.
+    [[gnu::hot]] PyObject* hold_open(PyObject* made) {
+        PyRef held = PyRef::steal(made);
+        if (!held) throw api_call_failed();
+        open_.push_back(held.get());
+        return held.release();
+    }
+
+    // Takes a new reference to a finished container (or throws for a
+    // failure to make it), held until the sink goes, and untracks it.
+    [[gnu::hot]] PyObject* keep_finished(PyObject* made) {
+        PyRef held = PyRef::steal(made);
+        if (!held) throw api_call_failed();
+        made_.emplace_back(held.get());
+        PyObject* const container = held.release();
+        if (PyObject_GC_IsTracked(container)) {
+            PyObject_GC_UnTrack(container);
+            made_.back().mark_untracked();
+        }
+        return container;
+    }
+
+    // A container held open, now finished: its reference moves to made_.
+    // Open containers finish innermost first, so it is the last one open.
+    [[gnu::hot]] void finish_open(PyObject* container) {
+        const auto open = std::find(open_.rbegin(), open_.rend(), container);
+        VORN_ASSERT(open == open_.rbegin());
+        if (open == open_.rend()) return;
+        keep_finished(Py_NewRef(container));
+        open_.erase(std::next(open).base());
+        Py_DECREF(container);
+    }
+
+    [[gnu::hot]] PyObject* inserted(std::span<const DocEntry> entries) {
+        PyObject* dict = hold_open(PyDict_New());
+        for (const DocEntry& entry : entries) {
+            PyRef value = object_of(entry.node.value);
+            PyRef key = PyRef::steal(keys_.str_for(entry.key));
+            if (!key) throw api_call_failed();
+            if (PyDict_SetItem(dict, key.get(), value.get()) < 0) throw fetch_current_error();
+        }
+        finish_open(dict);
+        return dict;
     }
 
     // One mapping's keys and values while its dict is made.
     std::vector<PyObject*> pairs_;
-    // Every container made, a strong reference each until the sink goes:
-    // the reader may drop one (a key given twice keeps the later value).
-    std::vector<PyObject*> made_;
-    // Those of made_ that were tracked when finished, in that order.
-    std::vector<PyObject*> untracked_;
+    // The containers being filled, a strong reference each.
+    std::vector<PyObject*> open_;
+    // Every container finished, in that order, a strong reference each until
+    // the sink goes: the reader may drop one (a key given twice keeps the
+    // later value).
+    std::vector<Finished> made_;
     KeyCache keys_;
     std::optional<Converter<DocumentTree, SharedStrs>> trees_;
 };
