@@ -88,8 +88,9 @@ TEST(MappingBuilder, AgreesWithTheRulesOnRandomArrivals) {
     std::mt19937 random(20261207);
     for (int round = 0; round < 500; ++round) {
         std::vector<Arrival> arrivals;
-        // Every tenth round is long enough for the general sort.
-        const int count = static_cast<int>(round % 10 == 0 ? 40 + random() % 30 : random() % 12);
+        // Every tenth round is long enough for the general sort, and for
+        // more flags than a word holds.
+        const int count = static_cast<int>(round % 10 == 0 ? 40 + random() % 120 : random() % 12);
         for (int i = 0; i < count; ++i) {
             auto key = [&] { return std::string(1, static_cast<char>('a' + random() % 6)); };
             const std::string text = std::to_string(i);

@@ -78,26 +78,32 @@ private:
     std::span<DocEntry> collected() noexcept { return {stack_->data() + start_, stack_->size() - start_}; }
     std::span<const DocEntry> sorted(Arena& arena);
 
-    // One flag per entry; the first 64 need no allocation.
+    // One flag per entry; the first 64 need no allocation. The others are
+    // kept in words rather than a vector<bool>, whose out-of-line release
+    // every closed block would call.
     class Flags {
     public:
         void push_back(bool flag) {
             if (size_ < inline_count) {
                 inline_ |= std::uint64_t{flag} << size_;
             } else {
-                more_.push_back(flag);
+                const std::size_t bit = size_ - inline_count;
+                if (bit % 64 == 0) more_.push_back(0);
+                more_.back() |= std::uint64_t{flag} << (bit % 64);
             }
             ++size_;
         }
         bool operator[](std::size_t i) const {
-            return i < inline_count ? (inline_ >> i & 1) != 0 : more_[i - inline_count];
+            if (i < inline_count) return (inline_ >> i & 1) != 0;
+            const std::size_t bit = i - inline_count;
+            return (more_[bit / 64] >> (bit % 64) & 1) != 0;
         }
 
     private:
         static constexpr std::size_t inline_count = 64;
         std::uint64_t inline_ = 0;
         std::size_t size_ = 0;
-        std::vector<bool> more_;
+        std::vector<std::uint64_t> more_;
     };
 
     std::vector<DocEntry>* stack_;
