@@ -359,13 +359,7 @@ public:
     [[gnu::hot]] PyRef object_of(const DocValue& value) {
         if (value.is_made()) return PyRef::borrow(DocumentTree::made_object(value));
         if (value.is_scalar()) return DocumentTree::scalar_str(value);
-        if (!trees_) trees_.emplace();
-        // Made whole here, from what the reader kept as a tree (an empty
-        // list or dict written inline, a copy of an anchored block), and
-        // finished as the sink's own containers are.
-        PyRef converted = trees_->run(value);
-        if (PyObject_GC_IsTracked(converted.get())) keep_finished(Py_NewRef(converted.get()));
-        return converted;
+        return converted(value);
     }
 
 private:
@@ -399,6 +393,17 @@ private:
     // makes them, so that their keys and values need not be held twice;
     // the dict regrows a few times, in a compact table of str keys.
     static constexpr std::size_t max_paired_entries = 1024;
+
+    // A container made whole here, from what the reader kept as a tree (an
+    // empty list or dict written inline, a copy of an anchored block), and
+    // finished as the sink's own containers are. Apart from object_of, which
+    // stays small enough to be inlined where each value is made.
+    [[gnu::noinline]] PyRef converted(const DocValue& value) {
+        if (!trees_) trees_.emplace();
+        PyRef made = trees_->run(value);
+        if (PyObject_GC_IsTracked(made.get())) keep_finished(Py_NewRef(made.get()));
+        return made;
+    }
 
     // Holds a new container being filled (or throws for a failure to make
     // it) until it is finished.
