@@ -414,18 +414,24 @@ private:
         return held.release();
     }
 
-    // Takes a new reference to a finished container (or throws for a
-    // failure to make it), held until the sink goes, and untracks it.
-    [[gnu::hot]] PyObject* keep_finished(PyObject* made) {
-        PyRef held = PyRef::steal(made);
-        if (!held) throw api_call_failed();
-        made_.emplace_back(held.get());
-        PyObject* const container = held.release();
+    // Records a finished container in made_ and untracks it. The caller's
+    // reference passes to made_ once this returns; if it throws, the caller
+    // still holds it.
+    [[gnu::hot]] void add_finished(PyObject* container) {
+        made_.emplace_back(container);
         if (PyObject_GC_IsTracked(container)) {
             PyObject_GC_UnTrack(container);
             made_.back().mark_untracked();
         }
-        return container;
+    }
+
+    // Takes a new reference to a finished container (or throws for a
+    // failure to make it), held until the sink goes.
+    [[gnu::hot]] PyObject* keep_finished(PyObject* made) {
+        PyRef held = PyRef::steal(made);
+        if (!held) throw api_call_failed();
+        add_finished(held.get());
+        return held.release();
     }
 
     // A container held open, now finished: its reference moves to made_.
@@ -434,9 +440,8 @@ private:
         const auto open = std::find(open_.rbegin(), open_.rend(), container);
         VORN_ASSERT(open == open_.rbegin());
         if (open == open_.rend()) return;
-        keep_finished(Py_NewRef(container));
+        add_finished(container);
         open_.erase(std::next(open).base());
-        Py_DECREF(container);
     }
 
     [[gnu::hot]] PyObject* inserted(std::span<const DocEntry> entries) {

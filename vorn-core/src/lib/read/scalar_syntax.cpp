@@ -133,6 +133,16 @@ bool holds_mark(__m128i chunk) noexcept {
     if constexpr (colon_counts) return lane_mask(lanes_equal_any(chunk, '#', '\\', ':')) != 0;
     return lane_mask(lanes_equal_any(chunk, '#', '\\')) != 0;
 }
+
+// Calls `visit(piece, offset)` for the 16-byte pieces that cover a text of
+// at least 16 bytes, in order; the last overlaps the one before it rather
+// than reading past the text.
+template <typename Visit>
+[[gnu::always_inline]] inline void visit_pieces(std::string_view text, Visit visit) {
+    for (std::size_t offset = 0; offset + 16 <= text.size(); offset += 16)
+        visit(load_lanes(text.data() + offset), offset);
+    visit(load_lanes(text.data() + text.size() - 16), text.size() - 16);
+}
 #endif
 
 // Sixteen bytes at a time where SSE2 is (or two overlapping eight), else
@@ -143,19 +153,11 @@ bool lacks_marks(std::string_view text) noexcept {
     const std::size_t size = text.size();
 #if defined(__SSE2__)
     if (size >= 16) {
-        const auto chunk_at = [&text](std::size_t offset) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + offset));
-        };
         bool found = false;
-        for (std::size_t i = 0; i + 16 <= size; i += 16) found |= holds_mark<colon_counts>(chunk_at(i));
-        return !(found | holds_mark<colon_counts>(chunk_at(size - 16)));
+        visit_pieces(text, [&found](__m128i piece, std::size_t) { found |= holds_mark<colon_counts>(piece); });
+        return !found;
     }
-    if (size >= 8) {
-        const auto word_at = [&text](std::size_t offset) {
-            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text.data() + offset));
-        };
-        return !holds_mark<colon_counts>(_mm_unpacklo_epi64(word_at(0), word_at(size - 8)));
-    }
+    if (size >= 8) return !holds_mark<colon_counts>(first_and_last_eight(text));
 #endif
     if (size < 8) {
         if (size < 4) {
@@ -197,27 +199,16 @@ bool lacks_marks(std::string_view text) noexcept {
         return colons == 0 ? none : base + static_cast<std::size_t>(std::countr_zero(colons));
     };
     if (size >= 16) {
-        const auto chunk_at = [&text](std::size_t offset) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + offset));
-        };
         bool found = false;
         std::size_t colon = none;
-        for (std::size_t i = 0; i + 16 <= size; i += 16) {
-            const __m128i chunk = chunk_at(i);
-            found |= holds_mark<false>(chunk);
-            if (colon == none) colon = first_colon(chunk, i);
-        }
-        const __m128i last = chunk_at(size - 16);
-        if (found | holds_mark<false>(last)) return none;
-        return colon != none ? colon : first_colon(last, size - 16);
+        visit_pieces(text, [&](__m128i piece, std::size_t offset) {
+            found |= holds_mark<false>(piece);
+            if (colon == none) colon = first_colon(piece, offset);
+        });
+        return found ? none : colon;
     }
     if (size >= 8) {
-        // The second word's lanes stand for the bytes from size - 8, so a
-        // lane's offset is size - 16 plus its number.
-        const auto word_at = [&text](std::size_t offset) {
-            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text.data() + offset));
-        };
-        const __m128i both = _mm_unpacklo_epi64(word_at(0), word_at(size - 8));
+        const __m128i both = first_and_last_eight(text);
         if (holds_mark<false>(both)) return none;
         const unsigned colons = lane_mask(lanes_equal_any(both, ':'));
         if (colons == 0) return none;

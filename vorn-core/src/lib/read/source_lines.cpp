@@ -19,7 +19,7 @@ std::uint64_t count_leading_spaces(std::string_view text) noexcept {
     std::size_t count = 0;
 #if defined(__SSE2__)
     for (; count + 16 <= text.size(); count += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + count));
+        const __m128i chunk = load_lanes(text.data() + count);
         if (const unsigned others = ~lane_mask(lanes_equal_any(chunk, ' ')) & 0xFFFFU; others != 0)
             return count + static_cast<std::size_t>(std::countr_zero(others));
     }
@@ -44,8 +44,8 @@ std::uint64_t count_leading_spaces(std::string_view text) noexcept {
 [[gnu::always_inline]] inline const char* line_feed_from(const char* start, const char* end) noexcept {
 #if defined(__SSE2__)
     if (end - start >= 32) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + 16));
+        const __m128i low = load_lanes(start);
+        const __m128i high = load_lanes(start + 16);
         const unsigned feeds = lane_mask(lanes_equal_any(low, '\n')) | lane_mask(lanes_equal_any(high, '\n')) << 16;
         if (feeds != 0) return start + std::countr_zero(feeds);
         start += 32;

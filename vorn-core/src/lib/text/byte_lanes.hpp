@@ -5,8 +5,23 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <string_view>
 
 namespace vorn {
+
+// The 16 bytes from `at`.
+inline __m128i load_lanes(const char* at) noexcept { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+
+// A text of 8 to 16 bytes as one piece, read without a byte outside it: its
+// first eight bytes in the low lanes, its last eight in the high ones (the
+// two overlap in a shorter text). A high lane's byte is at size - 16 plus
+// the lane's number.
+inline __m128i first_and_last_eight(std::string_view text) noexcept {
+    const auto word_at = [&text](std::size_t offset) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text.data() + offset));
+    };
+    return _mm_unpacklo_epi64(word_at(0), word_at(text.size() - 8));
+}
 
 // All ones in each lane of `chunk` that equals one of `bytes`, zeros
 // elsewhere; one compare a byte sought, and no mask taken until the end.

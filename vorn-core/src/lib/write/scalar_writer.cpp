@@ -270,12 +270,11 @@ void put_indentation(char* at, std::size_t indent) noexcept {
 class Pieces {
 public:
     [[gnu::always_inline]] Pieces(const char* from, std::size_t size) noexcept : from_(from), size_(size) {
-        const auto at = [from](std::size_t offset) { return reinterpret_cast<const __m128i*>(from + offset); };
         if (size >= 16) {
-            first_ = _mm_loadu_si128(at(0));
-            second_ = _mm_loadu_si128(at(size - 16));
+            first_ = load_lanes(from);
+            second_ = load_lanes(from + size - 16);
         } else if (size >= 8) {
-            first_ = _mm_unpacklo_epi64(_mm_loadl_epi64(at(0)), _mm_loadl_epi64(at(size - 8)));
+            first_ = first_and_last_eight({from, size});
         } else {
             std::uint32_t head = 0;
             std::uint32_t tail = 0;
@@ -343,7 +342,7 @@ unsigned above_ascii_in(__m128i chunk) noexcept { return lane_mask(chunk); }
     unsigned above_ascii = 0;
     std::size_t done = 0;
     for (; done + 32 < key.size(); done += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.data() + done));
+        const __m128i chunk = load_lanes(key.data() + done);
         if (key_specials_in(chunk) != 0) return false;
         above_ascii |= above_ascii_in(chunk);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), chunk);
