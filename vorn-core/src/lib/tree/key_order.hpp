@@ -6,8 +6,10 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -22,6 +24,31 @@ inline bool key_less(std::string_view a, std::string_view b) noexcept {
     if (!a.empty() && !b.empty() && a.front() != b.front())
         return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front());
     return a < b;
+}
+
+// The first eight bytes of `key` as a big-endian number, zero-padded: one
+// integer comparison orders keys that differ there as memcmp would.
+// A key of eight bytes or more is read as one word; a shorter one by a
+// loop of eight steps, which the compiler unrolls.
+inline std::uint64_t key_prefix(std::string_view key) noexcept {
+    if (key.size() >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, key.data(), 8);
+        if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(word);
+        return word;
+    }
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        prefix = (prefix << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    return prefix;
+}
+
+// key_less for entries that carry their key's key_prefix as `prefix`: most
+// comparisons of a sort then need not read the keys themselves.
+template <typename Entry>
+bool prefixed_key_less(const Entry& a, const Entry& b) noexcept {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return a.key < b.key;
 }
 
 // Up to this many entries a stable insertion sort is used: it needs no

@@ -1,8 +1,6 @@
 #include "write/flat_tree.hpp"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <span>
 #include <utility>
 
@@ -26,33 +24,6 @@ void FlatTreeBuilder::close() {
     tree_.nodes_[container.position].end = tree_.nodes_.size();
     if (container.is_mapping && !container.in_key_order) store_key_order(container);
 }
-
-namespace {
-
-// The first eight bytes of `key` as a big-endian number, zero-padded: one
-// integer comparison orders keys that differ there as memcmp would.
-// A key of eight bytes or more is read as one word; a shorter one by a
-// loop of eight steps, which the compiler unrolls.
-std::uint64_t key_prefix(std::string_view key) noexcept {
-    if (key.size() >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, key.data(), 8);
-        if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(word);
-        return word;
-    }
-    std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        prefix = (prefix << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
-    return prefix;
-}
-
-template <typename Entry>
-bool prefixed_key_less(const Entry& a, const Entry& b) noexcept {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return a.key < b.key;
-}
-
-}  // namespace
 
 // Appends to orders_ the count and then the positions of the mapping's
 // entries sorted by key, of equal keys only the one added last.
