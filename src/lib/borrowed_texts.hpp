@@ -10,6 +10,20 @@
 
 namespace vorn::binding {
 
+// The str's UTF-8 bytes (NUL characters included), valid while it lives. A
+// compact ASCII str is its own UTF-8; any other str caches a UTF-8 copy on
+// itself. Clears `all_ascii` for a str above ASCII. A str holding a lone
+// surrogate has no UTF-8 form: its UnicodeEncodeError is thrown.
+inline std::string_view utf8_of(PyObject* text, bool& all_ascii) {
+    if (PyUnicode_IS_COMPACT_ASCII(text))
+        return {static_cast<const char*>(PyUnicode_DATA(text)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))};
+    if (!PyUnicode_IS_ASCII(text)) all_ascii = false;
+    Py_ssize_t size = 0;
+    const char* bytes = PyUnicode_AsUTF8AndSize(text, &size);
+    if (bytes == nullptr) throw fetch_current_error();
+    return {bytes, static_cast<std::size_t>(size)};
+}
+
 class BorrowedTexts {
 public:
     BorrowedTexts() = default;
@@ -19,21 +33,11 @@ public:
         for (PyObject* text : texts_) Py_DECREF(text);
     }
 
-    // The str's UTF-8 bytes (NUL characters included), valid while this
-    // lives. A compact ASCII str is its own UTF-8; any other str caches a
-    // UTF-8 copy on itself. A str holding a lone surrogate has no UTF-8 form:
-    // its UnicodeEncodeError is thrown.
+    // The str's UTF-8 bytes, as utf8_of gives them, valid while this lives.
     std::string_view hold(PyObject* text) {
         texts_.push_back(text);
         Py_INCREF(text);
-        if (PyUnicode_IS_COMPACT_ASCII(text))
-            return {static_cast<const char*>(PyUnicode_DATA(text)),
-                    static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))};
-        if (!PyUnicode_IS_ASCII(text)) all_ascii_ = false;
-        Py_ssize_t size = 0;
-        const char* bytes = PyUnicode_AsUTF8AndSize(text, &size);
-        if (bytes == nullptr) throw fetch_current_error();
-        return {bytes, static_cast<std::size_t>(size)};
+        return utf8_of(text, all_ascii_);
     }
 
     // Whether every str held so far is ASCII, so that text made of them and

@@ -2,6 +2,8 @@
 // Both throw ErrorState on failure, with everything built so far released.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "vorn/result.hpp"
@@ -11,15 +13,28 @@
 #include "py_ref.hpp"
 #include "tree/document.hpp"
 #include "value_snapshot.hpp"
+#include "write/emit_flat_tree.hpp"
 #include "write/flat_tree.hpp"
 
 namespace vorn::binding {
+
+// What each container read for writing takes one level of the
+// interpreter's recursion budget as, on either route to the text, so that
+// both meet the limit at the same depth.
+inline constexpr const char* dumps_recursion_context = " while converting an object for dumps";
 
 // Builds a tree for writing from a str, list or dict (subclasses included,
 // read through their built-in storage), nested freely. The object is
 // borrowed; every str the tree points into is held by `texts`, which must
 // outlive the tree's use.
 FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts);
+
+// The text emit_checked(python_to_flat_tree(object), checks) would give,
+// written straight from the objects, and in `ascii` whether it is ASCII.
+// Null, with no error set, when that route would raise or find a fault, or
+// when the objects hold two keys of one text: the caller then takes that
+// route, whose report is the exact one.
+std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks checks, bool& ascii);
 
 // Builds new dict, list and str objects from a tree; dict keys are inserted
 // in the mapping's byte order. Only reads the tree.

@@ -1,5 +1,6 @@
 #include "entry_points.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,7 @@
 #include "error_state.hpp"
 #include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
+#include "tree/kept_room.hpp"
 #include "type_names.hpp"
 #include "write/emit_flat_tree.hpp"
 
@@ -59,9 +61,9 @@ ErrorState line_feed_in_key(std::string_view key) {
 PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count, PyObject* keyword_names) {
     return guarded_entry([&]() -> PyObject* {
         PyObject* obj = bind_arguments(dumps_spec, arguments, positional_count, keyword_names);
-        std::string text;
         bool ascii = false;
-        {
+        std::optional<std::string> text = write_objects_directly(obj, WriteChecks::keys, ascii);
+        if (!text) {
             PyRef held = PyRef::borrow(obj);
             BorrowedTexts texts;
             const FlatTree tree = python_to_flat_tree(obj, texts);
@@ -71,7 +73,8 @@ PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
             ascii = texts.all_ascii();
         }
         // Whether the text is ASCII is known from the strs it was made of.
-        PyRef result = PyRef::steal(ascii ? ascii_str(text) : str_from_non_ascii_utf8(text));
+        PyRef result = PyRef::steal(ascii ? ascii_str(*text) : str_from_non_ascii_utf8(*text));
+        KeptText::keep(std::move(*text));
         if (!result) throw api_call_failed();
         return result.release();
     });

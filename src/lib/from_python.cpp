@@ -15,7 +15,6 @@ namespace vorn::binding {
 namespace {
 
 constexpr const char* unsupported_type_message = "Unsupported Python type for vorn (expected str, list, or dict)";
-constexpr const char* recursion_context = " while converting an object for dumps";
 
 // One list or dict being read. Containers are walked with an explicit stack
 // of these rather than by native recursion, so a thread with a small stack
@@ -33,7 +32,7 @@ struct OpenContainer {
     std::string_view key;     // dicts: key of the entry whose value is read
 
     explicit OpenContainer(PyRef object)
-        : depth(recursion_context), container(std::move(object)), is_list(PyList_Check(container.get())) {
+        : depth(dumps_recursion_context), container(std::move(object)), is_list(PyList_Check(container.get())) {
         if (is_list) length_at_start = PyList_GET_SIZE(container.get());
     }
 

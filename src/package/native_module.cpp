@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -187,19 +188,21 @@ PyObject* checked_dumps(PyObject*, PyObject* const* arguments, Py_ssize_t count)
         if (!PyBool_Check(lossy))
             throw ErrorState::type_error("checked_dumps() argument 'lossy' must be bool, not '" +
                                          qualified_type_name(lossy) + "'");
-        std::string text;
+        const WriteChecks checks = lossy == Py_True ? WriteChecks::keys : WriteChecks::lossless;
         bool ascii = false;
-        {
+        std::optional<std::string> text = write_objects_directly(obj, checks, ascii);
+        if (!text) {
             PyRef held = PyRef::borrow(obj);
             BorrowedTexts texts;
             const FlatTree tree = python_to_flat_tree(obj, texts);
-            CheckedText written = emit_checked(tree, lossy == Py_True ? WriteChecks::keys : WriteChecks::lossless);
+            CheckedText written = emit_checked(tree, checks);
             // The keys the report names point into strs that `texts` holds.
             if (written.fault != WriteFault::none) return fault_report(tree, written).release();
             text = std::move(written.text);
             ascii = texts.all_ascii();
         }
-        PyRef result = PyRef::steal(ascii ? ascii_str(text) : str_from_non_ascii_utf8(text));
+        PyRef result = PyRef::steal(ascii ? ascii_str(*text) : str_from_non_ascii_utf8(*text));
+        KeptText::keep(std::move(*text));
         if (!result) throw api_call_failed();
         return result.release();
     });

@@ -1,8 +1,10 @@
 // A tree built only to be written: nodes laid out in one array in the order
 // they are written, strings borrowed. Whoever fills it keeps every string it
 // points to alive until the text is emitted. It costs no allocation per node
-// and nothing to take apart, which makes it the cheap route from a caller's
-// own objects to text.
+// and nothing to take apart. The bindings build it from a caller's objects
+// when writing them straight does not give a clean text: it holds the
+// objects' order of arrival and every node's position, which a fault's
+// report needs.
 #pragma once
 
 #include <cstddef>

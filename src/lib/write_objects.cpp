@@ -1,0 +1,215 @@
+// Python objects written as text in one walk, through the layout walk every
+// writer shares, without the flat tree between them. The route serves the
+// calls that succeed; whatever it does not write exactly as the flat tree's
+// route would, it leaves to that route, whose faults and messages are the
+// ones reported.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vorn/assert.hpp"
+
+#include "conversions.hpp"
+#include "tree/kept_room.hpp"
+#include "tree/key_order.hpp"
+#include "write/layout_writer.hpp"
+
+namespace vorn::binding {
+namespace {
+
+// Thrown where the objects hold what only the flat tree's route reports
+// exactly.
+struct LeftToFlatTree {};
+
+// Objects nested deeper are left to the flat tree's route, which finds a
+// structure that holds itself before it writes anything. Written as it is
+// walked, such a structure would first give lines ever more indented, about
+// depth squared bytes, up to the interpreter's limit.
+constexpr std::size_t max_levels = 128;
+
+// Reads str, list and dict objects (subclasses through their built-in
+// storage) for the layout walk. No Python code runs from the first read to
+// the last write, so the walk needs no reference of its own to anything.
+class ObjectReader {
+public:
+    struct Child {
+        std::string_view key;
+        PyObject* value;
+    };
+
+    // A list's items by index, or a dict's entries as gathered in `entries_`.
+    struct Cursor {
+        PyObject* list;  // null for a dict
+        std::size_t next;
+        std::size_t end;
+        std::size_t first;  // a dict's: where its entries start in `entries_`
+    };
+
+    static constexpr bool has_comments = false;
+
+    ObjectReader() = default;
+    ObjectReader(const ObjectReader&) = delete;
+    ObjectReader& operator=(const ObjectReader&) = delete;
+    ~ObjectReader() {
+        for (; open_levels_ != 0; --open_levels_) Py_LeaveRecursiveCall();
+    }
+
+    // Throws LeftToFlatTree for an object that is no str, list or dict.
+    static void check_type(PyObject* object) {
+        if (!PyUnicode_Check(object) && !PyList_Check(object) && !PyDict_Check(object)) throw LeftToFlatTree{};
+    }
+
+    void check_root(PyObject* object) const {
+        check_type(object);
+        check_empty_level(object);
+    }
+
+    Cursor open(PyObject* container) const {
+        enter_level();
+        if (PyList_Check(container)) return {container, 0, static_cast<std::size_t>(PyList_GET_SIZE(container)), 0};
+        const std::size_t first = entries_.size();
+        gather_entries(container);
+        return {nullptr, first, entries_.size(), first};
+    }
+
+    bool next(Cursor& cursor, Child& child) const {
+        if (cursor.next == cursor.end) {
+            // The layout walk reads each cursor to its end, innermost first,
+            // so a dict's entries are the last gathered when it ends.
+            if (cursor.list == nullptr) entries_.resize(cursor.first);
+            leave_level();
+            return false;
+        }
+        if (cursor.list != nullptr) {
+            PyObject* const item = PyList_GET_ITEM(cursor.list, cursor.next++);
+            check_type(item);
+            check_empty_level(item);
+            child = {{}, item};
+            return true;
+        }
+        const Entry& entry = entries_[cursor.next++];
+        child = {entry.key, entry.value};
+        return true;
+    }
+
+    static bool is_mapping(const Cursor& cursor) { return cursor.list == nullptr; }
+    // Only the flat tree's route reports where a fault is.
+    static std::size_t position(const Child&) { return 0; }
+    static std::string_view key(const Child& child) { return child.key; }
+    static PyObject* value(const Child& child) { return child.value; }
+    static const std::vector<CommentLine>& comments(const Child&) { return no_comments_; }
+    static const std::optional<std::string>& inline_comment(const Child&) { return no_inline_comment_; }
+    static bool is_scalar(PyObject* object) { return PyUnicode_Check(object); }
+    static bool is_sequence(PyObject* object) { return PyList_Check(object); }
+    static bool is_mapping_value(PyObject* object) { return PyDict_Check(object); }
+    std::string_view text(PyObject* object) const { return utf8_of(object, all_ascii_); }
+    static bool is_empty(PyObject* object) {
+        return PyList_Check(object) ? PyList_GET_SIZE(object) == 0 : PyDict_GET_SIZE(object) == 0;
+    }
+
+    // The dict's entry under `key`: the dict holds each key once, or the
+    // flat tree's route takes it (gather_entries).
+    std::optional<Child> kept_entry(PyObject* mapping, std::string_view wanted) const {
+        Py_ssize_t position = 0;
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        while (PyDict_Next(mapping, &position, &key, &value)) {
+            if (!PyUnicode_Check(key)) throw LeftToFlatTree{};
+            if (utf8_of(key, all_ascii_) == wanted) return Child{wanted, value};
+        }
+        return std::nullopt;
+    }
+
+    bool all_ascii() const noexcept { return all_ascii_; }
+
+private:
+    struct Entry {
+        std::uint64_t prefix;
+        std::string_view key;
+        PyObject* value;
+    };
+
+    void enter_level() const {
+        if (open_levels_ == max_levels) throw LeftToFlatTree{};
+        if (Py_EnterRecursiveCall(dumps_recursion_context)) throw fetch_current_error();
+        ++open_levels_;
+    }
+
+    void leave_level() const {
+        VORN_ASSERT(open_levels_ != 0);
+        --open_levels_;
+        Py_LeaveRecursiveCall();
+    }
+
+    // The flat tree's route enters a level for an empty container too,
+    // which the layout walk writes without opening it.
+    void check_empty_level(PyObject* object) const {
+        if (PyUnicode_Check(object) || !is_empty(object)) return;
+        enter_level();
+        leave_level();
+    }
+
+    // The dict's entries in the order written. Two keys of one text (str
+    // subclasses) are left to the flat tree's route, which also converts
+    // the value it drops.
+    void gather_entries(PyObject* dict) const {
+        const std::size_t first = entries_.size();
+        bool in_key_order = true;
+        std::string_view last_key;
+        Py_ssize_t position = 0;
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        while (PyDict_Next(dict, &position, &key, &value)) {
+            if (!PyUnicode_Check(key)) throw LeftToFlatTree{};
+            const std::string_view text = utf8_of(key, all_ascii_);
+            check_type(value);
+            check_empty_level(value);
+            if (in_key_order && entries_.size() != first && !key_less(last_key, text)) in_key_order = false;
+            last_key = text;
+            entries_.push_back({0, text, value});
+        }
+        if (in_key_order) return;
+        const std::span<Entry> gathered(entries_.data() + first, entries_.size() - first);
+        for (Entry& entry : gathered) entry.prefix = key_prefix(entry.key);
+        sort_by_key(gathered, [](const Entry& entry) { return entry.key; }, prefixed_key_less<Entry>);
+        for (std::size_t i = 1; i < gathered.size(); ++i)
+            if (gathered[i].key == gathered[i - 1].key) throw LeftToFlatTree{};
+    }
+
+    mutable std::vector<Entry> entries_;
+    mutable std::size_t open_levels_ = 0;
+    mutable bool all_ascii_ = true;
+    static inline const std::vector<CommentLine> no_comments_{};
+    static inline const std::optional<std::string> no_inline_comment_{};
+};
+
+// A first guess that spares small documents most regrowth; larger ones grow
+// by doubling, and the thread keeps the room for the next text.
+constexpr std::size_t initial_capacity = 4096;
+
+}  // namespace
+
+std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks checks, bool& ascii) {
+    try {
+        ObjectReader reader;
+        reader.check_root(object);
+        CheckedText written = emit_checked_root(reader, object, checks, initial_capacity, KeptText::take());
+        if (written.fault != WriteFault::none) {
+            KeptText::keep(std::move(written.text));
+            return std::nullopt;
+        }
+        ascii = reader.all_ascii();
+        return std::move(written.text);
+    } catch (const LeftToFlatTree&) {
+        return std::nullopt;
+    } catch (const ErrorState&) {
+        // The interpreter's error was taken into the ErrorState and is
+        // dropped with it; the flat tree's route meets it again.
+        return std::nullopt;
+    }
+}
+
+}  // namespace vorn::binding
