@@ -1,10 +1,15 @@
 """dumps: exact text for every layout and quoting rule, the type errors, and
 that nothing passed in is kept, leaked or freed early."""
 
+import os
 import sys
 import threading
 
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+from test_roundtrip import keys, scalars
+from vorn._native import checked_dumps
 
 from _vorn_native import dumps
 
@@ -209,6 +214,52 @@ def test_keys_with_the_same_text_keep_the_later_value():
     obj = {DistinctKey("k"): "first", DistinctKey("k"): "second"}
     assert len(obj) == 2
     assert dumps(obj) == 'k: "second"\n'
+
+
+# What the writers take and what they refuse, mixed, to compare the two
+# routes to the text: straight from the objects, or through a flat tree.
+refused_values = st.sampled_from([1, None, "\ud800", "tab\there", "line \nend", "x\n", "\n\n"])
+refused_keys = st.sampled_from(["line\nfeed", "\udfff", "t\tab"])
+mixed_trees = st.recursive(
+    st.one_of(scalars, refused_values),
+    lambda children: st.one_of(
+        st.lists(children, max_size=4), st.dictionaries(st.one_of(keys, refused_keys), children, max_size=4)
+    ),
+    max_leaves=12,
+)
+
+
+def outcome(write, obj):
+    try:
+        result = write(obj)
+    except Exception as error:
+        return type(error), str(error)
+    return result if isinstance(result, str) else repr(result)
+
+
+def assert_routes_agree(tree):
+    # A dict that holds two keys of one text is written through a flat tree,
+    # whatever else it holds; its twin holds the key once.
+    straight = {"_vorn_version": "1.0", "a": tree, "~": ""}
+    through_flat_tree = {"_vorn_version": "1.0", "a": tree, DistinctKey("~"): "", DistinctKey("~"): ""}
+    for write in (dumps, lambda obj: checked_dumps(obj, True), lambda obj: checked_dumps(obj, False)):
+        assert outcome(write, straight) == outcome(write, through_flat_tree)
+
+
+@settings(max_examples=int(os.environ.get("VORN_ROUND_TRIP_EXAMPLES", "2000")) // 4, deadline=None)
+@given(mixed_trees)
+def test_both_routes_to_the_text_agree(tree):
+    assert_routes_agree(tree)
+
+
+@pytest.mark.parametrize("depth", range(125, 131))
+@pytest.mark.parametrize("leaf", ["x", [], {}, 1])
+def test_both_routes_agree_around_the_depth_written_straight(depth, leaf):
+    for nest in (lambda obj: [obj], lambda obj: {"k": obj}):
+        tree = leaf
+        for _ in range(depth):
+            tree = nest(tree)
+        assert_routes_agree(tree)
 
 
 class Opaque:

@@ -18,9 +18,9 @@
 
 namespace vorn::binding {
 
-// What each container read for writing takes one level of the
-// interpreter's recursion budget as, on either route to the text, so that
-// both meet the limit at the same depth.
+// On either route to the text, each container takes one level of the
+// interpreter's recursion budget under this name, so that both routes meet
+// the limit at the same depth.
 inline constexpr const char* dumps_recursion_context = " while converting an object for dumps";
 
 // Builds a tree for writing from a str, list or dict (subclasses included,
@@ -32,8 +32,8 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts);
 // The text emit_checked(python_to_flat_tree(object), checks) would give,
 // written straight from the objects, and in `ascii` whether it is ASCII.
 // Null, with no error set, when that route would raise or find a fault, or
-// when the objects hold two keys of one text: the caller then takes that
-// route, whose report is the exact one.
+// when the objects hold two keys of one text or nest deeper than 128
+// levels: the caller then takes that route, whose report is the exact one.
 std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks checks, bool& ascii);
 
 // Builds new dict, list and str objects from a tree; dict keys are inserted

@@ -10,9 +10,9 @@
 #include "arguments.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
+#include "kept_text.hpp"
 #include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
-#include "tree/kept_room.hpp"
 #include "type_names.hpp"
 #include "write/emit_flat_tree.hpp"
 

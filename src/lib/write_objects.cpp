@@ -1,8 +1,9 @@
 // Python objects written as text in one walk, through the layout walk every
-// writer shares, without the flat tree between them. The route serves the
-// calls that succeed; whatever it does not write exactly as the flat tree's
-// route would, it leaves to that route, whose faults and messages are the
-// ones reported.
+// writer shares, without the flat tree between them. The route gives only a
+// clean text: whatever it does not write exactly as the flat tree's route
+// would (a fault, a refusal, two keys of one text, deep nesting) it leaves
+// to that route, whose faults and messages are the ones reported. A call
+// left to it pays for both walks; those are failures, or rare.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -13,7 +14,7 @@
 #include "vorn/assert.hpp"
 
 #include "conversions.hpp"
-#include "tree/kept_room.hpp"
+#include "kept_text.hpp"
 #include "tree/key_order.hpp"
 #include "write/layout_writer.hpp"
 
@@ -32,7 +33,16 @@ constexpr std::size_t max_levels = 128;
 
 // Reads str, list and dict objects (subclasses through their built-in
 // storage) for the layout walk. No Python code runs from the first read to
-// the last write, so the walk needs no reference of its own to anything.
+// the last write, so the walk needs no reference of its own to anything:
+// nothing in it calls out to Python, the UTF-8 form of a str is cached in
+// raw memory, an exception object is made only when the walk stops, and
+// since 3.12 making an object only schedules a collection, for the
+// interpreter's loop. The layout walk holds a const reader, so the state
+// of the walk is mutable.
+//
+// It relies on the layout walk's default style, the only one emit_root
+// writes: each cursor opened is read to its end, innermost first, which is
+// where a container's level and a dict's gathered entries are let go.
 class ObjectReader {
 public:
     struct Child {
@@ -110,8 +120,9 @@ public:
         return PyList_Check(object) ? PyList_GET_SIZE(object) == 0 : PyDict_GET_SIZE(object) == 0;
     }
 
-    // The dict's entry under `key`: the dict holds each key once, or the
-    // flat tree's route takes it (gather_entries).
+    // The dict's first entry under `key` in arrival order. It is the one
+    // written because a dict holding a key twice is left to the flat tree's
+    // route when its entries are gathered, before any text is given.
     std::optional<Child> kept_entry(PyObject* mapping, std::string_view wanted) const {
         Py_ssize_t position = 0;
         PyObject* key = nullptr;
@@ -124,6 +135,7 @@ public:
     }
 
     bool all_ascii() const noexcept { return all_ascii_; }
+    bool all_levels_left() const noexcept { return open_levels_ == 0; }
 
 private:
     struct Entry {
@@ -201,6 +213,7 @@ std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks 
             KeptText::keep(std::move(written.text));
             return std::nullopt;
         }
+        VORN_ASSERT(reader.all_levels_left());
         ascii = reader.all_ascii();
         return std::move(written.text);
     } catch (const LeftToFlatTree&) {

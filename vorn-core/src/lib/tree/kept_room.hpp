@@ -8,13 +8,14 @@
 // document after another that is a third of the time. One buffer of each
 // kind (the arena's largest chunk, and for reading with positions the
 // reader's two stacks, the records and the snapshot of the values), of at
-// most `max_kept_bytes`, is kept instead; and so is the room of the text
-// the bindings' writer writes, which is copied into a str before it is let
-// go: at most 24 MiB a thread.
+// most `max_kept_bytes`, is kept instead. Each extension module that links
+// the core keeps its own, as it keeps the text its writer wrote last
+// (KeptText, in the bindings): `_vorn_native` at most two buffers (the
+// arena's chunk and the text) and `vorn._native` six, so at most 32 MiB a
+// thread.
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -78,29 +79,6 @@ public:
         if (buffer.capacity() <= kept->capacity() && suits_read(kept->capacity() * sizeof(T), text_bytes)) return;
         buffer.clear();
         *kept = std::move(buffer);
-    }
-};
-
-// The room of the bindings' written text, whose bytes are copied out before
-// it is let go. Every text written takes it, whatever its size: it never
-// escapes a call, so a small text does not keep it from being reused.
-class KeptText {
-public:
-    // The kept room, empty, or an empty string.
-    static std::string take() noexcept {
-        std::string* kept = PerThread<std::string>::get();
-        if (kept == nullptr) return {};
-        std::string room = std::move(*kept);
-        room.clear();
-        return room;
-    }
-
-    // Keeps the room of `text` if it is larger than what is kept and not
-    // too large to keep.
-    static void keep(std::string&& text) noexcept {
-        std::string* kept = PerThread<std::string>::get();
-        if (kept == nullptr || text.capacity() > max_kept_bytes || text.capacity() <= kept->capacity()) return;
-        *kept = std::move(text);
     }
 };
 

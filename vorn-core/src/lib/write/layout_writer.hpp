@@ -263,7 +263,7 @@ public:
     std::uint32_t open_threshold_ = UINT32_MAX;
 };
 
-// Writes a root of either tree: a scalar, an empty collection in flow form,
+// Writes the root of any Reader's tree: a scalar, an empty collection in flow form,
 // or the collection's block.
 template <Checking checking = Checking::none, typename Reader, typename Root>
 FoundFault emit_root(std::string& out, const Reader& reader, const Root& root, std::size_t capacity) {
