@@ -36,6 +36,11 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts);
 // levels: the caller then takes that route, whose report is the exact one.
 std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks checks, bool& ascii);
 
+// A new str of a written text (`ascii` when every str it was made of is
+// ASCII, which spares the decoding); the thread keeps the text's room for
+// the next one. Throws for a failure to make the str.
+PyRef str_of_written_text(std::string&& text, bool ascii);
+
 // Builds new dict, list and str objects from a tree; dict keys are inserted
 // in the mapping's byte order. Only reads the tree.
 PyRef value_to_python(const Value& value);

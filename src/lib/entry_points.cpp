@@ -10,7 +10,6 @@
 #include "arguments.hpp"
 #include "conversions.hpp"
 #include "error_state.hpp"
-#include "kept_text.hpp"
 #include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
 #include "type_names.hpp"
@@ -72,11 +71,7 @@ PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_cou
             text = std::move(written.text);
             ascii = texts.all_ascii();
         }
-        // Whether the text is ASCII is known from the strs it was made of.
-        PyRef result = PyRef::steal(ascii ? ascii_str(*text) : str_from_non_ascii_utf8(*text));
-        KeptText::keep(std::move(*text));
-        if (!result) throw api_call_failed();
-        return result.release();
+        return str_of_written_text(std::move(*text), ascii).release();
     });
 }
 

@@ -1,7 +1,6 @@
 // Python objects to a tree for writing. Only str, list and dict (subclasses
 // included) are accepted, and each is read through its built-in storage so
 // that no Python code runs: no __iter__, __len__, items() or __str__.
-#include <algorithm>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -68,19 +67,6 @@ struct OpenContainer {
 
 bool is_container(PyObject* object) { return PyList_Check(object) || PyDict_Check(object); }
 
-// A list's items are mostly str: a run of them is added in one loop, without
-// the general step's dispatch. No Python code runs in it, so the length
-// taken at its start holds throughout.
-void add_str_run(OpenContainer& list, FlatTreeBuilder& builder, BorrowedTexts& texts) {
-    PyObject* const object = list.container.get();
-    const Py_ssize_t end = std::min(list.length_at_start, PyList_GET_SIZE(object));
-    for (; list.position < end; ++list.position) {
-        PyObject* const item = PyList_GET_ITEM(object, list.position);
-        if (!PyUnicode_Check(item)) return;
-        builder.add_scalar({}, texts.hold(item));
-    }
-}
-
 }  // namespace
 
 FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts) {
@@ -96,7 +82,6 @@ FlatTree python_to_flat_tree(PyObject* object, BorrowedTexts& texts) {
     builder.open(stack.back().kind(), {}, stack.back().size_hint());
     for (;;) {
         OpenContainer& top = stack.back();
-        if (top.is_list) add_str_run(top, builder, texts);
         PyObject* const element = top.next_child(texts);
         if (element == nullptr) {
             builder.close();

@@ -6,9 +6,7 @@
 // stored straight away; a nested container is opened as a new frame and
 // stored in its parent once it is complete. On failure the frames' owners
 // release every container built so far.
-#include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -437,11 +435,9 @@ private:
     // A container held open, now finished: its reference moves to made_.
     // Open containers finish innermost first, so it is the last one open.
     [[gnu::hot]] void finish_open(PyObject* container) {
-        const auto open = std::find(open_.rbegin(), open_.rend(), container);
-        VORN_ASSERT(open == open_.rbegin());
-        if (open == open_.rend()) return;
+        VORN_ASSERT(!open_.empty() && open_.back() == container);
         add_finished(container);
-        open_.erase(std::next(open).base());
+        open_.pop_back();
     }
 
     [[gnu::hot]] PyObject* inserted(std::span<const DocEntry> entries) {

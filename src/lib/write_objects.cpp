@@ -15,6 +15,7 @@
 
 #include "conversions.hpp"
 #include "kept_text.hpp"
+#include "str_from_utf8.hpp"
 #include "tree/key_order.hpp"
 #include "write/layout_writer.hpp"
 
@@ -67,14 +68,16 @@ public:
         for (; open_levels_ != 0; --open_levels_) Py_LeaveRecursiveCall();
     }
 
-    // Throws LeftToFlatTree for an object that is no str, list or dict.
-    static void check_type(PyObject* object) {
-        if (!PyUnicode_Check(object) && !PyList_Check(object) && !PyDict_Check(object)) throw LeftToFlatTree{};
-    }
-
-    void check_root(PyObject* object) const {
-        check_type(object);
-        check_empty_level(object);
+    // Checks an object before the layout walk meets it: a str, list or dict,
+    // or LeftToFlatTree is thrown. The flat tree's route enters a level for
+    // an empty container too, which the layout walk writes without opening
+    // it, so an empty one takes its level here.
+    void check_value(PyObject* object) const {
+        if (PyUnicode_Check(object)) return;
+        if (!PyList_Check(object) && !PyDict_Check(object)) throw LeftToFlatTree{};
+        if (!is_empty(object)) return;
+        enter_level();
+        leave_level();
     }
 
     Cursor open(PyObject* container) const {
@@ -95,8 +98,7 @@ public:
         }
         if (cursor.list != nullptr) {
             PyObject* const item = PyList_GET_ITEM(cursor.list, cursor.next++);
-            check_type(item);
-            check_empty_level(item);
+            check_value(item);
             child = {{}, item};
             return true;
         }
@@ -156,14 +158,6 @@ private:
         Py_LeaveRecursiveCall();
     }
 
-    // The flat tree's route enters a level for an empty container too,
-    // which the layout walk writes without opening it.
-    void check_empty_level(PyObject* object) const {
-        if (PyUnicode_Check(object) || !is_empty(object)) return;
-        enter_level();
-        leave_level();
-    }
-
     // The dict's entries in the order written. Two keys of one text (str
     // subclasses) are left to the flat tree's route, which also converts
     // the value it drops.
@@ -177,8 +171,7 @@ private:
         while (PyDict_Next(dict, &position, &key, &value)) {
             if (!PyUnicode_Check(key)) throw LeftToFlatTree{};
             const std::string_view text = utf8_of(key, all_ascii_);
-            check_type(value);
-            check_empty_level(value);
+            check_value(value);
             if (in_key_order && entries_.size() != first && !key_less(last_key, text)) in_key_order = false;
             last_key = text;
             entries_.push_back({0, text, value});
@@ -198,17 +191,13 @@ private:
     static inline const std::optional<std::string> no_inline_comment_{};
 };
 
-// A first guess that spares small documents most regrowth; larger ones grow
-// by doubling, and the thread keeps the room for the next text.
-constexpr std::size_t initial_capacity = 4096;
-
 }  // namespace
 
 std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks checks, bool& ascii) {
     try {
         ObjectReader reader;
-        reader.check_root(object);
-        CheckedText written = emit_checked_root(reader, object, checks, initial_capacity, KeptText::take());
+        reader.check_value(object);
+        CheckedText written = emit_checked_root(reader, object, checks, initial_text_capacity, KeptText::take());
         if (written.fault != WriteFault::none) {
             KeptText::keep(std::move(written.text));
             return std::nullopt;
@@ -223,6 +212,13 @@ std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks 
         // dropped with it; the flat tree's route meets it again.
         return std::nullopt;
     }
+}
+
+PyRef str_of_written_text(std::string&& text, bool ascii) {
+    PyRef made = PyRef::steal(ascii ? ascii_str(text) : str_from_non_ascii_utf8(text));
+    KeptText::keep(std::move(text));
+    if (!made) throw api_call_failed();
+    return made;
 }
 
 }  // namespace vorn::binding

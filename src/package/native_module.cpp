@@ -27,13 +27,13 @@
 #include "conversions.hpp"
 #include "edit_outcome.hpp"
 #include "error_state.hpp"
-#include "kept_text.hpp"
 #include "read/merge_rule.hpp"
 #include "read/read_document.hpp"
 #include "str_from_utf8.hpp"
 #include "syntax_record.hpp"
 #include "syntax_tree.hpp"
 #include "text/white_space.hpp"
+#include "tree/kept_room.hpp"
 #include "type_names.hpp"
 #include "write/emit_flat_tree.hpp"
 
@@ -201,10 +201,7 @@ PyObject* checked_dumps(PyObject*, PyObject* const* arguments, Py_ssize_t count)
             text = std::move(written.text);
             ascii = texts.all_ascii();
         }
-        PyRef result = PyRef::steal(ascii ? ascii_str(*text) : str_from_non_ascii_utf8(*text));
-        KeptText::keep(std::move(*text));
-        if (!result) throw api_call_failed();
-        return result.release();
+        return str_of_written_text(std::move(*text), ascii).release();
     });
 }
 

@@ -146,17 +146,13 @@ private:
     static inline const std::optional<std::string> no_inline_comment_{};
 };
 
-// A first guess that spares small documents most regrowth; larger ones grow
-// by doubling.
-constexpr std::size_t initial_capacity = 4096;
-
 std::size_t flat_tree_capacity(const FlatTree& tree) {
     // Room over the estimate spares a doubling for escapes and the
     // indentation of literal block lines, which the estimate leaves out: a
     // text of megabytes that outgrows its room is copied into pages fresh
     // from the system. Room never written is never resident.
     const std::size_t expected = tree.expected_text_size();
-    return std::max(initial_capacity, expected + expected / 4);
+    return std::max(initial_text_capacity, expected + expected / 4);
 }
 
 }  // namespace
@@ -182,7 +178,7 @@ const std::string* find_unwritable_key(const Value& value) {
 
 std::string emit(const Value& value) {
     std::string out;
-    emit_root(out, ValueTreeReader{}, value, initial_capacity);
+    emit_root(out, ValueTreeReader{}, value, initial_text_capacity);
     return out;
 }
 

@@ -263,6 +263,10 @@ public:
     std::uint32_t open_threshold_ = UINT32_MAX;
 };
 
+// The room a text is given when nothing tells its size: a first guess that
+// spares small documents most regrowth; larger ones grow by doubling.
+inline constexpr std::size_t initial_text_capacity = 4096;
+
 // Writes the root of any Reader's tree: a scalar, an empty collection in flow form,
 // or the collection's block.
 template <Checking checking = Checking::none, typename Reader, typename Root>
