@@ -3,7 +3,7 @@ of bench.fastest_peers, counted by callgrind: unlike times, the counts
 repeat exactly on a busy machine, so a change to the reader or the writer
 can be judged by them before the timings are taken on an idle one.
 
-    python -m bench.instructions [--shapes ...] [--calls loads dumps] [--calls-per-run N] [--keep DIR]
+    python -m bench.instructions [--shapes ...] [--calls loads dumps] [--calls-per-run N] [--keep DIR] [--growth]
 
 Each count comes from a process of its own under valgrind, collecting only
 inside the native entry point; the call runs once to warm up (kept room,
@@ -13,6 +13,13 @@ with `bash -c 'source scripts/lib.sh; install_package -Cinstall.strip=false'`.
 --keep DIR keeps the measuring runs' callgrind
 files there (callgrind.SHAPE.CALL), for callgrind_annotate. Needs valgrind
 on PATH.
+
+--growth counts each call again on a document of four times the count, for
+the six documents and the scaling cases of bench.scaling: work that grows
+linearly costs 4 times the instructions. Unlike the times' growth, the
+count does not rise with the caches a larger document overflows, so it
+tells a step that does more than linear work from a machine whose memory
+is slower for more data.
 """
 
 import argparse
@@ -22,7 +29,8 @@ import sys
 import tempfile
 from pathlib import Path
 
-from bench.fastest_peers import FIXED_SHAPES_BY_NAME
+from bench.fastest_peers import FIXED_SHAPES_BY_NAME, GROWTH
+from bench.scaling import SCALING_CASES
 
 ROOT = Path(__file__).resolve().parent.parent
 
@@ -72,23 +80,49 @@ def _instructions(call: str, argument_path: Path, mode: str, calls: int, out: Pa
     return int(totals.group(1))
 
 
-def count(shape_name: str, call: str, calls_per_run: int, keep: Path | None = None) -> float:
-    """Instructions of one call, less the warm-up call's."""
+def count_argument(argument, call: str, calls_per_run: int, kept: Path | None = None) -> float:
+    """Instructions of one call on `argument`, less the warm-up call's."""
     import marshal
 
-    import _vorn_native
-
-    shape = FIXED_SHAPES_BY_NAME[shape_name]
-    document = shape.build(shape.count, _vorn_native.dumps)
-    argument = document.vorn if call == "loads" else document.obj
     with tempfile.TemporaryDirectory() as scratch_name:
         scratch = Path(scratch_name)
         argument_path = scratch / "argument.marshal"
         argument_path.write_bytes(marshal.dumps(argument))
         warm = _instructions(call, argument_path, "warm", 0, scratch / "callgrind.warm")
-        kept = (keep or scratch) / f"callgrind.{shape_name}.{call}"
-        measured = _instructions(call, argument_path, "measure", calls_per_run, kept)
+        measured = _instructions(call, argument_path, "measure", calls_per_run, kept or scratch / "callgrind.measure")
     return (measured - warm) / calls_per_run
+
+
+def _arguments(name: str, count_factor: int) -> tuple:
+    """The text and the objects of a document, at its count times
+    `count_factor`: one of the six documents or a scaling case."""
+    import _vorn_native
+
+    if name in FIXED_SHAPES_BY_NAME:
+        shape = FIXED_SHAPES_BY_NAME[name]
+        document = shape.build(count_factor * shape.count, _vorn_native.dumps)
+        return document.vorn, document.obj
+    case = SCALING_CASES_BY_NAME[name]
+    return case.build(count_factor * case.count, _vorn_native.dumps)
+
+
+SCALING_CASES_BY_NAME = {case.name: case for case in SCALING_CASES}
+
+
+def count(name: str, call: str, calls_per_run: int, keep: Path | None = None, count_factor: int = 1) -> float:
+    text, obj = _arguments(name, count_factor)
+    kept = keep / f"callgrind.{name.replace(' ', '_')}.{call}" if keep else None
+    return count_argument(text if call == "loads" else obj, call, calls_per_run, kept)
+
+
+def print_growth(names, calls, calls_per_run: int) -> None:
+    print(f"| document | call | M instructions at N | at {GROWTH}N | growth |")
+    print("|---|---|---|---|---|")
+    for name in names:
+        grows = name in FIXED_SHAPES_BY_NAME or SCALING_CASES_BY_NAME[name].objects_grow
+        for call in calls if grows else ("loads",):
+            small, large = (count(name, call, calls_per_run, count_factor=factor) for factor in (1, GROWTH))
+            print(f"| {name} | {call} | {small / 1e6:.2f} | {large / 1e6:.2f} | {large / small:.2f} |", flush=True)
 
 
 def main(argv=None) -> None:
@@ -99,7 +133,11 @@ def main(argv=None) -> None:
     parser.add_argument("--calls", nargs="+", choices=CALLS, default=list(CALLS))
     parser.add_argument("--calls-per-run", type=int, default=3)
     parser.add_argument("--keep", type=Path, help="folder to keep the callgrind files in")
+    parser.add_argument("--growth", action="store_true", help="count at N and 4N, the scaling cases too")
     arguments = parser.parse_args(argv)
+    if arguments.growth:
+        print_growth([*arguments.shapes, *SCALING_CASES_BY_NAME], arguments.calls, arguments.calls_per_run)
+        return
     if arguments.keep:
         arguments.keep.mkdir(parents=True, exist_ok=True)
     print("| document | " + " | ".join(f"{call} Minstr" for call in arguments.calls) + " |")
