@@ -33,6 +33,7 @@ from bench.fastest_peers import FIXED_SHAPES_BY_NAME, GROWTH
 from bench.scaling import SCALING_CASES
 
 ROOT = Path(__file__).resolve().parent.parent
+SCALING_CASES_BY_NAME = {case.name: case for case in SCALING_CASES}
 
 # The native entry points, as callgrind names them.
 # Collection is on inside the entry point alone, which callgrind finds by
@@ -104,9 +105,6 @@ def _arguments(name: str, count_factor: int) -> tuple:
         return document.vorn, document.obj
     case = SCALING_CASES_BY_NAME[name]
     return case.build(count_factor * case.count, _vorn_native.dumps)
-
-
-SCALING_CASES_BY_NAME = {case.name: case for case in SCALING_CASES}
 
 
 def count(name: str, call: str, calls_per_run: int, keep: Path | None = None, count_factor: int = 1) -> float:
