@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "vorn/result.hpp"
 #include "vorn/value.hpp"
@@ -40,6 +41,27 @@ std::optional<std::string> write_objects_directly(PyObject* object, WriteChecks 
 // ASCII, which spares the decoding); the thread keeps the text's room for
 // the next one. Throws for a failure to make the str.
 PyRef str_of_written_text(std::string&& text, bool ascii);
+
+// A new str of the text of `object` under `checks`: written straight from
+// the objects, or where that gives no clean text through the flat tree,
+// whose fault goes to `on_fault(tree, written)`; what that returns (a new
+// reference, or it throws) is returned instead of a str. The strs the
+// tree points into live until it returns.
+template <typename OnFault>
+PyObject* written_str(PyObject* object, WriteChecks checks, OnFault on_fault) {
+    bool ascii = false;
+    std::optional<std::string> text = write_objects_directly(object, checks, ascii);
+    if (!text) {
+        PyRef held = PyRef::borrow(object);
+        BorrowedTexts texts;
+        const FlatTree tree = python_to_flat_tree(object, texts);
+        CheckedText written = emit_checked(tree, checks);
+        if (written.fault != WriteFault::none) return on_fault(tree, written);
+        text = std::move(written.text);
+        ascii = texts.all_ascii();
+    }
+    return str_of_written_text(std::move(*text), ascii).release();
+}
 
 // Builds new dict, list and str objects from a tree; dict keys are inserted
 // in the mapping's byte order. Only reads the tree.

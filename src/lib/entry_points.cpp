@@ -1,6 +1,5 @@
 #include "entry_points.hpp"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,18 +59,9 @@ ErrorState line_feed_in_key(std::string_view key) {
 PyObject* dumps(PyObject*, PyObject* const* arguments, Py_ssize_t positional_count, PyObject* keyword_names) {
     return guarded_entry([&]() -> PyObject* {
         PyObject* obj = bind_arguments(dumps_spec, arguments, positional_count, keyword_names);
-        bool ascii = false;
-        std::optional<std::string> text = write_objects_directly(obj, WriteChecks::keys, ascii);
-        if (!text) {
-            PyRef held = PyRef::borrow(obj);
-            BorrowedTexts texts;
-            const FlatTree tree = python_to_flat_tree(obj, texts);
-            CheckedText written = emit_checked(tree, WriteChecks::keys);
-            if (written.fault != WriteFault::none) throw line_feed_in_key(tree.at(written.node).key);
-            text = std::move(written.text);
-            ascii = texts.all_ascii();
-        }
-        return str_of_written_text(std::move(*text), ascii).release();
+        return written_str(obj, WriteChecks::keys, [](const FlatTree& tree, const CheckedText& written) -> PyObject* {
+            throw line_feed_in_key(tree.at(written.node).key);
+        });
     });
 }
 

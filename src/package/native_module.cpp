@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,7 +22,6 @@
 #include "vorn/parse.hpp"
 
 #include "arguments.hpp"
-#include "borrowed_texts.hpp"
 #include "conversions.hpp"
 #include "edit_outcome.hpp"
 #include "error_state.hpp"
@@ -189,19 +187,10 @@ PyObject* checked_dumps(PyObject*, PyObject* const* arguments, Py_ssize_t count)
             throw ErrorState::type_error("checked_dumps() argument 'lossy' must be bool, not '" +
                                          qualified_type_name(lossy) + "'");
         const WriteChecks checks = lossy == Py_True ? WriteChecks::keys : WriteChecks::lossless;
-        bool ascii = false;
-        std::optional<std::string> text = write_objects_directly(obj, checks, ascii);
-        if (!text) {
-            PyRef held = PyRef::borrow(obj);
-            BorrowedTexts texts;
-            const FlatTree tree = python_to_flat_tree(obj, texts);
-            CheckedText written = emit_checked(tree, checks);
-            // The keys the report names point into strs that `texts` holds.
-            if (written.fault != WriteFault::none) return fault_report(tree, written).release();
-            text = std::move(written.text);
-            ascii = texts.all_ascii();
-        }
-        return str_of_written_text(std::move(*text), ascii).release();
+        // The keys the report names point into strs held while it is made.
+        return written_str(obj, checks, [](const FlatTree& tree, const CheckedText& written) {
+            return fault_report(tree, written).release();
+        });
     });
 }
 
