@@ -2,13 +2,17 @@
 // and the tab check that runs before any parsing.
 #include "read/source_lines.hpp"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <vector>
 
 #include "vorn/result.hpp"
+
+#include "text/trim.hpp"
 
 namespace vorn {
 namespace {
@@ -58,20 +62,51 @@ TEST(PrepareLines, IndentCountsOnlyLeadingSpaces) {
                  {{"k", 3, 1}, {"k", 0, 2}, {"k", 2, 3}, {"\xEF\xBB\xBFk", 1, 4}});
 }
 
-// Line ends are found inline within the first 32 bytes and by the library
-// after them: lines of every length around that, each indented differently.
-TEST(PrepareLines, FindsEveryLineEndAroundTheInlineWindow) {
-    std::string document;
-    std::vector<std::string> texts;
-    texts.reserve(70);  // the expected views point into them
-    std::vector<Expected> expected;
-    for (std::uint64_t length = 1; length <= 70; ++length) {
-        const std::uint64_t indent = (length * 7) % 41;
-        texts.push_back(std::string(length, static_cast<char>('a' + length % 26)));
-        document += std::string(indent, ' ') + texts.back() + (length % 5 == 0 ? "\r\n" : "\n");
-        expected.push_back({texts.back(), indent, length});
+// The cursor takes a short line whole from its first 32 bytes, a longer or
+// deeper one sixteen bytes at a time, and anything with White_Space to
+// trim the general way. Whatever the way, each line must be what the
+// definition gives: split at LF, trimmed by whole White_Space characters,
+// indented by its leading spaces, and skipped when nothing is left.
+std::vector<SourceLine> lines_by_definition(std::string_view text) {
+    std::vector<SourceLine> lines;
+    std::uint64_t number = 0;
+    for (std::size_t start = 0; start <= text.size(); ++number) {
+        const std::size_t feed = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, feed - start);
+        start = feed + 1;
+        const std::string_view trimmed = trim_start_scanning(trim_end_scanning(line));
+        if (!trimmed.empty()) lines.push_back({trimmed, line.find_first_not_of(' '), number + 1});
     }
-    expect_lines(document, expected);
+    return lines;
+}
+
+TEST(PrepareLines, EveryLineIsWhatTheDefinitionGives) {
+    // Pieces of a line's text: visible ASCII, spaces, and White_Space that
+    // has to be trimmed (CR, NBSP, the ideographic space).
+    const std::string_view pieces[] = {"a", "key:", "  ", " ", "#", "\r", "\xC2\xA0", "\xE3\x80\x80", "\"x\""};
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 300; ++round) {
+        std::string document;
+        const int line_count = std::uniform_int_distribution<int>(1, 12)(random);
+        for (int line = 0; line < line_count; ++line) {
+            document += std::string(std::uniform_int_distribution<std::size_t>(0, 80)(random), ' ');
+            // Mostly lines under 32 bytes, some far longer.
+            const int piece_count = std::uniform_int_distribution<int>(0, random() % 4 == 0 ? 90 : 8)(random);
+            for (int piece = 0; piece < piece_count; ++piece)
+                document += pieces[random() % (random() % 3 == 0 ? std::size(pieces) : 2)];
+            if (line + 1 < line_count || random() % 2 == 0) document += random() % 5 == 0 ? "\r\n" : "\n";
+        }
+        Result<std::vector<SourceLine>> prepared = prepare_lines(document);
+        ASSERT_TRUE(prepared.ok());
+        const std::vector<SourceLine> expected = lines_by_definition(document);
+        ASSERT_EQ(prepared.value().size(), expected.size()) << document;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(prepared.value()[i].text.data(), expected[i].text.data()) << document << " line " << i;
+            EXPECT_EQ(prepared.value()[i].text.size(), expected[i].text.size()) << document << " line " << i;
+            EXPECT_EQ(prepared.value()[i].indent, expected[i].indent) << document << " line " << i;
+            EXPECT_EQ(prepared.value()[i].number, expected[i].number) << document << " line " << i;
+        }
+    }
 }
 
 TEST(PrepareLines, ViewsPointIntoTheText) {

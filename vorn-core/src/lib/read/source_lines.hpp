@@ -9,6 +9,8 @@
 
 #include "vorn/parse_error.hpp"
 
+#include "text/trim.hpp"
+
 namespace vorn {
 
 struct SourceLine {
@@ -47,6 +49,24 @@ public:
     std::uint64_t offset_of(const char* byte) const noexcept { return static_cast<std::uint64_t>(byte - start_); }
 
 private:
+    // Moves past any line, blank or not, trimming by whole characters.
+    void advance_scanning() noexcept;
+    // Moves past a line with no LF among its first 32 bytes, indented by
+    // `indent` spaces (fewer than 32).
+    void advance_long_line(std::size_t indent) noexcept;
+
+    // Takes the line at next_, indented by `indent` spaces and ending at
+    // `feed` (null: at the end of the text), when nothing of it is left to
+    // trim; else leaves it, and returns false.
+    [[gnu::always_inline]] bool take_untrimmed(const char* feed, std::size_t indent) noexcept {
+        const char* const stop = feed ? feed : end_;
+        const char* const text = next_ + indent;
+        if (text >= stop || !is_visible_ascii(*text) || !is_visible_ascii(stop[-1])) return false;
+        current_ = SourceLine{std::string_view(text, static_cast<std::size_t>(stop - text)), indent, next_number_++};
+        next_ = feed ? feed + 1 : end_;
+        return true;
+    }
+
     const char* start_;
     const char* next_;
     const char* end_;
