@@ -1,3 +1,5 @@
+#include "vorn/assert.hpp"
+
 #include "read/entry_steps.hpp"
 #include "read/insert_entry.hpp"
 #include "read/merge_rule.hpp"
@@ -38,11 +40,12 @@ StepFailure merge_alias(MappingFrame& frame, std::string_view value_text, ParseS
 constexpr std::size_t simple_entry_max_bytes = 96;
 
 // Most entries are "key: value" with a plain key and a plain or quoted
-// value: with no '#' or backslash on the line and no quote opening it, there
-// is no comment, no quoted key and nothing to unescape, which one pass over
-// the line settles.
+// value, or "key:" with its block below: with no '#' or backslash on the
+// line and no quote opening it, there is no comment, no quoted key and
+// nothing to unescape, which one pass over the line settles.
 struct SimpleEntry {
     std::string_view key;
+    std::size_t colon;
     std::string_view value_text;  // as written, quotes included
     ValueForm form;
 
@@ -59,8 +62,8 @@ struct SimpleEntry {
     if (colon == std::string_view::npos) return std::nullopt;
     const std::string_view value_text = trim_start(text.substr(colon + 1));
     const ValueForm form = classify_value(value_text);
-    if (form != ValueForm::plain && form != ValueForm::quoted) return std::nullopt;
-    return SimpleEntry{trim(text.substr(0, colon)), value_text, form};
+    if (form != ValueForm::plain && form != ValueForm::quoted && form != ValueForm::empty) return std::nullopt;
+    return SimpleEntry{trim(text.substr(0, colon)), colon, value_text, form};
 }
 
 template <bool kRecording>
@@ -73,6 +76,27 @@ void put_simple_entry(MappingFrame& frame, const SourceLine& line, const SimpleE
         state.syntax->made(record, value);
     }
     frame.entries.put(entry.key, state.node(value, std::nullopt));
+}
+
+// "key:" with its block on the lines below, as read_general_entry reads
+// it: the entry awaits the block. False, with nothing done, when no deeper
+// line follows.
+template <bool kRecording>
+bool await_nested_block(MappingFrame& frame, const SourceLine& line, const SimpleEntry& entry, ParseState& state) {
+    VORN_ASSERT(entry.form == ValueForm::empty);
+    const auto child_indent = state.nested_block_indent(frame.indent);
+    if (!child_indent) return false;
+    if constexpr (kRecording) {
+        const CommentSplit whole{line.text, std::nullopt};
+        WrittenLine written{SyntaxKind::entry, line,      whole, entry.key, entry.key, entry.key,
+                            entry.value_text,  entry.form};
+        written.nested = true;
+        record_line(state, written);
+    }
+    const SourcePosition at{line.number, entry.colon + 1, state.lines.offset_of(line.text.data() + entry.colon)};
+    frame.pending_entry =
+        PendingEntry{entry.key, std::nullopt, std::nullopt, *child_indent, at, state.keep_line_comments()};
+    return true;
 }
 
 // Any entry line: its comment, a quoted key, a merge, a nested block or a
@@ -133,6 +157,10 @@ template <bool kRecording>
     // until one needs the general path (an item line there is the parser's
     // to refuse).
     for (auto entry = simple_entry(line.text); entry; entry = simple_entry(line.text)) {
+        if (entry->form == ValueForm::empty) {
+            if (await_nested_block<kRecording>(frame, line, *entry, state)) return std::nullopt;
+            break;
+        }
         put_simple_entry<kRecording>(frame, line, *entry, state);
         const SourceLine* next = state.peek();
         if (next == nullptr || next->indent != frame.indent || is_item_line(next->text)) return std::nullopt;
