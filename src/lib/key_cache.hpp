@@ -51,6 +51,8 @@ private:
 
     static std::size_t slot_of(std::string_view key) noexcept;
     PyObject* cached_str_for(std::string_view key);
+    // A fresh str for `key`, stored in its slot unless the cache gives up.
+    [[gnu::noinline]] PyObject* missed(std::string_view key);
     static PyObject* fresh_str(std::string_view key) noexcept { return str_from_utf8(key); }
 
     std::uint32_t hits_ = 0;
