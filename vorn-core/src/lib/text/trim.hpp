@@ -27,9 +27,11 @@ inline bool is_visible_ascii(char byte) noexcept {
 }
 
 inline std::string_view trim_start(std::string_view text) noexcept {
-    // Plain spaces (as after a colon or a hyphen) are skipped here; only a
-    // piece that then starts with something other than visible ASCII needs
-    // the decoding scan.
+    // Most often one space stands after a colon or a hyphen, before
+    // visible ASCII: that needs no loop.
+    if (text.size() >= 2 && text[0] == ' ' && is_visible_ascii(text[1])) return text.substr(1);
+    // Plain spaces are skipped here; only a piece that then starts with
+    // something other than visible ASCII needs the decoding scan.
     std::size_t spaces = 0;
     while (spaces < text.size() && text[spaces] == ' ') ++spaces;
     text.remove_prefix(spaces);
