@@ -1,3 +1,5 @@
+#include "vorn/assert.hpp"
+
 #include "read/entry_steps.hpp"
 #include "read/insert_entry.hpp"
 #include "read/merge_rule.hpp"
@@ -103,11 +105,30 @@ void record_simple_item(ParseState& state, const SourceLine& line, std::string_v
                            syntax.span_of(written), DocValue::scalar(text));
 }
 
+// "-" alone with its block on the lines below (a list of records), as the
+// general path reads it: the item awaits the block. False, with nothing
+// done, when no deeper line follows.
+template <bool kRecording>
+bool await_nested_item(SequenceFrame& frame, const SourceLine& line, ParseState& state) {
+    VORN_ASSERT(line.text == "-");
+    const auto child_indent = state.nested_block_indent(frame.indent);
+    if (!child_indent) return false;
+    if constexpr (kRecording) {
+        const CommentSplit whole{line.text, std::nullopt};
+        record_line(state,
+                    {SyntaxKind::item, line, whole, line.text, {}, {}, line.text.substr(1), ValueForm::empty, true});
+    }
+    const SourcePosition at{line.number, 1, state.lines.offset_of(line.text.data())};
+    frame.pending_item = NestedItem{std::nullopt, std::nullopt, *child_indent, at, state.keep_line_comments()};
+    return true;
+}
+
 }  // namespace
 
 template <bool kRecording>
 [[gnu::hot]] StepFailure read_sequence_item(SequenceFrame& frame, ParseState& state) {
     const SourceLine line = state.take();
+    if (line.text.size() == 1 && await_nested_item<kRecording>(frame, line, state)) return std::nullopt;
     if (auto text = simple_item_text(line)) {
         if constexpr (kRecording) record_simple_item(state, line, *text);
         frame.items.append(state.node(DocValue::scalar(*text), std::nullopt));
