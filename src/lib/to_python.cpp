@@ -27,7 +27,7 @@
 namespace vorn::binding {
 namespace {
 
-[[gnu::hot]] PyRef new_str(std::string_view text) {
+[[gnu::always_inline]] inline PyRef new_str(std::string_view text) {
     PyRef object = PyRef::steal(str_from_utf8(text));
     if (!object) throw api_call_failed();
     return object;
