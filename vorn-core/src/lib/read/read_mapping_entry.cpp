@@ -78,24 +78,30 @@ void put_simple_entry(MappingFrame& frame, const SourceLine& line, const SimpleE
     frame.entries.put(entry.key, state.node(value, std::nullopt));
 }
 
-// "key:" with its block on the lines below, as read_general_entry reads
-// it: the entry awaits the block. False, with nothing done, when no deeper
-// line follows.
+// The entry of `written` awaits the nested block at `child_indent`; the
+// block, once closed, becomes its value.
+template <bool kRecording>
+void await_entry_block(MappingFrame& frame, WrittenLine written, std::optional<std::string_view> anchor,
+                       std::uint64_t child_indent, SourcePosition at, ParseState& state) {
+    written.nested = true;
+    if constexpr (kRecording) record_line(state, written);
+    frame.pending_entry =
+        PendingEntry{written.key, written.split.comment, anchor, child_indent, at, state.keep_line_comments()};
+}
+
+// "key:" with its block on the lines below, read in the one pass: the
+// entry awaits the block. False, with nothing done, when no deeper line
+// follows.
 template <bool kRecording>
 bool await_nested_block(MappingFrame& frame, const SourceLine& line, const SimpleEntry& entry, ParseState& state) {
     VORN_ASSERT(entry.form == ValueForm::empty);
     const auto child_indent = state.nested_block_indent(frame.indent);
     if (!child_indent) return false;
-    if constexpr (kRecording) {
-        const CommentSplit whole{line.text, std::nullopt};
-        WrittenLine written{SyntaxKind::entry, line,      whole, entry.key, entry.key, entry.key,
-                            entry.value_text,  entry.form};
-        written.nested = true;
-        record_line(state, written);
-    }
+    const CommentSplit whole{line.text, std::nullopt};
     const SourcePosition at{line.number, entry.colon + 1, state.lines.offset_of(line.text.data() + entry.colon)};
-    frame.pending_entry =
-        PendingEntry{entry.key, std::nullopt, std::nullopt, *child_indent, at, state.keep_line_comments()};
+    await_entry_block<kRecording>(
+        frame, {SyntaxKind::entry, line, whole, entry.key, entry.key, entry.key, entry.value_text, entry.form},
+        std::nullopt, *child_indent, at, state);
     return true;
 }
 
@@ -126,10 +132,7 @@ StepFailure read_general_entry(MappingFrame& frame, const SourceLine& line, Pars
         if (const auto child_indent = state.nested_block_indent(frame.indent)) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(value_text);
-            written.nested = true;
-            if constexpr (kRecording) record_line(state, written);
-            frame.pending_entry =
-                PendingEntry{key, split.comment, anchor, *child_indent, at, state.keep_line_comments()};
+            await_entry_block<kRecording>(frame, written, anchor, *child_indent, at, state);
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);

@@ -105,21 +105,29 @@ void record_simple_item(ParseState& state, const SourceLine& line, std::string_v
                            syntax.span_of(written), DocValue::scalar(text));
 }
 
-// "-" alone with its block on the lines below (a list of records), as the
-// general path reads it: the item awaits the block. False, with nothing
+// The item of `line` awaits the nested block at `child_indent`; the block,
+// once closed, becomes the item.
+template <bool kRecording>
+void await_item_block(SequenceFrame& frame, const SourceLine& line, const CommentSplit& split,
+                      std::string_view item_text, ValueForm form, std::optional<std::string_view> anchor,
+                      std::uint64_t child_indent, ParseState& state) {
+    if constexpr (kRecording)
+        record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form, true});
+    const SourcePosition at{line.number, 1, state.lines.offset_of(line.text.data())};
+    frame.pending_item = NestedItem{split.comment, anchor, child_indent, at, state.keep_line_comments()};
+}
+
+// "-" alone with its block on the lines below (a list of records), read
+// without the general step: the item awaits the block. False, with nothing
 // done, when no deeper line follows.
 template <bool kRecording>
 bool await_nested_item(SequenceFrame& frame, const SourceLine& line, ParseState& state) {
     VORN_ASSERT(line.text == "-");
     const auto child_indent = state.nested_block_indent(frame.indent);
     if (!child_indent) return false;
-    if constexpr (kRecording) {
-        const CommentSplit whole{line.text, std::nullopt};
-        record_line(state,
-                    {SyntaxKind::item, line, whole, line.text, {}, {}, line.text.substr(1), ValueForm::empty, true});
-    }
-    const SourcePosition at{line.number, 1, state.lines.offset_of(line.text.data())};
-    frame.pending_item = NestedItem{std::nullopt, std::nullopt, *child_indent, at, state.keep_line_comments()};
+    const CommentSplit whole{line.text, std::nullopt};
+    await_item_block<kRecording>(frame, line, whole, line.text.substr(1), ValueForm::empty, std::nullopt, *child_indent,
+                                 state);
     return true;
 }
 
@@ -172,9 +180,7 @@ template <bool kRecording>
         if (const auto child_indent = state.nested_block_indent(frame.indent)) {
             std::optional<std::string_view> anchor;
             if (form == ValueForm::anchor) anchor = anchor_name(item_text);
-            if constexpr (kRecording)
-                record_line(state, {SyntaxKind::item, line, split, line.text, {}, {}, item_text, form, true});
-            frame.pending_item = NestedItem{split.comment, anchor, *child_indent, at, state.keep_line_comments()};
+            await_item_block<kRecording>(frame, line, split, item_text, form, anchor, *child_indent, state);
             return std::nullopt;
         }
         if (form == ValueForm::anchor) return error_at(std::string(anchor_without_nested_value), at);
