@@ -53,10 +53,22 @@ std::uint64_t count_leading_spaces(std::string_view text) noexcept {
 }
 
 #if defined(__SSE2__)
-// One bit for each of the 32 bytes from `low`'s first that equals `byte`.
-inline std::uint32_t lanes_equal_mask(__m128i low, __m128i high, char byte) noexcept {
-    return lane_mask(lanes_equal_any(low, byte)) | lane_mask(lanes_equal_any(high, byte)) << 16;
-}
+// The first 32 bytes of a line, asked one bit a byte for its LFs and for
+// the bytes that are not spaces. An LF is not a space, so with one among
+// them the indentation ends at it at the latest.
+class FirstLook {
+public:
+    explicit FirstLook(const char* start) noexcept : low_(load_lanes(start)), high_(load_lanes(start + 16)) {}
+    std::uint32_t feeds() const noexcept { return equal_to('\n'); }
+    std::uint32_t others() const noexcept { return ~equal_to(' '); }
+
+private:
+    std::uint32_t equal_to(char byte) const noexcept {
+        return lane_mask(lanes_equal_any(low_, byte)) | lane_mask(lanes_equal_any(high_, byte)) << 16;
+    }
+    __m128i low_;
+    __m128i high_;
+};
 #endif
 
 }  // namespace
@@ -81,13 +93,11 @@ inline std::uint32_t lanes_equal_mask(__m128i low, __m128i high, char byte) noex
 [[gnu::hot]] void LineCursor::advance() noexcept {
 #if defined(__SSE2__)
     if (end_ - next_ >= 32) {
-        const __m128i low = load_lanes(next_);
-        const __m128i high = load_lanes(next_ + 16);
-        if (const std::uint32_t feeds = lanes_equal_mask(low, high, '\n'); feeds != 0) {
-            // An LF is not a space, so the indentation ends at it at the latest.
-            const auto indent = static_cast<std::size_t>(std::countr_zero(~lanes_equal_mask(low, high, ' ')));
+        const FirstLook look(next_);
+        if (const std::uint32_t feeds = look.feeds(); feeds != 0) {
+            const auto indent = static_cast<std::size_t>(std::countr_zero(look.others()));
             if (take_untrimmed(next_ + std::countr_zero(feeds), indent)) return;
-        } else if (const std::uint32_t others = ~lanes_equal_mask(low, high, ' '); others != 0) {
+        } else if (const std::uint32_t others = look.others(); others != 0) {
             return advance_long_line(static_cast<std::size_t>(std::countr_zero(others)));
         }
     }
@@ -104,10 +114,9 @@ inline std::uint32_t lanes_equal_mask(__m128i low, __m128i high, char byte) noex
         const char* const start = next_;
 #if defined(__SSE2__)
         if (end_ - start >= 32) {
-            const __m128i low = load_lanes(start);
-            const __m128i high = load_lanes(start + 16);
-            const std::uint32_t others = ~lanes_equal_mask(low, high, ' ');
-            const std::uint32_t feeds = lanes_equal_mask(low, high, '\n');
+            const FirstLook look(start);
+            const std::uint32_t others = look.others();
+            const std::uint32_t feeds = look.feeds();
             const std::size_t indent =
                 others != 0 ? static_cast<std::size_t>(std::countr_zero(others))
                             : 32 + count_leading_spaces({start + 32, static_cast<std::size_t>(end_ - start - 32)});
